@@ -1,0 +1,91 @@
+// Where a document's pages come from. The host's model (documents, windows,
+// views) talks only to this interface; it does not know whether the pages are
+// an in-memory test document or a real PDF file.
+#pragma once
+
+#include "vx_types.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vellora {
+
+// A failure the user is told about: the message names the file and the problem.
+class HostError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An RGBA raster, row 0 at the top; pixels are 0xAABBGGRR.
+struct Raster {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    Raster() = default;
+    Raster(int w, int h, uint32_t fill) : width(w), height(h), pixels(size_t(w) * size_t(h), fill) {}
+    uint32_t& at(int x, int y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// Affine map from page space (points, y up) to device pixels (y down):
+// dx = a*x + c*y + e, dy = b*x + d*y + f.
+struct Affine {
+    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+};
+
+// Geometry of one page, in page space. Boxes are normalised (left < right,
+// bottom < top) when read from a file; a crop box that was set is kept exactly.
+struct PageSetup {
+    FixedRect media{};
+    std::optional<FixedRect> crop;  // none: the media box
+    int rotation = 0;
+    std::optional<FixedRect> bbox;  // none: the media box
+};
+
+enum class SaveMode { Incremental, Full };
+
+class DocumentBackend {
+public:
+    virtual ~DocumentBackend() = default;
+
+    virtual int pageCount() const = 0;
+    virtual FixedRect mediaBox(int page) const = 0;
+    // The media box when the page has no crop box.
+    virtual FixedRect cropBox(int page) const = 0;
+    // Multiples of 90 in 0..270; any other value as it stands.
+    virtual int rotation(int page) const = 0;
+    // The bounding box of the page's marks; the media box for a blank page.
+    virtual FixedRect boundingBox(int page) = 0;
+    // Keeps the box exactly as given; cropBox() gives it back unchanged.
+    virtual void setCropBox(int page, const FixedRect& box) = 0;
+    // VX_PERMISSION_EDIT when the document may be changed and saved.
+    virtual uint32_t permissions() const = 0;
+
+    // Paints the page's content, clipped to `clip` (page space), onto the
+    // raster through `toDevice`. The area inside the clip is painted white
+    // first; nothing outside it is touched.
+    virtual void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) = 0;
+
+    // Writes the document to `path`: a new file next to it, renamed into
+    // place, so a failure leaves `path` as it was. Throws HostError.
+    virtual void save(const std::string& path, SaveMode mode) = 0;
+};
+
+// True when this build reads and writes PDF files.
+bool PdfSupportAvailable();
+
+// Opens a PDF file. Repairs are reported as one line each in `warnings`.
+// Throws HostError naming the file and the problem.
+std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path,
+                                                 std::vector<std::string>& warnings);
+
+// Writes a PDF of blank pages with the given geometry (crop box and rotation
+// included) to `path`, atomically. Throws HostError.
+void WriteBlankPdf(const std::vector<PageSetup>& pages, const std::string& path);
+
+}  // namespace vellora

@@ -1,0 +1,8 @@
+/* Vellora plug-in interface: everything a plug-in module includes. */
+#ifndef VELLORA_SDK_H
+#define VELLORA_SDK_H
+
+#include "vx_types.h"
+#include "vx_tables.h"
+
+#endif
