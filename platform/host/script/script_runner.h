@@ -1,0 +1,33 @@
+// Running host scripts: the one way into the stand-in host, used by
+// `vellora run` and by every command of the command line (which make a
+// script on the fly).
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace vellora {
+
+struct ScriptRunOptions {
+    std::string modulePath;     // default module for `load` without an argument
+    std::string tracePath;      // empty: no trace
+    std::ostream* out = nullptr;  // `print` output; std::cout when null
+    std::ostream* err = nullptr;  // messages, warnings, progress; std::cerr when null
+    bool progressBar = false;   // a bar on a terminal instead of one line per update
+};
+
+// Runs the script. Returns 0 when every line ran and every expectation held;
+// otherwise prints one message naming the script, the line and the problem
+// and returns a non-zero status: 1 a failed expectation or bad line, 2 the
+// module could not be loaded or refused to start, 3 a file could not be
+// read or written, 130 the user stopped the run (RequestUserStop).
+int RunHostScript(const std::string& scriptText, const std::string& scriptName,
+                  const ScriptRunOptions& options);
+
+// Asks the running script to stop as the user's stop request: the cancel
+// check answers "stop" from now on, and the script ends with status 130
+// after the command in progress, writing nothing further. Safe to call from
+// a signal handler.
+void RequestUserStop();
+
+}  // namespace vellora

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs one host script the way a user would (`vellora run`) and checks the
+# directives in its `#!` lines:
+#   #! exit N            the exit status (default 0)
+#   #! stderr "TEXT"     standard error contains TEXT
+#   #! stdout "TEXT"     standard output contains TEXT
+#   #! trace "TEXT"      some trace line contains TEXT
+#   #! no-trace "TEXT"   no trace line contains TEXT
+#   #! needs-pdf         skipped in builds without PDF support
+set -u
+vellora=$1 script=$2 work=$3 samples=$4 corpus=$5
+
+rm -rf "$work" && mkdir -p "$work" || exit 1
+ln -s "$samples" "$work/samples"
+ln -s "$corpus" "$work/corpus"
+cd "$work" || exit 1
+
+"$vellora" run "$script" --trace trace.txt >stdout.txt 2>stderr.txt
+status=$?
+
+fail=0
+problem() { echo "$(basename "$script"): $*"; fail=1; }
+unquote() { local s=${1#\"}; s=${s%\"}; printf '%s' "$s"; }
+
+want_exit=0
+while IFS= read -r line; do
+  set -- $line
+  directive=${2:-}
+  arg=$(unquote "$(printf '%s' "$line" | sed -E 's/^#![[:space:]]+[a-z-]+[[:space:]]*//')")
+  case "$directive" in
+    exit) want_exit=$arg ;;
+    stderr) grep -qF -- "$arg" stderr.txt || problem "standard error lacks: $arg" ;;
+    stdout) grep -qF -- "$arg" stdout.txt || problem "standard output lacks: $arg" ;;
+    trace) grep -qF -- "$arg" trace.txt 2>/dev/null || problem "trace lacks: $arg" ;;
+    no-trace) ! grep -qF -- "$arg" trace.txt 2>/dev/null || problem "trace has: $arg" ;;
+    needs-pdf|"") ;;
+    *) problem "unknown directive: $directive" ;;
+  esac
+done < <(grep -E '^#!' "$script")
+
+[ "$status" = "$want_exit" ] || problem "exit status $status, expected $want_exit"
+if [ $fail -ne 0 ]; then
+  echo "--- stdout"; cat stdout.txt; echo "--- stderr"; cat stderr.txt
+fi
+exit $fail
