@@ -1,0 +1,15 @@
+// Cropping one page of the active document to the selected region.
+#pragma once
+
+#include "vx_types.h"
+
+enum class CropResult : int32_t {
+    Cropped = 1,
+    OrientationMismatch = 2,  // size or rotation differs from the captured page
+    BadRotation = 3,          // no turn maps the region onto the page
+    NoOverlap = 4,            // the clipped region is under an inch either way
+};
+
+// Page index from 0, of the active window's document. The caller makes sure
+// a document window is active and the index is one of its pages.
+CropResult CropOnePage(int32_t pageIndex);

@@ -1,0 +1,148 @@
+#include "crop/crop_run.h"
+
+#include "crop/crop_page.h"
+#include "crop/fixed.h"
+#include "crop/geometry.h"
+#include "crop/page_run.h"
+#include "frame/module_state.h"
+#include "tool/crop_tool.h"
+#include "ui/pages_dialog.h"
+
+OrientationPolicyValue OrientationPolicy = OrientationPolicyValue::Unset;
+
+namespace {
+
+const char kOverlapMessage[] =
+    "Crop region must include at least 1 inch by 1 inch of media box region.";
+const char kSizeMessage[] = "Minimum crop region is 1 inch by 1 inch.";
+const char kOrientationQuestion[] =
+    "Some pages do not have same orientation - Crop or Skip them?";
+const char kBadRotationSummary[] =
+    "Some page(s) were not cropped since page(s) had an illegal rotation value (not 0, 90, "
+    "180, or 270).";
+const char kNoOverlapSummary[] =
+    "Some page(s) were not cropped since page media box(es) did not intersect crop region.";
+
+// What a page-set run saw, for its summary alerts.
+struct RunTally {
+    bool badRotation;
+    bool allOverlapped;
+};
+
+int32_t Ask2(const char *question, const char *first, const char *second)
+{
+    return host.viewer->Alert(VX_ALERT_ICON_QUESTION, question, first, second, nullptr, 0);
+}
+
+bool RegionIsValid()
+{
+    const FixedRect region = CropSelection.region;
+    if (OverlapsBy(region, CropSelection.capturedMediaBox, kFixedInch)) {
+        host.viewer->AlertNote(kOverlapMessage);
+        return false;
+    }
+    if (RectWidth(region) < kFixedInch || RectHeight(region) < kFixedInch) {
+        host.viewer->AlertNote(kSizeMessage);
+        return false;
+    }
+    return true;
+}
+
+StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *context)
+{
+    RunTally *tally = static_cast<RunTally *>(context);
+    if (saved != nullptr) {
+        SaveCropBox(doc, index, saved);
+    }
+    switch (CropOnePage(index)) {
+    case CropResult::OrientationMismatch:
+        if (OrientationPolicy == OrientationPolicyValue::Ask) {
+            const int32_t answer = Ask2(kOrientationQuestion, "Skip", "Crop");
+            if (answer == 1) {
+                OrientationPolicy = OrientationPolicyValue::Skip;
+            } else if (answer == 2) {
+                OrientationPolicy = OrientationPolicyValue::CropAll;
+                return StepOutcome::Again;
+            }
+        }
+        break;
+    case CropResult::BadRotation:
+        tally->badRotation = true;
+        break;
+    case CropResult::NoOverlap:
+        tally->allOverlapped = false;
+        break;
+    case CropResult::Cropped:
+        break;
+    }
+    return StepOutcome::Next;
+}
+
+void CropCurrentPage(PageView view)
+{
+    if (StopRequested()) {
+        host.viewer->AlertNote("Cancelled.");
+        return;
+    }
+    // A single page is never questioned or reported.
+    CropOnePage(host.viewer->PageNumberOf(view));
+}
+
+}  // namespace
+
+void CropPageSet(Document doc, PageChoice choice)
+{
+    OrientationPolicy = OrientationPolicyValue::Ask;
+    RunTally tally = {false, true};
+    const int32_t pageCount = host.model->PageCount(doc);
+    const int32_t first = choice == PageChoice::Even ? 1 : 0;
+    const int32_t stride = choice == PageChoice::All ? 1 : 2;
+
+    ProgressBegin(pageCount, first);
+    FixedRect *saved = AllocateSavedCropBoxes(pageCount);
+    RunPageLoop(doc, pageCount, first, stride, saved, CropSetPage, &tally);
+
+    FreeSavedCropBoxes(saved);
+    ProgressEnd();
+    if (tally.badRotation) {
+        host.viewer->AlertNote(kBadRotationSummary);
+    }
+    if (!tally.allOverlapped) {
+        host.viewer->AlertNote(kNoOverlapSummary);
+    }
+}
+
+HostBool CropRun()
+{
+    const DocWindow window = host.viewer->GetActiveDocWindow();
+    const Document doc = host.viewer->DocumentOf(window);
+    const PageView view = host.viewer->PageViewOf(window);
+    FillRunSlots();
+
+    if (!RegionIsValid()) {
+        return VX_FALSE;
+    }
+
+    if (host.model->PageCount(doc) == 1) {
+        if (Ask2("Crop this page?", "Current", "Cancel") == 1) {
+            CropCurrentPage(view);
+        }
+        return VX_TRUE;
+    }
+
+    const PageChoice choice = AskPagesToCrop();
+    switch (choice) {
+    case PageChoice::Current:
+        CropCurrentPage(view);
+        break;
+    case PageChoice::All:
+    case PageChoice::Odd:
+    case PageChoice::Even:
+        CropPageSet(doc, choice);
+        break;
+    default:
+        // Cancel, or a dialog that could not be shown.
+        break;
+    }
+    return VX_TRUE;
+}

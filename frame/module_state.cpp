@@ -1,0 +1,17 @@
+#include "frame/module_state.h"
+
+HostWindowHandle hostMainWindow = nullptr;
+HostModuleHandle moduleInstance = nullptr;
+ExtensionId extensionId = 0;
+HostTables host = {};
+AcceptedVersions acceptedVersions = {};
+
+HostCallback WrapRoutine(HostProc routine)
+{
+    return host.core->MakeCallback(extensionId, routine);
+}
+
+Atom AtomOf(const char *text)
+{
+    return host.core->AtomFromString(text);
+}
