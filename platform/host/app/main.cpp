@@ -1,8 +1,7 @@
 // The `vellora` program: the command line over the stand-in host.
 #include "cli/command_line.h"
-#include "script/script_runner.h"
+#include "cli/interrupt.h"
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -11,23 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-// First Ctrl-C: the user's stop request, which the plug-in honours at its
-// next cancel check. A second one ends the process at once.
-volatile std::sig_atomic_t g_interrupts = 0;
-
-void OnInterrupt(int) {
-    if (g_interrupts != 0) _exit(vellora::cli::kExitStopped);
-    g_interrupts = 1;
-    vellora::RequestUserStop();
-}
-
-void InstallInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-}
 
 // The module is built next to the program, wherever the two are run from.
 std::string ModuleBesideProgram() {
@@ -40,7 +22,7 @@ std::string ModuleBesideProgram() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    InstallInterruptHandler();
+    vellora::cli::InstallInterruptHandler();
     vellora::cli::Environment env;
     env.modulePath = ModuleBesideProgram();
     env.progressBar = isatty(STDERR_FILENO) != 0;

@@ -1,0 +1,197 @@
+#include "cli/cli_options.h"
+
+#include "core/fixed_text.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <sstream>
+
+namespace vellora::cli {
+
+namespace {
+
+const char* VerbName(Verb verb) {
+    switch (verb) {
+        case Verb::Crop: return "crop";
+        case Verb::BBox: return "bbox";
+        case Verb::Reset: return "reset";
+        case Verb::Boxes: return "boxes";
+        case Verb::Show: return "show";
+    }
+    return "?";
+}
+
+std::optional<Verb> VerbFromName(const std::string& name) {
+    for (Verb v : {Verb::Crop, Verb::BBox, Verb::Reset, Verb::Boxes, Verb::Show}) {
+        if (name == VerbName(v)) return v;
+    }
+    return std::nullopt;
+}
+
+int ParsePageNumber(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < 1) {
+        throw UsageError("--page: '" + text + "' is not a page number (1, 2, ...)");
+    }
+    return value;
+}
+
+double ParseZoom(const std::string& text) {
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(value >= 1.0 && value <= 6400.0)) {
+        throw UsageError("--zoom: '" + text + "' is not a percentage from 1 to 6400");
+    }
+    return value;
+}
+
+PageSet ParsePageSet(const std::string& text) {
+    if (text == "current") return PageSet::Current;
+    if (text == "all") return PageSet::All;
+    if (text == "odd") return PageSet::Odd;
+    if (text == "even") return PageSet::Even;
+    throw UsageError("--pages: '" + text + "' is not one of current, all, odd, even");
+}
+
+Mismatch ParseMismatch(const std::string& text) {
+    if (text == "crop") return Mismatch::Crop;
+    if (text == "skip") return Mismatch::Skip;
+    throw UsageError("--mismatch: '" + text + "' is not one of crop, skip");
+}
+
+// Walks the option words of one command; knows which options the verb takes.
+class OptionReader {
+public:
+    OptionReader(const std::vector<std::string>& args, Verb verb) : args_(args), verb_(verb) {}
+
+    bool next(std::string& word) {
+        if (index_ >= args_.size()) return false;
+        word = args_[index_++];
+        return true;
+    }
+    const std::string& value(const std::string& option) {
+        if (index_ >= args_.size()) throw UsageError(option + " needs a value");
+        return args_[index_++];
+    }
+    [[noreturn]] void unknown(const std::string& word) const {
+        throw UsageError(std::string(VerbName(verb_)) + " does not take " + word);
+    }
+
+private:
+    const std::vector<std::string>& args_;
+    Verb verb_;
+    size_t index_ = 1;
+};
+
+void SetOnce(bool& seen, const std::string& option) {
+    if (seen) throw UsageError(option + " given twice");
+    seen = true;
+}
+
+}  // namespace
+
+bool IsPageVerb(const std::string& word) { return VerbFromName(word).has_value(); }
+
+FixedRect ParseRegion(const std::string& text) {
+    std::vector<Fixed> values;
+    std::stringstream stream(text);
+    std::string part;
+    while (std::getline(stream, part, ',')) {
+        std::optional<Fixed> value = FixedFromText(part);
+        if (!value) {
+            throw UsageError("--region: '" + part + "' is not a number of points within +-32767");
+        }
+        values.push_back(*value);
+    }
+    if (values.size() != 4 || (!text.empty() && text.back() == ',')) {
+        throw UsageError("--region: '" + text + "' is not four numbers L,B,R,T");
+    }
+    FixedRect rect{values[0], values[3], values[2], values[1]};
+    if (rect.right <= rect.left || rect.top <= rect.bottom) {
+        throw UsageError("--region: '" + text + "' needs right > left and top > bottom");
+    }
+    return rect;
+}
+
+PageRequest ParsePageRequest(const std::vector<std::string>& args) {
+    PageRequest request;
+    std::optional<Verb> verb = args.empty() ? std::nullopt : VerbFromName(args[0]);
+    if (!verb) throw UsageError("unknown command: " + (args.empty() ? std::string() : args[0]));
+    request.verb = *verb;
+
+    OptionReader reader(args, request.verb);
+    bool seenOutput = false, seenRegion = false, seenPage = false, seenPages = false;
+    bool seenMismatch = false, seenMode = false, seenZoom = false;
+    std::string word;
+    while (reader.next(word)) {
+        const Verb v = request.verb;
+        const bool writesPdf = v == Verb::Crop || v == Verb::BBox || v == Verb::Reset;
+        if (word == "-o" && v != Verb::Boxes) {
+            SetOnce(seenOutput, "-o");
+            request.output = reader.value(word);
+        } else if (word == "--print-script") {
+            request.printScript = true;
+        } else if (word == "--in-place" && writesPdf) {
+            request.inPlace = true;
+        } else if (word == "--region" && (v == Verb::Crop || v == Verb::Show)) {
+            SetOnce(seenRegion, word);
+            request.region = ParseRegion(reader.value(word));
+        } else if (word == "--page" && v != Verb::Boxes) {
+            SetOnce(seenPage, word);
+            request.page = ParsePageNumber(reader.value(word));
+        } else if (word == "--pages" && v == Verb::Crop) {
+            SetOnce(seenPages, word);
+            request.pages = ParsePageSet(reader.value(word));
+        } else if (word == "--mismatch" && v == Verb::Crop) {
+            SetOnce(seenMismatch, word);
+            request.mismatch = ParseMismatch(reader.value(word));
+        } else if ((word == "--each" || word == "--biggest") && v == Verb::BBox) {
+            SetOnce(seenMode, "--each/--biggest");
+            request.bboxMode = word == "--each" ? BBoxMode::Each : BBoxMode::Biggest;
+        } else if (word == "--all" && v == Verb::Reset) {
+            SetOnce(seenMode, "--all");
+        } else if (word == "--zoom" && v == Verb::Show) {
+            SetOnce(seenZoom, word);
+            request.zoom = ParseZoom(reader.value(word));
+        } else if (word == "--media-box" && v == Verb::Show) {
+            request.mediaBox = true;
+        } else if (!word.empty() && word[0] == '-' && word != "-") {
+            reader.unknown(word);
+        } else if (request.input.empty()) {
+            request.input = word;
+        } else {
+            throw UsageError(std::string("unexpected argument: ") + word +
+                             " (one input file only; the output goes after -o)");
+        }
+    }
+
+    const Verb v = request.verb;
+    if (request.input.empty()) throw UsageError(std::string(VerbName(v)) + " needs an input file");
+    if (v == Verb::Crop && !request.region) throw UsageError("crop needs --region L,B,R,T");
+    if (v == Verb::Show && request.page == 0) throw UsageError("show needs --page N");
+    if (v == Verb::BBox && seenPage) {
+        if (seenMode) throw UsageError("bbox takes one of --each, --biggest, --page N");
+        request.bboxMode = BBoxMode::Page;
+    }
+    if (v == Verb::Reset) {
+        if (seenPage && seenMode) throw UsageError("reset takes one of --all, --page N");
+        request.resetAll = !seenPage;
+    }
+    if (request.output.empty() && request.inPlace) request.output = request.input;
+    if (v != Verb::Boxes && request.output.empty()) {
+        throw UsageError(std::string(VerbName(v)) + " needs -o " +
+                         (v == Verb::Show ? "OUT.png" : "OUT.pdf"));
+    }
+    return request;
+}
+
+PageSet EffectivePageSet(const PageRequest& request) {
+    if (request.pages) return *request.pages;
+    return request.page != 0 ? PageSet::Current : PageSet::All;
+}
+
+int StartPage(const PageRequest& request) { return request.page != 0 ? request.page : 1; }
+
+}  // namespace vellora::cli

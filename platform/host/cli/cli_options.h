@@ -1,0 +1,59 @@
+// The page commands' options, parsed from the command line. Parsing looks
+// at the words alone; what depends on the document (page numbers in range)
+// is checked once the document is open.
+#pragma once
+
+#include "vx_types.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vellora::cli {
+
+// A bad command line: the message says which word and why.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Verb { Crop, BBox, Reset, Boxes, Show };
+enum class PageSet { Current, All, Odd, Even };
+enum class Mismatch { Ask, Crop, Skip };  // Ask: no standing answer
+enum class BBoxMode { Each, Biggest, Page };
+
+struct PageRequest {
+    Verb verb = Verb::Boxes;
+    std::string input;
+    std::string output;                // empty: none given
+    bool inPlace = false;
+    bool printScript = false;
+    std::optional<FixedRect> region;   // --region, as given (left, top, right, bottom)
+    int page = 0;                      // --page N; 0 when not given
+    std::optional<PageSet> pages;      // crop --pages
+    Mismatch mismatch = Mismatch::Ask;
+    BBoxMode bboxMode = BBoxMode::Each;
+    bool resetAll = true;              // reset: --all (default) or --page N
+    std::optional<double> zoom;        // show --zoom PERCENT
+    bool mediaBox = false;             // show --media-box
+};
+
+// True for the words that name a page command (crop, bbox, reset, boxes, show).
+bool IsPageVerb(const std::string& word);
+
+// Parses `VERB IN [options...]` (the words after the program name).
+// Throws UsageError.
+PageRequest ParsePageRequest(const std::vector<std::string>& args);
+
+// The page set a crop works on: --pages when given, else the one page of
+// --page, else every page.
+PageSet EffectivePageSet(const PageRequest& request);
+
+// The page a command starts on, counted from 1: --page, else 1.
+int StartPage(const PageRequest& request);
+
+// "L,B,R,T" in points; throws UsageError naming the problem.
+FixedRect ParseRegion(const std::string& text);
+
+}  // namespace vellora::cli

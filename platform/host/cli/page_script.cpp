@@ -1,0 +1,205 @@
+#include "cli/page_script.h"
+
+#include "core/fixed_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+
+namespace vellora::cli {
+
+const char* const kMismatchQuestion =
+    "Some pages do not have same orientation - Crop or Skip them?";
+
+namespace {
+
+// Device coordinates are 16-bit; the host places the page a little way in
+// from the view's corner, so keep what is drawn well inside +-32767.
+constexpr double kDevicePixelBudget = 30000.0;
+// The finest zoom used for dragging out a region: 1/20 pt a pixel.
+constexpr int kFinestZoom = 2000;
+// A region must span this many pixels each way so that a click at its
+// centre lies inside it and away from its corner handles.
+constexpr double kMinRegionPixels = 8.0;
+constexpr int kDefaultShowZoom = 100;
+
+double Points(Fixed value) { return FixedToDouble(value); }
+
+// The farthest a drawn point lies from the media box's far sides, in points.
+double Reach(const FixedRect& media, const FixedRect* region) {
+    double reach = std::max(Points(media.right) - Points(media.left),
+                            Points(media.top) - Points(media.bottom));
+    if (region) {
+        reach = std::max({reach, Points(region->right) - Points(media.left),
+                          Points(media.right) - Points(region->left),
+                          Points(region->top) - Points(media.bottom),
+                          Points(media.top) - Points(region->bottom)});
+    }
+    return reach;
+}
+
+int ShowZoom(const PageRequest& request) {
+    return request.zoom ? int(std::lround(*request.zoom)) : kDefaultShowZoom;
+}
+
+std::string RegionCorners(const FixedRect& r) {
+    return FixedToText(r.left) + " " + FixedToText(r.bottom) + " " + FixedToText(r.right) + " " +
+           FixedToText(r.top);
+}
+
+Fixed Middle(Fixed a, Fixed b) { return Fixed((int64_t(a) + int64_t(b)) / 2); }
+
+// Lines that make the crop tool active and drag the region out on the page shown.
+void DragOutRegion(std::ostringstream& s, const FixedRect& region) {
+    s << "button \"ZUNO:TrimVex\"\n";
+    s << "pdrag " << RegionCorners(region) << "\n";
+}
+
+void OpenAtPage(std::ostringstream& s, const PageRequest& request, bool load) {
+    if (load) s << "load\n";
+    s << "open " << QuoteArgument(request.input) << "\n";
+    if (StartPage(request) != 1) s << "goto " << StartPage(request) << "\n";
+}
+
+const char* DialogAnswer(PageSet set) {
+    switch (set) {
+        case PageSet::Current: return "\"Current Page\"";
+        case PageSet::All: return "\"All Pages\"";
+        case PageSet::Odd: return "\"Odd Pages\"";
+        case PageSet::Even: return "\"Even Pages\"";
+    }
+    return "";
+}
+
+void CropLines(std::ostringstream& s, const PageRequest& request, const PageFacts& facts) {
+    const FixedRect& region = *request.region;
+    const int zoom = RegionZoom(facts.media, region);
+    s << "# one device pixel is " << 100.0 / zoom << " pt at this zoom\n";
+    s << "zoom " << zoom << "\n";
+    DragOutRegion(s, region);
+    if (request.mismatch != Mismatch::Ask) {
+        s << "answer-when " << QuoteArgument(kMismatchQuestion) << " "
+          << (request.mismatch == Mismatch::Crop ? "Crop" : "Skip") << "\n";
+    }
+    // A one-page document is asked "Crop this page?" instead of the dialog.
+    if (facts.pageCount == 1) {
+        s << "answer Current\n";
+    } else {
+        s << "answer " << DialogAnswer(EffectivePageSet(request)) << "\n";
+    }
+    s << "pclick " << FixedToText(Middle(region.left, region.right)) << " "
+      << FixedToText(Middle(region.bottom, region.top)) << "\n";
+    // The region is dropped only when the crop run accepted it.
+    s << "expect region none\n";
+}
+
+// Current/All, asked of documents with more than one page only.
+void PageScopeAnswer(std::ostringstream& s, const PageFacts& facts, bool allPages) {
+    if (facts.pageCount > 1) s << "answer " << (allPages ? "All" : "Current") << "\n";
+}
+
+void BBoxLines(std::ostringstream& s, const PageRequest& request, const PageFacts& facts) {
+    s << "menu \"ZUNO:TrimVexBBox\"\n";
+    const bool all = request.bboxMode != BBoxMode::Page;
+    PageScopeAnswer(s, facts, all);
+    if (all && facts.pageCount > 1) {
+        s << "answer " << (request.bboxMode == BBoxMode::Each ? "Each" : "Biggest") << "\n";
+    }
+}
+
+void ShowLines(std::ostringstream& s, const PageRequest& request) {
+    s << "zoom " << ShowZoom(request) << "\n";
+    if (request.region) {
+        // The crop tool turns the media box display on when it becomes active.
+        DragOutRegion(s, *request.region);
+        if (!request.mediaBox) s << "menu \"ZUNO:TVHideMediaBox\"\n";
+    } else if (request.mediaBox) {
+        s << "menu \"ZUNO:TVShowMediaBox\"\n";
+    }
+}
+
+}  // namespace
+
+int RegionZoom(const FixedRect& media, const FixedRect& region) {
+    const double fits = kDevicePixelBudget * 100.0 / Reach(media, &region);
+    return std::clamp(int(std::floor(fits)), 1, kFinestZoom);
+}
+
+void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
+    const std::string& in = request.input;
+    if (request.page > facts.pageCount) {
+        throw UsageError("--page " + std::to_string(request.page) + ": " + in + " has " +
+                         std::to_string(facts.pageCount) +
+                         (facts.pageCount == 1 ? " page" : " pages"));
+    }
+    if (request.verb == Verb::Crop) {
+        if (facts.pageCount == 1 && EffectivePageSet(request) == PageSet::Even) {
+            throw UsageError("--pages even: " + in + " has one page only");
+        }
+        const FixedRect& r = *request.region;
+        const double pixelsPerPoint = RegionZoom(facts.media, r) / 100.0;
+        const double w = (Points(r.right) - Points(r.left)) * pixelsPerPoint;
+        const double h = (Points(r.top) - Points(r.bottom)) * pixelsPerPoint;
+        if (w < kMinRegionPixels || h < kMinRegionPixels) {
+            std::ostringstream msg;
+            msg << "--region " << RegionCorners(r) << ": too small to select on page "
+                << StartPage(request) << " (at least " << kMinRegionPixels / pixelsPerPoint
+                << " pt each way)";
+            throw UsageError(msg.str());
+        }
+    }
+    if (request.verb == Verb::Show) {
+        const double needed = Reach(facts.media, request.region ? &*request.region : nullptr) *
+                              ShowZoom(request) / 100.0;
+        if (needed > kDevicePixelBudget) {
+            const int largest = int(kDevicePixelBudget * 100.0 /
+                                    Reach(facts.media, request.region ? &*request.region : nullptr));
+            throw UsageError("--zoom " + std::to_string(ShowZoom(request)) + ": page " +
+                             std::to_string(request.page) + " would not fit the view; at most " +
+                             std::to_string(largest) + " for this page");
+        }
+    }
+}
+
+std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
+                           const std::string& outputPath) {
+    std::ostringstream s;
+    switch (request.verb) {
+        case Verb::Boxes:
+            OpenAtPage(s, request, false);
+            s << "print boxes\n";
+            return s.str();
+        case Verb::Crop:
+            OpenAtPage(s, request, true);
+            CropLines(s, request, facts);
+            break;
+        case Verb::BBox:
+            OpenAtPage(s, request, true);
+            BBoxLines(s, request, facts);
+            break;
+        case Verb::Reset:
+            OpenAtPage(s, request, true);
+            s << "menu \"ZUNO:TrimVexMediaBox\"\n";
+            PageScopeAnswer(s, facts, request.resetAll);
+            break;
+        case Verb::Show:
+            OpenAtPage(s, request, true);
+            ShowLines(s, request);
+            s << "snapshot " << QuoteArgument(outputPath) << "\n";
+            return s.str();
+    }
+    s << "save " << QuoteArgument(outputPath) << "\n";
+    return s.str();
+}
+
+std::string QuoteArgument(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace vellora::cli

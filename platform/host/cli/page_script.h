@@ -1,0 +1,39 @@
+// The host script behind each page command. A pure function of the parsed
+// options and what the document says about its pages, so it can be shown
+// (--print-script) and tested without running anything.
+#pragma once
+
+#include "cli/cli_options.h"
+
+#include <string>
+
+namespace vellora::cli {
+
+// What the command line reads from the document before it makes the script.
+struct PageFacts {
+    int pageCount = 0;
+    FixedRect media{};  // media box of the page the command starts on
+};
+
+// The question the plug-in asks when a page's orientation differs from that
+// of the page on which the region was drawn.
+extern const char* const kMismatchQuestion;
+
+// The view's zoom, in percent, at which the region is dragged out: as fine as
+// possible (device pixels are whole) while the page and the region stay
+// inside the 16-bit device space.
+int RegionZoom(const FixedRect& media, const FixedRect& region);
+
+// Throws UsageError when the options do not fit the document (a page out of
+// range, even pages of a one-page document, a view too big for the device
+// space, a region too small to select at the zoom).
+void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts);
+
+// The script; it saves (or snapshots) to `outputPath`.
+std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
+                           const std::string& outputPath);
+
+// A script argument: quoted, with `"` and `\` escaped.
+std::string QuoteArgument(const std::string& text);
+
+}  // namespace vellora::cli
