@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/output_file.h"
 #include "cli/page_script.h"
+#include "model/view_geometry.h"
 #include "script/script_runner.h"
 
 #include <algorithm>
@@ -74,7 +75,8 @@ PageFacts ReadPageFacts(const PageRequest& request) {
     PageFacts facts;
     facts.pageCount = doc->pageCount();
     if (facts.pageCount < 1) throw HostError(request.input + ": the document has no pages");
-    facts.media = doc->mediaBox(std::min(StartPage(request), facts.pageCount) - 1);
+    const int index = std::min(StartPage(request), facts.pageCount) - 1;
+    facts.area = UnionRect(OrderedRect(doc->mediaBox(index)), OrderedRect(doc->cropBox(index)));
     return facts;
 }
 

@@ -26,15 +26,15 @@ constexpr int kDefaultShowZoom = 100;
 
 double Points(Fixed value) { return FixedToDouble(value); }
 
-// The farthest a drawn point lies from the media box's far sides, in points.
-double Reach(const FixedRect& media, const FixedRect* region) {
-    double reach = std::max(Points(media.right) - Points(media.left),
-                            Points(media.top) - Points(media.bottom));
+// The farthest a drawn point lies from the page area's far sides, in points.
+double Reach(const FixedRect& area, const FixedRect* region) {
+    double reach = std::max(Points(area.right) - Points(area.left),
+                            Points(area.top) - Points(area.bottom));
     if (region) {
-        reach = std::max({reach, Points(region->right) - Points(media.left),
-                          Points(media.right) - Points(region->left),
-                          Points(region->top) - Points(media.bottom),
-                          Points(media.top) - Points(region->bottom)});
+        reach = std::max({reach, Points(region->right) - Points(area.left),
+                          Points(area.right) - Points(region->left),
+                          Points(region->top) - Points(area.bottom),
+                          Points(area.top) - Points(region->bottom)});
     }
     return reach;
 }
@@ -74,7 +74,7 @@ const char* DialogAnswer(PageSet set) {
 
 void CropLines(std::ostringstream& s, const PageRequest& request, const PageFacts& facts) {
     const FixedRect& region = *request.region;
-    const int zoom = RegionZoom(facts.media, region);
+    const int zoom = RegionZoom(facts.area, region);
     s << "# one device pixel is " << 100.0 / zoom << " pt at this zoom\n";
     s << "zoom " << zoom << "\n";
     DragOutRegion(s, region);
@@ -121,8 +121,8 @@ void ShowLines(std::ostringstream& s, const PageRequest& request) {
 
 }  // namespace
 
-int RegionZoom(const FixedRect& media, const FixedRect& region) {
-    const double fits = kDevicePixelBudget * 100.0 / Reach(media, &region);
+int RegionZoom(const FixedRect& area, const FixedRect& region) {
+    const double fits = kDevicePixelBudget * 100.0 / Reach(area, &region);
     return std::clamp(int(std::floor(fits)), 1, kFinestZoom);
 }
 
@@ -138,7 +138,7 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
             throw UsageError("--pages even: " + in + " has one page only");
         }
         const FixedRect& r = *request.region;
-        const double pixelsPerPoint = RegionZoom(facts.media, r) / 100.0;
+        const double pixelsPerPoint = RegionZoom(facts.area, r) / 100.0;
         const double w = (Points(r.right) - Points(r.left)) * pixelsPerPoint;
         const double h = (Points(r.top) - Points(r.bottom)) * pixelsPerPoint;
         if (w < kMinRegionPixels || h < kMinRegionPixels) {
@@ -150,11 +150,11 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
         }
     }
     if (request.verb == Verb::Show) {
-        const double needed = Reach(facts.media, request.region ? &*request.region : nullptr) *
+        const double needed = Reach(facts.area, request.region ? &*request.region : nullptr) *
                               ShowZoom(request) / 100.0;
         if (needed > kDevicePixelBudget) {
             const int largest = int(kDevicePixelBudget * 100.0 /
-                                    Reach(facts.media, request.region ? &*request.region : nullptr));
+                                    Reach(facts.area, request.region ? &*request.region : nullptr));
             throw UsageError("--zoom " + std::to_string(ShowZoom(request)) + ": page " +
                              std::to_string(request.page) + " would not fit the view; at most " +
                              std::to_string(largest) + " for this page");

@@ -12,7 +12,9 @@ namespace vellora::cli {
 // What the command line reads from the document before it makes the script.
 struct PageFacts {
     int pageCount = 0;
-    FixedRect media{};  // media box of the page the command starts on
+    // What the view of the page the command starts on shows: its media box
+    // and crop box together, sides in order.
+    FixedRect area{};
 };
 
 // The question the plug-in asks when a page's orientation differs from that
@@ -20,9 +22,9 @@ struct PageFacts {
 extern const char* const kMismatchQuestion;
 
 // The view's zoom, in percent, at which the region is dragged out: as fine as
-// possible (device pixels are whole) while the page and the region stay
+// possible (device pixels are whole) while the page area and the region stay
 // inside the 16-bit device space.
-int RegionZoom(const FixedRect& media, const FixedRect& region);
+int RegionZoom(const FixedRect& area, const FixedRect& region);
 
 // Throws UsageError when the options do not fit the document (a page out of
 // range, even pages of a one-page document, a view too big for the device
