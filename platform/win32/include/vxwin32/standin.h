@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -76,12 +77,23 @@ struct DialogAction {
 // Asked for the next action each time a modal dialog waits for input.
 // Returning nullopt means the input ran out: the stand-in then ends the
 // dialog as Escape would, and reports InputExhausted to the host.
+// (That report is the observer's event "input-exhausted". Should the
+// procedure still not end the dialog, it ends with -1; so does a dialog
+// still open after 1000 actions.)
 using DialogInputSource = std::function<std::optional<DialogAction>(const DialogState&)>;
 void SetDialogInputSource(DialogInputSource source);
 
 // Called after a dialog is shown and before it ends (for traces and tests).
+// Events: "shown" (after WM_INITDIALOG; not when the procedure ended the
+// dialog there), "input-exhausted", "ending" (always, last).
 using DialogObserver = std::function<void(const DialogState&, const char* event)>;
 void SetDialogObserver(DialogObserver observer);
+
+// The input source and the observer are called from inside the module's
+// DialogBoxParamA, where no exception may pass. An exception from the input
+// source counts as input run out and is kept here for the host to rethrow
+// once the module has returned; one from the observer is dropped.
+std::exception_ptr TakeDialogInputError();
 
 // The state of the dialog most recently shown (after it ended), if any.
 std::optional<DialogState> LastDialog();
