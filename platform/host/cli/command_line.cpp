@@ -97,7 +97,8 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     try {
         request = ParsePageRequest(args);
     } catch (const UsageError& e) {
-        return Usage(err, e.what());
+        err << "vellora: " << e.what() << " (vellora --help lists the options)\n";
+        return kExitUsage;
     }
     try {
         std::error_code ec;

@@ -1,0 +1,353 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the vellora command line on real PDF files.
+
+    cli_e2e.py VELLORA SAMPLES_DIR SAMPLEGEN WORK_DIR CASE
+
+Results are read back with independent tools: qpdf --check for soundness and
+poppler's pdfinfo -box for the page boxes. Expected boxes come from the sample
+documents' geometry (docs/samples.md) worked through by hand, not from the
+plug-in's code.
+"""
+import hashlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+VELLORA, SAMPLES, SAMPLEGEN, WORK, CASE = sys.argv[1:6]
+
+# pdfinfo prints two decimals; the region is dragged out at 2000% zoom, where
+# a device pixel is 1/20 pt, so a corner lands within 1/40 pt of the request.
+TOLERANCE = 0.005 + 0.025 + 1e-6
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+
+
+def run(*args, **kw):
+    return subprocess.run([VELLORA, *args], capture_output=True, text=True, **kw)
+
+
+def sha(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def fresh_copy(name, as_name=None):
+    target = os.path.join(WORK, as_name or name)
+    shutil.copyfile(os.path.join(SAMPLES, name), target)
+    return target
+
+
+def crop_boxes(path, pages):
+    """{page: (l, b, r, t)} of the crop boxes, as poppler reads them."""
+    out = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", str(pages), path],
+                         capture_output=True, text=True, check=True).stdout
+    boxes = {}
+    for m in re.finditer(r"^Page\s+(\d+) CropBox:\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)", out, re.M):
+        boxes[int(m.group(1))] = tuple(float(v) for v in m.groups()[1:])
+    return boxes
+
+
+def media_boxes(path, pages):
+    out = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", str(pages), path],
+                         capture_output=True, text=True, check=True).stdout
+    return {int(m.group(1)): tuple(float(v) for v in m.groups()[1:])
+            for m in re.finditer(r"^Page\s+(\d+) MediaBox:\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)", out, re.M)}
+
+
+def close(a, b, tol=TOLERANCE):
+    return len(a) == len(b) and all(abs(x - y) <= tol for x, y in zip(a, b))
+
+
+def qpdf_clean(path):
+    r = subprocess.run(["qpdf", "--check", path], capture_output=True, text=True)
+    return r.returncode == 0, r.stdout + r.stderr
+
+
+def leftovers():
+    """Staging files a run must never leave behind."""
+    return [n for n in os.listdir(WORK) if ".vellora-" in n]
+
+
+def expect_boxes(path, expected, what):
+    got = crop_boxes(path, max(expected))
+    for page, box in expected.items():
+        check(close(got.get(page, ()), box), f"{what}: page {page} crop box {got.get(page)}, expected {box}")
+
+
+def expect_refused(args, status, words, what):
+    """A refused command: its status, one message naming the problem, no output."""
+    before = set(os.listdir(WORK))
+    r = run(*args)
+    check(r.returncode == status, f"{what}: status {r.returncode}, expected {status}; stderr: {r.stderr}")
+    for w in words:
+        check(w in r.stderr, f"{what}: stderr lacks '{w}': {r.stderr}")
+    check(r.stderr.startswith("vellora") or "line" in r.stderr, f"{what}: unclear message: {r.stderr}")
+    check(set(os.listdir(WORK)) == before, f"{what}: files changed: {set(os.listdir(WORK)) ^ before}")
+    return r
+
+
+# Region used on page 1 of mixed.pdf (Letter, 612 x 792, rotation 0). Three
+# corners lie on the 1/20 pt device grid at 2000%; the top (720.125) lies half
+# a pixel off it, so it shows the precision of the drag.
+REGION = "72.5,72.25,540.75,720.125"
+LETTER = (0.0, 0.0, 612.0, 792.0)
+A4 = (0.0, 0.0, 595.28, 841.89)
+
+# Odd pages of mixed.pdf with the region drawn on page 1, worked by hand:
+#  1, 7: Letter, rotation 0, like page 1: the region itself.
+#  3: 792 x 612, rotation 180: half sizes swapped but a half turn, so its
+#     orientation differs; with "Crop" the half turn places the region about
+#     the page centres (396+306 = 702 minus each side, sides exchanged):
+#     left 702-540.75 = 161.25, right 702-72.5 = 629.5, bottom 702-720.125 =
+#     -18.125, top 702-72.25 = 629.75; clipped to the media box 0 0 792 612.
+#  5: media box 100 200 712 992 (Letter size), rotation 0: the region stays at
+#     the same page coordinates, clipped to the media box.
+ODD_CROPPED = {
+    1: (72.5, 72.25, 540.75, 720.125),
+    2: A4,
+    3: (161.25, 0.0, 629.5, 612.0),
+    4: LETTER,
+    5: (100.0, 200.0, 540.75, 720.125),
+    6: LETTER,
+    7: (72.5, 72.25, 540.75, 720.125),
+}
+
+
+def case_crop_odd():
+    src = fresh_copy("mixed.pdf")
+    digest = sha(src)
+    out = os.path.join(WORK, "odd.pdf")
+    r = run("crop", src, "-o", out, "--region", REGION, "--pages", "odd", "--mismatch", "crop")
+    check(r.returncode == 0, f"crop odd: status {r.returncode}: {r.stderr}")
+    ok, report = qpdf_clean(out)
+    check(ok, f"crop odd: qpdf --check: {report}")
+    expect_boxes(out, ODD_CROPPED, "crop odd, mismatch crop")
+    check(sha(src) == digest, "crop odd: the input file changed")
+    check(media_boxes(out, 7) == media_boxes(src, 7), "crop odd: media boxes changed")
+
+    # Skip leaves the mismatching page 3 with its own crop box.
+    skipped = os.path.join(WORK, "odd-skip.pdf")
+    r = run("crop", src, "-o", skipped, "--region", REGION, "--pages", "odd", "--mismatch", "skip")
+    check(r.returncode == 0, f"crop odd skip: status {r.returncode}: {r.stderr}")
+    expect_boxes(skipped, {**ODD_CROPPED, 3: (36.0, 36.0, 756.0, 576.0)}, "crop odd, mismatch skip")
+
+    # Nobody answers the orientation question: the run fails, nothing written.
+    expect_refused(["crop", src, "-o", os.path.join(WORK, "unanswered.pdf"), "--region", REGION,
+                    "--pages", "odd"], 1, ["Some pages do not have same orientation"],
+                   "crop odd without --mismatch")
+
+    # One page, drawn on page 5: the region keeps its page coordinates.
+    one = os.path.join(WORK, "page5.pdf")
+    r = run("crop", src, "-o", one, "--region", "150,250,600,900", "--page", "5")
+    check(r.returncode == 0, f"crop page 5: status {r.returncode}: {r.stderr}")
+    expect_boxes(one, {4: LETTER, 5: (150.0, 250.0, 600.0, 900.0), 6: LETTER}, "crop page 5")
+    check(sha(src) == digest, "crop: the input file changed")
+    check(not leftovers(), f"crop: staging files left: {leftovers()}")
+
+
+def case_crop_summary():
+    # Drawn near the top of page 5 (media box 100 200 712 992); carried onto
+    # the Letter pages at the same coordinates it lies above their media box
+    # (bottom 800 > 792), so they stay uncropped and the run says so; the file
+    # is still written.
+    src = fresh_copy("mixed.pdf")
+    out = os.path.join(WORK, "summary.pdf")
+    r = run("crop", src, "-o", out, "--region", "150,800,400,980", "--page", "5", "--pages", "all",
+            "--mismatch", "skip")
+    check(r.returncode == 0, f"summary: status {r.returncode}: {r.stderr}")
+    check("did not intersect crop region" in r.stderr, f"summary: warning missing: {r.stderr}")
+    expect_boxes(out, {1: LETTER, 5: (150.0, 800.0, 400.0, 980.0), 7: LETTER}, "summary")
+
+
+def case_refusals():
+    src = fresh_copy("mixed.pdf")
+    digest = sha(src)
+    out = os.path.join(WORK, "out.pdf")
+    crop = ["--region", REGION, "--pages", "odd", "--mismatch", "crop"]
+
+    # -o naming the input, however it is written.
+    os.makedirs(os.path.join(WORK, "sub"), exist_ok=True)
+    os.link(src, os.path.join(WORK, "hard.pdf"))
+    for name in [src, os.path.join(WORK, "sub", "..", "mixed.pdf"), os.path.join(WORK, "hard.pdf")]:
+        expect_refused(["crop", src, "-o", name, *crop], 2, ["--in-place"], f"-o {name}")
+    check(sha(src) == digest, "-o input: the input changed")
+    os.unlink(os.path.join(WORK, "hard.pdf"))
+
+    # Bad inputs, each one message and nothing written.
+    expect_refused(["crop", os.path.join(WORK, "missing.pdf"), "-o", out, *crop], 3,
+                   ["missing.pdf"], "missing input")
+    text = os.path.join(WORK, "notes.pdf")
+    with open(text, "w") as f:
+        f.write("these are not the pages you are looking for\n" * 20)
+    expect_refused(["crop", text, "-o", out, *crop], 3, ["notes.pdf"], "not a PDF")
+    locked = os.path.join(WORK, "locked.pdf")
+    subprocess.run(["qpdf", "--encrypt", "secret", "owner", "256", "--", src, locked], check=True)
+    expect_refused(["bbox", locked, "-o", out], 3, ["locked.pdf"], "encrypted")
+    expect_refused(["crop", src, "-o", out, "--region", "1,2,3"], 2, ["--region"], "short region")
+    expect_refused(["crop", src, "-o", out, "--region", "300,20,100,400"], 2, ["--region"],
+                   "inverted region")
+    expect_refused(["crop", src, "-o", out, "--region", REGION, "--page", "8"], 2, ["--page 8", "7 pages"],
+                   "page out of range")
+    expect_refused(["show", src, "-o", os.path.join(WORK, "p.png"), "--page", "0"], 2, ["--page"],
+                   "page zero")
+    expect_refused(["crop", src, "-o", os.path.join(WORK, "nodir", "o.pdf"), *crop], 3, ["nodir"],
+                   "missing output directory")
+    expect_refused(["crop", src, "-o", out, "--frobnicate"], 2, ["--frobnicate"], "unknown option")
+
+    # Regions the plug-in refuses: its alert, a failure, no file.
+    expect_refused(["crop", src, "-o", out, "--region", "100,100,150,300"], 1,
+                   ["Minimum crop region is 1 inch by 1 inch."], "small region")
+    expect_refused(["crop", src, "-o", out, "--region", "560,100,800,300"], 1,
+                   ["Crop region must include at least 1 inch by 1 inch of media box region."],
+                   "region beside the page")
+    check(sha(src) == digest, "refusals: the input changed")
+    check(not leftovers(), f"refusals: staging files left: {leftovers()}")
+
+    # --in-place replaces the input only when asked, and only on success.
+    r = run("reset", src, "--in-place", "--page", "3")
+    check(r.returncode == 0, f"--in-place: status {r.returncode}: {r.stderr}")
+    check(close(crop_boxes(src, 3)[3], (0.0, 0.0, 792.0, 612.0)), "--in-place: page 3 not reset")
+
+
+def case_bbox_reset():
+    src = fresh_copy("mixed.pdf")
+    boxes = read_boxes(src)
+    check(len(boxes) == 7, f"boxes: {len(boxes)} lines for 7 pages")
+
+    each = os.path.join(WORK, "each.pdf")
+    r = run("bbox", src, "-o", each, "--each")
+    check(r.returncode == 0, f"bbox each: status {r.returncode}: {r.stderr}")
+    ok, report = qpdf_clean(each)
+    check(ok, f"bbox each: qpdf --check: {report}")
+    want = {p: clip(b["bbox"], b["media"]) for p, b in boxes.items()}
+    expect_boxes(each, want, "bbox each")
+    # Page 5's marks reach past its media box on the left and at the top.
+    check(want[5][0] == 100.0 and want[5][3] == 992.0, f"bbox each: page 5 not clipped: {want[5]}")
+
+    biggest = os.path.join(WORK, "biggest.pdf")
+    r = run("bbox", src, "-o", biggest, "--biggest")
+    check(r.returncode == 0, f"bbox biggest: status {r.returncode}: {r.stderr}")
+    ok, report = qpdf_clean(biggest)
+    check(ok, f"bbox biggest: qpdf --check: {report}")
+    union = (min(b["bbox"][0] for b in boxes.values()), min(b["bbox"][1] for b in boxes.values()),
+             max(b["bbox"][2] for b in boxes.values()), max(b["bbox"][3] for b in boxes.values()))
+    expect_boxes(biggest, {p: clip(union, b["media"]) for p, b in boxes.items()}, "bbox biggest")
+
+    one = os.path.join(WORK, "bbox-page2.pdf")
+    r = run("bbox", src, "-o", one, "--page", "2")
+    check(r.returncode == 0, f"bbox page 2: status {r.returncode}: {r.stderr}")
+    expect_boxes(one, {1: LETTER, 2: want[2], 3: (36.0, 36.0, 756.0, 576.0)}, "bbox page 2")
+
+    reset = os.path.join(WORK, "reset.pdf")
+    r = run("reset", each, "-o", reset)
+    check(r.returncode == 0, f"reset all: status {r.returncode}: {r.stderr}")
+    ok, report = qpdf_clean(reset)
+    check(ok, f"reset: qpdf --check: {report}")
+    expect_boxes(reset, {p: b["media"] for p, b in boxes.items()}, "reset all")
+
+    reset3 = os.path.join(WORK, "reset3.pdf")
+    r = run("reset", src, "-o", reset3, "--page", "3")
+    check(r.returncode == 0, f"reset page 3: status {r.returncode}: {r.stderr}")
+    expect_boxes(reset3, {2: A4, 3: (0.0, 0.0, 792.0, 612.0)}, "reset page 3")
+
+
+def clip(box, media):
+    return (max(box[0], media[0]), max(box[1], media[1]), min(box[2], media[2]), min(box[3], media[3]))
+
+
+def read_boxes(path):
+    """`vellora boxes`: {page: {"rotation", "media", "crop", "bbox"}}."""
+    r = run("boxes", path)
+    check(r.returncode == 0, f"boxes: status {r.returncode}: {r.stderr}")
+    pages = {}
+    for line in r.stdout.splitlines():
+        numbers = [float(v) for v in re.findall(r"-?\d+(?:\.\d+)?", line)]
+        if len(numbers) != 14:
+            continue
+        pages[int(numbers[0])] = {"rotation": int(numbers[1]), "media": tuple(numbers[2:6]),
+                                  "crop": tuple(numbers[6:10]), "bbox": tuple(numbers[10:14])}
+    return pages
+
+
+def case_print_script():
+    src = fresh_copy("mixed.pdf")
+    out = os.path.join(WORK, "never.pdf")
+    r = run("crop", src, "-o", out, "--region", REGION, "--page", "3", "--pages", "even",
+            "--mismatch", "skip", "--print-script")
+    check(r.returncode == 0, f"print-script: status {r.returncode}: {r.stderr}")
+    lines = [l for l in r.stdout.splitlines() if l and not l.startswith("#")]
+    for want in ["load", "goto 3", 'button "ZUNO:TrimVex"', "pdrag 72.5 72.25 540.75 720.125",
+                 'answer "Even Pages"', "pclick 306.625 396.1875", "expect region none",
+                 'answer-when "Some pages do not have same orientation - Crop or Skip them?" Skip']:
+        check(want in lines, f"print-script: no line '{want}' in:\n{r.stdout}")
+    check(lines[-1] == f'save "{out}"', f"print-script: last line {lines[-1]}")
+    check(not os.path.exists(out), "print-script: wrote the output")
+    # The printed script runs as it stands and gives what the command gives.
+    script = os.path.join(WORK, "printed.vscript")
+    with open(script, "w") as f:
+        f.write(r.stdout)
+    r = run("run", script)
+    check(r.returncode == 0, f"printed script: status {r.returncode}: {r.stderr}")
+    # Even pages with the region drawn on page 3 (792 x 612, rotation 180):
+    #  2 (A4, 90) and 6 (Letter, 0) differ in orientation and are skipped;
+    #  4 (Letter, 270) is page 3 turned a quarter more with its sides
+    #  swapped, so it passes and the quarter turn places the region:
+    #  left 306+306-720.125, top 396-396+540.75, right 612-72.25,
+    #  bottom 396-396+72.5, then clipped to 0 0 612 792.
+    expect_boxes(out, {2: A4, 3: (36.0, 36.0, 756.0, 576.0), 4: (0.0, 72.5, 539.75, 540.75),
+                       6: LETTER}, "printed script")
+
+
+def case_interrupt():
+    big = os.path.join(WORK, "pages-10000.pdf")
+    if not os.path.exists(big):
+        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+    digest = sha(big)
+    out = os.path.join(WORK, "stopped.pdf")
+    # Standard error is a pipe, so the host writes one progress line per page.
+    # After the first line we stop reading: the pipe fills within a few
+    # thousand pages and the host blocks in its next progress write, so the
+    # run is certainly in the middle of the page loop when the signal lands.
+    # Then we read on, the blocked write completes, and the plug-in sees the
+    # stop at its next cancel check.
+    proc = subprocess.Popen([VELLORA, "reset", big, "-o", out, "--all"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    first = proc.stderr.readline()
+    check(first != "", "interrupt: no progress line before the run ended")
+    time.sleep(2)
+    check(proc.poll() is None, "interrupt: the run ended before the stop request")
+    proc.send_signal(signal.SIGINT)
+    rest = proc.stderr.read()
+    status = proc.wait()
+    check(status == 130, f"interrupt: status {status}, expected 130; stderr tail: {rest[-500:]}")
+    check("Cancelled." in rest, f"interrupt: no 'Cancelled.' in: {rest[-500:]}")
+    check(not os.path.exists(out), "interrupt: output written")
+    check(not leftovers(), f"interrupt: staging files left: {leftovers()}")
+    check(sha(big) == digest, "interrupt: the input changed")
+
+
+CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
+
+if __name__ == "__main__":
+    if CASE not in CASES:
+        sys.exit(f"unknown case {CASE}; cases: {', '.join(CASES)}")
+    os.makedirs(WORK, exist_ok=True)
+    for name in os.listdir(WORK):  # a fresh start; the big generated file is kept
+        path = os.path.join(WORK, name)
+        if name != "pages-10000.pdf":
+            shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+    CASES[CASE]()
+    if failures:
+        print(f"{len(failures)} failure(s) in {CASE}")
+        sys.exit(1)
+    print(f"{CASE}: passed")
