@@ -1,0 +1,21 @@
+// A device that finds the bounds of what a page visibly puts on paper.
+//
+// It wraps MuPDF's bbox device (which keeps track of clipping, groups,
+// masks and tiles) and changes what reaches it:
+// - paint that cannot be seen on white paper (white, or fully transparent)
+//   is not a mark;
+// - a stroke counts with its exact outline (see stroke_bounds.h), not with
+//   MuPDF's miter-limit allowance.
+// Nothing is clipped to any page box: marks beyond the media box are
+// reported as they are, and the host decides what to do with them.
+#pragma once
+
+#include <mupdf/fitz.h>
+
+namespace vellora::pdf {
+
+// The bounds accumulate in *result (in device space), which must outlive the
+// device. Throws (fz_throw) like any MuPDF constructor.
+fz_device* NewMarksDevice(fz_context* ctx, fz_rect* result);
+
+}  // namespace vellora::pdf

@@ -1,0 +1,30 @@
+// A MuPDF context together with the log its messages go to.
+#pragma once
+
+#include "backend/document_backend.h"
+#include "backend/pdf/mupdf_calls.h"
+
+namespace vellora::pdf {
+
+// MuPDF holds the log's address, so the pair never moves.
+class MuContext {
+public:
+    MuContext() : ctx_(MuNewContext(&log_))
+    {
+        if (!ctx_)
+            throw HostError("cannot start the PDF library (out of memory)");
+    }
+    ~MuContext() { MuDropContext(ctx_); }
+    MuContext(const MuContext&) = delete;
+    MuContext& operator=(const MuContext&) = delete;
+
+    fz_context* get() const { return ctx_; }
+    const MuLog& log() const { return log_; }
+    void clearLog() { log_ = MuLog{}; }
+
+private:
+    MuLog log_{};
+    fz_context* ctx_;
+};
+
+}  // namespace vellora::pdf

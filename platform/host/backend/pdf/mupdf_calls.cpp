@@ -1,0 +1,301 @@
+#include "backend/pdf/mupdf_calls.h"
+
+#include "backend/pdf/marks_device.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vellora::pdf {
+
+namespace {
+
+// Text padding of the bbox device is one device unit; bounds are taken at
+// this many device units a point, so the padding shrinks to 1/64 pt.
+constexpr float kMarksScale = 64.0f;
+
+void Note(void* user, const char* message)
+{
+    MuLog* log = static_cast<MuLog*>(user);
+    if (log->count++ == 0)
+        std::snprintf(log->first, sizeof log->first, "%s", message);
+}
+
+void Fail(fz_context* ctx, MuError* err)
+{
+    std::snprintf(err->text, sizeof err->text, "%s", fz_caught_message(ctx));
+}
+
+void FailWith(MuError* err, const char* text)
+{
+    std::snprintf(err->text, sizeof err->text, "%s", text);
+}
+
+// MuPDF's page transform maps user space to its own page space (y down,
+// origin at the top left of the visible box, rotated, scaled by
+// /UserUnit); content run through its inverse lands back in user space.
+fz_matrix UserSpaceFor(fz_context* ctx, pdf_page* page)
+{
+    fz_rect box;
+    fz_matrix pageCtm;
+    pdf_page_transform(ctx, page, &box, &pageCtm);
+    return fz_invert_matrix(pageCtm);
+}
+
+}  // namespace
+
+fz_context* MuNewContext(MuLog* log)
+{
+    fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    if (!ctx)
+        return nullptr;
+    fz_set_warning_callback(ctx, Note, log);
+    fz_set_error_callback(ctx, Note, log);
+    return ctx;
+}
+
+void MuDropContext(fz_context* ctx)
+{
+    fz_drop_context(ctx);
+}
+
+bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDocInfo* info,
+                    MuError* err)
+{
+    pdf_document* doc = nullptr;
+    std::memset(info, 0, sizeof *info);
+    fz_var(doc);
+    fz_try(ctx)
+    {
+        doc = pdf_open_document(ctx, path);
+        info->encrypted = doc->crypt != nullptr;
+        info->needsPassword = pdf_needs_password(ctx, doc);
+        if (!info->needsPassword) {
+            pdf_load_page_tree(ctx, doc);
+            info->pageCount = pdf_count_pages(ctx, doc);
+            info->mayEdit = pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);
+        }
+        info->repaired = pdf_was_repaired(ctx, doc);
+        info->canSaveIncrementally = pdf_can_be_saved_incrementally(ctx, doc);
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_document(ctx, doc);
+        Fail(ctx, err);
+        return false;
+    }
+    *out = doc;
+    return true;
+}
+
+void MuDropDocument(fz_context* ctx, pdf_document* doc)
+{
+    fz_try(ctx)
+        pdf_drop_page_tree(ctx, doc);
+    fz_catch(ctx)
+    {
+        // Dropping the document below frees what is left either way.
+    }
+    pdf_drop_document(ctx, doc);
+}
+
+namespace {
+
+int ReadRect(fz_context* ctx, pdf_obj* array, float out[4])
+{
+    if (!pdf_is_array(ctx, array) || pdf_array_len(ctx, array) != 4)
+        return 0;
+    for (int i = 0; i < 4; ++i) {
+        pdf_obj* n = pdf_array_get(ctx, array, i);
+        if (!pdf_is_number(ctx, n))
+            return 0;
+        out[i] = pdf_to_real(ctx, n);
+    }
+    return 1;
+}
+
+}  // namespace
+
+bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int page, MuPageGeometry* out,
+                        MuError* err)
+{
+    std::memset(out, 0, sizeof *out);
+    fz_try(ctx)
+    {
+        pdf_obj* obj = pdf_lookup_page_obj(ctx, doc, page);
+        out->hasMedia = ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(MediaBox)), out->media);
+        out->hasCrop = ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(CropBox)), out->crop);
+        pdf_obj* rotate = pdf_dict_get_inheritable(ctx, obj, PDF_NAME(Rotate));
+        out->rotate = pdf_is_int(ctx, rotate) ? double(pdf_to_int64(ctx, rotate)) : double(pdf_to_real(ctx, rotate));
+    }
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    return true;
+}
+
+bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int page, const float box[4], MuError* err)
+{
+    fz_try(ctx)
+    {
+        pdf_obj* obj = pdf_lookup_page_obj(ctx, doc, page);
+        pdf_obj* array = pdf_dict_put_array(ctx, obj, PDF_NAME(CropBox), 4);
+        for (int i = 0; i < 4; ++i)
+            pdf_array_push_real(ctx, array, box[i]);
+    }
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    return true;
+}
+
+bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, int* empty,
+                   MuError* err)
+{
+    pdf_page* pg = nullptr;
+    fz_device* dev = nullptr;
+    fz_rect bounds = fz_empty_rect;
+    fz_var(pg);
+    fz_var(dev);
+    fz_try(ctx)
+    {
+        pg = pdf_load_page(ctx, doc, page);
+        const fz_matrix ctm = fz_concat(UserSpaceFor(ctx, pg), fz_scale(kMarksScale, kMarksScale));
+        dev = NewMarksDevice(ctx, &bounds);
+        pdf_run_page(ctx, pg, dev, ctm, nullptr);
+        fz_close_device(ctx, dev);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_device(ctx, dev);
+        fz_drop_page(ctx, reinterpret_cast<fz_page*>(pg));
+    }
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    *empty = fz_is_empty_rect(bounds);
+    if (!*empty) {
+        if (fz_is_infinite_rect(bounds))
+            *out = bounds;
+        else
+            *out = fz_make_rect(bounds.x0 / kMarksScale, bounds.y0 / kMarksScale,
+                                bounds.x1 / kMarksScale, bounds.y1 / kMarksScale);
+    }
+    return true;
+}
+
+bool MuRenderPage(fz_context* ctx, pdf_document* doc, int page, fz_matrix userToDevice,
+                  fz_rect clip, fz_irect area, unsigned char* rgba, int stride, MuError* err)
+{
+    pdf_page* pg = nullptr;
+    fz_pixmap* pix = nullptr;
+    fz_device* dev = nullptr;
+    fz_path* clipPath = nullptr;
+    fz_var(pg);
+    fz_var(pix);
+    fz_var(dev);
+    fz_var(clipPath);
+    fz_try(ctx)
+    {
+        pg = pdf_load_page(ctx, doc, page);
+        const fz_matrix ctm = fz_concat(UserSpaceFor(ctx, pg), userToDevice);
+        pix = fz_new_pixmap_with_bbox_and_data(ctx, fz_device_rgb(ctx), area, nullptr, 1, rgba);
+        if (pix->stride != stride)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "unexpected pixmap layout");
+        fz_clear_pixmap(ctx, pix);
+        clipPath = fz_new_path(ctx);
+        fz_rectto(ctx, clipPath, clip.x0, clip.y0, clip.x1, clip.y1);
+        dev = fz_new_draw_device(ctx, fz_identity, pix);
+        const float white[3] = {1, 1, 1};
+        fz_fill_path(ctx, dev, clipPath, 0, userToDevice, fz_device_rgb(ctx), white, 1,
+                     fz_default_color_params);
+        fz_clip_path(ctx, dev, clipPath, 0, userToDevice, fz_infinite_rect);
+        pdf_run_page(ctx, pg, dev, ctm, nullptr);
+        fz_pop_clip(ctx, dev);
+        fz_close_device(ctx, dev);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_device(ctx, dev);
+        fz_drop_path(ctx, clipPath);
+        fz_drop_pixmap(ctx, pix);
+        fz_drop_page(ctx, reinterpret_cast<fz_page*>(pg));
+    }
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    return true;
+}
+
+bool MuSaveDocument(fz_context* ctx, pdf_document* doc, const char* path, int incremental,
+                    MuError* err)
+{
+    pdf_write_options opts = pdf_default_write_options;
+    opts.do_incremental = incremental;
+    fz_try(ctx)
+        pdf_save_document(ctx, doc, path, &opts);
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    return true;
+}
+
+bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, const char* path,
+                          MuError* err)
+{
+    if (count < 1) {
+        FailWith(err, "a PDF file needs at least one page");
+        return false;
+    }
+    pdf_document* doc = nullptr;
+    pdf_obj* resources = nullptr;
+    pdf_obj* page = nullptr;
+    fz_var(doc);
+    fz_var(resources);
+    fz_var(page);
+    fz_try(ctx)
+    {
+        doc = pdf_create_document(ctx);
+        resources = pdf_new_dict(ctx, doc, 0);
+        for (int i = 0; i < count; ++i) {
+            const MuBlankPage* p = &pages[i];
+            page = pdf_add_page(ctx, doc, fz_make_rect(p->media[0], p->media[1], p->media[2], p->media[3]),
+                                0, resources, nullptr);
+            // pdf_add_page snaps /Rotate to multiples of 90; the page keeps its own.
+            pdf_dict_put_int(ctx, page, PDF_NAME(Rotate), p->rotate);
+            if (p->hasCrop) {
+                pdf_obj* array = pdf_dict_put_array(ctx, page, PDF_NAME(CropBox), 4);
+                for (int k = 0; k < 4; ++k)
+                    pdf_array_push_real(ctx, array, p->crop[k]);
+            }
+            pdf_insert_page(ctx, doc, -1, page);
+            pdf_drop_obj(ctx, page);
+            page = nullptr;
+        }
+        pdf_write_options opts = pdf_default_write_options;
+        pdf_save_document(ctx, doc, path, &opts);
+    }
+    fz_always(ctx)
+    {
+        pdf_drop_obj(ctx, page);
+        pdf_drop_obj(ctx, resources);
+        pdf_drop_document(ctx, doc);
+    }
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vellora::pdf
