@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -115,6 +116,19 @@ std::vector<Box> GhostscriptBoxes(const std::string& path, int first, int last)
 Box ToBox(const FixedRect& r)
 {
     return Box{r.left / 65536.0, r.bottom / 65536.0, r.right / 65536.0, r.top / 65536.0};
+}
+
+double Distance(const Box& a, const Box& b)
+{
+    return std::max({std::abs(a.x0 - b.x0), std::abs(a.y0 - b.y0), std::abs(a.x1 - b.x1),
+                     std::abs(a.y1 - b.y1)});
+}
+
+std::string Show(const Box& b)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "%.3f %.3f %.3f %.3f", b.x0, b.y0, b.x1, b.y1);
+    return text;
 }
 
 FixedRect FixedBox(double left, double bottom, double right, double top)

@@ -49,6 +49,9 @@ std::vector<Box> PdfinfoBoxes(const std::string& path, int pages, const std::str
 std::vector<Box> GhostscriptBoxes(const std::string& path, int first, int last);
 
 Box ToBox(const FixedRect& r);
+// The largest difference between corresponding sides.
+double Distance(const Box& a, const Box& b);
+std::string Show(const Box& b);
 FixedRect FixedBox(double left, double bottom, double right, double top);
 
 // Opens a document that must open without warnings.
