@@ -46,7 +46,7 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
-CommandResult Run(const std::string& command)
+CommandResult RunCommand(const std::string& command)
 {
     CommandResult result;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
@@ -71,7 +71,7 @@ std::string Quote(const std::string& path)
 
 bool QpdfCheckClean(const std::string& path, std::string* report)
 {
-    const CommandResult r = Run("qpdf --check " + Quote(path));
+    const CommandResult r = RunCommand("qpdf --check " + Quote(path));
     if (report)
         *report = r.output;
     return r.status == 0;
@@ -80,7 +80,7 @@ bool QpdfCheckClean(const std::string& path, std::string* report)
 std::vector<Box> PdfinfoBoxes(const std::string& path, int pages, const std::string& which)
 {
     const CommandResult r =
-        Run("pdfinfo -box -f 1 -l " + std::to_string(pages) + " " + Quote(path));
+        RunCommand("pdfinfo -box -f 1 -l " + std::to_string(pages) + " " + Quote(path));
     std::vector<Box> boxes;
     std::istringstream in(r.output);
     std::string line;
@@ -97,7 +97,7 @@ std::vector<Box> PdfinfoBoxes(const std::string& path, int pages, const std::str
 
 std::vector<Box> GhostscriptBoxes(const std::string& path, int first, int last)
 {
-    const CommandResult r = Run("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=bbox -dFirstPage=" +
+    const CommandResult r = RunCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=bbox -dFirstPage=" +
                                 std::to_string(first) + " -dLastPage=" + std::to_string(last) +
                                 " " + Quote(path));
     std::vector<Box> boxes;

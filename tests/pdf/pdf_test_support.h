@@ -33,7 +33,7 @@ struct CommandResult {
     int status = -1;
     std::string output;  // standard output and error together
 };
-CommandResult Run(const std::string& command);
+CommandResult RunCommand(const std::string& command);
 std::string Quote(const std::string& path);
 
 // `qpdf --check` passes without warnings.

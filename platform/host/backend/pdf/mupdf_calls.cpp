@@ -89,6 +89,8 @@ bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDoc
 
 void MuDropDocument(fz_context* ctx, pdf_document* doc)
 {
+    if (!doc)
+        return;
     fz_try(ctx)
         pdf_drop_page_tree(ctx, doc);
     fz_catch(ctx)

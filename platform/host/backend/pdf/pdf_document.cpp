@@ -90,7 +90,7 @@ public:
             fz_rect r{};
             int empty = 0;
             MuError err{};
-            if (!MuMarksBounds(mu_.get(), doc_, page, &r, &empty, &err))
+            if (!MuMarksBounds(mu_.get(), live(), page, &r, &empty, &err))
                 throw HostError(pageName(page) + ": cannot read the page's content: " + err.text);
             p.bbox = empty ? p.media : ToFixedRectOutward(PdfRect{r.x0, r.y0, r.x1, r.y1});
         }
@@ -100,12 +100,9 @@ public:
     void setCropBox(int page, const FixedRect& box) override
     {
         Page& p = at(page);
-        const float values[4] = {ToWritablePoints(box.left), ToWritablePoints(box.bottom),
-                                 ToWritablePoints(box.right), ToWritablePoints(box.top)};
-        MuError err{};
-        if (!MuSetCropBox(mu_.get(), doc_, page, values, &err))
-            throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
+        writeCropBox(page, box);
         p.crop = box;
+        p.cropChanged = true;
     }
 
     uint32_t permissions() const override { return editable_ ? VX_PERMISSION_EDIT : 0u; }
@@ -119,6 +116,7 @@ private:
         std::optional<FixedRect> crop;
         int rotation = 0;
         std::optional<FixedRect> bbox;
+        bool cropChanged = false;  // set since the document's file was written
     };
 
     const Page& at(int page) const
@@ -128,6 +126,24 @@ private:
         return pages_[size_t(page)];
     }
     Page& at(int page) { return const_cast<Page&>(std::as_const(*this).at(page)); }
+
+    void writeCropBox(int page, const FixedRect& box)
+    {
+        const float values[4] = {ToWritablePoints(box.left), ToWritablePoints(box.bottom),
+                                 ToWritablePoints(box.right), ToWritablePoints(box.top)};
+        MuError err{};
+        if (!MuSetCropBox(mu_.get(), live(), page, values, &err))
+            throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
+    }
+
+    void restoreAfterFailedSave();
+
+    pdf_document* live() const
+    {
+        if (!doc_)
+            throw HostError(path_ + ": the file could not be read again after a failed save");
+        return doc_;
+    }
 
     std::string pageName(int page) const { return path_ + ": page " + std::to_string(page + 1); }
 
@@ -139,6 +155,7 @@ private:
             throw HostError(path_ + ": the document has no pages");
         fileCount_ = info.pageCount;
         editable_ = info.mayEdit != 0;
+        encrypted_ = info.encrypted != 0;
         incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
     }
 
@@ -197,6 +214,7 @@ private:
     int fileCount_ = 0;
     bool editable_ = false;
     bool incremental_ = false;
+    bool encrypted_ = false;
 };
 
 void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out)
@@ -216,7 +234,7 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
     const int h = area.y1 - area.y0;
     std::vector<unsigned char> rgba(size_t(w) * size_t(h) * 4);
     MuError err{};
-    if (!MuRenderPage(mu_.get(), doc_, page, m, user, area, rgba.data(), w * 4, &err))
+    if (!MuRenderPage(mu_.get(), live(), page, m, user, area, rgba.data(), w * 4, &err))
         throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
 
     // Premultiplied source over the raster; untouched where the source is clear.
@@ -244,31 +262,60 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     if (!editable_)
         throw HostError(path_ + ": the document's permissions do not allow changes; it cannot be saved");
     // A repaired file has no trustworthy original to append to: it is
-    // always written in full.
-    const bool incremental = mode == SaveMode::Incremental && incremental_;
+    // always written in full. An encrypted one is appended to whenever it
+    // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
+    const bool incremental = incremental_ && (mode == SaveMode::Incremental || encrypted_);
     ReplacementFile file(path);
     MuError err{};
-    if (!MuSaveDocument(mu_.get(), doc_, file.tempPath().c_str(), incremental, &err))
-        throw HostError(path + ": cannot save: " + err.text);
-
-    // Carry on from the file just written: MuPDF cannot append a second
-    // increment correctly after saving one to another file. Opening it is
-    // also the check that what was written reads back.
     pdf_document* written = nullptr;
     MuDocInfo info{};
-    if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), &written, &info, &err))
-        throw HostError(path + ": cannot save: the written file does not read back: " + err.text);
-    try {
-        file.commit();
-    } catch (...) {
-        MuDropDocument(mu_.get(), written);
-        throw;
+    std::string failure;
+    if (!MuSaveDocument(mu_.get(), live(), file.tempPath().c_str(), incremental, &err))
+        failure = std::string("cannot save: ") + err.text;
+    // Carry on from the file just written: once saved, MuPDF's document
+    // cannot be saved again correctly. Opening it is also the check that
+    // what was written reads back.
+    else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), &written, &info, &err))
+        failure = std::string("cannot save: the written file does not read back: ") + err.text;
+    else {
+        try {
+            file.commit();
+        } catch (const HostError& e) {
+            MuDropDocument(mu_.get(), written);
+            restoreAfterFailedSave();
+            throw;
+        }
+    }
+    if (!failure.empty()) {
+        restoreAfterFailedSave();
+        throw HostError(path + ": " + failure);
     }
     mu_.clearLog();
     MuDropDocument(mu_.get(), doc_);
     doc_ = written;
     path_ = path;
     incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
+    for (Page& p : pages_)
+        p.cropChanged = false;
+}
+
+// A failed save may leave MuPDF's document half-finalised; start again
+// from the file and the crop boxes set since it was read.
+void PdfDocument::restoreAfterFailedSave()
+{
+    MuDropDocument(mu_.get(), doc_);
+    doc_ = nullptr;
+    try {
+        OpenedFile opened = OpenWith(mu_, path_);
+        doc_ = opened.doc;
+        for (int i = 0; i < pageCount(); ++i)
+            if (pages_[size_t(i)].cropChanged)
+                writeCropBox(i, *pages_[size_t(i)].crop);
+    } catch (const HostError&) {
+        MuDropDocument(mu_.get(), doc_);
+        doc_ = nullptr;
+    }
+    mu_.clearLog();
 }
 
 }  // namespace
