@@ -1,0 +1,43 @@
+#include "backend/memory/memory_backend.h"
+
+#include "render/raster_draw.h"
+
+namespace vellora {
+
+MemoryBackend::MemoryBackend(int pages, Fixed width, Fixed height) {
+    PageSetup page;
+    page.media = FixedRect{0, height, width, 0};
+    pages_.assign(static_cast<size_t>(pages), page);
+}
+
+PageSetup& MemoryBackend::at(int page) {
+    if (page < 0 || page >= pageCount()) throw HostError("no page index " + std::to_string(page));
+    return pages_[static_cast<size_t>(page)];
+}
+
+const PageSetup& MemoryBackend::at(int page) const {
+    if (page < 0 || page >= pageCount()) throw HostError("no page index " + std::to_string(page));
+    return pages_[static_cast<size_t>(page)];
+}
+
+FixedRect MemoryBackend::cropBox(int page) const {
+    const PageSetup& p = at(page);
+    return p.crop ? *p.crop : p.media;
+}
+
+FixedRect MemoryBackend::boundingBox(int page) {
+    const PageSetup& p = at(page);
+    return p.bbox ? *p.bbox : p.media;
+}
+
+void MemoryBackend::render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) {
+    const PageSetup& p = at(page);
+    DeviceBox area = TransformBox(toDevice, clip);
+    FillBox(out, area, 0xFFFFFFFFu);
+    // The marks: a pale block where the bounding box says they are.
+    if (p.bbox) FillBox(out, Intersect(TransformBox(toDevice, *p.bbox), area), 0xFFE8D8C8u);
+}
+
+void MemoryBackend::save(const std::string& path, SaveMode) { WriteBlankPdf(pages_, path); }
+
+}  // namespace vellora

@@ -1,0 +1,42 @@
+// The trace: one line per host operation the plug-in calls, in the order of
+// the calls. A line is reserved when the operation starts and completed with
+// its result when it returns, so nested operations keep call order.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vellora {
+
+class Trace {
+public:
+    // Empty path: lines are counted but written nowhere.
+    explicit Trace(const std::string& path);
+    ~Trace();
+    Trace(const Trace&) = delete;
+    Trace& operator=(const Trace&) = delete;
+
+    // Reserves the line of an operation that starts now.
+    size_t begin(const std::string& operation);
+    // Fills the reserved line; lines are written as soon as all before them are.
+    void finish(size_t slot, const std::string& line);
+
+    // Calls of an operation since the last resetCounts().
+    int count(const std::string& operation) const;
+    void resetCounts() { counts_.clear(); }
+    uint64_t total() const { return total_; }
+
+private:
+    void flush();
+    std::FILE* file_ = nullptr;
+    std::vector<std::optional<std::string>> pending_;
+    size_t firstSlot_ = 0;  // slot number of pending_[0]
+    std::map<std::string, int> counts_;
+    uint64_t total_ = 0;
+};
+
+}  // namespace vellora

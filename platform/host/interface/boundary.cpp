@@ -1,0 +1,65 @@
+#include "interface/boundary.h"
+
+#include "core/fixed_text.h"
+
+#include <cstdio>
+
+namespace vellora {
+
+TraceLine::TraceLine(Host& host, const char* operation)
+    : host_(host), slot_(host.trace.begin(operation)), text_(operation) {}
+
+TraceLine::~TraceLine() {
+    std::string line = text_;
+    if (!result_.empty()) line += " -> " + result_;
+    host_.trace.finish(slot_, line);
+}
+
+TraceLine& TraceLine::arg(const std::string& text) {
+    text_ += " " + text;
+    return *this;
+}
+
+std::string Quote(const char* text) {
+    if (text == nullptr) return "NULL";
+    std::string q = "\"";
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '"' || *p == '\\') q += '\\';
+        q += *p;
+    }
+    return q + "\"";
+}
+
+std::string Hex(uint32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%X", value);
+    return buffer;
+}
+
+std::string Num(int64_t value) { return std::to_string(value); }
+std::string Fx(Fixed value) { return FixedToText(value); }
+std::string ShowRect(const FixedRect& r) { return "[" + RectToText(r) + "]"; }
+
+std::string ShowDevice(const DeviceRect& r) {
+    return "dev[" + Num(r.left) + " " + Num(r.top) + " " + Num(r.right) + " " + Num(r.bottom) + "]";
+}
+
+std::string ShowAtom(Host& host, Atom atom) {
+    if (!host.atoms.known(atom)) return "atom(" + Num(atom) + ")";
+    return "atom(" + Num(atom) + " " + Quote(host.atoms.text(atom).c_str()) + ")";
+}
+
+std::string ShowCallback(HostCallback routine) { return routine == 0 ? "cb(none)" : "cb(" + Num(routine) + ")"; }
+
+std::string ShowData(const void* data) {
+    auto value = reinterpret_cast<uintptr_t>(data);
+    if (value < 0x10000) return Num(static_cast<int64_t>(value));
+    return "ptr";
+}
+
+std::string NeedText(const char* text, const char* what) {
+    if (text == nullptr) throw HostError(std::string("no ") + what + " given (NULL)");
+    return text;
+}
+
+}  // namespace vellora

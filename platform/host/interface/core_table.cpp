@@ -1,0 +1,84 @@
+// Core: atoms, callbacks, tables and configuration.
+#include "interface/boundary.h"
+#include "interface/tables.h"
+
+namespace vellora {
+
+namespace {
+
+extern "C" {
+
+static Atom CoreAtomFromString(const char* text) {
+    return HostOp<Atom>("Core.AtomFromString", 0, [&](Host& h, TraceLine& t) {
+        t.arg(Quote(text));
+        Atom atom = h.atoms.intern(NeedText(text, "text"));
+        t.result(Num(atom));
+        return atom;
+    });
+}
+
+static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
+    return HostOp<HostCallback>("Core.MakeCallback", VX_NO_CALLBACK, [&](Host& h, TraceLine& t) {
+        t.arg(Hex(extension));
+        if (extension != h.extensionId)
+            throw HostError("extension " + Hex(extension) + " is not the one given in the setup record (" +
+                            Hex(h.extensionId) + ")");
+        HostCallback cb = h.callbacks.make(extension, routine);
+        t.result(ShowCallback(cb));
+        return cb;
+    });
+}
+
+static const HostTable* CoreGetTable(Atom name, uint32_t version) {
+    return HostOp<const HostTable*>("Core.GetTable", nullptr, [&](Host& h, TraceLine& t) {
+        const std::string& text = h.atoms.text(name);
+        t.arg(Quote(text.c_str())).arg(Hex(version));
+        const HostTable* table = h.tables.find(text, version);
+        t.result(table ? "table" : "none");
+        return table;
+    });
+}
+
+static int32_t CoreGetConfiguration(Atom key) {
+    return HostOp<int32_t>("Core.GetConfiguration", 0, [&](Host& h, TraceLine& t) {
+        const std::string& text = h.atoms.text(key);
+        t.arg(Quote(text.c_str()));
+        int32_t value = text == "CanEdit" ? (h.config.canEdit ? 1 : 0) : 0;
+        t.result(Num(value));
+        return value;
+    });
+}
+
+}  // extern "C"
+
+}  // namespace
+
+const CoreTable& CoreTableInstance() {
+    static const CoreTable table{sizeof(CoreTable), CoreAtomFromString, CoreMakeCallback, CoreGetTable,
+                                 CoreGetConfiguration};
+    return table;
+}
+
+const ObjectTable& ObjectTableInstance() {
+    static const ObjectTable table{sizeof(ObjectTable)};
+    return table;
+}
+
+const PlatformTable& PlatformTableInstance() {
+    static const PlatformTable table{sizeof(PlatformTable)};
+    return table;
+}
+
+void PublishTables(Host& host) {
+    auto publish = [&](const char* name, const void* table) {
+        host.tables.publish(name, static_cast<const HostTable*>(table), host.config.tableVersions[name]);
+    };
+    publish(VX_TABLE_SUPPORT, &SupportTableInstance());
+    publish(VX_TABLE_OBJECT, &ObjectTableInstance());
+    publish(VX_TABLE_MODEL, &ModelTableInstance());
+    publish(VX_TABLE_VIEWER, &ViewerTableInstance());
+    publish(VX_TABLE_PLATFORM, &PlatformTableInstance());
+    host.installProgressMonitor(ProgressMonitorFor(host.config.progress));
+}
+
+}  // namespace vellora

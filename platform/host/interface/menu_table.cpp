@@ -1,0 +1,266 @@
+// Viewer: menus and the toolbar.
+#include "interface/boundary.h"
+#include "interface/tables.h"
+
+#include <vxwin32/standin.h>
+
+namespace vellora {
+
+void CheckRoutine(Host& h, HostCallback routine);
+
+namespace {
+
+MenuObj& MenuOf(Host& h, Menu menu) { return *h.checked<MenuObj>(menu, kMenuKind); }
+MenuItemObj& ItemOf(Host& h, MenuItem item) { return *h.checked<MenuItemObj>(item, kItemKind); }
+ButtonObj& ButtonOf(Host& h, ToolbarButton button) { return *h.checked<ButtonObj>(button, kButtonKind); }
+void CheckMenubar(Host& h, ::Menubar menubar) { (void)h.checked<vellora::Menubar>(menubar, kMenubarKind); }
+void CheckToolbar(Host& h, ::Toolbar toolbar) { (void)h.checked<vellora::Toolbar>(toolbar, kToolbarKind); }
+
+std::string ShowIcon(HostBitmapHandle icon) {
+    if (icon == nullptr) return "NULL";
+    auto info = vxwin32::DescribeBitmap(icon);
+    return info ? "bitmap(" + Num(info->resourceId) + ")" : "<unknown bitmap>";
+}
+
+// Attaches a routine to a slot of an item or button.
+template <class Handle, class Lookup>
+void Attach(const char* operation, Handle handle, HostCallback routine, void* data, Lookup slot) {
+    HostCall(operation, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(handle)).arg(ShowCallback(routine)).arg(ShowData(data));
+        CheckRoutine(h, routine);
+        slot(h) = Hook{routine, data};
+    });
+}
+
+extern "C" {
+
+static ::Menubar ViewerGetMenubar() {
+    return HostOp<::Menubar>("Viewer.GetMenubar", nullptr, [&](Host& h, TraceLine& t) {
+        t.result("menubar");
+        return reinterpret_cast<::Menubar>(&h.menubar);
+    });
+}
+
+static Menu ViewerAcquireMenuByName(::Menubar menubar, const char* name) {
+    return HostOp<Menu>("Viewer.AcquireMenuByName", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg("menubar").arg(Quote(name));
+        CheckMenubar(h, menubar);
+        MenuObj* menu = h.menubar.findMenu(NeedText(name, "name"));
+        if (menu != nullptr) ++menu->refs;
+        t.result(h.describe(menu));
+        return reinterpret_cast<Menu>(menu);
+    });
+}
+
+static void ViewerReleaseMenu(Menu menu) {
+    HostCall("Viewer.ReleaseMenu", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(menu));
+        MenuObj& m = MenuOf(h, menu);
+        if (m.refs <= 0) throw HostError("menu \"" + m.name + "\" was released more often than acquired");
+        --m.refs;
+    });
+}
+
+static MenuItem ViewerAcquireMenuItemByName(::Menubar menubar, const char* name) {
+    return HostOp<MenuItem>("Viewer.AcquireMenuItemByName", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg("menubar").arg(Quote(name));
+        CheckMenubar(h, menubar);
+        MenuItemObj* item = h.menubar.findItem(NeedText(name, "name"));
+        if (item != nullptr) ++item->refs;
+        t.result(h.describe(item));
+        return reinterpret_cast<MenuItem>(item);
+    });
+}
+
+static MenuItem ViewerAcquireMenuItem(MenuItem item) {
+    return HostOp<MenuItem>("Viewer.AcquireMenuItem", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(item));
+        ++ItemOf(h, item).refs;
+        t.result(h.describe(item));
+        return item;
+    });
+}
+
+static void ViewerReleaseMenuItem(MenuItem item) {
+    HostCall("Viewer.ReleaseMenuItem", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(item));
+        MenuItemObj& i = ItemOf(h, item);
+        if (i.refs <= 0) throw HostError("menu item \"" + i.name + "\" was released more often than acquired");
+        --i.refs;
+    });
+}
+
+static int32_t ViewerMenuItemIndex(Menu menu, MenuItem item) {
+    return HostOp<int32_t>("Viewer.MenuItemIndex", -1, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(menu)).arg(h.describe(item));
+        // A missing item (NULL) is simply not in the menu.
+        int32_t index = item == nullptr ? -1 : h.menubar.indexOf(MenuOf(h, menu), ItemOf(h, item));
+        t.result(Num(index));
+        return index;
+    });
+}
+
+static Menu ViewerNewMenu(const char* title, const char* name, ExtensionId extension) {
+    return HostOp<Menu>("Viewer.NewMenu", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(Quote(title)).arg(Quote(name)).arg(Hex(extension));
+        MenuObj& m = h.menubar.newMenu(NeedText(title, "title"), NeedText(name, "name"));
+        m.refs = 1;
+        h.addHandle(&m, kMenuKind);
+        t.result(h.describe(&m));
+        return reinterpret_cast<Menu>(&m);
+    });
+}
+
+static MenuItem ViewerNewMenuItem(const char* title, const char* name, Menu submenu, HostBool flag, int16_t shortcut,
+                                  int16_t modifiers, HostBitmapHandle icon, ExtensionId extension) {
+    return HostOp<MenuItem>("Viewer.NewMenuItem", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(Quote(title)).arg(Quote(name)).arg(h.describe(submenu)).arg(Num(flag)).arg(Num(shortcut));
+        t.arg(Num(modifiers)).arg(ShowIcon(icon)).arg(Hex(extension));
+        MenuObj* sub = submenu == nullptr ? nullptr : &MenuOf(h, submenu);
+        MenuItemObj& item = h.menubar.newItem(NeedText(title, "title"), NeedText(name, "name"), sub);
+        item.shortcut = shortcut;
+        item.modifiers = modifiers;
+        item.icon = icon;
+        h.addHandle(&item, kItemKind);
+        t.result(h.describe(&item));
+        return reinterpret_cast<MenuItem>(&item);
+    });
+}
+
+static void ViewerAddMenuItem(Menu menu, MenuItem item, int32_t index) {
+    HostCall("Viewer.AddMenuItem", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(menu)).arg(h.describe(item)).arg(Num(index));
+        h.menubar.insert(MenuOf(h, menu), ItemOf(h, item), index);
+    });
+}
+
+static void ViewerRemoveMenuItem(MenuItem item) {
+    HostCall("Viewer.RemoveMenuItem", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(item));
+        h.menubar.remove(ItemOf(h, item));
+    });
+}
+
+static void ViewerSetMenuItemExecute(MenuItem item, HostCallback routine, void* data) {
+    Attach("Viewer.SetMenuItemExecute", item, routine, data, [&](Host& h) -> Hook& { return ItemOf(h, item).execute; });
+}
+
+static void ViewerSetMenuItemEnabledTest(MenuItem item, HostCallback routine, void* data) {
+    Attach("Viewer.SetMenuItemEnabledTest", item, routine, data,
+           [&](Host& h) -> Hook& { return ItemOf(h, item).enabledTest; });
+}
+
+static void ViewerSetMenuItemMarkedTest(MenuItem item, HostCallback routine, void* data) {
+    Attach("Viewer.SetMenuItemMarkedTest", item, routine, data,
+           [&](Host& h) -> Hook& { return ItemOf(h, item).markedTest; });
+}
+
+static void ViewerExecuteMenuItem(MenuItem item) {
+    HostCall("Viewer.ExecuteMenuItem", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(item));
+        h.execute(ItemOf(h, item));
+    });
+}
+
+// ---- Toolbar.
+
+static ::Toolbar ViewerGetToolbar() {
+    return HostOp<::Toolbar>("Viewer.GetToolbar", nullptr, [&](Host& h, TraceLine& t) {
+        t.result("toolbar");
+        return reinterpret_cast<::Toolbar>(&h.toolbar);
+    });
+}
+
+static ToolbarButton ViewerGetToolbarButtonByName(::Toolbar toolbar, Atom name) {
+    return HostOp<ToolbarButton>("Viewer.GetToolbarButtonByName", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg("toolbar").arg(ShowAtom(h, name));
+        CheckToolbar(h, toolbar);
+        auto button = reinterpret_cast<ToolbarButton>(h.toolbar.find(name));
+        t.result(h.describe(button));
+        return button;
+    });
+}
+
+static HostBool ViewerToolbarHasRoom(::Toolbar toolbar, int16_t buttons, int16_t separators) {
+    return HostOp<HostBool>("Viewer.ToolbarHasRoom", VX_FALSE, [&](Host& h, TraceLine& t) {
+        t.arg("toolbar").arg(Num(buttons)).arg(Num(separators));
+        CheckToolbar(h, toolbar);
+        bool room = h.toolbar.room;
+        t.result(Num(room));
+        return room ? VX_TRUE : VX_FALSE;
+    });
+}
+
+static ToolbarButton ViewerNewToolbarButton(Atom name, HostBitmapHandle icon, HostBool flag1, HostBool flag2) {
+    return HostOp<ToolbarButton>("Viewer.NewToolbarButton", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(ShowAtom(h, name)).arg(ShowIcon(icon)).arg(Num(flag1)).arg(Num(flag2));
+        ButtonObj& b = h.toolbar.newButton(name, h.atoms.text(name));
+        b.icon = icon;
+        h.addHandle(&b, kButtonKind);
+        t.result(h.describe(&b));
+        return reinterpret_cast<ToolbarButton>(&b);
+    });
+}
+
+static void ViewerAddToolbarButton(::Toolbar toolbar, ToolbarButton button, HostBool before, ToolbarButton other) {
+    HostCall("Viewer.AddToolbarButton", [&](Host& h, TraceLine& t) {
+        t.arg("toolbar").arg(h.describe(button)).arg(Num(before)).arg(h.describe(other));
+        CheckToolbar(h, toolbar);
+        ButtonObj* o = other == nullptr ? nullptr : &ButtonOf(h, other);
+        h.toolbar.add(ButtonOf(h, button), before != 0, o);
+    });
+}
+
+static void ViewerSetButtonExecute(ToolbarButton button, HostCallback routine, void* data) {
+    Attach("Viewer.SetButtonExecute", button, routine, data, [&](Host& h) -> Hook& { return ButtonOf(h, button).execute; });
+}
+
+static void ViewerSetButtonEnabledTest(ToolbarButton button, HostCallback routine, void* data) {
+    Attach("Viewer.SetButtonEnabledTest", button, routine, data,
+           [&](Host& h) -> Hook& { return ButtonOf(h, button).enabledTest; });
+}
+
+static void ViewerSetButtonMarkedTest(ToolbarButton button, HostCallback routine, void* data) {
+    Attach("Viewer.SetButtonMarkedTest", button, routine, data,
+           [&](Host& h) -> Hook& { return ButtonOf(h, button).markedTest; });
+}
+
+static void ViewerSetButtonHelpText(ToolbarButton button, const char* text) {
+    HostCall("Viewer.SetButtonHelpText", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(button)).arg(Quote(text));
+        ButtonOf(h, button).helpText = NeedText(text, "text");
+    });
+}
+
+}  // extern "C"
+
+}  // namespace
+
+void FillMenuEntries(ViewerTable& v) {
+    v.GetMenubar = ViewerGetMenubar;
+    v.AcquireMenuByName = ViewerAcquireMenuByName;
+    v.ReleaseMenu = ViewerReleaseMenu;
+    v.AcquireMenuItemByName = ViewerAcquireMenuItemByName;
+    v.AcquireMenuItem = ViewerAcquireMenuItem;
+    v.ReleaseMenuItem = ViewerReleaseMenuItem;
+    v.MenuItemIndex = ViewerMenuItemIndex;
+    v.NewMenu = ViewerNewMenu;
+    v.NewMenuItem = ViewerNewMenuItem;
+    v.AddMenuItem = ViewerAddMenuItem;
+    v.RemoveMenuItem = ViewerRemoveMenuItem;
+    v.SetMenuItemExecute = ViewerSetMenuItemExecute;
+    v.SetMenuItemEnabledTest = ViewerSetMenuItemEnabledTest;
+    v.SetMenuItemMarkedTest = ViewerSetMenuItemMarkedTest;
+    v.ExecuteMenuItem = ViewerExecuteMenuItem;
+    v.GetToolbar = ViewerGetToolbar;
+    v.GetToolbarButtonByName = ViewerGetToolbarButtonByName;
+    v.ToolbarHasRoom = ViewerToolbarHasRoom;
+    v.NewToolbarButton = ViewerNewToolbarButton;
+    v.AddToolbarButton = ViewerAddToolbarButton;
+    v.SetButtonExecute = ViewerSetButtonExecute;
+    v.SetButtonEnabledTest = ViewerSetButtonEnabledTest;
+    v.SetButtonMarkedTest = ViewerSetButtonMarkedTest;
+    v.SetButtonHelpText = ViewerSetButtonHelpText;
+}
+
+}  // namespace vellora

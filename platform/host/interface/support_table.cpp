@@ -1,0 +1,79 @@
+// Support: memory, fixed-point division and file paths.
+#include "interface/boundary.h"
+#include "interface/tables.h"
+
+#include "core/fixed_math.h"
+
+namespace vellora {
+
+namespace {
+
+extern "C" {
+
+static void* SupportAllocate(uint32_t bytes) {
+    return HostOp<void*>("Support.Allocate", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(Num(bytes));
+        void* block = h.allocate(bytes);
+        t.result(block ? "block" : "NULL");
+        return block;
+    });
+}
+
+static void SupportFree(void* block) {
+    HostCall("Support.Free", [&](Host& h, TraceLine& t) {
+        t.arg(block ? "block" : "NULL");
+        h.free(block);
+    });
+}
+
+static Fixed SupportFixedDiv(Fixed a, Fixed b) {
+    return HostOp<Fixed>("Support.FixedDiv", 0, [&](Host&, TraceLine& t) {
+        t.arg(Fx(a)).arg(Fx(b));
+        Fixed q = RoundedFixedDiv(a, b);
+        t.result(Fx(q));
+        return q;
+    });
+}
+
+static HostPath SupportAcquireFilePath(HostFile file) {
+    return HostOp<HostPath>("Support.AcquireFilePath", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(file));
+        if (file == nullptr) {
+            t.result("NULL");
+            return HostPath{nullptr};
+        }
+        FileRef* f = h.checked<FileRef>(file, kFileKind);
+        HostPath path = reinterpret_cast<HostPath>(&h.newPath(f->path));
+        t.result(h.describe(path));
+        return path;
+    });
+}
+
+static void SupportReleaseFilePath(HostPath path) {
+    HostCall("Support.ReleaseFilePath", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(path));
+        PathRef* p = h.checked<PathRef>(path, kPathKind);
+        if (p->released) throw HostError("the path was released already");
+        p->released = true;
+    });
+}
+
+static HostFileSystem SupportDefaultFileSystem() {
+    return HostOp<HostFileSystem>("Support.DefaultFileSystem", nullptr, [&](Host& h, TraceLine& t) {
+        t.result("filesystem");
+        return h.fileSystem();
+    });
+}
+
+}  // extern "C"
+
+}  // namespace
+
+const SupportTable& SupportTableInstance() {
+    static const SupportTable table{sizeof(SupportTable),   SupportAllocate,        SupportFree,
+                                    SupportFixedDiv,        SupportAcquireFilePath, SupportReleaseFilePath,
+                                    SupportDefaultFileSystem};
+    return table;
+}
+
+}  // namespace vellora

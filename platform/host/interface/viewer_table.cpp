@@ -1,0 +1,464 @@
+// Viewer: alerts, progress and cancel, windows and views, coordinates,
+// drawing, mouse and cursors, tools.
+#include "interface/boundary.h"
+#include "interface/tables.h"
+
+#include "core/fixed_text.h"
+#include "model/view_geometry.h"
+
+#include <vxwin32/standin.h>
+
+#include <algorithm>
+
+namespace vellora {
+
+// Shared by the viewer's two source files.
+PageView& ViewOf(Host& h, ::PageView view) { return *h.checked<PageView>(view, kViewKind); }
+DocWindow& WindowOf(Host& h, ::DocWindow window) { return *h.checked<DocWindow>(window, kWindowKind); }
+void CheckRoutine(Host& h, HostCallback routine) {
+    if (routine != VX_NO_CALLBACK) (void)h.callbacks.routine(routine);
+}
+
+namespace {
+
+template <class T>
+T& Out(T* out, const char* what) {
+    if (out == nullptr) throw HostError(std::string("no ") + what + " to fill (NULL)");
+    return *out;
+}
+
+const DeviceRect& In(const DeviceRect* rect) {
+    if (rect == nullptr) throw HostError("no rectangle given (NULL)");
+    return *rect;
+}
+
+int16_t Clamp16(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
+
+DeviceRect Ordered(int x1, int y1, int x2, int y2) {
+    return DeviceRect{Clamp16(std::min(x1, x2)), Clamp16(std::min(y1, y2)), Clamp16(std::max(x1, x2)),
+                      Clamp16(std::max(y1, y2))};
+}
+
+// Where the mouse is released: the gesture's end, or where it was pressed
+// when no gesture is in progress.
+std::pair<int, int> ReleasePoint(Host& h, int16_t x, int16_t y) {
+    if (h.input.gesture) return {h.input.gesture->endX, h.input.gesture->endY};
+    return {x, y};
+}
+
+std::string ShowColor(const ColorValue& c) {
+    return "color(" + Num(c.space) + " " + Fx(c.value[0]) + " " + Fx(c.value[1]) + " " + Fx(c.value[2]) + " " +
+           Fx(c.value[3]) + ")";
+}
+
+extern "C" {
+
+// ---- Progress monitor entries and the cancel check: host routines the
+// plug-in calls through the pointers it is given.
+
+static void ProgressBegin(void*) {
+    HostCall("Progress.Begin", [&](Host& h, TraceLine&) { h.progressUpdate("begin"); });
+}
+static void ProgressEnd(void*) {
+    HostCall("Progress.End", [&](Host& h, TraceLine&) { h.progressUpdate("end"); });
+}
+static void ProgressSetDuration(int32_t count, void*) {
+    HostCall("Progress.SetDuration", [&](Host& h, TraceLine& t) {
+        t.arg(Num(count));
+        h.progressUpdate("duration:" + Num(count));
+    });
+}
+static void ProgressSetCurrentValue(int32_t value, void*) {
+    HostCall("Progress.SetCurrentValue", [&](Host& h, TraceLine& t) {
+        t.arg(Num(value));
+        h.progressUpdate("value:" + Num(value));
+    });
+}
+
+static HostBool CancelCheck(void*) {
+    return HostOp<HostBool>("Cancel.Check", VX_TRUE, [&](Host& h, TraceLine& t) {
+        bool stop = h.cancelRequested();
+        t.result(stop ? "stop" : "go on");
+        return stop ? VX_TRUE : VX_FALSE;
+    });
+}
+
+// ---- Alerts.
+
+static int32_t ViewerAlert(int16_t icon, const char* message, const char* b1, const char* b2, const char* b3,
+                           HostBool flag) {
+    return HostOp<int32_t>("Viewer.Alert", 0, [&](Host& h, TraceLine& t) {
+        t.arg(Num(icon)).arg(Quote(message)).arg(Quote(b1)).arg(Quote(b2)).arg(Quote(b3)).arg(Num(flag));
+        int32_t answer = h.alert(NeedText(message, "message"), {b1, b2, b3});
+        t.result(Num(answer));
+        return answer;
+    });
+}
+
+static void ViewerAlertNote(const char* message) {
+    HostCall("Viewer.AlertNote", [&](Host& h, TraceLine& t) {
+        t.arg(Quote(message));
+        h.note(NeedText(message, "message"));
+    });
+}
+
+static HostBool ViewerAlertConfirm(const char* message) {
+    return HostOp<HostBool>("Viewer.AlertConfirm", VX_FALSE, [&](Host& h, TraceLine& t) {
+        t.arg(Quote(message));
+        bool yes = h.confirm(NeedText(message, "message"));
+        t.result(Num(yes));
+        return yes ? VX_TRUE : VX_FALSE;
+    });
+}
+
+// ---- Progress and cancel.
+
+static CancelCheckProc ViewerGetCancelCheck(void** data) {
+    return HostOp<CancelCheckProc>("Viewer.GetCancelCheck", nullptr, [&](Host& h, TraceLine& t) {
+        Out(data, "data word") = &h;
+        t.result("check");
+        return &CancelCheck;
+    });
+}
+
+static const ProgressMonitor* ViewerGetProgressMonitor(void** data) {
+    return HostOp<const ProgressMonitor*>("Viewer.GetProgressMonitor", nullptr, [&](Host& h, TraceLine& t) {
+        Out(data, "data word") = &h;
+        const ProgressMonitor* monitor = h.progressMonitor();
+        t.result(monitor ? "monitor" : "NULL");
+        return monitor;
+    });
+}
+
+// ---- Windows and views.
+
+static ::DocWindow ViewerGetActiveDocWindow() {
+    return HostOp<::DocWindow>("Viewer.GetActiveDocWindow", nullptr, [&](Host& h, TraceLine& t) {
+        auto window = reinterpret_cast<::DocWindow>(h.activeWindow());
+        t.result(h.describe(window));
+        return window;
+    });
+}
+
+static ::Document ViewerDocumentOf(::DocWindow window) {
+    return HostOp<::Document>("Viewer.DocumentOf", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(window));
+        auto doc = reinterpret_cast<::Document>(&WindowOf(h, window).document());
+        t.result(h.describe(doc));
+        return doc;
+    });
+}
+
+static ::PageView ViewerPageViewOf(::DocWindow window) {
+    return HostOp<::PageView>("Viewer.PageViewOf", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(window));
+        auto view = reinterpret_cast<::PageView>(&WindowOf(h, window).view());
+        t.result(h.describe(view));
+        return view;
+    });
+}
+
+static Page ViewerPageOf(::PageView view) {
+    return HostOp<Page>("Viewer.PageOf", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view));
+        PageView& v = ViewOf(h, view);
+        auto page = reinterpret_cast<Page>(&v.document().page(v.pageIndex()));
+        t.result(h.describe(page));
+        return page;
+    });
+}
+
+static int32_t ViewerPageNumberOf(::PageView view) {
+    return HostOp<int32_t>("Viewer.PageNumberOf", 0, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view));
+        int32_t index = ViewOf(h, view).pageIndex();
+        t.result(Num(index));
+        return index;
+    });
+}
+
+static HostBool ViewerCloseDocWindow(::DocWindow window, HostBool noSave) {
+    return HostOp<HostBool>("Viewer.CloseDocWindow", VX_FALSE, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(window)).arg(Num(noSave));
+        DocWindow& w = WindowOf(h, window);
+        bool closed = false;
+        if (h.config.closeRefused) {
+            closed = false;
+        } else if (noSave == 0 && w.document().modified()) {
+            // The host asks, as it would when the user closes the window.
+            int32_t answer = h.alert("Save changes to \"" + w.name() + "\" before closing?", {"Save", "Don't Save", "Cancel"});
+            if (answer == 1) {
+                FileRef* file = w.document().file();
+                if (file == nullptr) throw HostError("document \"" + w.document().name() + "\" has no file to save to");
+                h.saveDocument(w.document(), file->path, SaveMode::Incremental);
+            }
+            closed = answer == 1 || answer == 2;
+        } else {
+            closed = true;
+        }
+        if (closed) h.closeWindow(w);
+        t.result(Num(closed));
+        return closed ? VX_TRUE : VX_FALSE;
+    });
+}
+
+static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSystem, const char* title) {
+    return HostOp<::DocWindow>("Viewer.OpenDocFromFile", nullptr, [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(path)).arg(fileSystem == h.fileSystem() ? "filesystem" : "<unknown>").arg(Quote(title));
+        PathRef& p = *h.checked<PathRef>(path, kPathKind);
+        if (p.released) throw HostError("the path was released already");
+        if (fileSystem != h.fileSystem()) throw HostError("not the host's file system");
+        std::shared_ptr<Document> doc;
+        try {
+            doc = h.openPdfDocument(p.path);
+        } catch (const HostError& e) {
+            // The host tells the user itself; the caller only sees NULL.
+            h.note(std::string("The file could not be opened: ") + e.what(), "host");
+            t.result("NULL");
+            return ::DocWindow{nullptr};
+        }
+        DocWindow& w = h.openWindow(doc, title ? std::string(title) : doc->name());
+        auto window = reinterpret_cast<::DocWindow>(&w);
+        t.result(h.describe(window));
+        return window;
+    });
+}
+
+// ---- Coordinates.
+
+static void ViewerRectToDevice(::PageView view, const FixedRect* rect, DeviceRect* out) {
+    HostCall("Viewer.RectToDevice", [&](Host& h, TraceLine& t) {
+        if (rect == nullptr) throw HostError("no rectangle given (NULL)");
+        t.arg(h.describe(view)).arg(ShowRect(*rect));
+        PageView& v = ViewOf(h, view);
+        DeviceRect d = PageRectToDevice(v.geometry(), *rect);
+        Out(out, "rectangle") = d;
+        h.noteRectToDevice(v, *rect, d);
+        t.result(ShowDevice(d));
+    });
+}
+
+static void ViewerDeviceRectToPage(::PageView view, const DeviceRect* rect, FixedRect* out) {
+    HostCall("Viewer.DeviceRectToPage", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view)).arg(ShowDevice(In(rect)));
+        FixedRect r = DeviceRectToPageRect(ViewOf(h, view).geometry(), *rect);
+        Out(out, "rectangle") = r;
+        t.result(ShowRect(r));
+    });
+}
+
+// ---- Drawing.
+
+static void ViewerInvalidateRect(::PageView view, const DeviceRect* rect) {
+    HostCall("Viewer.InvalidateRect", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view)).arg(ShowDevice(In(rect)));
+        ViewOf(h, view).invalidate(*rect);
+    });
+}
+
+static void ViewerDrawNow(::PageView view) {
+    HostCall("Viewer.DrawNow", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view));
+        h.drawNow(ViewOf(h, view));
+    });
+}
+
+static void ViewerDrawRectOutline(::PageView view, const DeviceRect* rect, int32_t lineWidth, const Fixed* dashes,
+                                  int32_t dashCount) {
+    HostCall("Viewer.DrawRectOutline", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view)).arg(ShowDevice(In(rect))).arg(Num(lineWidth)).arg(dashes ? "dashes" : "NULL").arg(Num(dashCount));
+        if (lineWidth < 0 || lineWidth > 1000) throw HostError("line width " + Num(lineWidth) + " is out of range");
+        if (dashCount < 0 || (dashCount > 0 && dashes == nullptr)) throw HostError("dash pattern without dashes");
+        PageView& v = ViewOf(h, view);
+        v.drawOutline(*rect, lineWidth);
+        h.noteOutline(v, *rect);
+    });
+}
+
+static void ViewerGetColor(::PageView view, ColorValue* color) {
+    HostCall("Viewer.GetColor", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view));
+        Out(color, "colour") = ViewOf(h, view).color();
+        t.result(ShowColor(*color));
+    });
+}
+
+static void ViewerSetColor(::PageView view, const ColorValue* color) {
+    HostCall("Viewer.SetColor", [&](Host& h, TraceLine& t) {
+        if (color == nullptr) throw HostError("no colour given (NULL)");
+        t.arg(h.describe(view)).arg(ShowColor(*color));
+        ViewOf(h, view).setColor(*color);
+    });
+}
+
+static void ViewerRegisterPageViewDrawing(HostCallback routine, void* data) {
+    HostCall("Viewer.RegisterPageViewDrawing", [&](Host& h, TraceLine& t) {
+        t.arg(ShowCallback(routine)).arg(ShowData(data));
+        h.registerDrawing(routine, data);
+    });
+}
+
+static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
+    HostCall("Viewer.UnregisterPageViewDrawing", [&](Host& h, TraceLine& t) {
+        t.arg(ShowCallback(routine));
+        h.unregisterDrawing(routine);
+    });
+}
+
+// ---- Mouse and cursors.
+
+static void ViewerDragOutNewRect(::PageView view, int16_t x, int16_t y, DeviceRect* out) {
+    HostCall("Viewer.DragOutNewRect", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view)).arg(Num(x)).arg(Num(y));
+        (void)ViewOf(h, view);
+        auto [ex, ey] = ReleasePoint(h, x, y);
+        Out(out, "rectangle") = Ordered(x, y, ex, ey);
+        t.result(ShowDevice(*out));
+    });
+}
+
+static void ViewerDragRect(::PageView view, int16_t x, int16_t y, const DeviceRect* start, DeviceRect* out,
+                           int32_t kind, const DeviceRect* limits) {
+    HostCall("Viewer.DragRect", [&](Host& h, TraceLine& t) {
+        t.arg(h.describe(view)).arg(Num(x)).arg(Num(y)).arg(ShowDevice(In(start))).arg(Num(kind));
+        t.arg(limits ? ShowDevice(*limits) : "NULL");
+        (void)ViewOf(h, view);
+        auto [ex, ey] = ReleasePoint(h, x, y);
+        int dx = ex - x, dy = ey - y;
+        int l = start->left, tp = start->top, r = start->right, b = start->bottom;
+        switch (kind) {
+        case VX_DRAG_WHOLE:
+            l += dx, r += dx, tp += dy, b += dy;
+            if (limits != nullptr) {
+                // The whole rectangle stays inside the limits.
+                int shiftX = std::max(0, limits->left - std::min(l, r)) - std::max(0, std::max(l, r) - limits->right);
+                int shiftY = std::max(0, limits->top - std::min(tp, b)) - std::max(0, std::max(tp, b) - limits->bottom);
+                l += shiftX, r += shiftX, tp += shiftY, b += shiftY;
+            }
+            break;
+        case VX_DRAG_TOP_LEFT: l += dx, tp += dy; break;
+        case VX_DRAG_TOP_RIGHT: r += dx, tp += dy; break;
+        case VX_DRAG_BOTTOM_RIGHT: r += dx, b += dy; break;
+        case VX_DRAG_BOTTOM_LEFT: l += dx, b += dy; break;
+        default: throw HostError("drag kind " + Num(kind) + " is not one of 0 to 4");
+        }
+        if (limits != nullptr && kind != VX_DRAG_WHOLE) {
+            l = std::clamp<int>(l, limits->left, std::max(limits->left, limits->right));
+            r = std::clamp<int>(r, limits->left, std::max(limits->left, limits->right));
+            tp = std::clamp<int>(tp, limits->top, std::max(limits->top, limits->bottom));
+            b = std::clamp<int>(b, limits->top, std::max(limits->top, limits->bottom));
+        }
+        Out(out, "rectangle") = Ordered(l, tp, r, b);
+        t.result(ShowDevice(*out));
+    });
+}
+
+static uint16_t ViewerGetModifiers() {
+    return HostOp<uint16_t>("Viewer.GetModifiers", 0, [&](Host& h, TraceLine& t) {
+        uint16_t mods = h.input.gesture ? h.input.gesture->modifiers : 0;
+        t.result(Num(mods));
+        return mods;
+    });
+}
+
+static HostCursorHandle ViewerGetStandardCursor(int32_t number) {
+    return HostOp<HostCursorHandle>("Viewer.GetStandardCursor", nullptr, [&](Host&, TraceLine& t) {
+        t.arg(Num(number));
+        // The stand-in has one cursor of its own, the arrow.
+        if (number != VX_CURSOR_ARROW) throw HostError("the host has no standard cursor " + Num(number));
+        t.result("arrow");
+        return static_cast<HostCursorHandle>(vxwin32::SystemArrowCursor());
+    });
+}
+
+static void ViewerSetCursor(HostCursorHandle cursor) {
+    HostCall("Viewer.SetCursor", [&](Host& h, TraceLine& t) {
+        auto info = vxwin32::DescribeCursor(cursor);
+        t.arg(!info ? std::string("<unknown>") : info->system ? std::string("arrow") : "cursor(" + Num(info->resourceId) + ")");
+        if (!info) throw HostError("not a cursor handle");
+        h.cursor = cursor;
+    });
+}
+
+// ---- Tools.
+
+static void ViewerRegisterTool(ToolRecord* tool) {
+    HostCall("Viewer.RegisterTool", [&](Host& h, TraceLine& t) {
+        t.arg(tool ? "tool" : "NULL");
+        h.registerTool(tool);
+    });
+}
+
+static void ViewerSetActiveTool(ToolRecord* tool, HostBool flag) {
+    HostCall("Viewer.SetActiveTool", [&](Host& h, TraceLine& t) {
+        t.arg(tool == nullptr ? "NULL" : h.isHostTool(tool) ? "host-tool" : "tool").arg(Num(flag));
+        if (tool == nullptr) throw HostError("no tool record given (NULL)");
+        h.setActiveTool(tool);
+    });
+}
+
+static ToolRecord* ViewerGetActiveTool() {
+    return HostOp<ToolRecord*>("Viewer.GetActiveTool", nullptr, [&](Host& h, TraceLine& t) {
+        ToolRecord* tool = h.activeTool();
+        t.result(tool == nullptr ? "NULL" : h.isHostTool(tool) ? "host-tool" : "tool");
+        return tool;
+    });
+}
+
+}  // extern "C"
+
+}  // namespace
+
+// The menu and toolbar entries are in menu_table.cpp.
+void FillMenuEntries(ViewerTable& table);
+
+const ViewerTable& ViewerTableInstance() {
+    static const ViewerTable table = [] {
+        ViewerTable v{};
+        v.size = sizeof(ViewerTable);
+        v.Alert = ViewerAlert;
+        v.AlertNote = ViewerAlertNote;
+        v.AlertConfirm = ViewerAlertConfirm;
+        v.GetCancelCheck = ViewerGetCancelCheck;
+        v.GetProgressMonitor = ViewerGetProgressMonitor;
+        v.GetActiveDocWindow = ViewerGetActiveDocWindow;
+        v.DocumentOf = ViewerDocumentOf;
+        v.PageViewOf = ViewerPageViewOf;
+        v.PageOf = ViewerPageOf;
+        v.PageNumberOf = ViewerPageNumberOf;
+        v.CloseDocWindow = ViewerCloseDocWindow;
+        v.OpenDocFromFile = ViewerOpenDocFromFile;
+        v.RectToDevice = ViewerRectToDevice;
+        v.DeviceRectToPage = ViewerDeviceRectToPage;
+        v.InvalidateRect = ViewerInvalidateRect;
+        v.DrawNow = ViewerDrawNow;
+        v.DrawRectOutline = ViewerDrawRectOutline;
+        v.GetColor = ViewerGetColor;
+        v.SetColor = ViewerSetColor;
+        v.RegisterPageViewDrawing = ViewerRegisterPageViewDrawing;
+        v.UnregisterPageViewDrawing = ViewerUnregisterPageViewDrawing;
+        v.DragOutNewRect = ViewerDragOutNewRect;
+        v.DragRect = ViewerDragRect;
+        v.GetModifiers = ViewerGetModifiers;
+        v.GetStandardCursor = ViewerGetStandardCursor;
+        v.SetCursor = ViewerSetCursor;
+        v.RegisterTool = ViewerRegisterTool;
+        v.SetActiveTool = ViewerSetActiveTool;
+        v.GetActiveTool = ViewerGetActiveTool;
+        FillMenuEntries(v);
+        return v;
+    }();
+    return table;
+}
+
+ProgressMonitor ProgressMonitorFor(const ProgressEntries& e) {
+    ProgressMonitor m{};
+    m.size = sizeof(ProgressMonitor);
+    m.begin = e.begin ? &ProgressBegin : nullptr;
+    m.end = e.end ? &ProgressEnd : nullptr;
+    m.setDuration = e.duration ? &ProgressSetDuration : nullptr;
+    m.setCurrentValue = e.value ? &ProgressSetCurrentValue : nullptr;
+    return m;
+}
+
+}  // namespace vellora

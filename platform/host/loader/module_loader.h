@@ -1,0 +1,35 @@
+// Loading the plug-in module and the start-up conversation: PlugInMain,
+// then the setup, handshake and initialisation routines.
+#pragma once
+
+#include "model/host.h"
+
+#include <string>
+
+namespace vellora {
+
+// Raised when the module cannot be loaded or refuses a stage; the message
+// names the module and the stage.
+class ModuleError : public HostError {
+public:
+    using HostError::HostError;
+};
+
+class LoadedModule {
+public:
+    LoadedModule() = default;
+    ~LoadedModule();
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+
+    // Runs the whole conversation. Throws ModuleError.
+    void load(Host& host, const std::string& path);
+    bool loaded() const { return handle_ != nullptr; }
+    const std::string& path() const { return path_; }
+
+private:
+    void* handle_ = nullptr;
+    std::string path_;
+};
+
+}  // namespace vellora

@@ -1,0 +1,181 @@
+#include "model/host.h"
+
+#include "backend/memory/memory_backend.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace vellora {
+
+namespace {
+Host* g_current = nullptr;
+}
+
+Host* Host::current() { return g_current; }
+
+Host::Host(HostConfig cfg, std::ostream& o, std::ostream& e, const std::string& tracePath, bool bar)
+    : config(std::move(cfg)), trace(tracePath), out(o), err(e), progressBar(bar) {
+    if (g_current != nullptr) throw HostError("a host is already running in this process");
+    toolbar.room = config.toolbarRoom;
+    addHandle(&menubar, kMenubarKind);
+    addHandle(&toolbar, kToolbarKind);
+    addHandle(&fileSystem_, kFileSystemKind);
+    setUpMenus();
+    setUpToolbar();
+    setUpTools();
+    g_current = this;
+}
+
+Host::~Host() {
+    for (void* block : blocks_) std::free(block);
+    g_current = nullptr;
+}
+
+void Host::recordPluginError(const std::string& message, int status) {
+    if (!pluginError_) pluginError_ = std::make_pair(message, status);
+}
+
+std::optional<std::pair<std::string, int>> Host::takePluginError() {
+    auto e = std::move(pluginError_);
+    pluginError_.reset();
+    return e;
+}
+
+std::string Host::describe(const void* handle) const {
+    if (handle == nullptr) return "NULL";
+    auto found = handles_.find(handle);
+    if (found == handles_.end()) return "<unknown handle>";
+    const char* kind = found->second;
+    auto quoted = [](const std::string& s) { return "\"" + s + "\""; };
+    if (kind == kPageKind) {
+        auto* p = static_cast<const PageRef*>(handle);
+        return "page(" + quoted(p->doc->name()) + " " + std::to_string(p->index) + ")";
+    }
+    if (kind == kDocKind) return "doc(" + quoted(static_cast<const Document*>(handle)->name()) + ")";
+    if (kind == kViewKind) return "view(" + quoted(static_cast<const PageView*>(handle)->window().name()) + ")";
+    if (kind == kWindowKind) return "window(" + quoted(static_cast<const DocWindow*>(handle)->name()) + ")";
+    if (kind == kMenuKind) return "menu(" + quoted(static_cast<const MenuObj*>(handle)->name) + ")";
+    if (kind == kItemKind) return "item(" + quoted(static_cast<const MenuItemObj*>(handle)->name) + ")";
+    if (kind == kButtonKind) return "button(" + quoted(static_cast<const ButtonObj*>(handle)->nameText) + ")";
+    if (kind == kFileKind) return "file(" + quoted(static_cast<const FileRef*>(handle)->path) + ")";
+    if (kind == kPathKind) return "path(" + quoted(static_cast<const PathRef*>(handle)->path) + ")";
+    return kind;
+}
+
+// ---- Documents and windows ------------------------------------------------
+
+std::shared_ptr<Document> Host::newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height) {
+    auto backend = std::make_unique<MemoryBackend>(pages, width, height);
+    MemoryBackend* memory = backend.get();
+    auto doc = std::make_shared<Document>(name, std::move(backend), memory);
+    documents_.push_back(doc);
+    return doc;
+}
+
+std::shared_ptr<Document> Host::openPdfDocument(const std::string& path) {
+    std::vector<std::string> warnings;
+    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings);
+    for (const std::string& w : warnings) err << "warning: " << w << "\n";
+    if (backend->pageCount() <= 0) throw HostError(path + ": the document has no pages");
+    auto doc = std::make_shared<Document>(std::filesystem::path(path).filename().string(), std::move(backend), nullptr);
+    doc->setFile(path);
+    documents_.push_back(doc);
+    return doc;
+}
+
+std::string Host::uniqueWindowName(const std::string& base) const {
+    std::string name = base;
+    for (int n = 2; findWindow(name) != nullptr; ++n) name = base + " (" + std::to_string(n) + ")";
+    return name;
+}
+
+DocWindow& Host::openWindow(std::shared_ptr<Document> doc, const std::string& name) {
+    if (doc->pageCount() <= 0) throw HostError("document \"" + doc->name() + "\" has no pages");
+    windows_.push_back(std::make_unique<DocWindow>(uniqueWindowName(name), doc));
+    DocWindow& w = *windows_.back();
+    addHandle(&w, kWindowKind);
+    addHandle(&w.view(), kViewKind);
+    addHandle(doc.get(), kDocKind);
+    for (int i = 0; i < doc->pageCount(); ++i) addHandle(&doc->page(i), kPageKind);
+    if (FileRef* f = doc->file()) addHandle(f, kFileKind);
+    activate(w);
+    return w;
+}
+
+void Host::closeWindow(DocWindow& window) {
+    auto found = std::find_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w.get() == &window; });
+    if (found == windows_.end()) throw HostError("no such document window");
+    std::shared_ptr<Document> doc = window.documentPtr();
+    dropHandle(&window);
+    dropHandle(&window.view());
+    std::unique_ptr<DocWindow> keep = std::move(*found);
+    windows_.erase(found);
+    bool stillShown = std::any_of(windows_.begin(), windows_.end(), [&](const auto& w) { return w->documentPtr() == doc; });
+    if (!stillShown) {
+        // Pages and files stay valid handles: the plug-in may hold them.
+        dropHandle(doc.get());
+        doc->markClosed();
+    }
+    if (active_ == &window) {
+        active_ = nullptr;
+        if (!windows_.empty()) activate(*windows_.back());
+    }
+}
+
+void Host::activate(DocWindow& window) {
+    active_ = &window;
+    window.view().invalidateAll();
+}
+
+DocWindow* Host::findWindow(const std::string& name) const {
+    for (const auto& w : windows_)
+        if (w->name() == name) return w.get();
+    return nullptr;
+}
+
+void Host::saveDocument(Document& doc, const std::string& path, SaveMode mode) {
+    doc.backend().save(path, mode);
+    doc.setModified(false);
+    FileRef* before = doc.file();
+    if (before == nullptr || before->path != path) {
+        doc.setFile(path);
+        addHandle(doc.file(), kFileKind);
+    }
+}
+
+std::vector<std::string> Host::leaks() const {
+    std::vector<std::string> found;
+    for (const auto& doc : documents_)
+        for (const std::string& held : doc->heldPages()) found.push_back("the plug-in still holds " + held);
+    for (const MenuObj& menu : menubar.allMenus())
+        if (menu.refs > 0)
+            found.push_back("the plug-in still holds " + std::to_string(menu.refs) + " reference(s) to menu \"" +
+                            menu.name + "\"");
+    if (!blocks_.empty())
+        found.push_back("the plug-in did not free " + std::to_string(blocks_.size()) + " block(s) from Support.Allocate");
+    return found;
+}
+
+// ---- Support ----------------------------------------------------------------
+
+void* Host::allocate(uint32_t bytes) {
+    if (config.allocateRefused) return nullptr;
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block != nullptr) blocks_.insert(block);
+    return block;
+}
+
+void Host::free(void* block) {
+    if (block == nullptr) return;
+    if (blocks_.erase(block) == 0) throw HostError("the block was not given by Support.Allocate, or was freed already");
+    std::free(block);
+}
+
+PathRef& Host::newPath(const std::string& path) {
+    paths_.push_back(PathRef{path, false});
+    addHandle(&paths_.back(), kPathKind);
+    return paths_.back();
+}
+
+}  // namespace vellora

@@ -1,0 +1,225 @@
+// The stand-in host: everything the plug-in's calls reach. The C tables in
+// interface/ are thin wrappers over this; the script interpreter drives it
+// as a user would.
+#pragma once
+
+#include "core/atoms.h"
+#include "core/callbacks.h"
+#include "core/host_config.h"
+#include "core/table_registry.h"
+#include "core/trace.h"
+#include "input/input_queue.h"
+#include "model/document.h"
+#include "model/menus.h"
+#include "model/page_view.h"
+#include "model/toolbar.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace vellora {
+
+struct AlertShown {
+    std::string kind;  // "note", "question", "confirm", or "host" for the host's own
+    std::string text;
+    std::vector<std::string> buttons;
+    std::string answer;
+};
+
+// The region a drawing routine showed: the page rectangle it outlined with
+// corner handles, in the space of the page it drew on.
+struct RegionSeen {
+    FixedRect rect{};
+    const Document* doc = nullptr;
+    int page = 0;
+};
+
+// What a HostPath handle points at.
+struct PathRef {
+    std::string path;
+    bool released = false;
+};
+
+class Host {
+public:
+    Host(HostConfig config, std::ostream& out, std::ostream& err, const std::string& tracePath, bool progressBar);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The host of the run in progress; null outside a run.
+    static Host* current();
+
+    HostConfig config;
+    AtomTable atoms;
+    CallbackRegistry callbacks;
+    TableRegistry tables;
+    Trace trace;
+    Menubar menubar;
+    Toolbar toolbar;
+    InputQueue input;
+    std::ostream& out;
+    std::ostream& err;
+    bool progressBar;
+    ExtensionId extensionId = 0x5A01;  // given to the plug-in in its setup record
+    uint32_t agreedVersion = 0;        // what PlugInMain answered
+
+    // ---- Errors met inside a plug-in call: the first is kept and fails
+    // the script once the plug-in has returned.
+    void recordPluginError(const std::string& message, int status = 1);
+    std::optional<std::pair<std::string, int>> takePluginError();
+
+    // ---- Handles given to the plug-in are checked before use.
+    template <class T>
+    T* checked(const void* handle, const char* kind) const {
+        auto found = handles_.find(handle);
+        if (handle == nullptr) throw HostError(std::string("no ") + kind + " given (NULL)");
+        if (found == handles_.end() || found->second != kind)
+            throw HostError(std::string("not a live ") + kind + " handle");
+        return static_cast<T*>(const_cast<void*>(handle));
+    }
+    void addHandle(const void* handle, const char* kind) { handles_[handle] = kind; }
+    void dropHandle(const void* handle) { handles_.erase(handle); }
+    // A readable name of a handle for the trace.
+    std::string describe(const void* handle) const;
+
+    // ---- Documents and windows.
+    std::shared_ptr<Document> newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height);
+    // Throws HostError naming the file; prints the backend's warnings.
+    std::shared_ptr<Document> openPdfDocument(const std::string& path);
+    DocWindow& openWindow(std::shared_ptr<Document> doc, const std::string& name);
+    // Closes without asking; the document's unsaved changes are dropped.
+    void closeWindow(DocWindow& window);
+    void activate(DocWindow& window);
+    DocWindow* activeWindow() const { return active_; }
+    DocWindow* findWindow(const std::string& name) const;
+    const std::vector<std::unique_ptr<DocWindow>>& windows() const { return windows_; }
+    void saveDocument(Document& doc, const std::string& path, SaveMode mode);
+    // A page reference or menu reference still held, as messages.
+    std::vector<std::string> leaks() const;
+
+    // ---- Drawing.
+    void drawNow(PageView& view);
+    // Redraws what is invalid in the active view, as a window system does
+    // when it has nothing else to do.
+    void idle();
+    void notifyPageChanged(Document& doc, int page);
+    void registerDrawing(HostCallback routine, void* data);
+    void unregisterDrawing(HostCallback routine);
+    void noteRectToDevice(const PageView& view, const FixedRect& rect, const DeviceRect& out);
+    void noteOutline(const PageView& view, const DeviceRect& rect);
+    std::optional<RegionSeen> region() const;
+    size_t drawingRoutineCount() const { return drawing_.size(); }
+
+    // ---- Tools.
+    void registerTool(ToolRecord* tool);
+    void setActiveTool(ToolRecord* tool);
+    ToolRecord* activeTool() const { return activeTool_; }
+    // The name its type entry gives.
+    std::string toolName(ToolRecord* tool);
+    bool isHostTool(const ToolRecord* tool) const;
+    Atom hostToolAtom(const ToolRecord* tool);
+
+    // ---- Menu items and buttons.
+    bool enabled(MenuItemObj& item);
+    bool marked(MenuItemObj& item);
+    bool enabled(ButtonObj& button);
+    bool marked(ButtonObj& button);
+    void execute(MenuItemObj& item);
+    void press(ButtonObj& button);
+
+    // ---- Alerts, answered from the input queue.
+    int32_t alert(const std::string& message, const std::vector<const char*>& buttons);
+    void note(const std::string& message, const std::string& kind = "note");
+    bool confirm(const std::string& message);
+    std::vector<AlertShown> alerts;
+    size_t alertsChecked = 0;
+
+    // ---- Progress and cancel.
+    const ProgressMonitor* progressMonitor() const { return config.progress.exists ? &monitor_ : nullptr; }
+    void installProgressMonitor(const ProgressMonitor& monitor) { monitor_ = monitor; }
+    void progressUpdate(const std::string& record);
+    std::vector<std::string> progressRecords;
+    bool cancelRequested() { return input.poll(); }
+
+    // ---- Support.
+    void* allocate(uint32_t bytes);
+    void free(void* block);
+    PathRef& newPath(const std::string& path);
+    HostFileSystem fileSystem() { return reinterpret_cast<HostFileSystem>(&fileSystem_); }
+
+    // ---- Cursor set by the last SetCursor.
+    HostCursorHandle cursor = nullptr;
+
+    // ---- Calls into the plug-in.
+    template <class Signature, class... Args>
+    auto call(HostCallback routine, Args... args) {
+        struct Depth {
+            int& d;
+            explicit Depth(int& x) : d(x) { ++d; }
+            ~Depth() { --d; }
+        } depth(pluginDepth_);
+        return callbacks.call<Signature>(routine, args...);
+    }
+    bool insidePlugin() const { return pluginDepth_ > 0; }
+
+private:
+    void setUpMenus();
+    void setUpToolbar();
+    void setUpTools();
+    // The host's tool of that name is the active tool (its item and button show marked).
+    bool hostToolActive(const std::string& name) const;
+    void drawPass(PageView& view);
+    std::string uniqueWindowName(const std::string& base) const;
+
+    std::unordered_map<const void*, const char*> handles_;
+    std::vector<std::shared_ptr<Document>> documents_;
+    std::vector<std::unique_ptr<DocWindow>> windows_;
+    DocWindow* active_ = nullptr;
+
+    std::vector<Hook> drawing_;
+    std::map<HostCallback, RegionSeen> regions_;
+    struct Observation {
+        const PageView* view;
+        std::vector<std::pair<FixedRect, DeviceRect>> converted;
+        std::vector<DeviceRect> outlines;
+    };
+    std::vector<Observation> observing_;
+
+    std::deque<ToolRecord> hostTools_;
+    std::map<const ToolRecord*, std::string> hostToolNames_;
+    std::vector<ToolRecord*> tools_;
+    ToolRecord* activeTool_ = nullptr;
+
+    ProgressMonitor monitor_{};
+    int progressDuration_ = 0;
+    std::set<void*> blocks_;
+    std::deque<PathRef> paths_;
+    char fileSystem_ = 0;  // the address is the default file system's handle
+
+    std::optional<std::pair<std::string, int>> pluginError_;
+    int pluginDepth_ = 0;
+};
+
+// Handle kinds, as named in messages.
+inline constexpr const char* kDocKind = "document";
+inline constexpr const char* kPageKind = "page";
+inline constexpr const char* kViewKind = "page view";
+inline constexpr const char* kWindowKind = "document window";
+inline constexpr const char* kMenuKind = "menu";
+inline constexpr const char* kItemKind = "menu item";
+inline constexpr const char* kButtonKind = "toolbar button";
+inline constexpr const char* kFileKind = "file";
+inline constexpr const char* kPathKind = "path";
+inline constexpr const char* kMenubarKind = "menubar";
+inline constexpr const char* kToolbarKind = "toolbar";
+inline constexpr const char* kFileSystemKind = "file system";
+
+}  // namespace vellora

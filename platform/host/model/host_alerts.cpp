@@ -1,0 +1,95 @@
+// Alerts and progress as the user sees them: alerts are answered from the
+// input queue and shown on the message stream; progress goes there too.
+#include "model/host.h"
+
+#include <algorithm>
+
+namespace vellora {
+
+namespace {
+
+std::string WithoutAmpersands(const std::string& text) {
+    std::string plain;
+    for (char c : text)
+        if (c != '&') plain += c;
+    return plain;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace
+
+int32_t Host::alert(const std::string& message, const std::vector<const char*>& buttons) {
+    AlertShown shown{"question", message, {}, {}};
+    for (const char* b : buttons)
+        if (b != nullptr) shown.buttons.emplace_back(b);
+    if (shown.buttons.empty()) shown.buttons.emplace_back("OK");
+    // Without a fitting answer the alert is dismissed with its cancel-like
+    // button: "Cancel" when it has one, else the first.
+    int32_t choice = 1;
+    for (size_t i = 0; i < buttons.size(); ++i)
+        if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == "Cancel") choice = static_cast<int32_t>(i + 1);
+    std::optional<std::string> answer = input.takeAnswer();
+    std::string list;
+    for (const std::string& b : shown.buttons) list += (list.empty() ? "" : ", ") + Quoted(b);
+    if (!answer) {
+        recordPluginError("no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
+    } else {
+        bool fits = false;
+        for (size_t i = 0; i < buttons.size(); ++i)
+            if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == *answer) {
+                choice = static_cast<int32_t>(i + 1);
+                fits = true;
+                break;
+            }
+        if (!fits)
+            recordPluginError("the answer " + Quoted(*answer) + " fits no button of the alert " + Quoted(message) +
+                              " (buttons " + list + ")");
+    }
+    shown.answer = buttons.size() >= static_cast<size_t>(choice) && buttons[choice - 1] ? buttons[choice - 1] : "";
+    err << "question: " << message << " [" << list << "] -> " << shown.answer << "\n";
+    alerts.push_back(std::move(shown));
+    return choice;
+}
+
+void Host::note(const std::string& message, const std::string& kind) {
+    err << "alert: " << message << "\n";
+    alerts.push_back(AlertShown{kind, message, {"OK"}, "OK"});
+}
+
+bool Host::confirm(const std::string& message) {
+    std::optional<std::string> answer = input.takeAnswer();
+    bool yes = false;
+    if (!answer)
+        recordPluginError("no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
+    else if (*answer == "yes")
+        yes = true;
+    else if (*answer != "no")
+        recordPluginError("the answer " + Quoted(*answer) + " fits no button of the confirmation " + Quoted(message) +
+                          " (yes or no)");
+    err << "confirm: " << message << " -> " << (yes ? "yes" : "no") << "\n";
+    alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
+    return yes;
+}
+
+void Host::progressUpdate(const std::string& record) {
+    progressRecords.push_back(record);
+    if (!progressBar) {
+        std::string shown = record;
+        std::replace(shown.begin(), shown.end(), ':', ' ');
+        err << "progress: " << shown << "\n";
+        return;
+    }
+    // A bar redrawn in place; the duration sets its length.
+    int& duration = progressDuration_;
+    if (record.rfind("duration:", 0) == 0) duration = std::stoi(record.substr(9));
+    if (record.rfind("value:", 0) == 0 && duration > 0) {
+        int value = std::stoi(record.substr(6));
+        int filled = std::clamp(value * 40 / duration, 0, 40);
+        err << "\r[" << std::string(static_cast<size_t>(filled), '#') << std::string(static_cast<size_t>(40 - filled), ' ')
+            << "] " << value << "/" << duration << std::flush;
+    }
+    if (record == "end") err << "\n";
+}
+
+}  // namespace vellora

@@ -1,0 +1,86 @@
+// A page view: the page shown in a document window, its zoom and device
+// transform, its drawing colour, and what has been drawn on it. Drawing is
+// kept as a list of outlines and turned into pixels only for a snapshot,
+// so high zooms cost nothing until then.
+#pragma once
+
+#include "model/view_geometry.h"
+#include "render/raster_draw.h"
+#include "vx_types.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vellora {
+
+class DocWindow;
+class Document;
+
+struct DrawOp {
+    DeviceRect rect{};
+    int width = 1;
+    uint32_t rgba = 0xFF000000u;
+    std::vector<DeviceBox> erased;  // parts repainted since it was drawn
+};
+
+class PageView {
+public:
+    explicit PageView(DocWindow& window) : window_(window) {}
+
+    DocWindow& window() const { return window_; }
+    Document& document() const;
+    int pageIndex() const { return page_; }
+    void setPage(int index);
+    double zoom() const { return zoom_; }
+    void setZoom(double percent);
+    ViewGeometry geometry() const;
+
+    const ColorValue& color() const { return color_; }
+    // Throws HostError for a colour space the host does not know.
+    void setColor(const ColorValue& color);
+
+    void drawOutline(const DeviceRect& rect, int width);
+    void invalidate(const DeviceRect& rect);
+    void invalidateAll();
+    bool hasInvalid() const { return !invalid_.empty(); }
+    // Repaints the invalid area with the page: outlines wholly inside it go,
+    // others lose the part inside it.
+    void repaintInvalid();
+    const std::vector<DrawOp>& ops() const { return ops_; }
+
+    // True while the host runs the view's drawing routines.
+    bool drawing = false;
+
+    // The page's rendering with the outlines on top. Throws HostError when
+    // the raster would be unreasonably large.
+    Raster rasterise() const;
+
+private:
+    DocWindow& window_;
+    int page_ = 0;
+    double zoom_ = 100.0;
+    ColorValue color_{VX_COLOR_SPACE_GRAY, {0, 0}, {0, 0, 0, 0}};
+    uint32_t rgba_ = 0xFF000000u;
+    std::vector<DrawOp> ops_;
+    std::vector<DeviceBox> invalid_;
+};
+
+uint32_t ColorToRgba(const ColorValue& color);
+
+class DocWindow {
+public:
+    DocWindow(std::string name, std::shared_ptr<Document> doc)
+        : name_(std::move(name)), doc_(std::move(doc)), view_(*this) {}
+    const std::string& name() const { return name_; }
+    Document& document() const { return *doc_; }
+    const std::shared_ptr<Document>& documentPtr() const { return doc_; }
+    PageView& view() { return view_; }
+
+private:
+    std::string name_;
+    std::shared_ptr<Document> doc_;
+    PageView view_;
+};
+
+}  // namespace vellora

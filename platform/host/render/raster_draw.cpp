@@ -1,0 +1,59 @@
+#include "render/raster_draw.h"
+
+#include "core/fixed_text.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vellora {
+
+DeviceBox Intersect(const DeviceBox& a, const DeviceBox& b) {
+    return DeviceBox{std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+}
+
+bool Contains(const DeviceBox& box, int x, int y) { return x >= box.x0 && x <= box.x1 && y >= box.y0 && y <= box.y1; }
+
+DeviceBox TransformBox(const Affine& t, const FixedRect& r) {
+    double xs[2] = {FixedToDouble(r.left), FixedToDouble(r.right)};
+    double ys[2] = {FixedToDouble(r.bottom), FixedToDouble(r.top)};
+    double minX = 1e18, minY = 1e18, maxX = -1e18, maxY = -1e18;
+    for (double x : xs)
+        for (double y : ys) {
+            double dx = t.a * x + t.c * y + t.e, dy = t.b * x + t.d * y + t.f;
+            minX = std::min(minX, dx), maxX = std::max(maxX, dx);
+            minY = std::min(minY, dy), maxY = std::max(maxY, dy);
+        }
+    auto clampInt = [](double v) { return static_cast<int>(std::clamp(v, -1e9, 1e9)); };
+    // Pixel centres inside the rectangle.
+    return DeviceBox{clampInt(std::ceil(minX - 0.5)), clampInt(std::ceil(minY - 0.5)),
+                     clampInt(std::floor(maxX - 0.5)), clampInt(std::floor(maxY - 0.5))};
+}
+
+void FillBox(Raster& raster, const DeviceBox& box, uint32_t rgba) {
+    DeviceBox b = Intersect(box, DeviceBox{0, 0, raster.width - 1, raster.height - 1});
+    for (int y = b.y0; y <= b.y1; ++y)
+        for (int x = b.x0; x <= b.x1; ++x) raster.at(x, y) = rgba;
+}
+
+void StrokeRect(Raster& raster, const DeviceRect& rect, int width, uint32_t rgba, const std::vector<DeviceBox>& erased) {
+    DeviceBox outer{std::min(rect.left, rect.right), std::min(rect.top, rect.bottom), std::max(rect.left, rect.right),
+                    std::max(rect.top, rect.bottom)};
+    int w = std::max(1, width);
+    DeviceBox inner{outer.x0 + w, outer.y0 + w, outer.x1 - w, outer.y1 - w};
+    DeviceBox visible = Intersect(outer, DeviceBox{0, 0, raster.width - 1, raster.height - 1});
+    auto plot = [&](int x, int y) {
+        bool hidden = std::any_of(erased.begin(), erased.end(), [&](const DeviceBox& e) { return Contains(e, x, y); });
+        if (!hidden) raster.at(x, y) = rgba;
+    };
+    for (int y = visible.y0; y <= visible.y1; ++y) {
+        if (y < inner.y0 || y > inner.y1 || inner.empty()) {
+            for (int x = visible.x0; x <= visible.x1; ++x) plot(x, y);
+            continue;
+        }
+        // Rows through the middle: only the two side strokes.
+        for (int x = visible.x0; x <= std::min(visible.x1, inner.x0 - 1); ++x) plot(x, y);
+        for (int x = std::max(visible.x0, inner.x1 + 1); x <= visible.x1; ++x) plot(x, y);
+    }
+}
+
+}  // namespace vellora

@@ -1,0 +1,36 @@
+#include "script/script_runner.h"
+
+#include "input/input_queue.h"
+#include "script/interpreter.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace vellora {
+
+int RunHostScript(const std::string& scriptText, const std::string& scriptName, const ScriptRunOptions& options) {
+    UserStopFlag().store(false);
+    std::ostream& err = options.err ? *options.err : std::cerr;
+    if (!options.tracePath.empty()) {
+        // A trace that cannot be written stops the run before anything happens.
+        std::FILE* f = std::fopen(options.tracePath.c_str(), "w");
+        if (f == nullptr) {
+            err << options.tracePath << ": cannot write the trace: " << std::strerror(errno) << "\n";
+            return 3;
+        }
+        std::fclose(f);
+    }
+    try {
+        Interpreter interpreter(scriptName, options);
+        return interpreter.run(scriptText);
+    } catch (const std::exception& e) {
+        err << scriptName << ": " << e.what() << "\n";
+        return 1;
+    }
+}
+
+void RequestUserStop() { UserStopFlag().store(true); }
+
+}  // namespace vellora

@@ -1,0 +1,43 @@
+#include "script/tokenizer.h"
+
+namespace vellora {
+
+std::vector<std::string> Tokenize(std::string_view line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (true) {
+        while (i < line.size() && blank(line[i])) ++i;
+        if (i >= line.size() || line[i] == '#') break;
+        std::string word;
+        bool quoted = false;
+        // A word runs to the next blank outside quotes; quoted parts may sit
+        // inside a word ("a b"c is the word `a bc`).
+        while (i < line.size() && (quoted || !blank(line[i]))) {
+            char c = line[i++];
+            if (!quoted && c == '#') {
+                --i;
+                break;
+            }
+            if (c == '"') {
+                quoted = !quoted;
+                continue;
+            }
+            if (quoted && c == '\\') {
+                if (i >= line.size()) throw ScriptError("a backslash ends the line inside quotes");
+                char next = line[i++];
+                if (next != '"' && next != '\\')
+                    throw ScriptError(std::string("unknown escape \\") + next + " (only \\\" and \\\\ are known)");
+                word += next;
+                continue;
+            }
+            word += c;
+        }
+        if (quoted) throw ScriptError("a quote is not closed");
+        words.push_back(std::move(word));
+        if (i < line.size() && line[i] == '#') break;
+    }
+    return words;
+}
+
+}  // namespace vellora
