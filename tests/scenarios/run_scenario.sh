@@ -20,7 +20,17 @@ status=$?
 
 fail=0
 problem() { echo "$(basename "$script"): $*"; fail=1; }
-unquote() { local s=${1#\"}; s=${s%\"}; printf '%s' "$s"; }
+# A quoted directive argument takes \" and \\ as in scripts.
+unquote() {
+  local s=$1
+  if [[ $s == \"*\" ]]; then
+    s=${s:1:${#s}-2}
+    s=${s//\\\\/$'\001'}
+    s=${s//\\\"/\"}
+    s=${s//$'\001'/\\}
+  fi
+  printf '%s' "$s"
+}
 
 want_exit=0
 while IFS= read -r line; do
