@@ -45,11 +45,11 @@ TEST(PdfBadInput, UnreadableFilesAreRefused)
     ExpectRefused(dir.path("folder.pdf"), "directory");
 
     WriteBytes(dir.path("notes.pdf"), "These are notes, not a PDF file.\n");
-    ExpectRefused(dir.path("notes.pdf"), "not a PDF file");
+    ExpectRefused(dir.path("notes.pdf"), "cannot be read as a PDF file");
     WriteBytes(dir.path("empty.pdf"), "");
-    ExpectRefused(dir.path("empty.pdf"), "not a PDF file");
+    ExpectRefused(dir.path("empty.pdf"), "cannot be read as a PDF file");
     WriteBytes(dir.path("truncated.pdf"), ReadBytes(Sample("mixed.pdf")).substr(0, 200));
-    ExpectRefused(dir.path("truncated.pdf"), "not a PDF file");
+    ExpectRefused(dir.path("truncated.pdf"), "cannot be read as a PDF file");
 }
 
 TEST(PdfBadInput, EncryptedFiles)

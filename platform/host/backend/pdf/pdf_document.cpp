@@ -53,7 +53,7 @@ OpenedFile OpenWith(const MuContext& mu, const std::string& path)
     OpenedFile opened;
     MuError err{};
     if (!MuOpenDocument(mu.get(), path.c_str(), &opened.doc, &opened.info, &err))
-        throw HostError(path + ": not a PDF file, or damaged beyond repair (" + err.text + ")");
+        throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
 

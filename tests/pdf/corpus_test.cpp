@@ -1,0 +1,150 @@
+// Every file of the shared corpus of real, often damaged PDF files: it
+// opens (repaired if need be, with one warning) and then crops and saves to
+// a file qpdf accepts, or it is refused with one clear error. Each file
+// runs in a child process with a time limit, so that a crash or a hang is
+// reported against the file instead of ending the run.
+#include "pdf/pdf_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <sys/wait.h>
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace pdftest;
+
+namespace {
+
+enum Outcome {
+    Opened,
+    Repaired,
+    Refused,      // one clear error on opening
+    SaveRefused,  // opens, but cannot be saved (permissions, or MuPDF cannot write it)
+    CheckFailed,  // saved, and qpdf finds problems the input did not have
+    CarriedOver,  // saved, and qpdf finds the problems it finds in the input too
+    BadMessage,
+    kOutcomes
+};
+
+// What happened to one file, worked out in the child; `note` goes back
+// through a pipe.
+Outcome TryFile(const std::string& path, const std::string& out, std::string& note)
+{
+    std::vector<std::string> warnings;
+    std::unique_ptr<vellora::DocumentBackend> doc;
+    try {
+        doc = vellora::OpenPdfDocument(path, warnings);
+    } catch (const vellora::HostError& e) {
+        note = e.what();
+        const bool clear = note.rfind(path + ": ", 0) == 0 && note.find('\n') == std::string::npos;
+        return clear ? Refused : BadMessage;
+    }
+    for (const std::string& w : warnings)
+        if (w.rfind(path + ": ", 0) != 0 || w.find('\n') != std::string::npos) {
+            note = "warning: " + w;
+            return BadMessage;
+        }
+    const FixedRect m = doc->mediaBox(0);
+    const Fixed insetX = Fixed((int64_t(m.right) - m.left) / 10);
+    const Fixed insetY = Fixed((int64_t(m.top) - m.bottom) / 10);
+    std::string marks;
+    try {
+        doc->boundingBox(0);
+    } catch (const vellora::HostError& e) {
+        marks = std::string(" (bounding box: ") + e.what() + ")";
+    }
+    try {
+        doc->setCropBox(0, FixedRect{m.left + insetX, m.top - insetY, m.right - insetX, m.bottom + insetY});
+        doc->save(out, vellora::SaveMode::Full);
+    } catch (const vellora::HostError& e) {
+        note = e.what() + marks;
+        return SaveRefused;
+    }
+    if (!QpdfCheckClean(out, &note))
+        return QpdfCheckClean(path) ? CheckFailed : CarriedOver;
+    note = (warnings.empty() ? "" : warnings.front()) + marks;
+    return warnings.empty() ? Opened : Repaired;
+}
+
+struct Result {
+    std::string file;
+    int status = 0;  // an Outcome, or -signal, or -1000 for the time limit
+    std::string note;
+};
+
+Result RunIsolated(const std::string& path, const std::string& out, std::chrono::seconds limit)
+{
+    Result result{std::filesystem::path(path).filename().string(), 0, ""};
+    int fds[2];
+    if (pipe(fds) != 0)
+        return Result{result.file, -1001, "pipe"};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        alarm(unsigned(limit.count()));
+        std::string note;
+        const Outcome outcome = TryFile(path, out, note);
+        (void)!write(fds[1], note.data(), std::min<size_t>(note.size(), 4000));
+        _exit(int(outcome));
+    }
+    close(fds[1]);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        result.note.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status)
+                    : WTERMSIG(status) == SIGALRM ? -1000
+                                                  : -WTERMSIG(status);
+    return result;
+}
+
+TEST(PdfCorpus, EveryFileOpensAndSavesOrIsRefused)
+{
+    const std::filesystem::path corpus = std::filesystem::path(VX_CORPUS_DIR) / "qpdf";
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus))
+        if (entry.is_regular_file() && entry.path().extension() == ".pdf")
+            files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    ASSERT_GT(files.size(), 300u) << corpus;
+
+    const bool verbose = std::getenv("VX_CORPUS_VERBOSE") != nullptr;
+    ScratchDir dir;
+    int counts[kOutcomes] = {};
+    for (const std::string& path : files) {
+        const std::string before = ReadBytes(path);
+        const Result r = RunIsolated(path, dir.path("out.pdf"), std::chrono::seconds(20));
+        EXPECT_EQ(ReadBytes(path), before) << r.file << " was changed";
+        if (r.status < 0) {
+            ADD_FAILURE() << r.file << (r.status == -1000 ? ": over the time limit" : ": crashed, signal ")
+                          << (r.status == -1000 ? "" : std::to_string(-r.status));
+            continue;
+        }
+        ASSERT_LT(r.status, int(kOutcomes)) << r.file;
+        ++counts[r.status];
+        static const char* const kLabels[kOutcomes] = {
+            "opens", "opens with a warning", "refused", "refuses to save",
+            "qpdf --check fails after saving", "qpdf --check finds the input's own problems",
+            "unclear message"};
+        if (r.status != Opened && (verbose || r.status == CheckFailed || r.status == BadMessage))
+            std::cout << "[ corpus ] " << r.file << ": " << kLabels[r.status] << ": "
+                      << r.note.substr(0, 300) << "\n";
+        EXPECT_NE(r.status, BadMessage) << r.file << ": " << r.note;
+        EXPECT_NE(r.status, CheckFailed) << r.file << ": " << r.note;
+    }
+    std::cout << "[ corpus ] " << files.size() << " files: " << counts[Opened] << " open, "
+              << counts[Repaired] << " open with a warning, " << counts[Refused] << " refused, "
+              << counts[SaveRefused] << " refuse to save, " << counts[CheckFailed]
+              << " fail qpdf --check after saving, " << counts[CarriedOver]
+              << " keep damage qpdf also finds in the input\n";
+}
+
+}  // namespace
