@@ -1,0 +1,116 @@
+// Drawing pages: compared pixel by pixel with MuPDF's own command-line
+// renderer for every rotation, and checked to stay inside its clip.
+#include "pdf/pdf_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+using namespace pdftest;
+using vellora::Affine;
+using vellora::Raster;
+
+namespace {
+
+// Page space to device pixels as a viewer shows the page: the visible box
+// turned by the page's rotation, its top left corner at the origin.
+Affine ViewOf(const Box& v, int rotation, double s)
+{
+    switch (rotation) {
+    case 90:
+        return Affine{0, s, s, 0, -s * v.y0, -s * v.x0};
+    case 180:
+        return Affine{-s, 0, 0, s, s * v.x1, -s * v.y0};
+    case 270:
+        return Affine{0, -s, -s, 0, s * v.y1, s * v.x1};
+    default:
+        return Affine{s, 0, 0, -s, -s * v.x0, s * v.y1};
+    }
+}
+
+// mutool's rendering of a page as RGB bytes, with its size.
+struct Picture {
+    int width = 0, height = 0;
+    std::string rgb;
+};
+
+Picture MutoolDraw(const std::string& pdf, int page, int dpi, const std::string& out)
+{
+    const auto r = RunCommand("mutool draw -q -c rgb -r " + std::to_string(dpi) + " -o " + Quote(out) + " " +
+                              Quote(pdf) + " " + std::to_string(page));
+    Picture p;
+    const std::string bytes = ReadBytes(out);
+    std::istringstream in(bytes);
+    std::string magic;
+    int maxval = 0;
+    in >> magic >> p.width >> p.height >> maxval;
+    in.get();
+    if (magic != "P6" || maxval != 255)
+        return Picture{};
+    p.rgb = bytes.substr(size_t(in.tellg()));
+    return p;
+}
+
+int Channel(uint32_t pixel, int c)
+{
+    return int((pixel >> (8 * c)) & 0xFFu);
+}
+
+TEST(PdfRender, MatchesMuPdfsOwnRenderingInEveryRotation)
+{
+    ScratchDir dir;
+    const std::string path = Sample("mixed.pdf");
+    auto doc = OpenClean(path);
+    const double scale = 0.5;  // 36 dpi
+    for (int page = 0; page < doc->pageCount(); ++page) {
+        const Picture want = MutoolDraw(path, page + 1, 36, dir.path("page.pnm"));
+        ASSERT_GT(want.width, 0) << "mutool draw, page " << page + 1;
+        const FixedRect crop = doc->cropBox(page);
+        Raster raster(want.width, want.height, 0xFF00FF00u);
+        doc->render(page, ViewOf(ToBox(crop), doc->rotation(page), scale), crop, raster);
+
+        int different = 0, inked = 0;
+        for (int y = 0; y < raster.height; ++y)
+            for (int x = 0; x < raster.width; ++x) {
+                const uint32_t got = raster.at(x, y);
+                const size_t at = (size_t(y) * size_t(want.width) + size_t(x)) * 3;
+                bool differs = false;
+                for (int c = 0; c < 3; ++c)
+                    differs |= std::abs(Channel(got, c) - int((unsigned char)want.rgb[at + size_t(c)])) > 96;
+                different += differs ? 1 : 0;
+                inked += Channel(got, 0) + Channel(got, 1) + Channel(got, 2) < 600 ? 1 : 0;
+            }
+        const int total = raster.width * raster.height;
+        EXPECT_LT(different, total / 100) << "page " << page + 1 << ", rotation " << doc->rotation(page);
+        if (page != 5)
+            EXPECT_GT(inked, total / 200) << "page " << page + 1 << " has marks";
+        else
+            EXPECT_EQ(inked, 0) << "the blank page";
+    }
+}
+
+// Only the clip is painted: white first, then the page's marks.
+TEST(PdfRender, PaintsInsideTheClipOnly)
+{
+    auto doc = OpenClean(Sample("mixed.pdf"));
+    const uint32_t sentinel = 0xFF00FF00u;
+    Raster raster(306, 396, sentinel);
+    // Page 1 at half size; the clip holds the grey rectangle 72 72 272 172
+    // and some paper around it.
+    doc->render(0, ViewOf(Box{0, 0, 612, 792}, 0, 0.5), FixedBox(50, 50, 300, 200), raster);
+    for (int y = 0; y < raster.height; ++y)
+        for (int x = 0; x < raster.width; ++x) {
+            const bool inside = x >= 25 && x < 150 && y >= 296 && y < 371;
+            const uint32_t p = raster.at(x, y);
+            if (!inside)
+                ASSERT_EQ(p, sentinel) << x << "," << y;
+            else
+                ASSERT_NE(p, sentinel) << x << "," << y;
+        }
+    EXPECT_EQ(raster.at(30, 300), 0xFFFFFFFFu) << "paper inside the clip";
+    EXPECT_EQ(Channel(raster.at(80, 340), 0), 127) << "grey rectangle";
+    EXPECT_EQ(raster.at(80, 340) >> 24, 0xFFu);
+}
+
+}  // namespace
