@@ -46,7 +46,8 @@ DialogState Snapshot(HWND handle) {
         const Window* control = detail::FindWindow(controlHandle);
         if (!control) continue;
         state.controls.push_back(ControlState{control->id, control->className, control->text, control->style,
-                                              control->rect, control->checked, detail::IsRadioButton(*control)});
+                                              control->rect, control->checked, detail::IsRadioButton(*control),
+                                              controlHandle});
     }
     return state;
 }

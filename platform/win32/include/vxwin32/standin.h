@@ -58,6 +58,7 @@ struct ControlState {
     RECT rect{};             // screen pixels
     bool checked = false;
     bool isRadio = false;
+    HWND window = nullptr;   // the control's own handle
 };
 
 struct DialogState {

@@ -1,0 +1,67 @@
+// Builders for resource data in the platform's formats, written here from
+// the format descriptions so that the stand-in's readers are checked
+// against an independent writer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace win32test {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutU16(Bytes& out, uint32_t value);
+void PutU32(Bytes& out, uint32_t value);
+void PutText(Bytes& out, const std::string& ascii);  // UTF-16, zero-terminated
+
+struct ControlSpec {
+    std::string text;
+    int id = 0;
+    uint32_t style = 0;
+    int16_t x = 0, y = 0, cx = 0, cy = 0;
+    uint16_t classOrdinal = 0x80;  // BUTTON
+};
+
+struct DialogSpec {
+    uint32_t style = 0;
+    int16_t x = 0, y = 0, cx = 0, cy = 0;
+    std::string title;
+    uint16_t pointSize = 0;  // with DS_SETFONT
+    std::string fontFace;
+    std::vector<ControlSpec> controls;
+};
+
+// The Pages To Crop dialog as its template must be.
+DialogSpec PagesToCropSpec();
+
+Bytes BuildTemplate(const DialogSpec& spec);    // DLGTEMPLATE
+Bytes BuildTemplateEx(const DialogSpec& spec);  // DLGTEMPLATEEX
+
+struct ResourceSpec {
+    uint16_t type = 0;
+    std::variant<uint16_t, std::string> name;
+    uint16_t language = 1033;
+    Bytes data;
+};
+
+Bytes BuildRes(const std::vector<ResourceSpec>& resources);
+
+// A little-endian ELF file (32- or 64-bit) holding the named sections.
+struct SectionSpec {
+    std::string name;
+    Bytes data;
+};
+Bytes BuildElf(bool wide, const std::vector<SectionSpec>& sections);
+
+// Writes the bytes to a fresh file under the build tree; returns its path.
+std::string WriteTestFile(const std::string& stem, const Bytes& bytes);
+Bytes ReadTestFile(const std::string& path);
+
+// A module instance holding exactly these resources.
+HINSTANCE RegisterResources(const std::vector<ResourceSpec>& resources);
+
+}  // namespace win32test
