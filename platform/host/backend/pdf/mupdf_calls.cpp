@@ -70,7 +70,6 @@ bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDoc
         info->encrypted = doc->crypt != nullptr;
         info->needsPassword = pdf_needs_password(ctx, doc);
         if (!info->needsPassword) {
-            pdf_load_page_tree(ctx, doc);
             info->pageCount = pdf_count_pages(ctx, doc);
             info->mayEdit = pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);
         }
@@ -89,14 +88,6 @@ bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDoc
 
 void MuDropDocument(fz_context* ctx, pdf_document* doc)
 {
-    if (!doc)
-        return;
-    fz_try(ctx)
-        pdf_drop_page_tree(ctx, doc);
-    fz_catch(ctx)
-    {
-        // Dropping the document below frees what is left either way.
-    }
     pdf_drop_document(ctx, doc);
 }
 
@@ -117,18 +108,60 @@ int ReadRect(fz_context* ctx, pdf_obj* array, float out[4])
 
 }  // namespace
 
-bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int page, MuPageGeometry* out,
+bool MuListPages(fz_context* ctx, pdf_document* doc, int* objects, int count, MuError* err)
+{
+    int loaded = 0;
+    fz_var(loaded);
+    fz_try(ctx)
+    {
+        pdf_load_page_tree(ctx, doc);
+        loaded = 1;
+        if (pdf_count_pages(ctx, doc) != count)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "the page count changed while reading the page tree");
+        for (int i = 0; i < count; ++i) {
+#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
+            if (doc->fwd_page_map) {
+                objects[i] = doc->fwd_page_map[i];
+                continue;
+            }
+#endif
+            objects[i] = pdf_to_num(ctx, pdf_lookup_page_obj(ctx, doc, i));
+        }
+    }
+    fz_always(ctx)
+    {
+        if (loaded)
+            pdf_drop_page_tree(ctx, doc);
+    }
+    fz_catch(ctx)
+    {
+        Fail(ctx, err);
+        return false;
+    }
+    for (int i = 0; i < count; ++i)
+        if (objects[i] <= 0) {
+            FailWith(err, "a page that is not an object of its own");
+            return false;
+        }
+    return true;
+}
+
+bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int pageObject, MuPageGeometry* out,
                         MuError* err)
 {
     std::memset(out, 0, sizeof *out);
+    pdf_obj* obj = nullptr;
+    fz_var(obj);
     fz_try(ctx)
     {
-        pdf_obj* obj = pdf_lookup_page_obj(ctx, doc, page);
+        obj = pdf_load_object(ctx, doc, pageObject);
         out->hasMedia = ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(MediaBox)), out->media);
         out->hasCrop = ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(CropBox)), out->crop);
         pdf_obj* rotate = pdf_dict_get_inheritable(ctx, obj, PDF_NAME(Rotate));
         out->rotate = pdf_is_int(ctx, rotate) ? double(pdf_to_int64(ctx, rotate)) : double(pdf_to_real(ctx, rotate));
     }
+    fz_always(ctx)
+        pdf_drop_obj(ctx, obj);
     fz_catch(ctx)
     {
         Fail(ctx, err);
@@ -137,15 +170,20 @@ bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int page, MuPageGeom
     return true;
 }
 
-bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int page, const float box[4], MuError* err)
+bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const float box[4],
+                  MuError* err)
 {
+    pdf_obj* obj = nullptr;
+    fz_var(obj);
     fz_try(ctx)
     {
-        pdf_obj* obj = pdf_lookup_page_obj(ctx, doc, page);
+        obj = pdf_load_object(ctx, doc, pageObject);
         pdf_obj* array = pdf_dict_put_array(ctx, obj, PDF_NAME(CropBox), 4);
         for (int i = 0; i < 4; ++i)
             pdf_array_push_real(ctx, array, box[i]);
     }
+    fz_always(ctx)
+        pdf_drop_obj(ctx, obj);
     fz_catch(ctx)
     {
         Fail(ctx, err);

@@ -35,10 +35,16 @@ struct MuDocInfo {
     int canSaveIncrementally;
 };
 
-// Opens a PDF file and loads its page tree (page lookups are then direct).
+// Opens a PDF file.
 bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDocInfo* info,
                     MuError* err);
 void MuDropDocument(fz_context* ctx, pdf_document* doc);
+
+// The object number of every page, in page order, found in one walk of the
+// page tree. Later calls find a page by its number directly: MuPDF's own
+// lookup is either a walk per page or, with its page map loaded, leaks a
+// reference to every page it returns (1.21).
+bool MuListPages(fz_context* ctx, pdf_document* doc, int* objects, int count, MuError* err);
 
 // One page's geometry as the file states it, with inheritance resolved.
 struct MuPageGeometry {
@@ -49,11 +55,11 @@ struct MuPageGeometry {
     double rotate;
 };
 
-bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int page, MuPageGeometry* out,
+bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int pageObject, MuPageGeometry* out,
                         MuError* err);
 
 // Writes /CropBox on the page object itself.
-bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int page, const float box[4],
+bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const float box[4],
                   MuError* err);
 
 // The bounds of the page's marks in its user space (y up), or empty = 1 when

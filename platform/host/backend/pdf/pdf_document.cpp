@@ -57,6 +57,16 @@ OpenedFile OpenWith(const MuContext& mu, const std::string& path)
     return opened;
 }
 
+// The page objects of an opened document, in page order.
+std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count, const std::string& path)
+{
+    std::vector<int> objects(size_t(count), 0);
+    MuError err{};
+    if (!MuListPages(mu.get(), doc, objects.data(), count, &err))
+        throw HostError(path + ": cannot read the page tree: " + err.text);
+    return objects;
+}
+
 class PdfDocument final : public DocumentBackend {
 public:
     PdfDocument(const std::string& path, std::vector<std::string>& warnings) : path_(path)
@@ -66,6 +76,7 @@ public:
         doc_ = opened.doc;
         try {
             adopt(opened.info);
+            objects_ = ListPages(mu_, doc_, fileCount_, path_);
             readGeometry(warnings);
             if (opened.info.repaired || mu_.log().count > 0)
                 warnings.insert(warnings.begin(), repairNote(opened.info.repaired));
@@ -132,7 +143,7 @@ private:
         const float values[4] = {ToWritablePoints(box.left), ToWritablePoints(box.bottom),
                                  ToWritablePoints(box.right), ToWritablePoints(box.top)};
         MuError err{};
-        if (!MuSetCropBox(mu_.get(), live(), page, values, &err))
+        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], values, &err))
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
     }
 
@@ -178,7 +189,7 @@ private:
         for (int i = 0; i < fileCount_; ++i) {
             MuPageGeometry g{};
             MuError err{};
-            if (!MuReadPageGeometry(mu_.get(), doc_, i, &g, &err))
+            if (!MuReadPageGeometry(mu_.get(), doc_, objects_[size_t(i)], &g, &err))
                 throw HostError(pageName(i) + ": cannot read the page: " + err.text);
             Page p;
             p.media = readBox(i, "media", g.hasMedia, g.media).value_or(kLetter);
@@ -210,6 +221,7 @@ private:
     MuContext mu_;
     std::string path_;
     pdf_document* doc_ = nullptr;
+    std::vector<int> objects_;  // page objects, in page order
     std::vector<Page> pages_;
     int fileCount_ = 0;
     bool editable_ = false;
@@ -277,10 +289,16 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     // what was written reads back.
     else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), &written, &info, &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
-    else {
+    std::vector<int> objects;
+    if (written) {
         try {
+            if (info.pageCount != pageCount())
+                throw HostError(path + ": cannot save: the written file has " +
+                                std::to_string(info.pageCount) + " pages, not " +
+                                std::to_string(pageCount()));
+            objects = ListPages(mu_, written, info.pageCount, path);
             file.commit();
-        } catch (const HostError& e) {
+        } catch (const HostError&) {
             MuDropDocument(mu_.get(), written);
             restoreAfterFailedSave();
             throw;
@@ -293,6 +311,7 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     mu_.clearLog();
     MuDropDocument(mu_.get(), doc_);
     doc_ = written;
+    objects_ = std::move(objects);
     path_ = path;
     incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
     for (Page& p : pages_)
@@ -308,6 +327,9 @@ void PdfDocument::restoreAfterFailedSave()
     try {
         OpenedFile opened = OpenWith(mu_, path_);
         doc_ = opened.doc;
+        objects_ = ListPages(mu_, doc_, opened.info.pageCount, path_);
+        if (opened.info.pageCount != pageCount())
+            throw HostError(path_ + ": the file has changed");
         for (int i = 0; i < pageCount(); ++i)
             if (pages_[size_t(i)].cropChanged)
                 writeCropBox(i, *pages_[size_t(i)].crop);
