@@ -75,18 +75,18 @@ TEST(CliScript, MismatchAnswerStandsBeforeTheRunStarts) {
     for (const auto& line : none) EXPECT_EQ(line.rfind("answer-when", 0), std::string::npos);
 }
 
-TEST(CliScript, BoundingBoxAndResetAnswers) {
+TEST(CliScript, BoundingBoxAndResetAnswersQueuedBeforeTheMenu) {
     EXPECT_EQ(ScriptOf({"bbox", "a.pdf", "-o", "x", "--biggest"}, 3),
-              (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexBBox\"", "answer All",
-                      "answer Biggest", "save \"out dir/o.pdf\""}));
+              (Script{"load", "open \"a.pdf\"", "answer All", "answer Biggest",
+                      "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
     EXPECT_EQ(ScriptOf({"bbox", "a.pdf", "-o", "x", "--page", "2"}, 3),
-              (Script{"load", "open \"a.pdf\"", "goto 2", "menu \"ZUNO:TrimVexBBox\"",
-                      "answer Current", "save \"out dir/o.pdf\""}));
+              (Script{"load", "open \"a.pdf\"", "goto 2", "answer Current",
+                      "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
     // One page: the plug-in asks nothing, so nothing is queued.
     EXPECT_EQ(ScriptOf({"bbox", "a.pdf", "-o", "x", "--each"}, 1),
               (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
     EXPECT_EQ(ScriptOf({"reset", "a.pdf", "-o", "x"}, 2),
-              (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexMediaBox\"", "answer All",
+              (Script{"load", "open \"a.pdf\"", "answer All", "menu \"ZUNO:TrimVexMediaBox\"",
                       "save \"out dir/o.pdf\""}));
     EXPECT_EQ(ScriptOf({"reset", "a.pdf", "-o", "x", "--page", "1"}, 1),
               (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexMediaBox\"", "save \"out dir/o.pdf\""}));

@@ -2,6 +2,7 @@
 
 #include "backend/document_backend.h"
 #include "cli/cli_options.h"
+#include "cli/held_messages.h"
 #include "cli/output_file.h"
 #include "cli/page_script.h"
 #include "model/view_geometry.h"
@@ -89,6 +90,59 @@ void CheckOutputTarget(const PageRequest& request) {
     }
 }
 
+// The number of the script line that is exactly `text`, or 0.
+int LineNumberOf(const std::string& script, const std::string& text) {
+    std::istringstream lines(script);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (line == text) return number;
+    }
+    return 0;
+}
+
+// Says why a generated script failed, in the command line's terms where it
+// knows them; otherwise passes the host's message on.
+void ReportFailure(std::ostream& err, int status, const std::vector<std::string>& held,
+                   const std::string& prefix, const std::string& script, const PageRequest& request) {
+    const std::string unwritten =
+        request.output.empty() ? std::string() : "; nothing written to " + request.output;
+    if (status == kExitStopped) {
+        err << "vellora: stopped" << unwritten << "\n";
+        return;
+    }
+    for (const std::string& message : held) {
+        if (message.find(kMismatchQuestion) != std::string::npos) {
+            err << "vellora: the plug-in asks \"" << kMismatchQuestion
+                << "\": answer it with --mismatch crop or --mismatch skip" << unwritten << "\n";
+        } else if (HeldLineNumber(message, prefix) != 0 &&
+                   HeldLineNumber(message, prefix) == LineNumberOf(script, kRegionAcceptedCheck)) {
+            err << "vellora: the plug-in refused the region (its alert above says why)" << unwritten
+                << "\n";
+        } else {
+            err << message << unwritten << "\n";
+        }
+    }
+}
+
+// Runs the command's script; messages pass through, its failure is told in
+// the command line's terms.
+int RunGenerated(const PageRequest& request, const PageFacts& facts, const std::string& outputPath,
+                 const std::string& verb, const Environment& env) {
+    std::ostream& err = env.err ? *env.err : std::cerr;
+    const std::string scriptName = "(vellora " + verb + ")";
+    const std::string script = MakePageScript(request, facts, outputPath);
+    HeldMessages messages(err, scriptName + ":");
+    ScriptRunOptions options;
+    options.modulePath = env.modulePath;
+    options.progressBar = env.progressBar;
+    options.out = env.out;
+    options.err = &messages;
+    const int status = RunHostScript(script, scriptName, options);
+    messages.finish();
+    if (status != kExitOk) ReportFailure(err, status, messages.held(), scriptName + ":", script, request);
+    return status;
+}
+
 int RunPageCommand(const std::vector<std::string>& args, const Environment& env) {
     std::ostream& err = env.err ? *env.err : std::cerr;
     std::ostream& out = env.out ? *env.out : std::cout;
@@ -118,23 +172,14 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         return kExitFile;
     }
 
-    ScriptRunOptions options;
-    options.modulePath = env.modulePath;
-    options.progressBar = env.progressBar;
-    options.out = env.out;
-    options.err = env.err;
-    const std::string scriptName = "(vellora " + args[0] + ")";
     if (request.printScript) {
         out << MakePageScript(request, facts, request.output);
         return kExitOk;
     }
-    if (request.verb == Verb::Boxes) {
-        return RunHostScript(MakePageScript(request, facts, ""), scriptName, options);
-    }
+    if (request.verb == Verb::Boxes) return RunGenerated(request, facts, "", args[0], env);
     try {
         StagedOutput staged(request.output);
-        const int status =
-            RunHostScript(MakePageScript(request, facts, staged.path()), scriptName, options);
+        const int status = RunGenerated(request, facts, staged.path(), args[0], env);
         if (status != kExitOk) return status;
         staged.commit();
         return kExitOk;

@@ -12,6 +12,8 @@ namespace vellora::cli {
 const char* const kMismatchQuestion =
     "Some pages do not have same orientation - Crop or Skip them?";
 
+const char* const kRegionAcceptedCheck = "expect region none";
+
 namespace {
 
 // Device coordinates are 16-bit; the host places the page a little way in
@@ -91,7 +93,7 @@ void CropLines(std::ostringstream& s, const PageRequest& request, const PageFact
     s << "pclick " << FixedToText(Middle(region.left, region.right)) << " "
       << FixedToText(Middle(region.bottom, region.top)) << "\n";
     // The region is dropped only when the crop run accepted it.
-    s << "expect region none\n";
+    s << kRegionAcceptedCheck << "\n";
 }
 
 // Current/All, asked of documents with more than one page only.
@@ -99,13 +101,14 @@ void PageScopeAnswer(std::ostringstream& s, const PageFacts& facts, bool allPage
     if (facts.pageCount > 1) s << "answer " << (allPages ? "All" : "Current") << "\n";
 }
 
+// Answers are queued before the menu item runs: its questions come while it runs.
 void BBoxLines(std::ostringstream& s, const PageRequest& request, const PageFacts& facts) {
-    s << "menu \"ZUNO:TrimVexBBox\"\n";
     const bool all = request.bboxMode != BBoxMode::Page;
     PageScopeAnswer(s, facts, all);
     if (all && facts.pageCount > 1) {
         s << "answer " << (request.bboxMode == BBoxMode::Each ? "Each" : "Biggest") << "\n";
     }
+    s << "menu \"ZUNO:TrimVexBBox\"\n";
 }
 
 void ShowLines(std::ostringstream& s, const PageRequest& request) {
@@ -180,8 +183,8 @@ std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
             break;
         case Verb::Reset:
             OpenAtPage(s, request, true);
-            s << "menu \"ZUNO:TrimVexMediaBox\"\n";
             PageScopeAnswer(s, facts, request.resetAll);
+            s << "menu \"ZUNO:TrimVexMediaBox\"\n";
             break;
         case Verb::Show:
             OpenAtPage(s, request, true);

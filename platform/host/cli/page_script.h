@@ -21,6 +21,10 @@ struct PageFacts {
 // of the page on which the region was drawn.
 extern const char* const kMismatchQuestion;
 
+// The line after the click that starts a crop: the plug-in drops the region
+// when it accepts it, and keeps it when it refuses it.
+extern const char* const kRegionAcceptedCheck;
+
 // The view's zoom, in percent, at which the region is dragged out: as fine as
 // possible (device pixels are whole) while the page area and the region stay
 // inside the 16-bit device space.

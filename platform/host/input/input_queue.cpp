@@ -9,6 +9,12 @@ std::optional<std::string> InputQueue::takeAnswer() {
     return answer;
 }
 
+std::optional<std::string> InputQueue::standingAnswer(const std::string& question) const {
+    auto found = standing_.find(question);
+    if (found == standing_.end()) return std::nullopt;
+    return found->second;
+}
+
 void InputQueue::stopAfter(int n) {
     stopAfter_ = n;
     polls_ = 0;

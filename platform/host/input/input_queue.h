@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,12 @@ public:
     std::optional<std::string> takeAnswer();
     const std::deque<std::string>& pendingAnswers() const { return answers_; }
     void clearAnswers() { answers_.clear(); }
+    // An answer given to the alert QUESTION whenever it is shown, before the
+    // queue is consulted; never an error when unused (`answer-when`).
+    void setStandingAnswer(const std::string& question, std::string answer) {
+        standing_[question] = std::move(answer);
+    }
+    std::optional<std::string> standingAnswer(const std::string& question) const;
 
     // The gesture of the user action in progress; none outside one.
     std::optional<Gesture> gesture;
@@ -34,6 +41,7 @@ public:
 
 private:
     std::deque<std::string> answers_;
+    std::map<std::string, std::string> standing_;
     std::optional<int> stopAfter_;
     int polls_ = 0;
 };

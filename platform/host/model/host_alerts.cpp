@@ -29,7 +29,8 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     int32_t choice = 1;
     for (size_t i = 0; i < buttons.size(); ++i)
         if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == "Cancel") choice = static_cast<int32_t>(i + 1);
-    std::optional<std::string> answer = input.takeAnswer();
+    std::optional<std::string> answer = input.standingAnswer(message);
+    if (!answer) answer = input.takeAnswer();
     std::string list;
     for (const std::string& b : shown.buttons) list += (list.empty() ? "" : ", ") + Quoted(b);
     if (!answer) {

@@ -108,6 +108,11 @@ void AddActionCommands(std::map<std::string, Command>& t) {
         Hover(in, p, Modifiers(a));
     });
     AddCommand(t, "answer", "answer TEXT", 1, 1, [](Interpreter& in, Args& a) { in.host().input.queueAnswer(a.text("answer")); });
+    // The command line's standing answer to a question that may or may not come up.
+    AddCommand(t, "answer-when", "answer-when QUESTION ANSWER", 2, 2, [](Interpreter& in, Args& a) {
+        std::string question = a.text("question");
+        in.host().input.setStandingAnswer(question, a.text("answer"));
+    });
     AddCommand(t, "stop-after", "stop-after N|never", 1, 1, [](Interpreter& in, Args& a) {
         if (a.peek() == "never") {
             a.text("never");
