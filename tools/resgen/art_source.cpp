@@ -83,7 +83,7 @@ private:
         } else if (keyword == "hotspot") {
             art_.hotX = Number(words, "hot spot x", 0, 255);
             art_.hotY = Number(words, "hot spot y", 0, 255);
-            haveHotSpot_ = true;
+            hotSpotLine_ = lineNo_;
         } else if (keyword == "depth") {
             art_.bitsPerPixel = Number(words, "depth", 1, 4);
             if (art_.bitsPerPixel != 1 && art_.bitsPerPixel != 4) Fail(lineNo_, "depth must be 1 or 4");
@@ -118,9 +118,9 @@ private:
         if (!haveKind_) Fail(lineNo_, "no 'kind' line");
         if (art_.width == 0) Fail(lineNo_, "no 'size' line");
         if (art_.kind == ArtKind::Cursor) {
-            if (!haveHotSpot_) Fail(lineNo_, "a cursor needs a 'hotspot' line");
+            if (hotSpotLine_ == 0) Fail(lineNo_, "a cursor needs a 'hotspot' line");
             if (art_.hotX >= art_.width || art_.hotY >= art_.height)
-                Fail(lineNo_, "hot spot lies outside the picture");
+                Fail(hotSpotLine_, "hot spot lies outside the picture");
         } else if (art_.bitsPerPixel == 0) {
             Fail(lineNo_, "a bitmap needs a 'depth' line");
         }
@@ -150,7 +150,7 @@ private:
     std::vector<int> rowLines_;
     std::map<char, Colour> legend_;
     bool haveKind_ = false;
-    bool haveHotSpot_ = false;
+    int hotSpotLine_ = 0;
     Art art_;
 };
 
