@@ -83,6 +83,13 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         for (const std::string& w : a.rest()) expected.push_back(Quoted(w));
         if (seen != expected) Mismatch("menu " + Quoted(name) + " holding", Joined(seen), Joined(expected));
     });
+    AddCommand(t, "expect buttons", "expect buttons NAME...", 0, SIZE_MAX, [](Interpreter& in, Args& a) {
+        std::vector<std::string> seen;
+        for (const ButtonObj* b : in.host().toolbar.buttons()) seen.push_back(Quoted(b->nameText));
+        std::vector<std::string> expected;
+        for (const std::string& w : a.rest()) expected.push_back(Quoted(w));
+        if (seen != expected) Mismatch("the toolbar holding", Joined(seen), Joined(expected));
+    });
     AddCommand(t, "expect region", "expect region none|L B R T", 1, 4, [](Interpreter& in, Args& a) {
         std::optional<RegionSeen> seen = in.host().region();
         std::string shown = seen ? RectToText(seen->rect) : "none";
