@@ -16,6 +16,7 @@ import signal
 import subprocess
 import sys
 import time
+import zlib
 
 VELLORA, SAMPLES, SAMPLEGEN, WORK, CASE = sys.argv[1:6]
 
@@ -47,21 +48,21 @@ def fresh_copy(name, as_name=None):
     return target
 
 
+def page_boxes(path, pages, kind):
+    """{page: (l, b, r, t)} of one kind of box, as poppler reads them; {} for no file."""
+    r = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", str(pages), path],
+                       capture_output=True, text=True)
+    pattern = r"^Page\s+(\d+) " + kind + r":\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)"
+    return {int(m.group(1)): tuple(float(v) for v in m.groups()[1:])
+            for m in re.finditer(pattern, r.stdout, re.M)}
+
+
 def crop_boxes(path, pages):
-    """{page: (l, b, r, t)} of the crop boxes, as poppler reads them."""
-    out = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", str(pages), path],
-                         capture_output=True, text=True, check=True).stdout
-    boxes = {}
-    for m in re.finditer(r"^Page\s+(\d+) CropBox:\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)", out, re.M):
-        boxes[int(m.group(1))] = tuple(float(v) for v in m.groups()[1:])
-    return boxes
+    return page_boxes(path, pages, "CropBox")
 
 
 def media_boxes(path, pages):
-    out = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", str(pages), path],
-                         capture_output=True, text=True, check=True).stdout
-    return {int(m.group(1)): tuple(float(v) for v in m.groups()[1:])
-            for m in re.finditer(r"^Page\s+(\d+) MediaBox:\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)", out, re.M)}
+    return page_boxes(path, pages, "MediaBox")
 
 
 def close(a, b, tol=TOLERANCE):
@@ -219,7 +220,7 @@ def case_refusals():
     # --in-place replaces the input only when asked, and only on success.
     r = run("reset", src, "--in-place", "--page", "3")
     check(r.returncode == 0, f"--in-place: status {r.returncode}: {r.stderr}")
-    check(close(crop_boxes(src, 3)[3], (0.0, 0.0, 792.0, 612.0)), "--in-place: page 3 not reset")
+    check(close(crop_boxes(src, 3).get(3, ()), (0.0, 0.0, 792.0, 612.0)), "--in-place: page 3 not reset")
 
 
 def case_bbox_reset():
@@ -337,6 +338,79 @@ def case_interrupt():
     check(not os.path.exists(out), "interrupt: output written")
     check(not leftovers(), f"interrupt: staging files left: {leftovers()}")
     check(sha(big) == digest, "interrupt: the input changed")
+
+
+def read_png(path):
+    """(width, height, rows of RGBA tuples) of an 8-bit RGBA PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat, width, height = 8, b"", 0, 0
+    while pos < len(data):
+        length = int.from_bytes(data[pos:pos + 4], "big")
+        kind, body = data[pos + 4:pos + 8], data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height = int.from_bytes(body[0:4], "big"), int.from_bytes(body[4:8], "big")
+            assert body[8] == 8 and body[9] == 6, "not 8-bit RGBA"
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw, stride, rows, prev = zlib.decompress(idat), width * 4, [], bytearray(width * 4)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 4] if i >= 4 else 0
+            b, c = prev[i], prev[i - 4] if i >= 4 else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[x * 4:x * 4 + 4]) for x in range(width)])
+        prev = line
+    return width, height, rows
+
+
+def case_show():
+    src = fresh_copy("mixed.pdf")
+    red = (255, 0, 0, 255)
+
+    def red_pixels(rows):
+        return sum(1 for row in rows for px in row if px == red)
+
+    plain = os.path.join(WORK, "plain.png")
+    r = run("show", src, "--page", "1", "-o", plain, "--zoom", "50")
+    check(r.returncode == 0, f"show: status {r.returncode}: {r.stderr}")
+    w, h, rows = read_png(plain)
+    # Letter at 50% is 306 x 396 pixels, plus the view's margin on each side.
+    check(w - 306 == h - 396 and w > 306, f"show: {w} x {h} is not Letter at 50%")
+    check(red_pixels(rows) == 0, "show: a red outline without --media-box")
+
+    boxed = os.path.join(WORK, "boxed.png")
+    r = run("show", src, "--page", "1", "-o", boxed, "--zoom", "50", "--media-box")
+    check(r.returncode == 0, f"show --media-box: status {r.returncode}: {r.stderr}")
+    w, h, rows = read_png(boxed)
+    margin = (w - 306) // 2
+    check(rows[h // 2][margin] == red, f"show --media-box: no red at the media box's left edge")
+    check(red_pixels(rows) >= 2 * (306 + 396) - 8, "show --media-box: outline incomplete")
+
+    # The crop tool turns the outline on; without --media-box it goes again.
+    region = os.path.join(WORK, "region.png")
+    r = run("show", src, "--page", "1", "-o", region, "--zoom", "50", "--region", "72,72,540,720")
+    check(r.returncode == 0, f"show --region: status {r.returncode}: {r.stderr}")
+    w, h, rows = read_png(region)
+    check(red_pixels(rows) == 0, "show --region: the media box outline stayed on")
+    edge = [rows[y][margin + 36] for y in range(h // 4, 3 * h // 4)]  # x = 72 pt at 50%
+    check(all(px[:3] == (0, 0, 0) for px in edge), "show --region: no region outline at x = 72 pt")
+
+    expect_refused(["show", src, "--page", "1", "-o", os.path.join(WORK, "huge.png"), "--zoom", "6000"],
+                   2, ["--zoom"], "show at a zoom beyond the device space")
+    check(not leftovers(), f"show: staging files left: {leftovers()}")
 
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
