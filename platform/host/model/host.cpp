@@ -46,7 +46,7 @@ std::string Host::describe(const void* handle) const {
     if (handle == nullptr) return "NULL";
     auto found = handles_.find(handle);
     if (found == handles_.end()) return "<unknown handle>";
-    const char* kind = found->second;
+    std::string_view kind = found->second;
     auto quoted = [](const std::string& s) { return "\"" + s + "\""; };
     if (kind == kPageKind) {
         auto* p = static_cast<const PageRef*>(handle);
@@ -60,7 +60,7 @@ std::string Host::describe(const void* handle) const {
     if (kind == kButtonKind) return "button(" + quoted(static_cast<const ButtonObj*>(handle)->nameText) + ")";
     if (kind == kFileKind) return "file(" + quoted(static_cast<const FileRef*>(handle)->path) + ")";
     if (kind == kPathKind) return "path(" + quoted(static_cast<const PathRef*>(handle)->path) + ")";
-    return kind;
+    return std::string(kind);
 }
 
 // ---- Documents and windows ------------------------------------------------

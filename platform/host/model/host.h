@@ -21,6 +21,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -81,7 +82,8 @@ public:
     T* checked(const void* handle, const char* kind) const {
         auto found = handles_.find(handle);
         if (handle == nullptr) throw HostError(std::string("no ") + kind + " given (NULL)");
-        if (found == handles_.end() || found->second != kind)
+        // Kinds compare by text: each source file may have its own copy of a literal.
+        if (found == handles_.end() || std::string_view(found->second) != kind)
             throw HostError(std::string("not a live ") + kind + " handle");
         return static_cast<T*>(const_cast<void*>(handle));
     }
