@@ -152,7 +152,8 @@ def case_crop_odd():
 
     # One page, drawn on page 5: the region keeps its page coordinates.
     one = os.path.join(WORK, "page5.pdf")
-    r = run("crop", src, "-o", one, "--region", "150,250,600,900", "--page", "5")
+    # A standing answer nobody needs (a single page is never asked) is no error.
+    r = run("crop", src, "-o", one, "--region", "150,250,600,900", "--page", "5", "--mismatch", "crop")
     check(r.returncode == 0, f"crop page 5: status {r.returncode}: {r.stderr}")
     expect_boxes(one, {4: LETTER, 5: (150.0, 250.0, 600.0, 900.0), 6: LETTER}, "crop page 5")
     check(sha(src) == digest, "crop: the input file changed")
@@ -207,6 +208,11 @@ def case_refusals():
     expect_refused(["crop", src, "-o", os.path.join(WORK, "nodir", "o.pdf"), *crop], 3, ["nodir"],
                    "missing output directory")
     expect_refused(["crop", src, "-o", out, "--frobnicate"], 2, ["--frobnicate"], "unknown option")
+
+    expect_refused([], 2, ["no command"], "no command")
+    expect_refused(["trim", src], 2, ["unknown command: trim"], "unknown command")
+    expect_refused(["run", os.path.join(WORK, "missing.vscript")], 3, ["missing.vscript"],
+                   "missing script")
 
     # Regions the plug-in refuses: its alert, a failure, no file.
     expect_refused(["crop", src, "-o", out, "--region", "100,100,150,300"], 1,

@@ -31,8 +31,9 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// One line: what is wrong, and where the usage is.
 int Usage(std::ostream& err, const std::string& problem) {
-    err << "vellora: " << problem << "\n" << UsageText();
+    err << "vellora: " << problem << " (vellora --help lists the commands and options)\n";
     return kExitUsage;
 }
 
@@ -151,8 +152,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     try {
         request = ParsePageRequest(args);
     } catch (const UsageError& e) {
-        err << "vellora: " << e.what() << " (vellora --help lists the options)\n";
-        return kExitUsage;
+        return Usage(err, e.what());
     }
     try {
         std::error_code ec;
