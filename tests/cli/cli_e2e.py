@@ -138,6 +138,13 @@ def case_crop_odd():
     expect_boxes(out, ODD_CROPPED, "crop odd, mismatch crop")
     check(sha(src) == digest, "crop odd: the input file changed")
     check(media_boxes(out, 7) == media_boxes(src, 7), "crop odd: media boxes changed")
+    # The host reads the saved boxes to 1/65536 pt: every corner within half
+    # a device pixel at 2000% of what was asked.
+    saved = read_boxes(out)
+    for page in (1, 7):
+        got = saved.get(page, {}).get("crop", ())
+        check(close(got, ODD_CROPPED[page], 1 / 40 + 2 / 65536),
+              f"crop odd: page {page} crop box {got} not within 1/40 pt of {ODD_CROPPED[page]}")
 
     # Skip leaves the mismatching page 3 with its own crop box.
     skipped = os.path.join(WORK, "odd-skip.pdf")
@@ -172,6 +179,14 @@ def case_crop_summary():
     check(r.returncode == 0, f"summary: status {r.returncode}: {r.stderr}")
     check("did not intersect crop region" in r.stderr, f"summary: warning missing: {r.stderr}")
     expect_boxes(out, {1: LETTER, 5: (150.0, 800.0, 400.0, 980.0), 7: LETTER}, "summary")
+
+    # geometry.pdf's page 2 is turned 45 degrees: no rotation case fits it.
+    geometry = fresh_copy("geometry.pdf")
+    out = os.path.join(WORK, "geometry.pdf.out.pdf")
+    r = run("crop", geometry, "-o", out, "--region", "100,100,300,300", "--mismatch", "crop")
+    check(r.returncode == 0, f"bad rotation: status {r.returncode}: {r.stderr}")
+    check("illegal rotation value" in r.stderr, f"bad rotation: warning missing: {r.stderr}")
+    expect_boxes(out, {2: (50.0, 50.0, 450.0, 350.0)}, "bad rotation")
 
 
 def case_refusals():
