@@ -118,7 +118,7 @@ protected:
 // Two radio groups and a push button group, to see groups kept apart.
 HINSTANCE TwoGroupModule() {
     static HINSTANCE module = RegisterResources({{5, uint16_t{117}, 1033,
-        BuildTemplate(DialogSpec{0x80C800C0, 0, 0, 100, 80, "Groups", 8, "MS Sans Serif",
+        BuildTemplate(DialogLayout{0x80C800C0, 0, 0, 100, 80, "Groups", 8, "MS Sans Serif",
                                  {{"A1", 11, kRadio | kGroup, 0, 0, 10, 10},
                                   {"A2", 12, kRadio, 0, 10, 10, 10},
                                   {"A3", 13, kRadio, 0, 20, 10, 10},
@@ -248,7 +248,7 @@ TEST_F(DialogTest, KeysAndCloseBoxReachTheProcedureAsThePlatformSendsThem) {
 TEST_F(DialogTest, FocusGoesToTheFirstEnabledTabStopAndEnterToTheDefaultButton) {
     constexpr uint32_t kDisabled = 0x08000000;
     const HINSTANCE module = RegisterResources({{5, uint16_t{117}, 1033,
-        BuildTemplate(DialogSpec{0x80C800C0, 0, 0, 60, 40, "Default", 8, "MS Sans Serif",
+        BuildTemplate(DialogLayout{0x80C800C0, 0, 0, 60, 40, "Default", 8, "MS Sans Serif",
                                  {{"Label", 30, kStatic, 0, 0, 20, 10, 0x82},
                                   {"Off", 5, kPush | kDisabled, 0, 10, 20, 10},
                                   {"OK", 1, kPush, 0, 20, 20, 10},
@@ -329,9 +329,9 @@ TEST_F(DialogTest, DialogsThatCannotBeMadeReturnMinusOne) {
 }
 
 TEST_F(DialogTest, ExtendedTemplateGivesTheSameDialog) {
-    const DialogSpec spec = PagesToCropSpec();
-    const HINSTANCE plain = RegisterResources({{5, std::string("PAGES"), 1033, BuildTemplate(spec)}});
-    const HINSTANCE extended = RegisterResources({{5, std::string("PAGES"), 1033, BuildTemplateEx(spec)}});
+    const DialogLayout layout = PagesToCropLayout();
+    const HINSTANCE plain = RegisterResources({{5, std::string("PAGES"), 1033, BuildTemplate(layout)}});
+    const HINSTANCE extended = RegisterResources({{5, std::string("PAGES"), 1033, BuildTemplateEx(layout)}});
     g_proc.endOnInit = 0;
     ASSERT_EQ(DialogBoxParamA(plain, "pages", owner_, TestProc, 0), 0);
     const vxwin32::DialogState a = *vxwin32::LastDialog();
@@ -350,17 +350,17 @@ TEST_F(DialogTest, ExtendedTemplateGivesTheSameDialog) {
 }
 
 TEST_F(DialogTest, EveryTruncatedOrMalformedTemplateGivesMinusOne) {
-    for (const auto& full : {BuildTemplate(PagesToCropSpec()), BuildTemplateEx(PagesToCropSpec())}) {
-        std::vector<ResourceSpec> cut;
+    for (const auto& full : {BuildTemplate(PagesToCropLayout()), BuildTemplateEx(PagesToCropLayout())}) {
+        std::vector<ResourceEntry> cut;
         for (size_t length = 0; length < full.size(); ++length)
             cut.push_back({5, static_cast<uint16_t>(length + 1), 1033, Bytes(full.begin(), full.begin() + length)});
         const HINSTANCE module = RegisterResources(cut);
         for (size_t length = 0; length < full.size(); ++length)
             EXPECT_EQ(Run(module, static_cast<int>(length + 1)), -1) << "cut at " << length;
     }
-    DialogSpec badClass = PagesToCropSpec();
+    DialogLayout badClass = PagesToCropLayout();
     badClass.controls[3].classOrdinal = 0x99;
-    Bytes manyControls = BuildTemplate(PagesToCropSpec());
+    Bytes manyControls = BuildTemplate(PagesToCropLayout());
     manyControls[8] = 0xFF;  // the control count
     manyControls[9] = 0xFF;
     const HINSTANCE module = RegisterResources(

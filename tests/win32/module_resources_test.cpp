@@ -46,7 +46,7 @@ std::pair<int, int> InkColumns(const vxwin32::Image& image) {
 TEST(ModuleResources, DialogTemplateIsExactlyThePagesToCropTable) {
     const auto bytes = vxwin32::FindResource(Module(), 5, 117);
     ASSERT_TRUE(bytes.has_value());
-    EXPECT_EQ(*bytes, BuildTemplate(PagesToCropSpec()));
+    EXPECT_EQ(*bytes, BuildTemplate(PagesToCropLayout()));
 }
 
 TEST(ModuleResources, ModuleFileCarriesTheCompiledResources) {

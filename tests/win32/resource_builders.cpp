@@ -30,7 +30,7 @@ void PutRect(Bytes& out, int16_t x, int16_t y, int16_t cx, int16_t cy) {
     for (int16_t v : {x, y, cx, cy}) PutU16(out, static_cast<uint16_t>(v));
 }
 
-void PutControlTail(Bytes& out, const ControlSpec& control) {
+void PutControlTail(Bytes& out, const ControlLayout& control) {
     PutU16(out, 0xFFFF);
     PutU16(out, control.classOrdinal);
     PutText(out, control.text);
@@ -54,8 +54,8 @@ void PutText(Bytes& out, const std::string& ascii) {
     PutU16(out, 0);
 }
 
-DialogSpec PagesToCropSpec() {
-    return DialogSpec{0x80C800C0, 0, 0, 193, 95, "Pages To Crop", 8, "MS Sans Serif",
+DialogLayout PagesToCropLayout() {
+    return DialogLayout{0x80C800C0, 0, 0, 193, 95, "Pages To Crop", 8, "MS Sans Serif",
                       {
                           {"Current Page:", 1019, 0x50030009, 7, 10, 104, 10},
                           {"All Pages:", 1020, 0x50010009, 7, 25, 103, 10},
@@ -66,20 +66,20 @@ DialogSpec PagesToCropSpec() {
                       }};
 }
 
-Bytes BuildTemplate(const DialogSpec& spec) {
+Bytes BuildTemplate(const DialogLayout& layout) {
     Bytes out;
-    PutU32(out, spec.style);
+    PutU32(out, layout.style);
     PutU32(out, 0);
-    PutU16(out, static_cast<uint32_t>(spec.controls.size()));
-    PutRect(out, spec.x, spec.y, spec.cx, spec.cy);
+    PutU16(out, static_cast<uint32_t>(layout.controls.size()));
+    PutRect(out, layout.x, layout.y, layout.cx, layout.cy);
     PutU16(out, 0);  // no menu
     PutU16(out, 0);  // the dialog class
-    PutText(out, spec.title);
-    if (spec.style & kDsSetFont) {
-        PutU16(out, spec.pointSize);
-        PutText(out, spec.fontFace);
+    PutText(out, layout.title);
+    if (layout.style & kDsSetFont) {
+        PutU16(out, layout.pointSize);
+        PutText(out, layout.fontFace);
     }
-    for (const ControlSpec& control : spec.controls) {
+    for (const ControlLayout& control : layout.controls) {
         Align4(out);
         PutU32(out, control.style);
         PutU32(out, 0);
@@ -90,26 +90,26 @@ Bytes BuildTemplate(const DialogSpec& spec) {
     return out;
 }
 
-Bytes BuildTemplateEx(const DialogSpec& spec) {
+Bytes BuildTemplateEx(const DialogLayout& layout) {
     Bytes out;
     PutU16(out, 1);
     PutU16(out, 0xFFFF);
     PutU32(out, 0);  // help id
     PutU32(out, 0);
-    PutU32(out, spec.style);
-    PutU16(out, static_cast<uint32_t>(spec.controls.size()));
-    PutRect(out, spec.x, spec.y, spec.cx, spec.cy);
+    PutU32(out, layout.style);
+    PutU16(out, static_cast<uint32_t>(layout.controls.size()));
+    PutRect(out, layout.x, layout.y, layout.cx, layout.cy);
     PutU16(out, 0);
     PutU16(out, 0);
-    PutText(out, spec.title);
-    if (spec.style & kDsSetFont) {
-        PutU16(out, spec.pointSize);
+    PutText(out, layout.title);
+    if (layout.style & kDsSetFont) {
+        PutU16(out, layout.pointSize);
         PutU16(out, 400);  // weight
         out.push_back(0);  // italic
         out.push_back(1);  // character set
-        PutText(out, spec.fontFace);
+        PutText(out, layout.fontFace);
     }
-    for (const ControlSpec& control : spec.controls) {
+    for (const ControlLayout& control : layout.controls) {
         Align4(out);
         PutU32(out, 0);
         PutU32(out, 0);
@@ -121,7 +121,7 @@ Bytes BuildTemplateEx(const DialogSpec& spec) {
     return out;
 }
 
-Bytes BuildRes(const std::vector<ResourceSpec>& resources) {
+Bytes BuildRes(const std::vector<ResourceEntry>& resources) {
     Bytes out;
     // The empty record that opens every .res file.
     PutU32(out, 0);
@@ -129,7 +129,7 @@ Bytes BuildRes(const std::vector<ResourceSpec>& resources) {
     PutId(out, uint16_t{0});
     PutId(out, uint16_t{0});
     for (int i = 0; i < 16; ++i) out.push_back(0);
-    for (const ResourceSpec& resource : resources) {
+    for (const ResourceEntry& resource : resources) {
         Bytes header;
         PutId(header, resource.type);
         PutId(header, resource.name);
@@ -148,7 +148,7 @@ Bytes BuildRes(const std::vector<ResourceSpec>& resources) {
     return out;
 }
 
-Bytes BuildElf(bool wide, const std::vector<SectionSpec>& sections) {
+Bytes BuildElf(bool wide, const std::vector<SectionEntry>& sections) {
     const size_t headerSize = wide ? 64 : 52;
     const size_t entrySize = wide ? 64 : 40;
     auto putWord = [wide](Bytes& out, uint64_t value) {  // an address-sized field
@@ -156,11 +156,11 @@ Bytes BuildElf(bool wide, const std::vector<SectionSpec>& sections) {
         if (wide) PutU32(out, static_cast<uint32_t>(value >> 32));
     };
     // Section 0 is the null section; the name table comes last.
-    std::vector<SectionSpec> all{{"", {}}};
+    std::vector<SectionEntry> all{{"", {}}};
     all.insert(all.end(), sections.begin(), sections.end());
     Bytes names{0};
     std::vector<uint32_t> nameAt;
-    for (SectionSpec& section : all) {
+    for (SectionEntry& section : all) {
         nameAt.push_back(section.name.empty() ? 0 : static_cast<uint32_t>(names.size()));
         if (!section.name.empty()) names.insert(names.end(), section.name.begin(), section.name.end() + 1);
     }
@@ -171,7 +171,7 @@ Bytes BuildElf(bool wide, const std::vector<SectionSpec>& sections) {
 
     Bytes body;
     std::vector<size_t> offsets;
-    for (const SectionSpec& section : all) {
+    for (const SectionEntry& section : all) {
         offsets.push_back(headerSize + body.size());
         body.insert(body.end(), section.data.begin(), section.data.end());
     }
@@ -225,7 +225,7 @@ Bytes ReadTestFile(const std::string& path) {
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-HINSTANCE RegisterResources(const std::vector<ResourceSpec>& resources) {
+HINSTANCE RegisterResources(const std::vector<ResourceEntry>& resources) {
     return vxwin32::RegisterResFile(WriteTestFile("resources.res", BuildRes(resources)));
 }
 

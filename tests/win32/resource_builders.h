@@ -18,7 +18,7 @@ void PutU16(Bytes& out, uint32_t value);
 void PutU32(Bytes& out, uint32_t value);
 void PutText(Bytes& out, const std::string& ascii);  // UTF-16, zero-terminated
 
-struct ControlSpec {
+struct ControlLayout {
     std::string text;
     int id = 0;
     uint32_t style = 0;
@@ -26,42 +26,42 @@ struct ControlSpec {
     uint16_t classOrdinal = 0x80;  // BUTTON
 };
 
-struct DialogSpec {
+struct DialogLayout {
     uint32_t style = 0;
     int16_t x = 0, y = 0, cx = 0, cy = 0;
     std::string title;
     uint16_t pointSize = 0;  // with DS_SETFONT
     std::string fontFace;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlLayout> controls;
 };
 
 // The Pages To Crop dialog as its template must be.
-DialogSpec PagesToCropSpec();
+DialogLayout PagesToCropLayout();
 
-Bytes BuildTemplate(const DialogSpec& spec);    // DLGTEMPLATE
-Bytes BuildTemplateEx(const DialogSpec& spec);  // DLGTEMPLATEEX
+Bytes BuildTemplate(const DialogLayout& layout);    // DLGTEMPLATE
+Bytes BuildTemplateEx(const DialogLayout& layout);  // DLGTEMPLATEEX
 
-struct ResourceSpec {
+struct ResourceEntry {
     uint16_t type = 0;
     std::variant<uint16_t, std::string> name;
     uint16_t language = 1033;
     Bytes data;
 };
 
-Bytes BuildRes(const std::vector<ResourceSpec>& resources);
+Bytes BuildRes(const std::vector<ResourceEntry>& resources);
 
 // A little-endian ELF file (32- or 64-bit) holding the named sections.
-struct SectionSpec {
+struct SectionEntry {
     std::string name;
     Bytes data;
 };
-Bytes BuildElf(bool wide, const std::vector<SectionSpec>& sections);
+Bytes BuildElf(bool wide, const std::vector<SectionEntry>& sections);
 
 // Writes the bytes to a fresh file under the build tree; returns its path.
 std::string WriteTestFile(const std::string& stem, const Bytes& bytes);
 Bytes ReadTestFile(const std::string& path);
 
 // A module instance holding exactly these resources.
-HINSTANCE RegisterResources(const std::vector<ResourceSpec>& resources);
+HINSTANCE RegisterResources(const std::vector<ResourceEntry>& resources);
 
 }  // namespace win32test

@@ -85,7 +85,7 @@ TEST(ResourceFiles, DamagedImagesGiveNullHandles) {
 }
 
 TEST(ResourceFiles, DamagedResFilesAreRefusedNamingTheFile) {
-    const Bytes good = BuildRes({{5, uint16_t{117}, 1033, BuildTemplate(PagesToCropSpec())}});
+    const Bytes good = BuildRes({{5, uint16_t{117}, 1033, BuildTemplate(PagesToCropLayout())}});
     const std::string cut = WriteTestFile("cut.res", Bytes(good.begin(), good.end() - 8));
     EXPECT_NE(ErrorOf(cut, vxwin32::RegisterResFile).find(cut), std::string::npos);
     Bytes badHeader = good;
