@@ -106,6 +106,14 @@ int ReadRect(fz_context* ctx, pdf_obj* array, float out[4])
     return 1;
 }
 
+// Throws like any MuPDF call.
+void PutBox(fz_context* ctx, pdf_obj* dict, pdf_obj* key, const float box[4])
+{
+    pdf_obj* array = pdf_dict_put_array(ctx, dict, key, 4);
+    for (int i = 0; i < 4; ++i)
+        pdf_array_push_real(ctx, array, box[i]);
+}
+
 }  // namespace
 
 bool MuListPages(fz_context* ctx, pdf_document* doc, int* objects, int count, MuError* err)
@@ -178,9 +186,7 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
     fz_try(ctx)
     {
         obj = pdf_load_object(ctx, doc, pageObject);
-        pdf_obj* array = pdf_dict_put_array(ctx, obj, PDF_NAME(CropBox), 4);
-        for (int i = 0; i < 4; ++i)
-            pdf_array_push_real(ctx, array, box[i]);
+        PutBox(ctx, obj, PDF_NAME(CropBox), box);
     }
     fz_always(ctx)
         pdf_drop_obj(ctx, obj);
@@ -312,11 +318,8 @@ bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, 
                                 0, resources, nullptr);
             // pdf_add_page snaps /Rotate to multiples of 90; the page keeps its own.
             pdf_dict_put_int(ctx, page, PDF_NAME(Rotate), p->rotate);
-            if (p->hasCrop) {
-                pdf_obj* array = pdf_dict_put_array(ctx, page, PDF_NAME(CropBox), 4);
-                for (int k = 0; k < 4; ++k)
-                    pdf_array_push_real(ctx, array, p->crop[k]);
-            }
+            if (p->hasCrop)
+                PutBox(ctx, page, PDF_NAME(CropBox), p->crop);
             pdf_insert_page(ctx, doc, -1, page);
             pdf_drop_obj(ctx, page);
             page = nullptr;
