@@ -15,7 +15,8 @@ ln -s "$samples" "$work/samples"
 ln -s "$corpus" "$work/corpus"
 cd "$work" || exit 1
 
-"$vellora" run "$script" --trace trace.txt >stdout.txt 2>stderr.txt
+# A 32-bit build runs its programs through the launcher that CMake names.
+${VX_RUN_PREFIX:+"$VX_RUN_PREFIX"} "$vellora" run "$script" --trace trace.txt >stdout.txt 2>stderr.txt
 status=$?
 
 fail=0
