@@ -1,13 +1,12 @@
 // Modal dialogs from resource templates. The stand-in has no screen and no
 // keyboard: the host's input source answers each time the dialog waits, and
 // every answer is applied as the platform would apply the user's action.
+#include "button_styles.h"
 #include "dialog_layout.h"
 #include "dialog_messages.h"
 #include "dialog_template.h"
 #include "module_registry.h"
 #include "window_registry.h"
-
-#include "button_styles.h"
 
 #include <vxwin32/standin.h>
 

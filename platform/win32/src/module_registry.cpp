@@ -17,7 +17,6 @@ using detail::Resource;
 constexpr uint16_t kEnglishUnitedStates = 1033;
 
 struct Module {
-    std::string path;
     std::vector<Resource> resources;
 };
 
@@ -39,7 +38,7 @@ template <typename Parse>
 HINSTANCE RegisterParsed(const std::string& path, Parse parse) {
     const std::vector<uint8_t> bytes = ReadWholeFile(path);
     try {
-        return Modules().Add(Module{path, parse(std::span<const uint8_t>(bytes))});
+        return Modules().Add(Module{parse(std::span<const uint8_t>(bytes))});
     } catch (const Win32Error& error) {
         throw Win32Error(path + ": " + error.what());
     }
