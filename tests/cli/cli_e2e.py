@@ -213,6 +213,10 @@ def case_refusals():
     locked = os.path.join(WORK, "locked.pdf")
     subprocess.run(["qpdf", "--encrypt", "secret", "owner", "256", "--", src, locked], check=True)
     expect_refused(["bbox", locked, "-o", out], 3, ["locked.pdf"], "encrypted")
+    readonly = os.path.join(WORK, "readonly.pdf")
+    subprocess.run(["qpdf", "--encrypt", "", "owner", "256", "--modify=none", "--", src, readonly],
+                   check=True)
+    expect_refused(["reset", readonly, "-o", out], 3, ["readonly.pdf", "permit"], "no editing permission")
     expect_refused(["crop", src, "-o", out, "--region", "1,2,3"], 2, ["--region"], "short region")
     expect_refused(["crop", src, "-o", out, "--region", "300,20,100,400"], 2, ["--region"],
                    "inverted region")
@@ -279,6 +283,21 @@ def case_bbox_reset():
     ok, report = qpdf_clean(reset)
     check(ok, f"reset: qpdf --check: {report}")
     expect_boxes(reset, {p: b["media"] for p, b in boxes.items()}, "reset all")
+
+    # A file MuPDF has to repair (its cross-reference offset is wrong): the
+    # repair is shown as a warning and the result is written out whole.
+    with open(src, "rb") as f:
+        data = f.read()
+    damaged = os.path.join(WORK, "damaged.pdf")
+    with open(damaged, "wb") as f:
+        f.write(data[:data.rindex(b"startxref")] + b"startxref\n999999\n%%EOF\n")
+    repaired = os.path.join(WORK, "repaired.pdf")
+    r = run("reset", damaged, "-o", repaired, "--page", "3")
+    check(r.returncode == 0, f"reset damaged: status {r.returncode}: {r.stderr}")
+    check("warning" in r.stderr and "damaged.pdf" in r.stderr, f"reset damaged: no warning: {r.stderr}")
+    ok, report = qpdf_clean(repaired)
+    check(ok, f"reset damaged: qpdf --check: {report}")
+    expect_boxes(repaired, {2: A4, 3: (0.0, 0.0, 792.0, 612.0)}, "reset damaged")
 
     reset3 = os.path.join(WORK, "reset3.pdf")
     r = run("reset", src, "-o", reset3, "--page", "3")

@@ -1,5 +1,6 @@
 // The host scripts the page commands make: what they ask of the plug-in, in
 // what order, and the zoom chosen for dragging out a region.
+#include "backend/document_backend.h"
 #include "cli/cli_options.h"
 #include "cli/page_script.h"
 
@@ -133,6 +134,28 @@ TEST(CliScript, ChecksAgainstTheDocument) {
     EXPECT_EQ(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,1"}, 1), "(accepted)");
     EXPECT_NE(message({"show", "in.pdf", "-o", "x.png", "--page", "1", "--zoom", "5000"}, 1),
               "(accepted)");
+}
+
+TEST(CliScript, RepairedFileIsWrittenWhole) {
+    PageRequest request = ParsePageRequest({"reset", "a.pdf", "-o", "b.pdf"});
+    PageFacts facts{2, kLetter};
+    EXPECT_EQ(Lines(MakePageScript(request, facts, "b.pdf")).back(), "save \"b.pdf\"");
+    facts.repaired = true;
+    EXPECT_EQ(Lines(MakePageScript(request, facts, "b.pdf")).back(), "save \"b.pdf\" full");
+}
+
+TEST(CliScript, DocumentWithoutEditingIsOnlyShown) {
+    PageFacts facts{2, kLetter};
+    facts.editable = false;
+    for (std::vector<std::string> args : {
+             std::vector<std::string>{"reset", "a.pdf", "-o", "b.pdf"},
+             {"bbox", "a.pdf", "-o", "b.pdf", "--page", "1"},
+             {"crop", "a.pdf", "-o", "b.pdf", "--region", "0,0,300,300"},
+             {"show", "a.pdf", "-o", "b.png", "--page", "1", "--region", "0,0,300,300"}}) {
+        EXPECT_THROW(CheckAgainstDocument(ParsePageRequest(args), facts), vellora::HostError) << args[0];
+    }
+    EXPECT_NO_THROW(CheckAgainstDocument(
+        ParsePageRequest({"show", "a.pdf", "-o", "b.png", "--page", "2", "--media-box"}), facts));
 }
 
 TEST(CliScript, QuotedArguments) {

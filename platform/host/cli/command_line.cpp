@@ -75,6 +75,8 @@ PageFacts ReadPageFacts(const PageRequest& request) {
     std::vector<std::string> warnings;  // the script's own `open` reports them
     std::unique_ptr<DocumentBackend> doc = OpenPdfDocument(request.input, warnings);
     PageFacts facts;
+    facts.repaired = !warnings.empty();
+    facts.editable = (doc->permissions() & VX_PERMISSION_EDIT) != 0;
     facts.pageCount = doc->pageCount();
     if (facts.pageCount < 1) throw HostError(request.input + ": the document has no pages");
     const int index = std::min(StartPage(request), facts.pageCount) - 1;
@@ -103,8 +105,19 @@ int LineNumberOf(const std::string& script, const std::string& text) {
 
 // Says why a generated script failed, in the command line's terms where it
 // knows them; otherwise passes the host's message on.
+// The message with the staging file's name put back to the target's.
+std::string NamingTarget(std::string message, const std::string& staged, const std::string& target) {
+    if (staged.empty()) return message;
+    for (size_t at = message.find(staged); at != std::string::npos;
+         at = message.find(staged, at + target.size())) {
+        message.replace(at, staged.size(), target);
+    }
+    return message;
+}
+
 void ReportFailure(std::ostream& err, int status, const std::vector<std::string>& held,
-                   const std::string& prefix, const std::string& script, const PageRequest& request) {
+                   const std::string& prefix, const std::string& script, const PageRequest& request,
+                   const std::string& staged) {
     const std::string unwritten =
         request.output.empty() ? std::string() : "; nothing written to " + request.output;
     if (status == kExitStopped) {
@@ -120,7 +133,7 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
             err << "vellora: the plug-in refused the region (its alert above says why)" << unwritten
                 << "\n";
         } else {
-            err << message << unwritten << "\n";
+            err << NamingTarget(message, staged, request.output) << unwritten << "\n";
         }
     }
 }
@@ -140,7 +153,9 @@ int RunGenerated(const PageRequest& request, const PageFacts& facts, const std::
     options.err = &messages;
     const int status = RunHostScript(script, scriptName, options);
     messages.finish();
-    if (status != kExitOk) ReportFailure(err, status, messages.held(), scriptName + ":", script, request);
+    if (status != kExitOk) {
+        ReportFailure(err, status, messages.held(), scriptName + ":", script, request, outputPath);
+    }
     return status;
 }
 

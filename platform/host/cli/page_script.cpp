@@ -1,5 +1,6 @@
 #include "cli/page_script.h"
 
+#include "backend/document_backend.h"
 #include "core/fixed_text.h"
 
 #include <algorithm>
@@ -136,6 +137,12 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
                          std::to_string(facts.pageCount) +
                          (facts.pageCount == 1 ? " page" : " pages"));
     }
+    const bool changesPages = request.verb == Verb::Crop || request.verb == Verb::BBox ||
+                              request.verb == Verb::Reset;
+    // The plug-in's commands and its tool are disabled for such a document.
+    if (!facts.editable && (changesPages || (request.verb == Verb::Show && request.region))) {
+        throw HostError(in + ": the document does not permit changes (no editing permission)");
+    }
     if (request.verb == Verb::Crop) {
         if (facts.pageCount == 1 && EffectivePageSet(request) == PageSet::Even) {
             throw UsageError("--pages even: " + in + " has one page only");
@@ -192,7 +199,7 @@ std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
             s << "snapshot " << QuoteArgument(outputPath) << "\n";
             return s.str();
     }
-    s << "save " << QuoteArgument(outputPath) << "\n";
+    s << "save " << QuoteArgument(outputPath) << (facts.repaired ? " full" : "") << "\n";
     return s.str();
 }
 

@@ -15,6 +15,11 @@ struct PageFacts {
     // What the view of the page the command starts on shows: its media box
     // and crop box together, sides in order.
     FixedRect area{};
+    // The file needed repair on opening: it is written out whole, since
+    // changes cannot be appended to a file as damaged.
+    bool repaired = false;
+    // The document permits changes (its permissions grant editing).
+    bool editable = true;
 };
 
 // The question the plug-in asks when a page's orientation differs from that
@@ -32,7 +37,8 @@ int RegionZoom(const FixedRect& area, const FixedRect& region);
 
 // Throws UsageError when the options do not fit the document (a page out of
 // range, even pages of a one-page document, a view too big for the device
-// space, a region too small to select at the zoom).
+// space, a region too small to select at the zoom), HostError for a change
+// to a document that permits none.
 void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts);
 
 // The script; it saves (or snapshots) to `outputPath`.
