@@ -205,7 +205,7 @@ int Interpreter::run(const std::string& text) {
             }
             if (UserStopFlag().load()) fail(130, where, "stopped by the user");
         }
-        finish();
+        finish(number);
     } catch (const ScriptError& e) {
         err() << e.what() << "\n";
         return e.status;
@@ -213,19 +213,20 @@ int Interpreter::run(const std::string& text) {
     return 0;
 }
 
-void Interpreter::finish() {
+void Interpreter::finish(int lastLine) {
+    std::string where = std::to_string(lastLine);
     if (!host_) return;
     const auto& left = host_->input.pendingAnswers();
     if (!left.empty()) {
         std::string list;
         for (const std::string& a : left) list += (list.empty() ? "\"" : ", \"") + a + "\"";
-        fail(1, "end", "answer(s) queued but never asked for: " + list);
+        fail(1, where, "at the end of the script, answer(s) queued but never asked for: " + list);
     }
     std::vector<std::string> leaks = host_->leaks();
     if (!leaks.empty()) {
         std::string all;
         for (const std::string& l : leaks) all += (all.empty() ? "" : "; ") + l;
-        fail(1, "end", all);
+        fail(1, where, "at the end of the script, " + all);
     }
 }
 

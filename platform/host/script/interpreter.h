@@ -80,7 +80,8 @@ public:
 
 private:
     void runLine(const std::vector<std::string>& words);
-    void finish();
+    // The checks made when every line has run.
+    void finish(int lastLine);
     [[noreturn]] void fail(int status, const std::string& where, const std::string& message) const;
 
     std::string scriptName_;
