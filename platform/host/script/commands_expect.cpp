@@ -153,6 +153,18 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
             }
         throw ScriptError("the last dialog has no control " + std::to_string(id));
     });
+    AddCommand(t, "expect dialog-centred", "expect dialog-centred", 0, 0, [](Interpreter& in, Args&) {
+        auto dialog = vxwin32::LastDialog();
+        if (!dialog) throw ScriptError("no dialog has been shown");
+        const HostConfig& c = in.host().config;
+        const RECT& d = dialog->windowRect;
+        // Halving each extent may lose a pixel on either side.
+        int dx = (d.left + d.right) - (c.windowLeft + c.windowRight);
+        int dy = (d.top + d.bottom) - (c.windowTop + c.windowBottom);
+        if (dx < -2 || dx > 2 || dy < -2 || dy > 2)
+            throw ScriptError("the dialog stands at " + std::to_string(d.left) + " " + std::to_string(d.top) + " " +
+                              std::to_string(d.right) + " " + std::to_string(d.bottom) + ", not centred over the main window");
+    });
     AddCommand(t, "expect page-count", "expect page-count N", 1, 1, [](Interpreter& in, Args& a) {
         int expected = static_cast<int>(a.integer("count", 0, 1000000000));
         int seen = in.activeDocument().pageCount();
