@@ -193,14 +193,13 @@ int Interpreter::run(const std::string& text) {
                 runLine(words);
                 if (host_) {
                     host_->idle();
-                    if (auto e = host_->takePluginError()) fail(e->second, where, e->first);
+                    if (auto e = host_->takePluginError()) throw ScriptError(e->first, e->second);
                 }
             } catch (const ScriptError& e) {
-                if (std::string(e.what()).rfind(scriptName_ + ":", 0) == 0) throw;
                 fail(e.status, where, e.what());
             } catch (const ModuleError& e) {
                 fail(2, where, e.what());
-            } catch (const HostError& e) {
+            } catch (const std::exception& e) {
                 fail(1, where, e.what());
             }
             if (UserStopFlag().load()) fail(130, where, "stopped by the user");
