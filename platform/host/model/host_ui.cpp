@@ -8,7 +8,7 @@ namespace vellora {
 
 namespace {
 
-struct ItemSpec {
+struct HostItem {
     const char* name;
     const char* title;
 };
@@ -24,13 +24,13 @@ static Atom HostToolType(ToolRecord* tool) {
 }
 
 void Host::setUpMenus() {
-    auto menu = [&](const char* name, const char* title, std::initializer_list<ItemSpec> items) -> MenuObj* {
+    auto menu = [&](const char* name, const char* title, std::initializer_list<HostItem> items) -> MenuObj* {
         if (config.withoutMenus.count(name) != 0) return nullptr;
         MenuObj& m = menubar.newMenu(title, name);
         addHandle(&m, kMenuKind);
-        for (const ItemSpec& spec : items) {
-            if (config.withoutItems.count(spec.name) != 0) continue;
-            MenuItemObj& item = menubar.newItem(spec.title, spec.name, nullptr);
+        for (const HostItem& entry : items) {
+            if (config.withoutItems.count(entry.name) != 0) continue;
+            MenuItemObj& item = menubar.newItem(entry.title, entry.name, nullptr);
             addHandle(&item, kItemKind);
             menubar.insert(m, item, VX_MENU_APPEND);
         }
