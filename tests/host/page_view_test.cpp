@@ -50,3 +50,24 @@ TEST_F(PageViewTest, SnapshotsRefuseHugeRasters) {
 
 }  // namespace
 }  // namespace vellora
+
+namespace vellora {
+namespace {
+
+TEST(Progress, LinesOrABarOnTheMessageStream) {
+    std::ostringstream out, lines, bar;
+    {
+        Host host(HostConfig(), out, lines, "", false);
+        for (const char* r : {"begin", "duration:4", "value:1", "end"}) host.progressUpdate(r);
+        EXPECT_EQ(host.progressRecords.size(), 4u);
+    }
+    EXPECT_EQ(lines.str(), "progress: begin\nprogress: duration 4\nprogress: value 1\nprogress: end\n");
+    {
+        Host host(HostConfig(), out, bar, "", true);
+        for (const char* r : {"begin", "duration:4", "value:2", "end"}) host.progressUpdate(r);
+    }
+    EXPECT_EQ(bar.str(), "\r[" + std::string(20, '#') + std::string(20, ' ') + "] 2/4\n");
+}
+
+}  // namespace
+}  // namespace vellora
