@@ -3,13 +3,10 @@
 #include "backend/document_backend.h"
 #include "cli/interrupt.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -21,7 +18,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-StagedOutput::StagedOutput(const std::string& target) : target_(target) {
+std::string StagedOutput::CheckedTarget(const std::string& target) {
     fs::path path(target);
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     std::error_code ec;
@@ -29,23 +26,24 @@ StagedOutput::StagedOutput(const std::string& target) : target_(target) {
         throw HostError(target + ": directory " + dir.string() + " does not exist");
     }
     if (fs::is_directory(path, ec)) throw HostError(target + ": is a directory");
-    // Keeps the target's extension: the host picks the format by it.
-    staged_ = (dir / ("." + path.stem().string() + ".vellora-" + std::to_string(getpid()) +
-                      path.extension().string()))
-                  .string();
-    SetInterruptCleanup(staged_.c_str());
+    return target;
 }
 
-StagedOutput::~StagedOutput() {
-    SetInterruptCleanup(nullptr);
-    if (!committed_) unlink(staged_.c_str());
+StagedOutput::StagedOutput(const std::string& target) : file_(CheckedTarget(target)) {
+    // A second Ctrl-C ends the process at once; it takes the staging file with it.
+    SetInterruptCleanup(file_.tempPath().c_str());
 }
+
+StagedOutput::~StagedOutput() { SetInterruptCleanup(nullptr); }
 
 void StagedOutput::commit() {
-    if (rename(staged_.c_str(), target_.c_str()) != 0) {
-        throw HostError(target_ + ": cannot write: " + std::strerror(errno));
+    // The staging file starts empty; no PDF or PNG is, so an empty one means
+    // the run never wrote its result.
+    std::error_code ec;
+    if (fs::file_size(path(), ec) == 0 || ec) {
+        throw HostError(file_.target() + ": cannot write: the run produced no output");
     }
-    committed_ = true;
+    file_.commit();
 }
 
 }  // namespace vellora::cli

@@ -3,6 +3,8 @@
 // renamed into place only when the whole run succeeded.
 #pragma once
 
+#include "files/replacement_file.h"
+
 #include <string>
 
 namespace vellora::cli {
@@ -20,14 +22,15 @@ public:
     StagedOutput(const StagedOutput&) = delete;
     StagedOutput& operator=(const StagedOutput&) = delete;
 
-    const std::string& path() const { return staged_; }
-    // Renames the staging file onto the target; throws HostError.
+    const std::string& path() const { return file_.tempPath(); }
+    // Renames the staging file onto the target; throws HostError, leaving
+    // the target as it was, when the run wrote nothing into it.
     void commit();
 
 private:
-    std::string target_;
-    std::string staged_;
-    bool committed_ = false;
+    static std::string CheckedTarget(const std::string& target);
+
+    ReplacementFile file_;
 };
 
 }  // namespace vellora::cli

@@ -1,18 +1,17 @@
 #include "core/atomic_file.h"
 
 #include "backend/document_backend.h"
+#include "files/replacement_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include <unistd.h>
-
 namespace vellora {
 
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string temp = path + ".part" + std::to_string(getpid());
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    ReplacementFile file(path);
+    std::FILE* f = std::fopen(file.tempPath().c_str(), "wb");
     if (f == nullptr) throw HostError(path + ": cannot write: " + std::strerror(errno));
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int writeErrno = errno;
@@ -20,11 +19,8 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
         ok = false;
         writeErrno = errno;
     }
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        if (ok) writeErrno = errno;
-        std::remove(temp.c_str());
-        throw HostError(path + ": cannot write: " + std::strerror(writeErrno));
-    }
+    if (!ok) throw HostError(path + ": cannot write: " + std::strerror(writeErrno));
+    file.commit();
 }
 
 }  // namespace vellora

@@ -4,7 +4,7 @@
 #include "backend/document_backend.h"
 #include "backend/pdf/mu_context.h"
 #include "backend/pdf/page_units.h"
-#include "backend/pdf/replace_file.h"
+#include "files/replacement_file.h"
 
 #include <cerrno>
 #include <cmath>

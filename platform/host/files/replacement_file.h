@@ -1,15 +1,17 @@
 // Writing a file so that a failure never leaves it half-written: the new
 // contents go to a fresh file in the target's directory, which is renamed
-// over the target only once it is complete.
+// over the target only once it is complete. Every file the host and the
+// command line write goes this way.
 #pragma once
 
 #include <string>
 
-namespace vellora::pdf {
+namespace vellora {
 
 class ReplacementFile {
 public:
-    // Reserves a new, empty temporary file next to `target`. Throws HostError
+    // Reserves a new, empty temporary file next to `target`, with the
+    // target's extension (writers pick the format by it). Throws HostError
     // (naming `target`) when the directory cannot take it.
     explicit ReplacementFile(std::string target);
     // Removes the temporary unless commit() succeeded.
@@ -31,4 +33,4 @@ private:
     bool committed_ = false;
 };
 
-}  // namespace vellora::pdf
+}  // namespace vellora

@@ -1,4 +1,4 @@
-#include "backend/pdf/replace_file.h"
+#include "files/replacement_file.h"
 
 #include "backend/document_backend.h"
 
@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace vellora::pdf {
+namespace vellora {
 
 namespace {
 
@@ -30,6 +30,13 @@ std::string BaseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// ".pdf" of "out.pdf"; empty when the name has no extension.
+std::string ExtensionOf(const std::string& baseName)
+{
+    const auto dot = baseName.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? std::string() : baseName.substr(dot);
+}
+
 mode_t NewFileMode()
 {
     const mode_t mask = umask(0);
@@ -43,10 +50,12 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
 {
     if (target_.empty() || target_.back() == '/')
         throw HostError(target_ + ": cannot write: not a file name");
-    std::string pattern = DirectoryOf(target_) + "/." + BaseNameOf(target_) + ".XXXXXX";
+    const std::string base = BaseNameOf(target_);
+    const std::string extension = ExtensionOf(base);
+    std::string pattern = DirectoryOf(target_) + "/." + base + ".XXXXXX" + extension;
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int fd = mkstemp(name.data());
+    const int fd = mkstemps(name.data(), int(extension.size()));
     if (fd < 0)
         throw HostError(target_ + ": cannot write: " + std::strerror(errno));
     close(fd);
@@ -70,4 +79,4 @@ void ReplacementFile::commit()
     committed_ = true;
 }
 
-}  // namespace vellora::pdf
+}  // namespace vellora
