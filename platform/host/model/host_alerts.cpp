@@ -33,10 +33,10 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     if (!answer) answer = input.takeAnswer();
     std::string list;
     for (const std::string& b : shown.buttons) list += (list.empty() ? "" : ", ") + Quoted(b);
+    bool fits = false;
     if (!answer) {
         recordPluginError("no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
     } else {
-        bool fits = false;
         for (size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == *answer) {
                 choice = static_cast<int32_t>(i + 1);
@@ -48,7 +48,9 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
                               " (buttons " + list + ")");
     }
     shown.answer = buttons.size() >= static_cast<size_t>(choice) && buttons[choice - 1] ? buttons[choice - 1] : "";
-    err << "question: " << message << " [" << list << "] -> " << shown.answer << "\n";
+    // A question nobody answered is dismissed, and the line says so.
+    err << "question: " << message << " [" << list << "] -> " << shown.answer
+        << (fits ? "" : " (dismissed: no fitting answer)") << "\n";
     alerts.push_back(std::move(shown));
     return choice;
 }
