@@ -5,6 +5,7 @@
 
 #include <vxwin32/standin.h>
 
+#include <cctype>
 #include <cstdio>
 
 namespace vellora {
@@ -185,6 +186,27 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         DocWindow* w = in.host().activeWindow();
         std::string seen = w == nullptr ? "none" : w->name();
         if (seen != expected) Mismatch("the active window", Quoted(seen), Quoted(expected));
+    });
+    // What the user sees at one device pixel of the active view, as drawn
+    // (page, outlines and all); the colour is written RRGGBB in hex.
+    AddCommand(t, "expect pixel", "expect pixel X Y RRGGBB", 3, 3, [](Interpreter& in, Args& a) {
+        int x = static_cast<int>(a.integer("x", 0, 32767));
+        int y = static_cast<int>(a.integer("y", 0, 32767));
+        std::string expected = a.text("colour");
+        if (expected.size() != 6 || expected.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            a.fail("the colour must be six hex digits RRGGBB, not " + Quoted(expected));
+        PageView& view = in.activeView();
+        in.host().drawNow(view);
+        Raster raster = view.rasterise();
+        if (x >= raster.width || y >= raster.height)
+            a.fail("the point " + std::to_string(x) + "," + std::to_string(y) + " is outside the view (" +
+                   std::to_string(raster.width) + "x" + std::to_string(raster.height) + ")");
+        uint32_t p = raster.at(x, y);  // 0xAABBGGRR
+        char seen[8];
+        std::snprintf(seen, sizeof seen, "%02X%02X%02X", p & 0xFFu, (p >> 8) & 0xFFu, (p >> 16) & 0xFFu);
+        for (char& c : expected) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (expected != seen)
+            Mismatch("the pixel at " + std::to_string(x) + "," + std::to_string(y), seen, expected);
     });
     AddCommand(t, "expect handshake", "expect handshake VERSION", 1, 1, [](Interpreter& in, Args& a) {
         uint32_t expected = a.version("version");
