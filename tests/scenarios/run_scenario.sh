@@ -5,6 +5,8 @@
 #   #! stderr "TEXT"     standard error contains TEXT
 #   #! stdout "TEXT"     standard output contains TEXT
 #   #! trace "TEXT"      some trace line contains TEXT
+#   #! then "TEXT"       a trace line after the one the previous trace/then
+#                        directive matched contains TEXT (call order)
 #   #! no-trace "TEXT"   no trace line contains TEXT
 #   #! needs-pdf         skipped in builds without PDF support
 set -u
@@ -33,7 +35,14 @@ unquote() {
   printf '%s' "$s"
 }
 
+# first_match FROM TEXT: the number of the first trace line after line FROM
+# that contains TEXT (nothing when none does).
+first_match() {
+  text="$2" awk -v from="$1" 'NR > from && index($0, ENVIRON["text"]) { print NR; exit }' trace.txt 2>/dev/null
+}
+
 want_exit=0
+matched=0
 while IFS= read -r line; do
   set -- $line
   directive=${2:-}
@@ -42,7 +51,12 @@ while IFS= read -r line; do
     exit) want_exit=$arg ;;
     stderr) grep -qF -- "$arg" stderr.txt || problem "standard error lacks: $arg" ;;
     stdout) grep -qF -- "$arg" stdout.txt || problem "standard output lacks: $arg" ;;
-    trace) grep -qF -- "$arg" trace.txt 2>/dev/null || problem "trace lacks: $arg" ;;
+    trace|then)
+      [ "$directive" = trace ] && matched=0
+      at=$(first_match "$matched" "$arg")
+      if [ -n "$at" ]; then matched=$at
+      elif [ "$directive" = trace ]; then problem "trace lacks: $arg"
+      else problem "trace lacks, after line $matched: $arg"; fi ;;
     no-trace) ! grep -qF -- "$arg" trace.txt 2>/dev/null || problem "trace has: $arg" ;;
     needs-pdf|"") ;;
     *) problem "unknown directive: $directive" ;;
