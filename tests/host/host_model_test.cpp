@@ -60,6 +60,15 @@ TEST_F(HostTest, BadArgumentsGiveNeutralResultsAndAnError) {
     EXPECT_EQ(RectToText(box), "0 0 612 792");
     model.ReleasePage(viewer.PageOf(View()));
     EXPECT_FALSE(host.takePluginError());
+    // One release too many is the plug-in's error; the count stays at zero.
+    model.ReleasePage(viewer.PageOf(View()));
+    error = host.takePluginError();
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->first.find("page index 0 was released more often than acquired"), std::string::npos)
+        << error->first;
+    Page again = model.AcquirePage(Doc(), 0);
+    model.ReleasePage(again);
+    EXPECT_FALSE(host.takePluginError());
 }
 
 TEST_F(HostTest, SetCropBoxKeepsTheSidesAndMarksTheDocumentModified) {

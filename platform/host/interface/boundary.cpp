@@ -62,4 +62,9 @@ std::string NeedText(const char* text, const char* what) {
     return text;
 }
 
+void DropReference(int& refs, const std::string& what) {
+    if (refs <= 0) throw HostError(what + " was released more often than acquired");
+    --refs;
+}
+
 }  // namespace vellora

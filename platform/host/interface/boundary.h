@@ -43,6 +43,10 @@ std::string ShowCallback(HostCallback routine);
 // tool record as such, other addresses as "ptr" (addresses vary from run to run).
 std::string ShowData(const void* data);
 
+// Gives back one reference the plug-in holds on `what`; releasing more often
+// than acquiring is the plug-in's error, not a negative count.
+void DropReference(int& refs, const std::string& what);
+
 template <class R, class Body>
 R HostOp(const char* operation, R neutral, Body&& body) noexcept {
     Host* host = Host::current();

@@ -56,8 +56,7 @@ static void ViewerReleaseMenu(Menu menu) {
     HostCall("Viewer.ReleaseMenu", [&](Host& h, TraceLine& t) {
         t.arg(h.describe(menu));
         MenuObj& m = MenuOf(h, menu);
-        if (m.refs <= 0) throw HostError("menu \"" + m.name + "\" was released more often than acquired");
-        --m.refs;
+        DropReference(m.refs, "menu \"" + m.name + "\"");
     });
 }
 
@@ -85,8 +84,7 @@ static void ViewerReleaseMenuItem(MenuItem item) {
     HostCall("Viewer.ReleaseMenuItem", [&](Host& h, TraceLine& t) {
         t.arg(h.describe(item));
         MenuItemObj& i = ItemOf(h, item);
-        if (i.refs <= 0) throw HostError("menu item \"" + i.name + "\" was released more often than acquired");
-        --i.refs;
+        DropReference(i.refs, "menu item \"" + i.name + "\"");
     });
 }
 

@@ -48,8 +48,7 @@ static void ModelReleasePage(Page page) {
     HostCall("Model.ReleasePage", [&](Host& h, TraceLine& t) {
         t.arg(h.describe(page));
         PageRef& p = PageOfHandle(h, page);
-        if (p.refs <= 0) throw HostError("page index " + std::to_string(p.index) + " is not acquired (released more often than acquired)");
-        --p.refs;
+        DropReference(p.refs, "page index " + std::to_string(p.index));
     });
 }
 
