@@ -1,9 +1,9 @@
-# The plug-in module: frame/, crop/, tool/ and ui/ make one shared library
+# The plug-in module: frame/, tool/, crop/, ui/ and module/ make one shared library
 # whose only export is PlugInMain. It links the C++ runtime and the
 # window-system stand-in, nothing else.
 file(GLOB VX_MODULE_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/frame/*.cpp ${CMAKE_SOURCE_DIR}/crop/*.cpp
-  ${CMAKE_SOURCE_DIR}/tool/*.cpp ${CMAKE_SOURCE_DIR}/ui/*.cpp)
+  ${CMAKE_SOURCE_DIR}/frame/*.cpp ${CMAKE_SOURCE_DIR}/tool/*.cpp
+  ${CMAKE_SOURCE_DIR}/crop/*.cpp ${CMAKE_SOURCE_DIR}/ui/*.cpp ${CMAKE_SOURCE_DIR}/module/*.cpp)
 
 # The same objects serve the module and in-process test builds.
 add_library(trimvex_objs OBJECT ${VX_MODULE_SOURCES})

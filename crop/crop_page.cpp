@@ -1,11 +1,10 @@
 #include "crop/crop_page.h"
 
-#include "crop/crop_run.h"
-#include "crop/fixed.h"
+#include "crop/crop_selection.h"
 #include "crop/geometry.h"
 #include "crop/page_run.h"
-#include "frame/module_state.h"
-#include "tool/crop_tool.h"
+#include "module/fixed.h"
+#include "module/module_state.h"
 
 namespace {
 
@@ -26,7 +25,8 @@ bool OrientationMatches(HalfSizePair captured, HalfSizePair page, int16_t pageRo
 }
 
 // Decides whether the page may be cropped and, when it may, its new box.
-CropResult JudgePage(FixedRect mediaBox, int16_t rotation, FixedRect *cropBox)
+CropResult JudgePage(FixedRect mediaBox, int16_t rotation, OrientationPolicyValue policy,
+                     FixedRect *cropBox)
 {
     const HalfSizePair captured = HalfSize(CropSelection.capturedMediaBox);
     const HalfSizePair page = HalfSize(mediaBox);
@@ -38,7 +38,7 @@ CropResult JudgePage(FixedRect mediaBox, int16_t rotation, FixedRect *cropBox)
     if (RectWidth(mapped) < kFixedOne) {
         return CropResult::BadRotation;
     }
-    if (OrientationPolicy != OrientationPolicyValue::CropAll &&
+    if (policy != OrientationPolicyValue::CropAll &&
         !OrientationMatches(captured, page, rotation)) {
         return CropResult::OrientationMismatch;
     }
@@ -54,7 +54,7 @@ CropResult JudgePage(FixedRect mediaBox, int16_t rotation, FixedRect *cropBox)
 
 }  // namespace
 
-CropResult CropOnePage(int32_t pageIndex)
+CropResult CropOnePage(int32_t pageIndex, OrientationPolicyValue policy)
 {
     const DocWindow window = host.viewer->GetActiveDocWindow();
     const Document doc = host.viewer->DocumentOf(window);
@@ -65,7 +65,7 @@ CropResult CropOnePage(int32_t pageIndex)
     const int16_t rotation = host.model->PageRotation(page);
 
     FixedRect cropBox = {0, 0, 0, 0};
-    const CropResult result = JudgePage(mediaBox, rotation, &cropBox);
+    const CropResult result = JudgePage(mediaBox, rotation, policy, &cropBox);
     if (result == CropResult::Cropped) {
         ApplyCropBox(page, cropBox);
     }

@@ -3,6 +3,14 @@
 
 #include "vx_types.h"
 
+// The run-wide answer to the orientation question (kept by the crop run).
+enum class OrientationPolicyValue : int32_t {
+    Unset = 0,    // from load until the first page-set run
+    Ask = 1,      // the next mismatch asks
+    Skip = 2,     // mismatched pages are left alone without asking
+    CropAll = 3,  // pages are cropped without comparing orientations
+};
+
 enum class CropResult : int32_t {
     Cropped = 1,
     OrientationMismatch = 2,  // size or rotation differs from the captured page
@@ -11,5 +19,6 @@ enum class CropResult : int32_t {
 };
 
 // Page index from 0, of the active window's document. The caller makes sure
-// a document window is active and the index is one of its pages.
-CropResult CropOnePage(int32_t pageIndex);
+// a document window is active and the index is one of its pages. Only
+// CropAll in `policy` matters: orientations are then not compared.
+CropResult CropOnePage(int32_t pageIndex, OrientationPolicyValue policy);

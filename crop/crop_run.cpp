@@ -1,11 +1,9 @@
 #include "crop/crop_run.h"
 
-#include "crop/crop_page.h"
-#include "crop/fixed.h"
+#include "crop/crop_selection.h"
 #include "crop/geometry.h"
-#include "crop/page_run.h"
-#include "frame/module_state.h"
-#include "tool/crop_tool.h"
+#include "module/fixed.h"
+#include "module/module_state.h"
 #include "ui/pages_dialog.h"
 
 OrientationPolicyValue OrientationPolicy = OrientationPolicyValue::Unset;
@@ -54,7 +52,7 @@ StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *con
     if (saved != nullptr) {
         SaveCropBox(doc, index, saved);
     }
-    switch (CropOnePage(index)) {
+    switch (CropOnePage(index, OrientationPolicy)) {
     case CropResult::OrientationMismatch:
         if (OrientationPolicy == OrientationPolicyValue::Ask) {
             const int32_t answer = Ask2(kOrientationQuestion, "Skip", "Crop");
@@ -78,19 +76,19 @@ StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *con
     return StepOutcome::Next;
 }
 
-void CropCurrentPage(PageView view)
+void CropCurrentPage(const RunSlots &slots, PageView view)
 {
-    if (StopRequested()) {
+    if (StopRequested(slots)) {
         host.viewer->AlertNote("Cancelled.");
         return;
     }
     // A single page is never questioned or reported.
-    CropOnePage(host.viewer->PageNumberOf(view));
+    CropOnePage(host.viewer->PageNumberOf(view), OrientationPolicy);
 }
 
 }  // namespace
 
-void CropPageSet(Document doc, PageChoice choice)
+void CropPageSet(const RunSlots &slots, Document doc, PageChoice choice)
 {
     OrientationPolicy = OrientationPolicyValue::Ask;
     RunTally tally = {false, true};
@@ -98,12 +96,12 @@ void CropPageSet(Document doc, PageChoice choice)
     const int32_t first = choice == PageChoice::Even ? 1 : 0;
     const int32_t stride = choice == PageChoice::All ? 1 : 2;
 
-    ProgressBegin(pageCount, first);
+    ProgressBegin(slots, pageCount, first);
     FixedRect *saved = AllocateSavedCropBoxes(pageCount);
-    RunPageLoop(doc, pageCount, first, stride, saved, CropSetPage, &tally);
+    RunPageLoop(slots, doc, pageCount, first, stride, saved, CropSetPage, &tally);
 
     FreeSavedCropBoxes(saved);
-    ProgressEnd();
+    ProgressEnd(slots);
     if (tally.badRotation) {
         host.viewer->AlertNote(kBadRotationSummary);
     }
@@ -117,7 +115,7 @@ HostBool CropRun()
     const DocWindow window = host.viewer->GetActiveDocWindow();
     const Document doc = host.viewer->DocumentOf(window);
     const PageView view = host.viewer->PageViewOf(window);
-    FillRunSlots();
+    const RunSlots slots = FillRunSlots();
 
     if (!RegionIsValid()) {
         return VX_FALSE;
@@ -125,7 +123,7 @@ HostBool CropRun()
 
     if (host.model->PageCount(doc) == 1) {
         if (Ask2("Crop this page?", "Current", "Cancel") == 1) {
-            CropCurrentPage(view);
+            CropCurrentPage(slots, view);
         }
         return VX_TRUE;
     }
@@ -133,12 +131,12 @@ HostBool CropRun()
     const PageChoice choice = AskPagesToCrop();
     switch (choice) {
     case PageChoice::Current:
-        CropCurrentPage(view);
+        CropCurrentPage(slots, view);
         break;
     case PageChoice::All:
     case PageChoice::Odd:
     case PageChoice::Even:
-        CropPageSet(doc, choice);
+        CropPageSet(slots, doc, choice);
         break;
     default:
         // Cancel, or a dialog that could not be shown.

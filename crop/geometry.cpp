@@ -1,7 +1,7 @@
 #include "crop/geometry.h"
 
-#include "crop/fixed.h"
-#include "frame/module_state.h"
+#include "module/fixed.h"
+#include "module/module_state.h"
 
 HalfSizePair HalfSize(FixedRect rect)
 {

@@ -14,6 +14,7 @@ HalfSizePair HalfSize(FixedRect rect);
 
 // 0 when the region reaches at least `margin` into the box on all four
 // sides, 1 otherwise. The region's own size is not looked at.
+// The name reads against the answer: 1 means it does NOT overlap by `margin`.
 HostBool OverlapsBy(FixedRect region, FixedRect box, Fixed margin);
 
 // (rotation + turn) reduced modulo 360 with the sign of the sum, so a

@@ -2,7 +2,7 @@
 
 #include "crop/geometry.h"
 #include "crop/page_run.h"
-#include "frame/module_state.h"
+#include "module/module_state.h"
 
 namespace {
 
@@ -25,11 +25,11 @@ PageSet ChoosePages(Document doc)
 // The common start of both commands: the active window and its document,
 // fresh run slots, and the pages the command is for (a one-page document is
 // never asked).
-PageSet StartCommand(DocWindow *window, Document *doc)
+PageSet StartCommand(DocWindow *window, Document *doc, RunSlots *slots)
 {
     *window = host.viewer->GetActiveDocWindow();
     *doc = host.viewer->DocumentOf(*window);
-    FillRunSlots();
+    *slots = FillRunSlots();
     return ChoosePages(*doc);
 }
 
@@ -75,18 +75,18 @@ StepOutcome ChangeStepPage(Document doc, int32_t index, FixedRect *saved, void *
 }
 
 // Progress start and undo buffer, one loop of page steps, the end steps.
-void ChangeAllPages(Document doc, int32_t pageCount, FixedRect *saved, NewCropBoxProc newBox,
-                    const void *context)
+void ChangeAllPages(const RunSlots &slots, Document doc, int32_t pageCount, FixedRect *saved,
+                    NewCropBoxProc newBox, const void *context)
 {
     ChangeStep change = {newBox, context};
-    RunPageLoop(doc, pageCount, 0, 1, saved, ChangeStepPage, &change);
-    ProgressEnd();
+    RunPageLoop(slots, doc, pageCount, 0, 1, saved, ChangeStepPage, &change);
+    ProgressEnd(slots);
     FreeSavedCropBoxes(saved);
 }
 
-FixedRect *StartAllPages(int32_t pageCount)
+FixedRect *StartAllPages(const RunSlots &slots, int32_t pageCount)
 {
-    ProgressBegin(pageCount, 0);
+    ProgressBegin(slots, pageCount, 0);
     return AllocateSavedCropBoxes(pageCount);
 }
 
@@ -110,24 +110,25 @@ StepOutcome MeasurePage(Document doc, int32_t index, FixedRect *, void *context)
 
 // All pages to the biggest bounding box: a measuring pass, then a cropping
 // pass with progress of its own.
-void CropAllToBiggest(Document doc, int32_t pageCount)
+void CropAllToBiggest(const RunSlots &slots, Document doc, int32_t pageCount)
 {
-    FixedRect *saved = StartAllPages(pageCount);
+    FixedRect *saved = StartAllPages(slots, pageCount);
 
     const Page first = host.model->AcquirePage(doc, 0);
     FixedRect united;
     host.model->GetBoundingBox(first, &united);
     host.model->ReleasePage(first);
     // Nothing has changed yet, so a stop here restores nothing.
-    const bool stopped = RunPageLoop(doc, pageCount, 1, 1, nullptr, MeasurePage, &united);
-    ProgressEnd();
+    const bool stopped =
+        RunPageLoop(slots, doc, pageCount, 1, 1, nullptr, MeasurePage, &united);
+    ProgressEnd(slots);
     if (stopped) {
         FreeSavedCropBoxes(saved);
         return;
     }
 
-    ProgressBegin(pageCount, 0);
-    ChangeAllPages(doc, pageCount, saved, BoxOnPage, &united);
+    ProgressBegin(slots, pageCount, 0);
+    ChangeAllPages(slots, doc, pageCount, saved, BoxOnPage, &united);
 }
 
 }  // namespace
@@ -136,10 +137,11 @@ void CropToBoundingBox(void *)
 {
     DocWindow window;
     Document doc;
-    switch (StartCommand(&window, &doc)) {
+    RunSlots slots;
+    switch (StartCommand(&window, &doc, &slots)) {
     case PageSet::Current:
         // A stop before a single page ends this command without a word.
-        if (!StopRequested()) {
+        if (!StopRequested(slots)) {
             ChangeCropBox(doc, CurrentPageIndex(window), nullptr, BoundingBoxOnPage, nullptr);
         }
         break;
@@ -150,12 +152,12 @@ void CropToBoundingBox(void *)
             "Crop pages to individual bounding boxes or all pages to biggest bounding box?",
             "Each", "Biggest", nullptr, 0);
         if (answer == 1) {
-            ChangeAllPages(doc, pageCount, StartAllPages(pageCount), BoundingBoxOnPage,
-                           nullptr);
+            ChangeAllPages(slots, doc, pageCount, StartAllPages(slots, pageCount),
+                           BoundingBoxOnPage, nullptr);
         } else if (answer == 2) {
-            CropAllToBiggest(doc, pageCount);
+            CropAllToBiggest(slots, doc, pageCount);
         } else {
-            ProgressEnd();
+            ProgressEnd(slots);
         }
         break;
     }
@@ -168,9 +170,10 @@ void ResetToMediaBox(void *)
 {
     DocWindow window;
     Document doc;
-    switch (StartCommand(&window, &doc)) {
+    RunSlots slots;
+    switch (StartCommand(&window, &doc, &slots)) {
     case PageSet::Current:
-        if (StopRequested()) {
+        if (StopRequested(slots)) {
             host.viewer->AlertNote("Cancelled.");
         } else {
             ChangeCropBox(doc, CurrentPageIndex(window), nullptr, MediaBoxOfPage, nullptr);
@@ -178,7 +181,8 @@ void ResetToMediaBox(void *)
         break;
     case PageSet::All: {
         const int32_t pageCount = host.model->PageCount(doc);
-        ChangeAllPages(doc, pageCount, StartAllPages(pageCount), MediaBoxOfPage, nullptr);
+        ChangeAllPages(slots, doc, pageCount, StartAllPages(slots, pageCount), MediaBoxOfPage,
+                       nullptr);
         break;
     }
     case PageSet::None:

@@ -2,14 +2,9 @@
 
 #include <cstring>
 
-#include "frame/module_state.h"
+#include "module/module_state.h"
 
 namespace {
-
-CancelCheckProc cancelCheck = nullptr;
-void *cancelData = nullptr;
-const ProgressMonitor *progressMonitor = nullptr;
-void *progressData = nullptr;
 
 // The index after `index`, or `limit` when the stride would pass it (and
 // overflow near the top of the range).
@@ -35,45 +30,48 @@ void RestoreCropBoxes(Document doc, const FixedRect *saved, int32_t first, int32
 
 }  // namespace
 
-void FillRunSlots()
+RunSlots FillRunSlots()
 {
-    cancelData = nullptr;
-    cancelCheck = host.viewer->GetCancelCheck(&cancelData);
-    progressData = nullptr;
-    progressMonitor = host.viewer->GetProgressMonitor(&progressData);
+    RunSlots slots = {nullptr, nullptr, nullptr, nullptr};
+    slots.cancelCheck = host.viewer->GetCancelCheck(&slots.cancelData);
+    slots.progressMonitor = host.viewer->GetProgressMonitor(&slots.progressData);
+    return slots;
 }
 
-bool StopRequested()
+bool StopRequested(const RunSlots &slots)
 {
     // A host without a cancel check cannot be stopped.
-    return cancelCheck != nullptr && cancelCheck(cancelData) != 0;
+    return slots.cancelCheck != nullptr && slots.cancelCheck(slots.cancelData) != 0;
 }
 
-void ProgressBegin(int32_t duration, int32_t firstValue)
+void ProgressBegin(const RunSlots &slots, int32_t duration, int32_t firstValue)
 {
-    if (progressMonitor == nullptr) {
+    const ProgressMonitor *monitor = slots.progressMonitor;
+    if (monitor == nullptr) {
         return;
     }
-    if (progressMonitor->begin != nullptr) {
-        progressMonitor->begin(progressData);
+    if (monitor->begin != nullptr) {
+        monitor->begin(slots.progressData);
     }
-    if (progressMonitor->setDuration != nullptr) {
-        progressMonitor->setDuration(duration, progressData);
+    if (monitor->setDuration != nullptr) {
+        monitor->setDuration(duration, slots.progressData);
     }
-    ProgressValue(firstValue);
+    ProgressValue(slots, firstValue);
 }
 
-void ProgressValue(int32_t value)
+void ProgressValue(const RunSlots &slots, int32_t value)
 {
-    if (progressMonitor != nullptr && progressMonitor->setCurrentValue != nullptr) {
-        progressMonitor->setCurrentValue(value, progressData);
+    const ProgressMonitor *monitor = slots.progressMonitor;
+    if (monitor != nullptr && monitor->setCurrentValue != nullptr) {
+        monitor->setCurrentValue(value, slots.progressData);
     }
 }
 
-void ProgressEnd()
+void ProgressEnd(const RunSlots &slots)
 {
-    if (progressMonitor != nullptr && progressMonitor->end != nullptr) {
-        progressMonitor->end(progressData);
+    const ProgressMonitor *monitor = slots.progressMonitor;
+    if (monitor != nullptr && monitor->end != nullptr) {
+        monitor->end(slots.progressData);
     }
 }
 
@@ -124,13 +122,13 @@ void ChangeCropBox(Document doc, int32_t index, FixedRect *saved, NewCropBoxProc
     host.model->ReleasePage(page);
 }
 
-bool RunPageLoop(Document doc, int32_t pageCount, int32_t first, int32_t stride,
-                 FixedRect *saved, PageStepProc step, void *context)
+bool RunPageLoop(const RunSlots &slots, Document doc, int32_t pageCount, int32_t first,
+                 int32_t stride, FixedRect *saved, PageStepProc step, void *context)
 {
     int32_t i = first;
     while (i < pageCount) {
-        ProgressValue(i);
-        if (StopRequested()) {
+        ProgressValue(slots, i);
+        if (StopRequested(slots)) {
             RestoreCropBoxes(doc, saved, first, stride, i);
             host.viewer->AlertNote("Cancelled.");
             return true;

@@ -7,17 +7,25 @@
 #include "vx_types.h"
 #include "vx_tables.h"
 
-// Fills the cancel-check and progress slots afresh; each command calls it at
-// its start and uses the slots only within itself.
-void FillRunSlots();
+// The cancel check and the progress monitor of one command, with their data.
+struct RunSlots {
+    CancelCheckProc cancelCheck;
+    void *cancelData;
+    const ProgressMonitor *progressMonitor;
+    void *progressData;
+};
+
+// Asks the host for both slots afresh; each command calls it at its start
+// and uses what it gives only within itself.
+RunSlots FillRunSlots();
 
 // True once the user has asked to stop.
-bool StopRequested();
+bool StopRequested(const RunSlots &slots);
 
 // Progress calls; entries the monitor lacks, or a missing monitor, are skipped.
-void ProgressBegin(int32_t duration, int32_t firstValue);
-void ProgressValue(int32_t value);
-void ProgressEnd();
+void ProgressBegin(const RunSlots &slots, int32_t duration, int32_t firstValue);
+void ProgressValue(const RunSlots &slots, int32_t value);
+void ProgressEnd(const RunSlots &slots);
 
 // `SavedCropBoxes`: one FixedRect per page of the document, zero-filled, or
 // null when the host refused the block (the run then goes on unsaved).
@@ -49,5 +57,5 @@ typedef StepOutcome (*PageStepProc)(Document doc, int32_t index, FixedRect *save
 // progress value and polling the stop request before each page. On a stop
 // the pages of the loop already passed get their saved boxes back and the
 // user is told "Cancelled."; returns true then.
-bool RunPageLoop(Document doc, int32_t pageCount, int32_t first, int32_t stride,
-                 FixedRect *saved, PageStepProc step, void *context);
+bool RunPageLoop(const RunSlots &slots, Document doc, int32_t pageCount, int32_t first,
+                 int32_t stride, FixedRect *saved, PageStepProc step, void *context);

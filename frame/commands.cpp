@@ -1,15 +1,11 @@
 #include "frame/commands.h"
 
+#include "crop/crop_selection.h"
 #include "crop/page_commands.h"
-#include "frame/module_state.h"
+#include "module/module_state.h"
 #include "tool/crop_tool.h"
 #include "tool/media_box.h"
 #include "ui/file_commands.h"
-
-MenuItem ShowMediaBoxItem = nullptr;
-MenuItem HideMediaBoxItem = nullptr;
-HostCallback DrawMediaBoxCallback = VX_NO_CALLBACK;
-HostCallback DrawCropRegionCallback = VX_NO_CALLBACK;
 
 namespace {
 
@@ -193,14 +189,4 @@ HostBool ActiveToolTest(void *data)
         return VX_FALSE;
     }
     return host.viewer->GetActiveTool() == static_cast<ToolRecord *>(data) ? VX_TRUE : VX_FALSE;
-}
-
-HostBool AlwaysTrue(void *)
-{
-    return VX_TRUE;
-}
-
-HostBool AlwaysFalse(void *)
-{
-    return VX_FALSE;
 }

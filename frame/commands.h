@@ -1,16 +1,8 @@
-// The toolbar button and the menu items of the module, their enabled and
-// marked tests, and the state the menu step leaves for the tool and the
-// media box display.
+// The toolbar button and the menu items of the module and their enabled
+// and marked tests.
 #pragma once
 
 #include "vx_types.h"
-
-// Made by RegisterMenuItems; none (null, 0) in a host without the Tools or
-// the Extensions menu.
-extern MenuItem ShowMediaBoxItem;
-extern MenuItem HideMediaBoxItem;
-extern HostCallback DrawMediaBoxCallback;
-extern HostCallback DrawCropRegionCallback;
 
 void RegisterToolbarButton();
 void RegisterMenuItems();
@@ -23,5 +15,3 @@ void HookMenuItem(MenuItem item, ExecuteProc execute, TestProc enabledTest, void
 void SelectCropTool(void *data);
 HostBool EditPermissionTest(void *data);
 HostBool ActiveToolTest(void *data);
-HostBool AlwaysTrue(void *data);
-HostBool AlwaysFalse(void *data);

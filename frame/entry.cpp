@@ -3,7 +3,7 @@
 #include <type_traits>
 
 #include "frame/commands.h"
-#include "frame/module_state.h"
+#include "module/module_state.h"
 #include "tool/crop_tool.h"
 
 namespace {

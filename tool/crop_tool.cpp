@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "crop/crop_run.h"
+#include "crop/crop_selection.h"
 #include "crop/geometry.h"
-#include "frame/commands.h"
-#include "frame/module_state.h"
+#include "module/module_state.h"
 #include "tool/media_box.h"
 
-CropSelectionState CropSelection = {};
 ToolRecord CropToolRecord = {};
+HostCallback DrawCropRegionCallback = VX_NO_CALLBACK;
 
 namespace {
 

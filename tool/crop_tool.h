@@ -1,23 +1,16 @@
-// The crop region tool: the selected region, the tool record and the
-// routines the host calls while the tool is active, and the loaders of the
-// module's cursor and bitmap resources.
+// The crop region tool: the tool record and the routines the host calls
+// while the tool is active, and the loaders of the module's cursor and
+// bitmap resources. The region it edits is the crop selection.
 #pragma once
 
 #include "vx_types.h"
 
-// The one selected region of the whole application, held in the page space
-// of the page described by capturedMediaBox and capturedRotation.
-struct CropSelectionState {
-    FixedRect region;
-    FixedRect capturedMediaBox;
-    int16_t capturedRotation;
-    HostBool hasRegion;
-};
-
-extern CropSelectionState CropSelection;
-
 // The tool's record; its address is the tool's identity for the host.
 extern ToolRecord CropToolRecord;
+
+// DrawCropRegion wrapped by the menu registration; none (0) in a host
+// without the Tools or the Extensions menu.
+extern HostCallback DrawCropRegionCallback;
 
 void RegisterCropTool();
 

@@ -1,9 +1,11 @@
 #include "tool/media_box.h"
 
-#include "frame/commands.h"
-#include "frame/module_state.h"
+#include "module/module_state.h"
 
 HostBool mediaBoxShown = VX_FALSE;
+MenuItem ShowMediaBoxItem = nullptr;
+MenuItem HideMediaBoxItem = nullptr;
+HostCallback DrawMediaBoxCallback = VX_NO_CALLBACK;
 
 namespace {
 

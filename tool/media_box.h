@@ -6,6 +6,13 @@
 
 extern HostBool mediaBoxShown;
 
+// The two items that take turns at index 2 of the submenu, and the wrapped
+// drawing routine; made by the menu registration, and none (null, 0) in a
+// host without the Tools or the Extensions menu.
+extern MenuItem ShowMediaBoxItem;
+extern MenuItem HideMediaBoxItem;
+extern HostCallback DrawMediaBoxCallback;
+
 void DrawMediaBox(PageView view, void *data);
 void ShowMediaBox(void *data);
 void HideMediaBox(void *data);

@@ -1,6 +1,6 @@
 #include "ui/file_commands.h"
 
-#include "frame/module_state.h"
+#include "module/module_state.h"
 
 void ShowAboutNote(void *)
 {

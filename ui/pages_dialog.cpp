@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "frame/module_state.h"
+#include "module/module_state.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "crop/crop_run.h"
+#include "ui/page_choice.h"
 
 // Shows the dialog modally over the host's main window and gives what the
 // dialog manager returns: a PageChoice, or 0 or -1 when it could not open.

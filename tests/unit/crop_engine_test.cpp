@@ -5,11 +5,11 @@
 
 #include "crop/crop_page.h"
 #include "crop/crop_run.h"
-#include "crop/fixed.h"
+#include "module/fixed.h"
 #include "crop/page_commands.h"
 #include "crop/page_run.h"
 #include "fake_host.h"
-#include "tool/crop_tool.h"
+#include "crop/crop_selection.h"
 
 using fake::FakePage;
 using fake::Pt;
@@ -66,8 +66,7 @@ protected:
     // CropRun fills them.
     static void RunSet(PageChoice choice)
     {
-        FillRunSlots();
-        CropPageSet(nullptr, choice);
+        CropPageSet(FillRunSlots(), nullptr, choice);
     }
 
     std::vector<int> CroppedPages() const
@@ -134,7 +133,7 @@ TEST_F(Engine, CropOnePageJudgesRotationThenOrientationThenOverlap)
         OrientationPolicy = c.policy;
         const FixedRect before = state.pages[0].crop;
 
-        EXPECT_EQ(c.want, CropOnePage(0));
+        EXPECT_EQ(c.want, CropOnePage(0, OrientationPolicy));
         EXPECT_EQ(0, state.acquired);
         EXPECT_EQ(c.policy, OrientationPolicy);
         EXPECT_TRUE(SameRect(c.region, CropSelection.region));
@@ -153,16 +152,16 @@ TEST_F(Engine, CropOnePageClipsTheMappedRegionToTheMediaBox)
 {
     fake::Install({Letter(), PageWith(kLetterTurned, 90), Letter()});
     Select(Rect(-50, 900, 300, 500));
-    EXPECT_EQ(CropResult::Cropped, CropOnePage(0));
+    EXPECT_EQ(CropResult::Cropped, CropOnePage(0, OrientationPolicy));
     EXPECT_TRUE(SameRect(Rect(0, 792, 300, 500), state.pages[0].crop));
 
     // Quarter turn: the region sits where it showed on the captured page.
     Select(kRegion);
-    EXPECT_EQ(CropResult::Cropped, CropOnePage(1));
+    EXPECT_EQ(CropResult::Cropped, CropOnePage(1, OrientationPolicy));
     EXPECT_TRUE(SameRect(Rect(92, 300, 292, 100), state.pages[1].crop));
 
     Select(Rect(-10, 800, 700, -10));
-    EXPECT_EQ(CropResult::Cropped, CropOnePage(2));
+    EXPECT_EQ(CropResult::Cropped, CropOnePage(2, OrientationPolicy));
     EXPECT_TRUE(SameRect(kLetter, state.pages[2].crop));
 }
 
@@ -196,7 +195,7 @@ TEST_F(Engine, AnsweringCropTakesThePageAgainAndGoesOnByTheStep)
 
     // Crop all lasts beyond the run: a single page of another orientation is
     // cropped; the next page-set run asks again.
-    EXPECT_EQ(CropResult::Cropped, CropOnePage(2));
+    EXPECT_EQ(CropResult::Cropped, CropOnePage(2, OrientationPolicy));
     state.answers = {1};  // Skip
     RunSet(PageChoice::All);
     EXPECT_EQ(OrientationPolicyValue::Skip, OrientationPolicy);

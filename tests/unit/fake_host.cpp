@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "crop/crop_run.h"
-#include "frame/module_state.h"
-#include "tool/crop_tool.h"
+#include "module/module_state.h"
+#include "crop/crop_selection.h"
 
 namespace fake {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/module_state.h"
+#include "module/module_state.h"
 #include "tool/crop_tool.h"
 
 extern "C" HostBool PlugInMain(uint32_t hostVersion, uint32_t *agreedVersion, SetupProc *setupOut,

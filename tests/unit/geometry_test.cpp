@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "crop/fixed.h"
+#include "module/fixed.h"
 #include "crop/geometry.h"
 #include "fake_host.h"
 #include "tool/crop_tool.h"

@@ -7,7 +7,7 @@
 #include <vxwin32/standin.h>
 
 #include "fake_host.h"
-#include "frame/module_state.h"
+#include "module/module_state.h"
 #include "ui/pages_dialog.h"
 
 namespace {

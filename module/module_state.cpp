@@ -1,4 +1,4 @@
-#include "frame/module_state.h"
+#include "module/module_state.h"
 
 HostWindowHandle hostMainWindow = nullptr;
 HostModuleHandle moduleInstance = nullptr;
@@ -14,4 +14,14 @@ HostCallback WrapRoutine(HostProc routine)
 Atom AtomOf(const char *text)
 {
     return host.core->AtomFromString(text);
+}
+
+HostBool AlwaysTrue(void *)
+{
+    return VX_TRUE;
+}
+
+HostBool AlwaysFalse(void *)
+{
+    return VX_FALSE;
 }

@@ -45,3 +45,8 @@ inline HostProc AsHostProc(Routine *routine)
 
 // Core.AtomFromString; a fresh call every time, as the host expects.
 Atom AtomOf(const char *text);
+
+// Tests whose answer never changes, for items and tools that are always
+// available or never marked.
+HostBool AlwaysTrue(void *data);
+HostBool AlwaysFalse(void *data);

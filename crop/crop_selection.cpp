@@ -1,0 +1,3 @@
+#include "crop/crop_selection.h"
+
+CropSelectionState CropSelection = {};
