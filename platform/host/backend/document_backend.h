@@ -3,40 +3,17 @@
 // an in-memory test document or a real PDF file.
 #pragma once
 
+#include "core/host_error.h"
+#include "render/raster.h"
 #include "vx_types.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vellora {
-
-// A failure the user is told about: the message names the file and the problem.
-class HostError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// An RGBA raster, row 0 at the top; pixels are 0xAABBGGRR.
-struct Raster {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-
-    Raster() = default;
-    Raster(int w, int h, uint32_t fill) : width(w), height(h), pixels(size_t(w) * size_t(h), fill) {}
-    uint32_t& at(int x, int y) { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
-    uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
-};
-
-// Affine map from page space (points, y up) to device pixels (y down):
-// dx = a*x + c*y + e, dy = b*x + d*y + f.
-struct Affine {
-    double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
-};
 
 // Geometry of one page, in page space. Boxes are normalised (left < right,
 // bottom < top) when read from a file; a crop box that was set is kept exactly.

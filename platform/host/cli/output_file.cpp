@@ -1,7 +1,7 @@
 #include "cli/output_file.h"
 
-#include "backend/document_backend.h"
 #include "cli/interrupt.h"
+#include "core/host_error.h"
 
 #include <filesystem>
 #include <system_error>

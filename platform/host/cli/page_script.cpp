@@ -1,7 +1,7 @@
 #include "cli/page_script.h"
 
-#include "backend/document_backend.h"
 #include "core/fixed_text.h"
+#include "core/host_error.h"
 
 #include <algorithm>
 #include <cmath>

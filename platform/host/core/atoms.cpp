@@ -1,6 +1,6 @@
 #include "core/atoms.h"
 
-#include "backend/document_backend.h"
+#include "core/host_error.h"
 
 namespace vellora {
 

@@ -1,6 +1,6 @@
 #include "files/replacement_file.h"
 
-#include "backend/document_backend.h"
+#include "core/host_error.h"
 
 #include <cerrno>
 #include <cstdio>

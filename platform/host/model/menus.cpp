@@ -1,6 +1,6 @@
 #include "model/menus.h"
 
-#include "backend/document_backend.h"
+#include "core/host_error.h"
 
 #include <algorithm>
 

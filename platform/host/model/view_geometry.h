@@ -3,7 +3,7 @@
 // 16-bit with y growing downward, (0, 0) at the top left of the margin.
 #pragma once
 
-#include "backend/document_backend.h"
+#include "render/raster.h"
 #include "vx_types.h"
 
 namespace vellora {

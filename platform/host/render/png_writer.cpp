@@ -1,6 +1,6 @@
 #include "render/png_writer.h"
 
-#include "core/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <array>
 

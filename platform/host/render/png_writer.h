@@ -2,7 +2,8 @@
 // blocks. Needs no compression library, so every build has it.
 #pragma once
 
-#include "backend/document_backend.h"
+#include "core/host_error.h"
+#include "render/raster.h"
 
 #include <cstdint>
 #include <string>

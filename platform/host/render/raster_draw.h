@@ -2,7 +2,7 @@
 // to the raster.
 #pragma once
 
-#include "backend/document_backend.h"
+#include "render/raster.h"
 #include "vx_types.h"
 
 #include <vector>

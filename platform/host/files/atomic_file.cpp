@@ -1,6 +1,6 @@
-#include "core/atomic_file.h"
+#include "files/atomic_file.h"
 
-#include "backend/document_backend.h"
+#include "core/host_error.h"
 #include "files/replacement_file.h"
 
 #include <cerrno>
