@@ -14,6 +14,10 @@ target_compile_options(trimvex_objs PRIVATE -fno-exceptions -fno-rtti
 set_target_properties(trimvex_objs PROPERTIES POSITION_INDEPENDENT_CODE ON)
 vx_strict_warnings(trimvex_objs)
 
+# The resource ids, for tests that read the module's resources back.
+add_library(trimvex_resource_ids INTERFACE)
+target_include_directories(trimvex_resource_ids INTERFACE ${CMAKE_SOURCE_DIR})
+
 add_library(trimvex MODULE $<TARGET_OBJECTS:trimvex_objs>)
 set_target_properties(trimvex PROPERTIES PREFIX "lib" OUTPUT_NAME trimvex)
 target_link_libraries(trimvex PRIVATE vxwin32)

@@ -56,9 +56,9 @@ StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *con
     case CropResult::OrientationMismatch:
         if (OrientationPolicy == OrientationPolicyValue::Ask) {
             const int32_t answer = Ask2(kOrientationQuestion, "Skip", "Crop");
-            if (answer == 1) {
+            if (answer == VX_ALERT_BUTTON1) {
                 OrientationPolicy = OrientationPolicyValue::Skip;
-            } else if (answer == 2) {
+            } else if (answer == VX_ALERT_BUTTON2) {
                 OrientationPolicy = OrientationPolicyValue::CropAll;
                 return StepOutcome::Again;
             }
@@ -79,7 +79,7 @@ StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *con
 void CropCurrentPage(const RunSlots &slots, PageView view)
 {
     if (StopRequested(slots)) {
-        host.viewer->AlertNote("Cancelled.");
+        host.viewer->AlertNote(kCancelledNote);
         return;
     }
     // A single page is never questioned or reported.
@@ -122,7 +122,7 @@ HostBool CropRun()
     }
 
     if (host.model->PageCount(doc) == 1) {
-        if (Ask2("Crop this page?", "Current", "Cancel") == 1) {
+        if (Ask2("Crop this page?", "Current", "Cancel") == VX_ALERT_BUTTON1) {
             CropCurrentPage(slots, view);
         }
         return VX_TRUE;

@@ -16,10 +16,10 @@ PageSet ChoosePages(Document doc)
     const int32_t answer = host.viewer->Alert(VX_ALERT_ICON_QUESTION,
                                               "Crop which pages to page bounding box?",
                                               "Current", "All", "Cancel", 0);
-    if (answer == 1) {
+    if (answer == VX_ALERT_BUTTON1) {
         return PageSet::Current;
     }
-    return answer == 2 ? PageSet::All : PageSet::None;
+    return answer == VX_ALERT_BUTTON2 ? PageSet::All : PageSet::None;
 }
 
 // The common start of both commands: the active window and its document,
@@ -151,10 +151,10 @@ void CropToBoundingBox(void *)
             VX_ALERT_ICON_QUESTION,
             "Crop pages to individual bounding boxes or all pages to biggest bounding box?",
             "Each", "Biggest", nullptr, 0);
-        if (answer == 1) {
+        if (answer == VX_ALERT_BUTTON1) {
             ChangeAllPages(slots, doc, pageCount, StartAllPages(slots, pageCount),
                            BoundingBoxOnPage, nullptr);
-        } else if (answer == 2) {
+        } else if (answer == VX_ALERT_BUTTON2) {
             CropAllToBiggest(slots, doc, pageCount);
         } else {
             ProgressEnd(slots);
@@ -174,7 +174,7 @@ void ResetToMediaBox(void *)
     switch (StartCommand(&window, &doc, &slots)) {
     case PageSet::Current:
         if (StopRequested(slots)) {
-            host.viewer->AlertNote("Cancelled.");
+            host.viewer->AlertNote(kCancelledNote);
         } else {
             ChangeCropBox(doc, CurrentPageIndex(window), nullptr, MediaBoxOfPage, nullptr);
         }

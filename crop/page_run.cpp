@@ -130,7 +130,7 @@ bool RunPageLoop(const RunSlots &slots, Document doc, int32_t pageCount, int32_t
         ProgressValue(slots, i);
         if (StopRequested(slots)) {
             RestoreCropBoxes(doc, saved, first, stride, i);
-            host.viewer->AlertNote("Cancelled.");
+            host.viewer->AlertNote(kCancelledNote);
             return true;
         }
         if (step(doc, i, saved, context) == StepOutcome::Next) {

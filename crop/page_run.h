@@ -4,8 +4,11 @@
 // on a stop.
 #pragma once
 
-#include "vx_types.h"
 #include "vx_tables.h"
+#include "vx_types.h"
+
+// What the user is told when a command stopped at their request.
+inline constexpr char kCancelledNote[] = "Cancelled.";
 
 // The cancel check and the progress monitor of one command, with their data.
 struct RunSlots {

@@ -6,6 +6,7 @@
 #include "crop/crop_selection.h"
 #include "crop/geometry.h"
 #include "module/module_state.h"
+#include "module/resource_ids.h"
 #include "tool/media_box.h"
 
 ToolRecord CropToolRecord = {};
@@ -13,10 +14,6 @@ HostCallback DrawCropRegionCallback = VX_NO_CALLBACK;
 
 namespace {
 
-constexpr int kCropCursorId = 102;
-constexpr int kScissorsCursorId = 112;
-constexpr int kToolbarBitmapId = 101;
-constexpr int kMenuBitmapId = 110;
 constexpr int16_t kCornerTolerance = 3;
 constexpr int16_t kOutlineMargin = 3;  // covers the corner handles
 constexpr int16_t kHandleHalf = 3;
@@ -152,7 +149,7 @@ void CropToolActivate(ToolRecord *)
 
 Atom CropToolType(ToolRecord *)
 {
-    return AtomOf("ZUNO:Trim Vex");
+    return AtomOf(kSubmenuName);
 }
 
 HostBool CropToolClick(ToolRecord *, PageView view, int16_t x, int16_t y)
@@ -215,20 +212,20 @@ void DrawCropRegion(PageView view, void *)
 
 HostCursorHandle LoadCropCursor()
 {
-    return LoadModuleCursor(kCropCursorId);
+    return LoadModuleCursor(IDCUR_CROP);
 }
 
 HostCursorHandle LoadScissorsCursor()
 {
-    return LoadModuleCursor(kScissorsCursorId);
+    return LoadModuleCursor(IDCUR_SCISSORS);
 }
 
 HostBitmapHandle LoadToolbarBitmap()
 {
-    return LoadModuleBitmap(kToolbarBitmapId);
+    return LoadModuleBitmap(IDB_TOOLBAR);
 }
 
 HostBitmapHandle LoadMenuBitmap()
 {
-    return LoadModuleBitmap(kMenuBitmapId);
+    return LoadModuleBitmap(IDB_MENU);
 }

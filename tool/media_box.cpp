@@ -9,8 +9,6 @@ HostCallback DrawMediaBoxCallback = VX_NO_CALLBACK;
 
 namespace {
 
-const char kSubmenuName[] = "ZUNO:Trim Vex";
-
 DeviceRect MediaBoxOnDevice(PageView view)
 {
     FixedRect media;

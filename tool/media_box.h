@@ -4,6 +4,10 @@
 
 #include "vx_types.h"
 
+// The name the menu registration gives the plug-in's submenu, by which the
+// display finds it again; the crop tool's type has the same name.
+inline constexpr char kSubmenuName[] = "ZUNO:Trim Vex";
+
 extern HostBool mediaBoxShown;
 
 // The two items that take turns at index 2 of the submenu, and the wrapped

@@ -43,23 +43,22 @@ void InitialiseDialog(HWND dialog)
 
     const int32_t pageCount =
         host.model->PageCount(host.viewer->DocumentOf(host.viewer->GetActiveDocWindow()));
-    SetNumberLabel(dialog, kAllPagesButton, "All Pages: (1-%ld)", static_cast<long>(pageCount));
+    SetNumberLabel(dialog, IDC_ALL_PAGES, "All Pages: (1-%ld)", static_cast<long>(pageCount));
 
     const int32_t pageIndex =
         host.viewer->PageNumberOf(host.viewer->PageViewOf(host.viewer->GetActiveDocWindow()));
     // Page numbers count from 1; widened first so the largest index cannot overflow.
-    SetNumberLabel(dialog, kCurrentPageButton, "Current Page: (%ld)",
+    SetNumberLabel(dialog, IDC_CURRENT_PAGE, "Current Page: (%ld)",
                    static_cast<long>(static_cast<long long>(pageIndex) + 1));
 
-    CheckRadioButton(dialog, kCurrentPageButton, kEvenPagesButton, kCurrentPageButton);
+    CheckRadioButton(dialog, IDC_CURRENT_PAGE, IDC_EVEN_PAGES, IDC_CURRENT_PAGE);
 }
 
 // The checked choice; the radio group always has one, and with none the
 // dialog crops nothing.
 PageChoice CheckedChoice(HWND dialog)
 {
-    const int buttons[] = {kCurrentPageButton, kAllPagesButton, kOddPagesButton,
-                           kEvenPagesButton};
+    const int buttons[] = {IDC_CURRENT_PAGE, IDC_ALL_PAGES, IDC_ODD_PAGES, IDC_EVEN_PAGES};
     const PageChoice choices[] = {PageChoice::Current, PageChoice::All, PageChoice::Odd,
                                   PageChoice::Even};
     for (int i = 0; i < 4; ++i) {
@@ -100,6 +99,6 @@ INT_PTR CALLBACK PagesToCropDialogProc(HWND dialog, UINT message, WPARAM wParam,
 PageChoice AskPagesToCrop()
 {
     return static_cast<PageChoice>(DialogBoxParamA(moduleInstance,
-                                                   MAKEINTRESOURCEA(kPagesToCropDialogId),
+                                                   MAKEINTRESOURCEA(IDD_PAGES_TO_CROP),
                                                    hostMainWindow, PagesToCropDialogProc, 0));
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "module/resource_ids.h"
 #include "ui/page_choice.h"
 
 // Shows the dialog modally over the host's main window and gives what the
@@ -10,10 +11,3 @@
 PageChoice AskPagesToCrop();
 
 INT_PTR CALLBACK PagesToCropDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Dialog template and control ids of the module's resources.
-constexpr int kPagesToCropDialogId = 117;
-constexpr int kCurrentPageButton = 1019;
-constexpr int kAllPagesButton = 1020;
-constexpr int kOddPagesButton = 1021;
-constexpr int kEvenPagesButton = 1022;

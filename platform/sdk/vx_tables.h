@@ -109,8 +109,8 @@ typedef struct ViewerTable {
     uint32_t size;
 
     /* Alerts (modal). */
-    /* Asks a question; the answer is the number (1..3) of the button pressed.
-       Buttons may be NULL; icon 3 is a question. */
+    /* Asks a question; the answer is the number of the button pressed,
+       VX_ALERT_BUTTON1..3. Buttons may be NULL; icon 3 is a question. */
     int32_t (*Alert)(int16_t icon, const char *message, const char *button1,
                      const char *button2, const char *button3, HostBool flag);
     /* Shows a note with one OK button. */

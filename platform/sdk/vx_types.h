@@ -200,6 +200,9 @@ typedef HostBool (*CancelCheckProc)(void *data);
 #define VX_PERMISSION_EDIT 8u  /* Model.DocumentPermissions */
 #define VX_DOC_MODIFIED 1u     /* Model.DocumentFlags */
 #define VX_ALERT_ICON_QUESTION 3
+#define VX_ALERT_BUTTON1 1     /* Viewer.Alert's answers: the button pressed */
+#define VX_ALERT_BUTTON2 2
+#define VX_ALERT_BUTTON3 3
 #define VX_MENU_APPEND 9999
 
 #ifdef __cplusplus

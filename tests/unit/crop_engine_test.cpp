@@ -22,7 +22,6 @@ const FixedRect kLetter = Rect(0, 792, 612, 0);
 const FixedRect kLetterTurned = Rect(0, 612, 792, 0);
 const FixedRect kRegion = Rect(100, 700, 300, 500);
 
-const char kCancelled[] = "Cancelled.";
 const char kBadRotationSummary[] =
     "Some page(s) were not cropped since page(s) had an illegal rotation value (not 0, 90, "
     "180, or 270).";
@@ -251,7 +250,7 @@ TEST_F(Engine, StopGivesThePagesPassedTheirBoxesBackAndLeavesTheRest)
     EXPECT_TRUE(SameRect(kLetter, state.pages[0].crop));
     EXPECT_EQ(0, state.pages[4].setCount);
     EXPECT_EQ(0, state.pages[5].setCount);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
     EXPECT_EQ("end", state.progress.back());
 }
 
@@ -276,7 +275,7 @@ TEST_F(Engine, StopBeforeTheFirstPageRestoresNothingAndSummarisesNothing)
     RunSet(PageChoice::All);
     EXPECT_EQ(0, state.pages[0].setCount);
     EXPECT_EQ(0, state.pages[1].setCount);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
 }
 
 TEST_F(Engine, RefusedUndoBufferCropsWithoutSavingAndAStopRestoresNothing)
@@ -289,7 +288,7 @@ TEST_F(Engine, RefusedUndoBufferCropsWithoutSavingAndAStopRestoresNothing)
     RunSet(PageChoice::All);
     EXPECT_EQ((std::vector<int>{0, 1}), CroppedPages());
     EXPECT_EQ(1, state.pages[0].setCount);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
     EXPECT_TRUE(state.progress.empty());
 }
 
@@ -341,7 +340,7 @@ TEST_F(Engine, OnePageRunCropsTheCurrentPageOrSaysCancelledOnAStop)
     state.stopFromPoll = 1;
     EXPECT_EQ(VX_TRUE, CropRun());
     EXPECT_EQ(0, state.pages[0].setCount);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
 }
 
 TEST_F(Engine, SinglePageCropSaysNothingWhateverTheResult)
@@ -410,7 +409,7 @@ TEST_F(Engine, StopWhileMeasuringChangesNoPage)
     state.stopFromPoll = 2;  // before page 2; page 0 is not polled
     CropToBoundingBox(nullptr);
     for (const FakePage &page : state.pages) EXPECT_EQ(0, page.setCount);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
     EXPECT_EQ((std::vector<std::string>{"begin", "duration 3", "value 0", "value 1", "value 2",
                                         "end"}),
               state.progress);
@@ -423,7 +422,7 @@ TEST_F(Engine, StopBeforeTheCurrentPageEndsSilentlyForBoundingBoxAndSaysCancelle
     CropToBoundingBox(nullptr);
     EXPECT_TRUE(state.notes.empty());
     ResetToMediaBox(nullptr);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
     EXPECT_EQ(0, state.pages[0].setCount);
 }
 
@@ -440,7 +439,7 @@ TEST_F(Engine, ResetStopBeforeIndexThreeRestoresTheFirstThree)
         EXPECT_TRUE(SameRect(Rect(10, 20, 30, 5), state.pages[i].crop));
     }
     EXPECT_EQ(0, state.pages[3].setCount);
-    EXPECT_EQ((std::vector<std::string>{kCancelled}), state.notes);
+    EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
     EXPECT_EQ("end", state.progress.back());
 }
 

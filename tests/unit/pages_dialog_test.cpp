@@ -75,15 +75,15 @@ TEST_F(PagesDialog, EachWayOutGivesItsChoice)
         PageChoice want;
     } cases[] = {
         {"OK as opened", {Click(IDOK)}, PageChoice::Current},
-        {"all pages", {Click(kAllPagesButton), Click(IDOK)}, PageChoice::All},
-        {"odd pages", {Click(kOddPagesButton), Click(IDOK)}, PageChoice::Odd},
-        {"even pages", {Click(kEvenPagesButton), Click(IDOK)}, PageChoice::Even},
-        {"back to current", {Click(kEvenPagesButton), Click(kCurrentPageButton), Click(IDOK)},
+        {"all pages", {Click(IDC_ALL_PAGES), Click(IDOK)}, PageChoice::All},
+        {"odd pages", {Click(IDC_ODD_PAGES), Click(IDOK)}, PageChoice::Odd},
+        {"even pages", {Click(IDC_EVEN_PAGES), Click(IDOK)}, PageChoice::Even},
+        {"back to current", {Click(IDC_EVEN_PAGES), Click(IDC_CURRENT_PAGE), Click(IDOK)},
          PageChoice::Current},
-        {"Cancel", {Click(kOddPagesButton), Click(IDCANCEL)}, PageChoice::Cancel},
+        {"Cancel", {Click(IDC_ODD_PAGES), Click(IDCANCEL)}, PageChoice::Cancel},
         {"Escape", {Action{Action::PressEscape, 0}}, PageChoice::Cancel},
         // Dismissing the dialog must never crop the current page.
-        {"close box", {Click(kAllPagesButton), Action{Action::CloseBox, 0}}, PageChoice::Cancel},
+        {"close box", {Click(IDC_ALL_PAGES), Action{Action::CloseBox, 0}}, PageChoice::Cancel},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.want, Ask(c.steps)) << c.name;
@@ -93,7 +93,7 @@ TEST_F(PagesDialog, EachWayOutGivesItsChoice)
 
 TEST_F(PagesDialog, LabelsComeFromTheActiveDocumentAndCurrentIsCheckedOnEveryOpening)
 {
-    Ask({Click(kEvenPagesButton), Click(IDOK)});
+    Ask({Click(IDC_EVEN_PAGES), Click(IDOK)});
     fake::state.currentPage = 0;
     fake::state.pages.resize(3);
     Ask({Click(IDCANCEL)});
@@ -101,10 +101,10 @@ TEST_F(PagesDialog, LabelsComeFromTheActiveDocumentAndCurrentIsCheckedOnEveryOpe
     const std::optional<vxwin32::DialogState> dialog = vxwin32::LastDialog();
     ASSERT_TRUE(dialog.has_value());
     EXPECT_EQ("Pages To Crop", dialog->title);
-    EXPECT_EQ("Current Page: (1)", Control(*dialog, kCurrentPageButton).text);
-    EXPECT_EQ("All Pages: (1-3)", Control(*dialog, kAllPagesButton).text);
-    EXPECT_TRUE(Control(*dialog, kCurrentPageButton).checked);
-    EXPECT_FALSE(Control(*dialog, kEvenPagesButton).checked);
+    EXPECT_EQ("Current Page: (1)", Control(*dialog, IDC_CURRENT_PAGE).text);
+    EXPECT_EQ("All Pages: (1-3)", Control(*dialog, IDC_ALL_PAGES).text);
+    EXPECT_TRUE(Control(*dialog, IDC_CURRENT_PAGE).checked);
+    EXPECT_FALSE(Control(*dialog, IDC_EVEN_PAGES).checked);
 }
 
 TEST_F(PagesDialog, TwelvePagesFifthCurrent)
@@ -112,8 +112,8 @@ TEST_F(PagesDialog, TwelvePagesFifthCurrent)
     Ask({Click(IDOK)});
     const std::optional<vxwin32::DialogState> dialog = vxwin32::LastDialog();
     ASSERT_TRUE(dialog.has_value());
-    EXPECT_EQ("Current Page: (5)", Control(*dialog, kCurrentPageButton).text);
-    EXPECT_EQ("All Pages: (1-12)", Control(*dialog, kAllPagesButton).text);
+    EXPECT_EQ("Current Page: (5)", Control(*dialog, IDC_CURRENT_PAGE).text);
+    EXPECT_EQ("All Pages: (1-12)", Control(*dialog, IDC_ALL_PAGES).text);
 }
 
 TEST_F(PagesDialog, OpensCentredOverTheMainWindowAtItsTemplateSize)

@@ -1,6 +1,7 @@
 // The module's own resources, read back from the built module file (and
 // from the compiled .res): the dialog template byte for byte, the cursors
 // and the bitmaps as the host will see them.
+#include "module/resource_ids.h"
 #include "resource_builders.h"
 
 #include <vxwin32/standin.h>
@@ -44,26 +45,27 @@ std::pair<int, int> InkColumns(const vxwin32::Image& image) {
 }  // namespace
 
 TEST(ModuleResources, DialogTemplateIsExactlyThePagesToCropTable) {
-    const auto bytes = vxwin32::FindResource(Module(), 5, 117);
+    const auto bytes = vxwin32::FindResource(Module(), 5, IDD_PAGES_TO_CROP);
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(*bytes, BuildTemplate(PagesToCropLayout()));
 }
 
 TEST(ModuleResources, ModuleFileCarriesTheCompiledResources) {
     const HINSTANCE res = vxwin32::RegisterResFile(VX_RESOURCE_FILE);
-    for (auto [type, name] : {std::pair{5, 117}, {12, 102}, {12, 112}, {2, 101}, {2, 110}}) {
+    for (auto [type, name] : {std::pair{5, IDD_PAGES_TO_CROP}, {12, IDCUR_CROP}, {12, IDCUR_SCISSORS},
+                              {2, IDB_TOOLBAR}, {2, IDB_MENU}}) {
         const auto fromModule = vxwin32::FindResource(Module(), static_cast<uint16_t>(type), static_cast<uint16_t>(name));
         ASSERT_TRUE(fromModule.has_value()) << type << "/" << name;
         EXPECT_EQ(fromModule, vxwin32::FindResource(res, static_cast<uint16_t>(type), static_cast<uint16_t>(name)));
     }
-    EXPECT_FALSE(vxwin32::FindResource(Module(), 5, 118).has_value());
+    EXPECT_FALSE(vxwin32::FindResource(Module(), 5, IDD_PAGES_TO_CROP + 1).has_value());
 }
 
 TEST(ModuleResources, CropCursorHasItsHotSpotOnTheCrossingOfTheMarks) {
-    const HCURSOR cursor = LoadCursorA(Module(), MAKEINTRESOURCEA(102));
+    const HCURSOR cursor = LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP));
     const auto info = vxwin32::DescribeCursor(cursor);
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->resourceId, 102);
+    EXPECT_EQ(info->resourceId, IDCUR_CROP);
     EXPECT_FALSE(info->system);
     EXPECT_EQ(info->hotX, 9);
     EXPECT_EQ(info->hotY, 9);
@@ -74,13 +76,13 @@ TEST(ModuleResources, CropCursorHasItsHotSpotOnTheCrossingOfTheMarks) {
     EXPECT_EQ(PixelAt(info->image, 31, 0), 0u);  // rows not flipped: top right is empty
     EXPECT_EQ(Colours(info->image), (std::set<uint32_t>{0u, kBlack}));
     // The platform hands out one handle per cursor resource.
-    EXPECT_EQ(LoadCursorA(Module(), MAKEINTRESOURCEA(102)), cursor);
+    EXPECT_EQ(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)), cursor);
 }
 
 TEST(ModuleResources, ScissorsCursorPointsLeftWithLoopsOnTheRight) {
-    const auto info = vxwin32::DescribeCursor(LoadCursorA(Module(), MAKEINTRESOURCEA(112)));
+    const auto info = vxwin32::DescribeCursor(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_SCISSORS)));
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->resourceId, 112);
+    EXPECT_EQ(info->resourceId, IDCUR_SCISSORS);
     EXPECT_EQ(info->hotX, 6);
     EXPECT_EQ(info->hotY, 7);
     EXPECT_EQ(info->image.width, 32);
@@ -104,25 +106,25 @@ TEST(ModuleResources, ScissorsCursorPointsLeftWithLoopsOnTheRight) {
                 ++enclosed;
     EXPECT_GT(enclosed, 0);
     EXPECT_EQ(Colours(info->image), (std::set<uint32_t>{0u, kBlack}));
-    EXPECT_NE(LoadCursorA(Module(), MAKEINTRESOURCEA(112)), LoadCursorA(Module(), MAKEINTRESOURCEA(102)));
+    EXPECT_NE(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_SCISSORS)), LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)));
 }
 
 TEST(ModuleResources, ToolbarIconIsA16ColourGlyphOnLightGrey) {
-    const HBITMAP bitmap = LoadBitmapA(Module(), MAKEINTRESOURCEA(101));
+    const HBITMAP bitmap = LoadBitmapA(Module(), MAKEINTRESOURCEA(IDB_TOOLBAR));
     const auto info = vxwin32::DescribeBitmap(bitmap);
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->resourceId, 101);
+    EXPECT_EQ(info->resourceId, IDB_TOOLBAR);
     EXPECT_EQ(info->bitsPerPixel, 4);
     EXPECT_EQ(info->image.width, 18);
     EXPECT_EQ(info->image.height, 18);
     EXPECT_EQ(Colours(info->image), (std::set<uint32_t>{kBlack, kLightGrey}));
     EXPECT_EQ(PixelAt(info->image, 0, 0), kLightGrey);
     // Each load is a bitmap of its own, as on the platform.
-    EXPECT_NE(LoadBitmapA(Module(), MAKEINTRESOURCEA(101)), bitmap);
+    EXPECT_NE(LoadBitmapA(Module(), MAKEINTRESOURCEA(IDB_TOOLBAR)), bitmap);
 }
 
 TEST(ModuleResources, MenuIconIsAMonochromeGlyphOnWhite) {
-    const auto info = vxwin32::DescribeBitmap(LoadBitmapA(Module(), MAKEINTRESOURCEA(110)));
+    const auto info = vxwin32::DescribeBitmap(LoadBitmapA(Module(), MAKEINTRESOURCEA(IDB_MENU)));
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->bitsPerPixel, 1);
     EXPECT_EQ(info->image.width, 24);
@@ -132,7 +134,7 @@ TEST(ModuleResources, MenuIconIsAMonochromeGlyphOnWhite) {
 }
 
 TEST(ModuleResources, GlyphHasTwoPixelStrokesJoinedByAOnePixelDiagonal) {
-    const auto info = vxwin32::DescribeBitmap(LoadBitmapA(Module(), MAKEINTRESOURCEA(110)));
+    const auto info = vxwin32::DescribeBitmap(LoadBitmapA(Module(), MAKEINTRESOURCEA(IDB_MENU)));
     ASSERT_TRUE(info.has_value());
     const vxwin32::Image& image = info->image;
     // Every row with ink holds either a long stroke two rows thick or short
@@ -151,14 +153,14 @@ TEST(ModuleResources, GlyphHasTwoPixelStrokesJoinedByAOnePixelDiagonal) {
 }
 
 TEST(ModuleResources, MissingResourcesGiveNull) {
-    EXPECT_EQ(LoadCursorA(Module(), MAKEINTRESOURCEA(101)), nullptr);  // a bitmap, not a cursor
-    EXPECT_EQ(LoadBitmapA(Module(), MAKEINTRESOURCEA(102)), nullptr);
+    EXPECT_EQ(LoadCursorA(Module(), MAKEINTRESOURCEA(IDB_TOOLBAR)), nullptr);  // a bitmap, not a cursor
+    EXPECT_EQ(LoadBitmapA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)), nullptr);
     EXPECT_EQ(LoadBitmapA(Module(), "NOSUCH"), nullptr);
-    EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(102)), nullptr);
-    EXPECT_EQ(LoadBitmapA(nullptr, MAKEINTRESOURCEA(101)), nullptr);
-    EXPECT_EQ(LoadCursorA(reinterpret_cast<HINSTANCE>(uintptr_t{0x1234}), MAKEINTRESOURCEA(102)), nullptr);
+    EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(IDCUR_CROP)), nullptr);
+    EXPECT_EQ(LoadBitmapA(nullptr, MAKEINTRESOURCEA(IDB_TOOLBAR)), nullptr);
+    EXPECT_EQ(LoadCursorA(reinterpret_cast<HINSTANCE>(uintptr_t{0x1234}), MAKEINTRESOURCEA(IDCUR_CROP)), nullptr);
     EXPECT_FALSE(vxwin32::DescribeCursor(nullptr).has_value());
-    EXPECT_FALSE(vxwin32::DescribeBitmap(reinterpret_cast<HBITMAP>(LoadCursorA(Module(), MAKEINTRESOURCEA(102)))));
+    EXPECT_FALSE(vxwin32::DescribeBitmap(reinterpret_cast<HBITMAP>(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)))));
 }
 
 TEST(ModuleResources, SystemArrowIsTheHostsOwnCursor) {

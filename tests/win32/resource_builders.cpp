@@ -1,5 +1,7 @@
 #include "resource_builders.h"
 
+#include "module/resource_ids.h"
+
 #include <vxwin32/standin.h>
 
 #include <filesystem>
@@ -57,10 +59,10 @@ void PutText(Bytes& out, const std::string& ascii) {
 DialogLayout PagesToCropLayout() {
     return DialogLayout{0x80C800C0, 0, 0, 193, 95, "Pages To Crop", 8, "MS Sans Serif",
                       {
-                          {"Current Page:", 1019, 0x50030009, 7, 10, 104, 10},
-                          {"All Pages:", 1020, 0x50010009, 7, 25, 103, 10},
-                          {"Odd Pages", 1021, 0x50010009, 114, 10, 51, 10},
-                          {"Even Pages", 1022, 0x50010009, 114, 25, 72, 10},
+                          {"Current Page:", IDC_CURRENT_PAGE, 0x50030009, 7, 10, 104, 10},
+                          {"All Pages:", IDC_ALL_PAGES, 0x50010009, 7, 25, 103, 10},
+                          {"Odd Pages", IDC_ODD_PAGES, 0x50010009, 114, 10, 51, 10},
+                          {"Even Pages", IDC_EVEN_PAGES, 0x50010009, 114, 25, 72, 10},
                           {"OK", 1, 0x50030000, 43, 74, 50, 14},
                           {"Cancel", 2, 0x50010000, 99, 74, 50, 14},
                       }};

@@ -26,9 +26,10 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     if (shown.buttons.empty()) shown.buttons.emplace_back("OK");
     // Without a fitting answer the alert is dismissed with its cancel-like
     // button: "Cancel" when it has one, else the first.
-    int32_t choice = 1;
+    int32_t choice = VX_ALERT_BUTTON1;
     for (size_t i = 0; i < buttons.size(); ++i)
-        if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == "Cancel") choice = static_cast<int32_t>(i + 1);
+        if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == "Cancel")
+            choice = static_cast<int32_t>(VX_ALERT_BUTTON1 + i);
     std::optional<std::string> answer = input.standingAnswer(message);
     if (!answer) answer = input.takeAnswer();
     std::string list;
@@ -39,7 +40,7 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     } else {
         for (size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == *answer) {
-                choice = static_cast<int32_t>(i + 1);
+                choice = static_cast<int32_t>(VX_ALERT_BUTTON1 + i);
                 fits = true;
                 break;
             }
@@ -47,7 +48,8 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
             recordPluginError("the answer " + Quoted(*answer) + " fits no button of the alert " + Quoted(message) +
                               " (buttons " + list + ")");
     }
-    shown.answer = buttons.size() >= static_cast<size_t>(choice) && buttons[choice - 1] ? buttons[choice - 1] : "";
+    const size_t pressed = static_cast<size_t>(choice - VX_ALERT_BUTTON1);
+    shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
     // A question nobody answered is dismissed, and the line says so.
     err << "question: " << message << " [" << list << "] -> " << shown.answer
         << (fits ? "" : " (dismissed: no fitting answer)") << "\n";
