@@ -3,7 +3,8 @@
 
 PRESETS := default asan m32
 
-.PHONY: demo test deps build $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) clean bench
+.PHONY: demo test deps build $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) clean bench \
+	format format-check
 
 demo: deps build-default
 	./examples/demo.sh build/default
@@ -26,6 +27,17 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 
 bench: deps build-default
 	./bench/run.sh build/default
+
+# Formatting by the .clang-format files of the tree; not part of `make test`.
+FORMAT_FILES = $(shell git ls-files '*.c' '*.cpp' '*.h')
+
+format:
+	clang-format -i $(FORMAT_FILES)
+
+# Every file is checked, so that one run names all that would change.
+format-check:
+	@status=0; for f in $(FORMAT_FILES); do clang-format --dry-run -Werror "$$f" || status=1; done; \
+	exit $$status
 
 clean:
 	rm -rf build

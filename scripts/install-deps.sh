@@ -9,7 +9,7 @@ packages=(
   libmupdf-dev libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev
   libharfbuzz-dev libjpeg-dev libfreetype-dev zlib1g-dev
   binutils-mingw-w64-x86-64 binutils qemu-user python3
-  qpdf poppler-utils ghostscript mupdf-tools time
+  qpdf poppler-utils ghostscript mupdf-tools time clang-format
 )
 
 missing=()
