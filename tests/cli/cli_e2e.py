@@ -453,6 +453,60 @@ def case_show():
     check(not leftovers(), f"show: staging files left: {leftovers()}")
 
 
+def staging_open(pid, folder):
+    """True while process `pid` holds a file of `folder` open (its staging file)."""
+    try:
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            try:
+                if os.readlink(f"/proc/{pid}/fd/{fd}").startswith(folder + "/"):
+                    return True
+            except OSError:
+                pass
+    except OSError:
+        pass
+    return False
+
+
+def case_killed_save():
+    big = os.path.join(WORK, "pages-10000.pdf")
+    if not os.path.exists(big):
+        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+    command = ["crop", big, "--pages", "all", "--region", "100,100,400,500", "-o"]
+    reference = os.path.join(WORK, "reference.pdf")
+    r = run(*command, reference)
+    check(r.returncode == 0, f"killed save: reference run: {r.stderr[-300:]}")
+    want = sha(reference)
+    for mode in ("unnamed", "named"):
+        folder = os.path.realpath(os.path.join(WORK, mode))
+        os.makedirs(folder)
+        out = os.path.join(folder, "cropped.pdf")
+        env = dict(os.environ, VELLORA_STAGING=mode)
+        mid_save = 0
+        # A first save, then kills while saving over it: the target is always
+        # the old file or the complete new one.
+        for delay in (None, 0, 0.0005, 0.002, 0.005, 0.01, 0.02, 0.04):
+            proc = subprocess.Popen([VELLORA, *command, out], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, env=env)
+            if delay is not None:
+                while proc.poll() is None and not staging_open(proc.pid, folder):
+                    pass
+                time.sleep(delay)
+                if proc.poll() is None:
+                    mid_save += 1
+                proc.kill()
+            proc.wait()
+            check(os.path.exists(out) and sha(out) == want,
+                  f"killed save ({mode}, {delay} s): the target is neither the old file nor the new one")
+        check(mid_save >= 4, f"killed save ({mode}): only {mid_save} kills landed during a save")
+        r = subprocess.run([VELLORA, *command, out], capture_output=True, text=True, env=env)
+        check(r.returncode == 0, f"killed save ({mode}): the run after: {r.stderr[-300:]}")
+        check(os.listdir(folder) == ["cropped.pdf"],
+              f"killed save ({mode}): left in the folder: {os.listdir(folder)}")
+        check(sha(out) == want, f"killed save ({mode}): the last run's output differs")
+    ok, report = qpdf_clean(reference)
+    check(ok, f"killed save: qpdf --check: {report}")
+
+
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 if __name__ == "__main__":
