@@ -4,6 +4,7 @@
 // nothing of a page but its crop box.
 #include "backend/pdf/incremental_update.h"
 #include "backend/pdf/object_text.h"
+#include "files/replacement_file.h"
 #include "pdf/pdf_test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,9 @@
 #include <filesystem>
 #include <iostream>
 #include <regex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace pdftest;
 using vellora::SaveMode;
@@ -282,6 +286,57 @@ TEST(PdfIncrementalSave, NothingButTheCropBoxChanges)
     fresh->setCropBox(2, fresh->mediaBox(2));
     fresh->save(dir.path("same.pdf"), SaveMode::Incremental);
     EXPECT_EQ(ReadBytes(dir.path("same.pdf")), original);
+}
+
+ino_t InodeOf(const std::string& path)
+{
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_ino;
+}
+
+// A save onto the document's own file, unchanged since it was read, appends
+// to it; changed by another since, it is replaced; an append a run does not
+// commit is cut back.
+TEST(PdfIncrementalSave, SavesOntoItsOwnFileAppendInPlace)
+{
+    // Inside every media box of the sample (readers clip to it).
+    const auto Inside = [](int page) { return FixedBox(50 + page, 60, 300, 400.5); };
+    ScratchDir dir;
+    const std::string path = dir.path("own.pdf");
+    WriteBytes(path, ReadBytes(Sample("mixed.pdf")));
+    const std::string original = ReadBytes(path);
+    const ino_t inode = InodeOf(path);
+    auto doc = OpenClean(path);
+    std::vector<Box> crops;
+    for (int i = 0; i < 7; ++i)
+        crops.push_back(ToBox(doc->cropBox(i)));
+    for (int page = 0; page < 2; ++page) {
+        doc->setCropBox(page, Inside(page));
+        crops[size_t(page)] = ToBox(Inside(page));
+        doc->save(path, SaveMode::Incremental);
+        EXPECT_EQ(InodeOf(path), inode) << "appended, not replaced";
+        EXPECT_EQ(ReadBytes(path).compare(0, original.size(), original), 0);
+        ExpectReadersAgree(path, 7, crops);
+    }
+
+    // Touched by another program: the document's bytes are copied instead.
+    const timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    doc->setCropBox(2, Inside(2));
+    crops[2] = ToBox(Inside(2));
+    doc->save(path, SaveMode::Incremental);
+    EXPECT_NE(InodeOf(path), inode) << "replaced";
+    ExpectReadersAgree(path, 7, crops);
+
+    const std::string committed = ReadBytes(path);
+    {
+        vellora::HeldCommits held;
+        doc->setCropBox(3, Inside(3));
+        doc->save(path, SaveMode::Incremental);
+        EXPECT_GT(ReadBytes(path).size(), committed.size());
+    }
+    EXPECT_EQ(ReadBytes(path), committed) << "cut back";
 }
 
 }  // namespace
