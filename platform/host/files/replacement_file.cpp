@@ -250,7 +250,7 @@ void ReplacementFile::write(std::string_view bytes)
 
 void ReplacementFile::copyFrom(int source, int64_t length)
 {
-    off_t at = 0;
+    loff_t at = 0;
     bool kernel = true;
     std::vector<char> buffer;
     while (at < length) {
@@ -268,7 +268,7 @@ void ReplacementFile::copyFrom(int source, int64_t length)
             Fail(target_, n < 0 ? errno : EIO);
         }
         buffer.resize(1 << 20);
-        const ssize_t n = pread(source, buffer.data(), std::min(want, buffer.size()), at);
+        const ssize_t n = pread(source, buffer.data(), std::min(want, buffer.size()), off_t(at));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
