@@ -453,6 +453,103 @@ def case_show():
     check(not leftovers(), f"show: staging files left: {leftovers()}")
 
 
+def staging_open(pid, folder):
+    """True while process `pid` holds a file of `folder` open (its staging file)."""
+    try:
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            try:
+                if os.readlink(f"/proc/{pid}/fd/{fd}").startswith(folder + "/"):
+                    return True
+            except OSError:
+                pass
+    except OSError:
+        pass
+    return False
+
+
+def kill_during(args, saving, delay, env=None):
+    """Runs vellora, kills it `delay` seconds after saving(pid) first holds;
+    1 when it was still running then."""
+    proc = subprocess.Popen([VELLORA, *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            env=env)
+    while proc.poll() is None and not saving(proc.pid):
+        pass
+    time.sleep(delay)
+    running = proc.poll() is None
+    proc.kill()
+    proc.wait()
+    return 1 if running else 0
+
+
+def case_killed_save():
+    big = os.path.join(WORK, "pages-10000.pdf")
+    if not os.path.exists(big):
+        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+    command = ["crop", big, "--pages", "all", "--region", "100,100,400,500", "-o"]
+    reference = os.path.join(WORK, "reference.pdf")
+    r = run(*command, reference)
+    check(r.returncode == 0, f"killed save: reference run: {r.stderr[-300:]}")
+    want = sha(reference)
+    for mode in ("unnamed", "named"):
+        folder = os.path.realpath(os.path.join(WORK, mode))
+        os.makedirs(folder)
+        out = os.path.join(folder, "cropped.pdf")
+        env = dict(os.environ, VELLORA_STAGING=mode)
+        mid_save = 0
+        # A first save, then kills while saving over it: the target is always
+        # the old file or the complete new one.
+        for delay in (None, 0, 0.0005, 0.002, 0.005, 0.01, 0.02, 0.04):
+            if delay is None:
+                subprocess.run([VELLORA, *command, out], capture_output=True, env=env)
+            else:
+                mid_save += kill_during([*command, out], lambda pid: staging_open(pid, folder),
+                                        delay, env)
+            check(os.path.exists(out) and sha(out) == want,
+                  f"killed save ({mode}, {delay} s): the target is neither the old file nor the new one")
+        check(mid_save >= 4, f"killed save ({mode}): only {mid_save} kills landed during a save")
+        r = subprocess.run([VELLORA, *command, out], capture_output=True, text=True, env=env)
+        check(r.returncode == 0, f"killed save ({mode}): the run after: {r.stderr[-300:]}")
+        check(os.listdir(folder) == ["cropped.pdf"],
+              f"killed save ({mode}): left in the folder: {os.listdir(folder)}")
+        check(sha(out) == want, f"killed save ({mode}): the last run's output differs")
+    ok, report = qpdf_clean(reference)
+    check(ok, f"killed save: qpdf --check: {report}")
+
+    # In place: the file is appended to; killed half-way, readers still find
+    # the file as it was, whose bytes are as they were.
+    folder = os.path.realpath(os.path.join(WORK, "in-place"))
+    os.makedirs(folder)
+    target = os.path.join(folder, "pages.pdf")
+    shutil.copyfile(big, target)
+    regions = ["100,100,400,500", "110,120,410,520", "120,140,420,540", "130,160,430,560",
+               "140,180,440,580", "150,200,450,600"]
+    last = None  # the region the file holds
+    mid_save = 0
+    for k, delay in enumerate((0, 0.001, 0.003, 0.006, 0.01, 0.03)):
+        with open(target, "rb") as f:
+            before = f.read()
+        mid_save += kill_during(["crop", target, "--in-place", "--pages", "all", "--region", regions[k]],
+                                lambda pid: os.path.getsize(target) != len(before), delay)
+        with open(target, "rb") as f:
+            after = f.read()
+        check(after[:len(before)] == before, f"killed in place ({delay} s): the old bytes changed")
+        boxes = crop_boxes(target, 1)
+        held = [r for r in regions[:k + 1] if close(boxes.get(1, ()), tuple(float(v) for v in r.split(",")))]
+        want = {last, regions[k]} - {None}
+        check(held and held[-1] in want or not held and last is None,
+              f"killed in place ({delay} s): page 1 holds {boxes.get(1)}, not the old or the new crop")
+        last = held[-1] if held else last
+        r = subprocess.run(["mutool", "show", target, "trailer"], capture_output=True, text=True)
+        check(r.returncode == 0 and "error" not in r.stderr,
+              f"killed in place ({delay} s): mutool: {r.stderr[-300:]}")
+    check(mid_save >= 3, f"killed in place: only {mid_save} kills landed during the append")
+    r = run("crop", target, "--in-place", "--pages", "all", "--region", regions[0])
+    check(r.returncode == 0, f"killed in place: the run after: {r.stderr[-300:]}")
+    check(os.listdir(folder) == ["pages.pdf"], f"killed in place: left: {os.listdir(folder)}")
+    ok, report = qpdf_clean(target)
+    check(ok, f"killed in place: qpdf --check: {report}")
+
+
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 if __name__ == "__main__":

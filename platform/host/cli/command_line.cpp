@@ -105,19 +105,8 @@ int LineNumberOf(const std::string& script, const std::string& text) {
 
 // Says why a generated script failed, in the command line's terms where it
 // knows them; otherwise passes the host's message on.
-// The message with the staging file's name put back to the target's.
-std::string NamingTarget(std::string message, const std::string& staged, const std::string& target) {
-    if (staged.empty()) return message;
-    for (size_t at = message.find(staged); at != std::string::npos;
-         at = message.find(staged, at + target.size())) {
-        message.replace(at, staged.size(), target);
-    }
-    return message;
-}
-
 void ReportFailure(std::ostream& err, int status, const std::vector<std::string>& held,
-                   const std::string& prefix, const std::string& script, const PageRequest& request,
-                   const std::string& staged) {
+                   const std::string& prefix, const std::string& script, const PageRequest& request) {
     const std::string unwritten =
         request.output.empty() ? std::string() : "; nothing written to " + request.output;
     if (status == kExitStopped) {
@@ -133,7 +122,7 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
             err << "vellora: the plug-in refused the region (its alert above says why)" << unwritten
                 << "\n";
         } else {
-            err << NamingTarget(message, staged, request.output) << unwritten << "\n";
+            err << message << unwritten << "\n";
         }
     }
 }
@@ -154,7 +143,7 @@ int RunGenerated(const PageRequest& request, const PageFacts& facts, const std::
     const int status = RunHostScript(script, scriptName, options);
     messages.finish();
     if (status != kExitOk) {
-        ReportFailure(err, status, messages.held(), scriptName + ":", script, request, outputPath);
+        ReportFailure(err, status, messages.held(), scriptName + ":", script, request);
     }
     return status;
 }

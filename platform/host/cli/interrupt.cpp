@@ -1,9 +1,9 @@
 #include "cli/interrupt.h"
 
 #include "cli/command_line.h"
+#include "files/replacement_file.h"
 #include "script/script_runner.h"
 
-#include <atomic>
 #include <csignal>
 
 #include <unistd.h>
@@ -13,11 +13,10 @@ namespace vellora::cli {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
-std::atomic<const char*> g_cleanupPath{nullptr};
 
 void OnInterrupt(int) {
     if (g_interrupted != 0) {
-        if (const char* path = g_cleanupPath.load()) unlink(path);
+        RemoveNamedStagingFilesNow();
         _exit(kExitStopped);
     }
     g_interrupted = 1;
@@ -34,7 +33,5 @@ void InstallInterruptHandler() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
 }
-
-void SetInterruptCleanup(const char* path) { g_cleanupPath.store(path); }
 
 }  // namespace vellora::cli

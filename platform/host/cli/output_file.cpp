@@ -1,6 +1,5 @@
 #include "cli/output_file.h"
 
-#include "cli/interrupt.h"
 #include "core/host_error.h"
 
 #include <filesystem>
@@ -29,21 +28,13 @@ std::string StagedOutput::CheckedTarget(const std::string& target) {
     return target;
 }
 
-StagedOutput::StagedOutput(const std::string& target) : file_(CheckedTarget(target)) {
-    // A second Ctrl-C ends the process at once; it takes the staging file with it.
-    SetInterruptCleanup(file_.tempPath().c_str());
-}
-
-StagedOutput::~StagedOutput() { SetInterruptCleanup(nullptr); }
+StagedOutput::StagedOutput(const std::string& target) : target_(CheckedTarget(target)) {}
 
 void StagedOutput::commit() {
-    // The staging file starts empty; no PDF or PNG is, so an empty one means
-    // the run never wrote its result.
-    std::error_code ec;
-    if (fs::file_size(path(), ec) == 0 || ec) {
-        throw HostError(file_.target() + ": cannot write: the run produced no output");
+    if (held_.count() == 0) {
+        throw HostError(target_ + ": cannot write: the run produced no output");
     }
-    file_.commit();
+    held_.commitAll();
 }
 
 }  // namespace vellora::cli

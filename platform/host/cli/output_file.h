@@ -1,6 +1,6 @@
 // Where a command's result goes: never onto its input by accident, and never
-// half-written. The run writes a staging file beside the target, which is
-// renamed into place only when the whole run succeeded.
+// half-written. The run writes its target through the host's one file
+// writer, whose commits are held until the whole run succeeded.
 #pragma once
 
 #include "files/replacement_file.h"
@@ -15,22 +15,23 @@ bool SameFile(const std::string& a, const std::string& b);
 
 class StagedOutput {
 public:
-    // Picks the staging name in the target's directory; throws HostError
-    // when that directory does not exist or the target is a directory.
+    // Throws HostError when the target's directory does not exist or the
+    // target is a directory. Files written while it lives wait for commit().
     explicit StagedOutput(const std::string& target);
-    ~StagedOutput();
     StagedOutput(const StagedOutput&) = delete;
     StagedOutput& operator=(const StagedOutput&) = delete;
 
-    const std::string& path() const { return file_.tempPath(); }
-    // Renames the staging file onto the target; throws HostError, leaving
-    // the target as it was, when the run wrote nothing into it.
+    // The path the run writes to.
+    const std::string& path() const { return target_; }
+    // Puts what the run wrote in place; throws HostError, leaving the
+    // target as it was, when the run wrote nothing.
     void commit();
 
 private:
     static std::string CheckedTarget(const std::string& target);
 
-    ReplacementFile file_;
+    std::string target_;
+    HeldCommits held_;
 };
 
 }  // namespace vellora::cli

@@ -29,7 +29,7 @@ void WriteBlankPdf(const std::vector<PageSetup>& pages, const std::string& path)
     MuContext mu;
     ReplacementFile file(path);
     MuError err{};
-    if (!MuWriteBlankDocument(mu.get(), blank.data(), int(blank.size()), file.tempPath().c_str(), &err))
+    if (!MuWriteBlankDocument(mu.get(), blank.data(), int(blank.size()), file.fd(), &err))
         throw HostError(path + ": cannot save: " + err.text);
     file.commit();
 }

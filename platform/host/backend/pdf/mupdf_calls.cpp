@@ -2,8 +2,11 @@
 
 #include "backend/pdf/marks_device.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace vellora::pdf {
 
@@ -186,7 +189,10 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
     fz_try(ctx)
     {
         obj = pdf_load_object(ctx, doc, pageObject);
-        PutBox(ctx, obj, PDF_NAME(CropBox), box);
+        if (box)
+            PutBox(ctx, obj, PDF_NAME(CropBox), box);
+        else
+            pdf_dict_del(ctx, obj, PDF_NAME(CropBox));
     }
     fz_always(ctx)
         pdf_drop_obj(ctx, obj);
@@ -196,6 +202,146 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
         return false;
     }
     return true;
+}
+
+void MuDropBytes(fz_context* ctx, MuBytes* bytes)
+{
+    fz_drop_buffer(ctx, bytes->buffer);
+    *bytes = MuBytes{};
+}
+
+namespace {
+
+void TakeBytes(fz_context* ctx, fz_buffer* buffer, MuBytes* out)
+{
+    out->buffer = buffer;
+    out->size = fz_buffer_storage(ctx, buffer, const_cast<unsigned char**>(&out->data));
+}
+
+}  // namespace
+
+int MuXrefSize(fz_context* ctx, pdf_document* doc)
+{
+    int size = pdf_xref_len(ctx, doc);
+    fz_try(ctx)
+    {
+        const int stated = pdf_dict_get_int(ctx, pdf_trailer(ctx, doc), PDF_NAME(Size));
+        if (stated > size)
+            size = stated;
+    }
+    fz_catch(ctx)
+    {
+    }
+    return size;
+}
+
+bool MuReadXref(fz_context* ctx, pdf_document* doc, XrefEntry* entries, int count,
+                int64_t* startxref, MuBytes* trailerKeys, MuError* err)
+{
+    fz_buffer* buffer = nullptr;
+    fz_output* out = nullptr;
+    fz_var(buffer);
+    fz_var(out);
+    *trailerKeys = MuBytes{};
+    fz_try(ctx)
+    {
+        const int known = pdf_xref_len(ctx, doc);
+        for (int i = 0; i < count && i < known; ++i) {
+            const pdf_xref_entry* e = pdf_get_xref_entry_no_null(ctx, doc, i);
+            XrefEntry& mine = entries[i];
+            mine.type = e->type == 'n' || e->type == 'o' || e->type == 'f' ? e->type : 0;
+            mine.gen = e->gen;
+            mine.ofs = e->ofs;
+        }
+        *startxref = doc->startxref;
+        buffer = fz_new_buffer(ctx, 256);
+        out = fz_new_output_with_buffer(ctx, buffer);
+        pdf_obj* trailer = pdf_trailer(ctx, doc);
+        pdf_obj* const keys[] = {PDF_NAME(Root), PDF_NAME(Info), PDF_NAME(ID), PDF_NAME(Encrypt)};
+        for (pdf_obj* key : keys) {
+            pdf_obj* value = pdf_dict_get(ctx, trailer, key);
+            if (!value)
+                continue;
+            fz_write_printf(ctx, out, "/%s ", pdf_to_name(ctx, key));
+            pdf_print_obj(ctx, out, value, 1, 0);
+            fz_write_string(ctx, out, " ");
+        }
+        fz_close_output(ctx, out);
+    }
+    fz_always(ctx)
+        fz_drop_output(ctx, out);
+    fz_catch(ctx)
+    {
+        fz_drop_buffer(ctx, buffer);
+        Fail(ctx, err);
+        return false;
+    }
+    TakeBytes(ctx, buffer, trailerKeys);
+    return true;
+}
+
+bool MuObjectStreamData(fz_context* ctx, pdf_document* doc, int num, MuBytes* data, int* first,
+                        MuError* err)
+{
+    fz_buffer* buffer = nullptr;
+    pdf_obj* stream = nullptr;
+    fz_var(buffer);
+    fz_var(stream);
+    *data = MuBytes{};
+    fz_try(ctx)
+    {
+        stream = pdf_load_object(ctx, doc, num);
+        *first = pdf_dict_get_int(ctx, stream, PDF_NAME(First));
+        buffer = pdf_load_stream_number(ctx, doc, num);
+    }
+    fz_always(ctx)
+        pdf_drop_obj(ctx, stream);
+    fz_catch(ctx)
+    {
+        fz_drop_buffer(ctx, buffer);
+        Fail(ctx, err);
+        return false;
+    }
+    TakeBytes(ctx, buffer, data);
+    return true;
+}
+
+bool MuPrintObject(fz_context* ctx, pdf_document* doc, int num, int gen, MuBytes* text,
+                   MuError* err)
+{
+    fz_buffer* buffer = nullptr;
+    fz_output* out = nullptr;
+    pdf_obj* obj = nullptr;
+    fz_var(buffer);
+    fz_var(out);
+    fz_var(obj);
+    *text = MuBytes{};
+    fz_try(ctx)
+    {
+        obj = pdf_load_object(ctx, doc, num);
+        buffer = fz_new_buffer(ctx, 256);
+        out = fz_new_output_with_buffer(ctx, buffer);
+        pdf_print_encrypted_obj(ctx, out, obj, 1, 0, doc->crypt, num, gen);
+        fz_close_output(ctx, out);
+    }
+    fz_always(ctx)
+    {
+        fz_drop_output(ctx, out);
+        pdf_drop_obj(ctx, obj);
+    }
+    fz_catch(ctx)
+    {
+        fz_drop_buffer(ctx, buffer);
+        Fail(ctx, err);
+        return false;
+    }
+    TakeBytes(ctx, buffer, text);
+    return true;
+}
+
+bool MuWasRepaired(fz_context* ctx, pdf_document* doc)
+{
+    return pdf_was_repaired(ctx, doc) != 0;
 }
 
 bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, int* empty,
@@ -280,13 +426,73 @@ bool MuRenderPage(fz_context* ctx, pdf_document* doc, int page, fz_matrix userTo
     return true;
 }
 
-bool MuSaveDocument(fz_context* ctx, pdf_document* doc, const char* path, int incremental,
-                    MuError* err)
+namespace {
+
+int DescriptorOf(void* state)
+{
+    return int(reinterpret_cast<intptr_t>(state));
+}
+
+void WriteToDescriptor(fz_context* ctx, void* state, const void* data, size_t n)
+{
+    const char* at = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t done = write(DescriptorOf(state), at, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            fz_throw(ctx, FZ_ERROR_GENERIC, "cannot write: %s", strerror(done < 0 ? errno : EIO));
+        at += done;
+        n -= size_t(done);
+    }
+}
+
+void SeekDescriptor(fz_context* ctx, void* state, int64_t offset, int whence)
+{
+    if (lseek(DescriptorOf(state), off_t(offset), whence) < 0)
+        fz_throw(ctx, FZ_ERROR_GENERIC, "cannot seek: %s", strerror(errno));
+}
+
+int64_t TellDescriptor(fz_context* ctx, void* state)
+{
+    const off_t at = lseek(DescriptorOf(state), 0, SEEK_CUR);
+    if (at < 0)
+        fz_throw(ctx, FZ_ERROR_GENERIC, "cannot tell: %s", strerror(errno));
+    return at;
+}
+
+// Throws like any MuPDF call.
+fz_output* NewDescriptorOutput(fz_context* ctx, int fd)
+{
+    fz_output* out = fz_new_output(ctx, 8192, reinterpret_cast<void*>(intptr_t(fd)),
+                                   WriteToDescriptor, nullptr, nullptr);
+    out->seek = SeekDescriptor;
+    out->tell = TellDescriptor;
+    return out;
+}
+
+// Throws like any MuPDF call.
+void WriteDocument(fz_context* ctx, pdf_document* doc, int fd)
 {
     pdf_write_options opts = pdf_default_write_options;
-    opts.do_incremental = incremental;
+    fz_output* out = NewDescriptorOutput(ctx, fd);
     fz_try(ctx)
-        pdf_save_document(ctx, doc, path, &opts);
+    {
+        pdf_write_document(ctx, doc, out, &opts);
+        fz_close_output(ctx, out);
+    }
+    fz_always(ctx)
+        fz_drop_output(ctx, out);
+    fz_catch(ctx)
+        fz_rethrow(ctx);
+}
+
+}  // namespace
+
+bool MuSaveDocument(fz_context* ctx, pdf_document* doc, int fd, MuError* err)
+{
+    fz_try(ctx)
+        WriteDocument(ctx, doc, fd);
     fz_catch(ctx)
     {
         Fail(ctx, err);
@@ -295,7 +501,7 @@ bool MuSaveDocument(fz_context* ctx, pdf_document* doc, const char* path, int in
     return true;
 }
 
-bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, const char* path,
+bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, int fd,
                           MuError* err)
 {
     if (count < 1) {
@@ -324,8 +530,7 @@ bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, 
             pdf_drop_obj(ctx, page);
             page = nullptr;
         }
-        pdf_write_options opts = pdf_default_write_options;
-        pdf_save_document(ctx, doc, path, &opts);
+        WriteDocument(ctx, doc, fd);
     }
     fz_always(ctx)
     {

@@ -5,6 +5,8 @@
 // into HostError.
 #pragma once
 
+#include "backend/pdf/incremental_update.h"
+
 #include <mupdf/fitz.h>
 #include <mupdf/pdf.h>
 
@@ -58,9 +60,39 @@ struct MuPageGeometry {
 bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int pageObject, MuPageGeometry* out,
                         MuError* err);
 
-// Writes /CropBox on the page object itself.
+// Writes /CropBox on the page object itself; a null `box` removes the
+// page's own /CropBox.
 bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const float box[4],
                   MuError* err);
+
+// Bytes MuPDF made; the caller drops them with MuDropBytes.
+struct MuBytes {
+    fz_buffer* buffer;
+    const unsigned char* data;
+    size_t size;
+};
+void MuDropBytes(fz_context* ctx, MuBytes* bytes);
+
+// What an appended update needs of the file as it was opened: the entry
+// of every object number below `count` (MuXrefSize), the offset of the
+// newest cross-reference section, and the trailer keys a new trailer
+// repeats (/Root /Info /ID /Encrypt, as text).
+int MuXrefSize(fz_context* ctx, pdf_document* doc);
+bool MuReadXref(fz_context* ctx, pdf_document* doc, XrefEntry* entries, int count,
+                int64_t* startxref, MuBytes* trailerKeys, MuError* err);
+
+// An object stream's decoded (and decrypted) data, and its /First.
+bool MuObjectStreamData(fz_context* ctx, pdf_document* doc, int num, MuBytes* data, int* first,
+                        MuError* err);
+
+// The object as MuPDF holds it, printed as a file would hold it under
+// number `num` and generation `gen` (strings encrypted when the file is).
+bool MuPrintObject(fz_context* ctx, pdf_document* doc, int num, int gen, MuBytes* text,
+                   MuError* err);
+
+// True when MuPDF rebuilt the cross-reference table (when opening, or later
+// when it met an object that was not where the table said).
+bool MuWasRepaired(fz_context* ctx, pdf_document* doc);
 
 // The bounds of the page's marks in its user space (y up), or empty = 1 when
 // it has none. See marks_device.h for what counts as a mark.
@@ -74,8 +106,9 @@ bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, i
 bool MuRenderPage(fz_context* ctx, pdf_document* doc, int page, fz_matrix userToDevice,
                   fz_rect clip, fz_irect area, unsigned char* rgba, int stride, MuError* err);
 
-bool MuSaveDocument(fz_context* ctx, pdf_document* doc, const char* path, int incremental,
-                    MuError* err);
+// Writes the whole document through descriptor `fd`, from its current
+// offset (which it does not close).
+bool MuSaveDocument(fz_context* ctx, pdf_document* doc, int fd, MuError* err);
 
 struct MuBlankPage {
     float media[4];
@@ -84,8 +117,8 @@ struct MuBlankPage {
     int rotate;
 };
 
-// A new PDF file of blank pages.
-bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, const char* path,
+// A new PDF file of blank pages, written through descriptor `fd`.
+bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, int fd,
                           MuError* err);
 
 }  // namespace vellora::pdf

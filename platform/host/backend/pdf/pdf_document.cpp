@@ -1,16 +1,25 @@
 // The MuPDF document backend: geometry read once when the file is opened,
 // bounding boxes found on first request, crop boxes written on the page
-// objects, saves through a replacement file.
+// objects, saves through a replacement file. An incremental save writes
+// its update itself (see incremental_update.h) and carries on with the
+// document in memory.
 #include "backend/document_backend.h"
+#include "backend/pdf/incremental_update.h"
 #include "backend/pdf/mu_context.h"
+#include "backend/pdf/object_text.h"
 #include "backend/pdf/page_units.h"
 #include "files/replacement_file.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace vellora {
@@ -33,14 +42,134 @@ std::string Describe(const PdfRect& r)
     return text;
 }
 
-// Why a path cannot be opened before MuPDF is asked, in plain words.
-void CheckReadableFile(const std::string& path)
+bool SameRect(const FixedRect& a, const FixedRect& b)
 {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool SameCrop(const std::optional<FixedRect>& a, const std::optional<FixedRect>& b)
+{
+    return a.has_value() == b.has_value() && (!a || SameRect(*a, *b));
+}
+
+std::string DescriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// A descriptor owned alone.
+class FileDescriptor {
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    void reset()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// The file, opened once: MuPDF reads it through this descriptor's path, so
+// the bytes an update is appended to are the bytes MuPDF read.
+FileDescriptor OpenReadable(const std::string& path)
+{
+    FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw HostError(path + ": cannot open: " + std::strerror(errno));
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
+    if (fstat(fd.get(), &st) != 0)
         throw HostError(path + ": cannot open: " + std::strerror(errno));
     if (S_ISDIR(st.st_mode))
         throw HostError(path + ": cannot open: it is a directory");
+    return fd;
+}
+
+// The first `length` bytes of a file, mapped for reading.
+class MappedBytes {
+public:
+    MappedBytes(int fd, int64_t length) : size_(size_t(length))
+    {
+        if (size_ == 0)
+            return;
+        void* at = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (at == MAP_FAILED)
+            throw HostError(std::string("cannot read the file: ") + std::strerror(errno));
+        data_ = static_cast<const char*>(at);
+    }
+    ~MappedBytes()
+    {
+        if (data_)
+            munmap(const_cast<char*>(data_), size_);
+    }
+    MappedBytes(const MappedBytes&) = delete;
+    MappedBytes& operator=(const MappedBytes&) = delete;
+    std::string_view view() const { return std::string_view(data_ ? data_ : "", data_ ? size_ : 0); }
+
+private:
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// "[l b r t]" with each side as the shortest text that reads back as the
+// float MuPDF would hold.
+std::string BoxText(const FixedRect& box)
+{
+    std::string text;
+    for (Fixed side : {box.left, box.bottom, box.right, box.top}) {
+        char number[64];
+        const auto end = std::to_chars(number, number + sizeof number, ToWritablePoints(side),
+                                       std::chars_format::fixed);
+        text.append(text.empty() ? "[" : " ").append(number, end.ptr);
+    }
+    return text + "]";
+}
+
+// Bytes MuPDF made, copied out.
+std::string Take(const MuContext& mu, MuBytes& bytes)
+{
+    std::string text(reinterpret_cast<const char*>(bytes.data), bytes.size);
+    MuDropBytes(mu.get(), &bytes);
+    return text;
+}
+
+// The cross-reference data of the file MuPDF has open as `doc`, whose
+// bytes `fd` reads.
+FileXref ReadFileXref(const MuContext& mu, pdf_document* doc, int fd, const std::string& path)
+{
+    FileXref xref;
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        throw HostError(path + ": cannot read: " + std::strerror(errno));
+    xref.length = st.st_size;
+    xref.size = MuXrefSize(mu.get(), doc);
+    xref.entries.resize(size_t(xref.size));
+    MuBytes keys{};
+    MuError err{};
+    if (!MuReadXref(mu.get(), doc, xref.entries.data(), xref.size, &xref.startxref, &keys, &err))
+        throw HostError(path + ": cannot read the cross-reference table: " + err.text);
+    xref.trailerKeys = Take(mu, keys);
+    char head[32] = {};
+    const ssize_t n = pread(fd, head, sizeof head - 1, xref.startxref);
+    const char* at = head;
+    while (at < head + (n > 0 ? n : 0) && std::strchr(" \t\r\n\f", *at) && *at)
+        ++at;
+    xref.stream = std::strncmp(at, "xref", 4) != 0;
+    return xref;
 }
 
 struct OpenedFile {
@@ -48,11 +177,11 @@ struct OpenedFile {
     MuDocInfo info{};
 };
 
-OpenedFile OpenWith(const MuContext& mu, const std::string& path)
+OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path)
 {
     OpenedFile opened;
     MuError err{};
-    if (!MuOpenDocument(mu.get(), path.c_str(), &opened.doc, &opened.info, &err))
+    if (!MuOpenDocument(mu.get(), DescriptorPath(fd).c_str(), &opened.doc, &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
@@ -69,15 +198,17 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count, co
 
 class PdfDocument final : public DocumentBackend {
 public:
-    PdfDocument(const std::string& path, std::vector<std::string>& warnings) : path_(path)
+    PdfDocument(const std::string& path, std::vector<std::string>& warnings)
+        : path_(path), source_(OpenReadable(path)), stamp_(StampOf(source_.get(), path))
     {
-        CheckReadableFile(path);
-        OpenedFile opened = OpenWith(mu_, path);
+        OpenedFile opened = OpenWith(mu_, source_.get(), path);
         doc_ = opened.doc;
         try {
             adopt(opened.info);
             objects_ = ListPages(mu_, doc_, fileCount_, path_);
             readGeometry(warnings);
+            if (incremental_)
+                xref_ = ReadFileXref(mu_, doc_, source_.get(), path_);
             if (opened.info.repaired || mu_.log().count > 0)
                 warnings.insert(warnings.begin(), repairNote(opened.info.repaired));
         } catch (...) {
@@ -111,9 +242,15 @@ public:
     void setCropBox(int page, const FixedRect& box) override
     {
         Page& p = at(page);
-        writeCropBox(page, box);
-        p.crop = box;
-        p.cropChanged = true;
+        // The media box on a page that has no crop box is no change: the
+        // page stays as the file has it.
+        if (!p.fileCrop && SameRect(box, p.media)) {
+            writeCropBox(page, nullptr);
+            p.crop.reset();
+        } else {
+            writeCropBox(page, &box);
+            p.crop = box;
+        }
     }
 
     uint32_t permissions() const override { return editable_ ? VX_PERMISSION_EDIT : 0u; }
@@ -127,7 +264,8 @@ private:
         std::optional<FixedRect> crop;
         int rotation = 0;
         std::optional<FixedRect> bbox;
-        bool cropChanged = false;  // set since the document's file was written
+        std::optional<FixedRect> fileCrop;  // as the document's file has it, own or inherited
+        bool changed() const { return !SameCrop(crop, fileCrop); }
     };
 
     const Page& at(int page) const
@@ -138,16 +276,32 @@ private:
     }
     Page& at(int page) { return const_cast<Page&>(std::as_const(*this).at(page)); }
 
-    void writeCropBox(int page, const FixedRect& box)
+    // Null removes the page's own crop box.
+    void writeCropBox(int page, const FixedRect* box)
     {
-        const float values[4] = {ToWritablePoints(box.left), ToWritablePoints(box.bottom),
-                                 ToWritablePoints(box.right), ToWritablePoints(box.top)};
+        float values[4] = {};
+        if (box) {
+            values[0] = ToWritablePoints(box->left);
+            values[1] = ToWritablePoints(box->bottom);
+            values[2] = ToWritablePoints(box->right);
+            values[3] = ToWritablePoints(box->top);
+        }
         MuError err{};
-        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], values, &err))
+        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], box ? values : nullptr, &err))
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
     }
 
+    void saveIncrementally(const std::string& path);
+    bool appendInPlace(const std::string& path, Update& update);
+    void saveInFull(const std::string& path);
+    std::string pageObjectText(int page, std::string_view file,
+                               std::map<int, std::pair<std::string, int>>& streams);
     void restoreAfterFailedSave();
+    void markSaved()
+    {
+        for (Page& p : pages_)
+            p.fileCrop = p.crop;
+    }
 
     pdf_document* live() const
     {
@@ -198,6 +352,7 @@ private:
                 ++withoutMedia;
             }
             p.crop = readBox(i, "crop", g.hasCrop, g.crop);
+            p.fileCrop = p.crop;
             p.rotation = NormaliseRotation(RotationFromNumber(g.rotate));
             pages_.push_back(p);
         }
@@ -220,6 +375,9 @@ private:
 
     MuContext mu_;
     std::string path_;
+    FileDescriptor source_;  // the document's file, as last read or written
+    FileStamp stamp_;        // and how it was then
+    FileXref xref_;          // its cross-reference data, when it can be appended to
     pdf_document* doc_ = nullptr;
     std::vector<int> objects_;  // page objects, in page order
     std::vector<Page> pages_;
@@ -276,20 +434,145 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     // A repaired file has no trustworthy original to append to: it is
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
-    const bool incremental = incremental_ && (mode == SaveMode::Incremental || encrypted_);
+    if (incremental_ && MuWasRepaired(mu_.get(), live()))
+        incremental_ = false;
+    if (incremental_ && (mode == SaveMode::Incremental || encrypted_))
+        saveIncrementally(path);
+    else
+        saveInFull(path);
+}
+
+// The page object as the file spells it with only /CropBox set anew; as
+// MuPDF prints it where the file's text cannot serve (an object MuPDF had to
+// find elsewhere, or one from an object stream whose strings an encrypted
+// file would need encrypted).
+std::string PdfDocument::pageObjectText(int page, std::string_view file,
+                                        std::map<int, std::pair<std::string, int>>& streams)
+{
+    const int num = objects_[size_t(page)];
+    const XrefEntry& e = xref_.entries[size_t(num)];
+    const int gen = e.type == 'n' ? e.gen : 0;
+    std::optional<std::string_view> dict;
+    if (e.type == 'n' && e.ofs >= 0 && e.ofs < int64_t(file.size())) {
+        if (const auto body = ObjectHeaderAt(file, size_t(e.ofs), num, gen))
+            if (const auto span = DictionaryAt(file, *body))
+                dict = file.substr(span->begin, span->end - span->begin);
+    } else if (e.type == 'o') {
+        auto found = streams.find(int(e.ofs));
+        if (found == streams.end()) {
+            MuBytes data{};
+            int first = 0;
+            MuError err{};
+            std::string text;
+            if (MuObjectStreamData(mu_.get(), live(), int(e.ofs), &data, &first, &err))
+                text = Take(mu_, data);
+            found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
+        }
+        const std::string& text = found->second.first;
+        // The header: pairs of object number and offset from /First.
+        const char* at = text.c_str();
+        long objectNumber = -1, offset = -1;
+        for (int i = 0; i <= e.gen && *at; ++i) {
+            char* end = nullptr;
+            objectNumber = std::strtol(at, &end, 10);
+            offset = std::strtol(end, &end, 10);
+            at = end;
+        }
+        const size_t start = size_t(found->second.second) + size_t(offset);
+        if (objectNumber == num && offset >= 0 && start < text.size())
+            if (const auto span = DictionaryAt(text, start)) {
+                const std::string_view d(text.data() + span->begin, span->end - span->begin);
+                if (!(encrypted_ && HoldsStrings(d)))
+                    dict = d;
+            }
+    }
+    if (dict)
+        if (auto edited = WithKeyValue(*dict, "CropBox", BoxText(*pages_[size_t(page)].crop)))
+            return *edited;
+    MuBytes printed{};
+    MuError err{};
+    if (!MuPrintObject(mu_.get(), live(), num, gen, &printed, &err))
+        throw HostError(pageName(page) + ": cannot save: " + err.text);
+    return Take(mu_, printed);
+}
+
+void PdfDocument::saveIncrementally(const std::string& path)
+{
+    std::vector<ChangedObject> changed;
+    {
+        MappedBytes file(source_.get(), xref_.length);
+        std::map<int, std::pair<std::string, int>> streams;
+        for (int i = 0; i < pageCount(); ++i)
+            if (pages_[size_t(i)].changed()) {
+                const int num = objects_[size_t(i)];
+                const XrefEntry& e = xref_.entries[size_t(num)];
+                changed.push_back(ChangedObject{num, e.type == 'n' ? e.gen : 0,
+                                                pageObjectText(i, file.view(), streams)});
+            }
+    }
+    Update update;
+    if (changed.empty())
+        update.after = xref_;
+    else
+        update = MakeUpdate(xref_, std::move(changed));
+    if (appendInPlace(path, update))
+        return;
+
+    ReplacementFile file(path);
+    file.copyFrom(source_.get(), xref_.length);
+    file.write(update.bytes);
+    FileDescriptor written(dup(file.fd()));
+    if (written.get() < 0)
+        throw HostError(path + ": cannot write: " + std::strerror(errno));
+    file.commit();
+    stamp_ = StampOf(written.get(), path);
+    source_ = std::move(written);
+    xref_ = std::move(update.after);
+    path_ = path;
+    markSaved();
+}
+
+// A save onto the document's own file, unchanged since it was read or
+// written, appends to it instead of copying it.
+bool PdfDocument::appendInPlace(const std::string& path, Update& update)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || uint64_t(st.st_dev) != stamp_.device ||
+        uint64_t(st.st_ino) != stamp_.inode)
+        return false;
+    const size_t tailAt = update.bytes.empty() ? 0 : update.bytes.rfind("startxref\n");
+    const std::string_view bytes(update.bytes);
+    const std::string holding = "startxref\n" + std::to_string(xref_.startxref) + "\n%%EOF\n";
+    const FileStamp after = AppendInPlace(path, stamp_, bytes.substr(0, tailAt), bytes.substr(tailAt),
+                                          update.bytes.empty() ? std::string_view() : holding);
+    if (after.size < 0)
+        return false;
+    stamp_ = after;
+    xref_ = std::move(update.after);
+    xref_.length = after.size;
+    path_ = path;
+    markSaved();
+    return true;
+}
+
+void PdfDocument::saveInFull(const std::string& path)
+{
     ReplacementFile file(path);
     MuError err{};
     pdf_document* written = nullptr;
     MuDocInfo info{};
     std::string failure;
-    if (!MuSaveDocument(mu_.get(), live(), file.tempPath().c_str(), incremental, &err))
+    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err))
         failure = std::string("cannot save: ") + err.text;
     // Carry on from the file just written: once saved, MuPDF's document
-    // cannot be saved again correctly. Opening it is also the check that
-    // what was written reads back.
+    // cannot be saved again correctly, and its objects have moved. Opening
+    // it is also the check that what was written reads back.
     else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), &written, &info, &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
     std::vector<int> objects;
+    FileXref xref;
+    FileDescriptor reader;
+    FileStamp stamp;
     if (written) {
         try {
             if (info.pageCount != pageCount())
@@ -297,6 +580,13 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
                                 std::to_string(info.pageCount) + " pages, not " +
                                 std::to_string(pageCount()));
             objects = ListPages(mu_, written, info.pageCount, path);
+            reader = FileDescriptor(dup(file.fd()));
+            if (reader.get() < 0)
+                throw HostError(path + ": cannot write: " + std::strerror(errno));
+            stamp = StampOf(reader.get(), path);
+            incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
+            if (incremental_)
+                xref = ReadFileXref(mu_, written, reader.get(), path);
             file.commit();
         } catch (const HostError&) {
             MuDropDocument(mu_.get(), written);
@@ -312,27 +602,28 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     MuDropDocument(mu_.get(), doc_);
     doc_ = written;
     objects_ = std::move(objects);
+    source_ = std::move(reader);
+    stamp_ = stamp;
+    xref_ = std::move(xref);
     path_ = path;
-    incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
-    for (Page& p : pages_)
-        p.cropChanged = false;
+    markSaved();
 }
 
-// A failed save may leave MuPDF's document half-finalised; start again
+// A failed full save may leave MuPDF's document half-finalised; start again
 // from the file and the crop boxes set since it was read.
 void PdfDocument::restoreAfterFailedSave()
 {
     MuDropDocument(mu_.get(), doc_);
     doc_ = nullptr;
     try {
-        OpenedFile opened = OpenWith(mu_, path_);
+        OpenedFile opened = OpenWith(mu_, source_.get(), path_);
         doc_ = opened.doc;
         objects_ = ListPages(mu_, doc_, opened.info.pageCount, path_);
         if (opened.info.pageCount != pageCount())
             throw HostError(path_ + ": the file has changed");
         for (int i = 0; i < pageCount(); ++i)
-            if (pages_[size_t(i)].cropChanged)
-                writeCropBox(i, *pages_[size_t(i)].crop);
+            if (pages_[size_t(i)].changed())
+                writeCropBox(i, pages_[size_t(i)].crop ? &*pages_[size_t(i)].crop : nullptr);
     } catch (const HostError&) {
         MuDropDocument(mu_.get(), doc_);
         doc_ = nullptr;
