@@ -114,9 +114,11 @@ RECT ShowDialogAt(int x, int y) {
 }
 
 TEST(ExpectFailures, DialogOffCentreByMoreThanAPixel) {
-    ScriptResult r = RunScript("new doc 1\nexpect dialog-centred\n");
-    if (vxwin32::LastDialog()) GTEST_SKIP() << "a dialog was shown before this test";
-    EXPECT_NE(r.err.find("t.vscript:2: no dialog has been shown"), std::string::npos) << r.err;
+    // The stand-in keeps the last dialog for the process: only a first test sees none.
+    if (!vxwin32::LastDialog()) {
+        ScriptResult r = RunScript("new doc 1\nexpect dialog-centred\n");
+        EXPECT_NE(r.err.find("t.vscript:2: no dialog has been shown"), std::string::npos) << r.err;
+    }
 
     // Centred over the default main window 0 0 1280 800, then a pixel and two out.
     const RECT d = ShowDialogAt(0, 0);
@@ -128,7 +130,7 @@ TEST(ExpectFailures, DialogOffCentreByMoreThanAPixel) {
         }
     for (auto [dx, dy] : {std::pair{2, 0}, std::pair{0, 2}, std::pair{-2, 0}, std::pair{0, -2}}) {
         ShowDialogAt(x + dx, y + dy);
-        r = RunScript("new doc 1\nexpect dialog-centred\n");
+        ScriptResult r = RunScript("new doc 1\nexpect dialog-centred\n");
         EXPECT_EQ(r.status, 1) << dx << "," << dy;
         EXPECT_NE(r.err.find("t.vscript:2: the dialog stands at " + std::to_string(x + dx) + " " +
                              std::to_string(y + dy)),

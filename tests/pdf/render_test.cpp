@@ -130,17 +130,24 @@ TEST(PdfRender, APartlyCoveredPixelIsCompositedExactly)
     ASSERT_GT(a, 0);
     ASSERT_LT(a, 255) << "the pixel is partly covered";
     EXPECT_EQ(clear.at(151, 330), 0u) << "outside the clip";
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(Channel(source, c), a) << "white paper, premultiplied, channel " << c;
 
-    const uint32_t under = 0xC0804020u;
-    Raster raster(306, 396, under);
-    doc->render(0, half, clip, raster);
-    const uint32_t got = raster.at(150, 330);
-    for (int c = 0; c < 4; ++c) {
-        const long want = Channel(source, c) + std::lround(Channel(under, c) * (255.0 - a) / 255.0);
-        EXPECT_EQ(Channel(got, c), want) << "channel " << c << ", coverage " << a;
+    bool roundedUp = false;  // some channel tells rounding from truncation
+    for (const uint32_t under : {0xC0804020u, 0x90705030u, 0x10E0A060u}) {
+        Raster raster(306, 396, under);
+        doc->render(0, half, clip, raster);
+        const uint32_t got = raster.at(150, 330);
+        for (int c = 0; c < 4; ++c) {
+            const double through = Channel(under, c) * (255.0 - a) / 255.0;
+            roundedUp |= through - std::floor(through) >= 0.5;
+            EXPECT_EQ(Channel(got, c), Channel(source, c) + std::lround(through))
+                << "channel " << c << " over " << std::hex << under << ", coverage " << std::dec << a;
+        }
+        EXPECT_EQ(raster.at(149, 330), 0xFFFFFFFFu) << "paper inside the clip";
+        EXPECT_EQ(raster.at(151, 330), under) << "outside the clip";
     }
-    EXPECT_EQ(raster.at(149, 330), 0xFFFFFFFFu) << "paper inside the clip";
-    EXPECT_EQ(raster.at(151, 330), under) << "outside the clip";
+    EXPECT_TRUE(roundedUp) << "no background tells rounding from truncation at coverage " << a;
 }
 
 }  // namespace
