@@ -1,5 +1,6 @@
 // The host's model through the tables the plug-in uses.
 #include "core/fixed_text.h"
+#include "interface/boundary.h"
 #include "interface/tables.h"
 #include "model/host.h"
 
@@ -43,6 +44,43 @@ TEST_F(HostTest, PageReferencesHeldAtTheEndAreReported) {
     auto error = host.takePluginError();
     ASSERT_TRUE(error);
     EXPECT_NE(error->first.find("Model.ReleasePage"), std::string::npos);
+}
+
+// Item references by name and paths count as page references do: held at
+// the end is reported, released once too often is the plug-in's error. A
+// reference taken with AcquireMenuItem keeps an item alive and may be kept.
+TEST_F(HostTest, ItemAndPathReferencesHeldAtTheEndAreReported) {
+    const SupportTable& support = SupportTableInstance();
+    MenuItem item = viewer.AcquireMenuItemByName(viewer.GetMenubar(), "SaveAs");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(viewer.AcquireMenuItem(item), item);
+    window->document().setFile("kept.pdf");
+    host.addHandle(window->document().file(), kFileKind);
+    HostPath path = support.AcquireFilePath(model.DocumentFile(Doc()));
+    ASSERT_NE(path, nullptr);
+    std::vector<std::string> leaks = host.leaks();
+    ASSERT_EQ(leaks.size(), 2u);
+    EXPECT_NE(leaks[0].find("1 reference(s) to menu item \"SaveAs\" acquired by name"), std::string::npos)
+        << leaks[0];
+    EXPECT_NE(leaks[1].find("path \"kept.pdf\" from Support.AcquireFilePath"), std::string::npos) << leaks[1];
+    viewer.ReleaseMenuItem(item);
+    support.ReleaseFilePath(path);
+    EXPECT_TRUE(host.leaks().empty());
+    viewer.ReleaseMenuItem(item);
+    EXPECT_TRUE(host.leaks().empty());
+    EXPECT_FALSE(host.takePluginError());
+    viewer.ReleaseMenuItem(item);
+    auto error = host.takePluginError();
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->first.find("menu item \"SaveAs\" was released more often"), std::string::npos) << error->first;
+    support.ReleaseFilePath(path);
+    error = host.takePluginError();
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->first.find("path \"kept.pdf\" was released more often"), std::string::npos) << error->first;
+    // A released path opens nothing.
+    EXPECT_EQ(viewer.OpenDocFromFile(path, support.DefaultFileSystem(), nullptr), nullptr);
+    EXPECT_TRUE(host.takePluginError());
+    EXPECT_TRUE(host.leaks().empty());
 }
 
 TEST_F(HostTest, BadArgumentsGiveNeutralResultsAndAnError) {
@@ -186,6 +224,46 @@ TEST_F(HostTest, DragLoopsFollowTheGesture) {
     EXPECT_EQ(out.top, out.bottom);
     viewer.DragRect(View(), 0, 0, &start, &out, 5, nullptr);
     EXPECT_TRUE(host.takePluginError());
+}
+
+// Closing a modified window without the no-save flag asks first: Don't
+// Save closes and drops the changes, Cancel keeps the window.
+TEST_F(HostTest, ClosingAModifiedWindowAsksWhetherToSave) {
+    ::DocWindow handle = reinterpret_cast<::DocWindow>(window);
+    window->document().setModified(true);
+    host.input.queueAnswer("Cancel");
+    EXPECT_EQ(viewer.CloseDocWindow(handle, VX_FALSE), VX_FALSE);
+    EXPECT_EQ(host.activeWindow(), window);
+    host.input.queueAnswer("Don't Save");
+    EXPECT_EQ(viewer.CloseDocWindow(handle, VX_FALSE), VX_TRUE);
+    EXPECT_EQ(host.activeWindow(), nullptr);
+    EXPECT_TRUE(host.windows().empty());
+    ASSERT_EQ(host.alerts.size(), 2u);
+    EXPECT_EQ(host.alerts[1].text, "Save changes to \"doc\" before closing?");
+    EXPECT_EQ(host.alerts[1].answer, "Don't Save");
+    EXPECT_FALSE(host.takePluginError());
+    // The window is gone: its handle is no longer live.
+    EXPECT_EQ(viewer.CloseDocWindow(handle, VX_TRUE), VX_FALSE);
+    EXPECT_TRUE(host.takePluginError());
+}
+
+// A dragged corner stops at the limits; a rectangle dragged whole is
+// shifted back inside them, keeping its size.
+TEST_F(HostTest, DragLimitsClampCornersAndShiftTheWhole) {
+    const DeviceRect start{100, 100, 200, 200};
+    const DeviceRect limits{50, 60, 300, 260};
+    // Pressed at (x, y), released at (endX, endY).
+    auto drag = [&](int16_t x, int16_t y, int16_t endX, int16_t endY, int32_t kind) {
+        host.input.gesture = Gesture{endX, endY, 0};
+        DeviceRect out{};
+        viewer.DragRect(View(), x, y, &start, &out, kind, &limits);
+        return ShowDevice(out);
+    };
+    EXPECT_EQ(drag(200, 100, 400, 10, VX_DRAG_TOP_RIGHT), "dev[100 60 300 200]");
+    EXPECT_EQ(drag(100, 200, 0, 500, VX_DRAG_BOTTOM_LEFT), "dev[50 100 200 260]");
+    EXPECT_EQ(drag(150, 150, 500, 500, VX_DRAG_WHOLE), "dev[200 160 300 260]");
+    EXPECT_EQ(drag(150, 150, 0, 0, VX_DRAG_WHOLE), "dev[50 60 150 160]");
+    EXPECT_FALSE(host.takePluginError());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The interpreter's handling of bad scripts, without a module.
-#include "script/script_runner.h"
+#include "host/run_script.h"
 
 #include <gtest/gtest.h>
 
@@ -7,20 +7,6 @@
 
 namespace vellora {
 namespace {
-
-struct ScriptResult {
-    int status;
-    std::string out, err;
-};
-
-ScriptResult RunScript(const std::string& text) {
-    std::ostringstream out, err;
-    ScriptRunOptions options;
-    options.out = &out;
-    options.err = &err;
-    int status = RunHostScript(text, "t.vscript", options);
-    return ScriptResult{status, out.str(), err.str()};
-}
 
 TEST(Script, ErrorsNameTheScriptTheLineAndTheProblem) {
     ScriptResult r = RunScript("new doc 2\n\n# fine so far\nfrobnicate 3\n");

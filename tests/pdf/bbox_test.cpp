@@ -1,6 +1,7 @@
 // Bounding boxes of page marks: checked against Ghostscript's bbox device
 // on the samples, and against the marks the samples were written with.
 #include "pdf/pdf_test_support.h"
+#include "pdf_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,36 @@ TEST(PdfBoundingBox, DoesNotDependOnTheCropBox)
         const Box want = ToBox(before->boundingBox(page));
         ExpectNear(after->boundingBox(page), want, 0.0, "page " + std::to_string(page + 1));
     }
+}
+
+// Below 128 pt a float holds positions between the 1/65536 steps of page
+// units: such an edge must round outward, or the box cuts into the mark.
+TEST(PdfBoundingBox, EdgesOffThePageUnitGridRoundOutward)
+{
+    ScratchDir dir;
+    const std::string path = dir.path("off-grid.pdf");
+    samplegen::PdfWriter pdf;
+    const int pages = pdf.reserve();
+    const int content = pdf.reserve();
+    pdf.setStream(content, "", "0 g 10.7 20 m 100.1 20 l 100.1 60 l 10.7 60 l f");
+    const int page = pdf.add("<< /Type /Page /Parent " + std::to_string(pages) +
+                             " 0 R /MediaBox [0 0 200 200] /Contents " + std::to_string(content) +
+                             " 0 R >>");
+    pdf.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    pdf.write(path, pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>"));
+
+    auto doc = OpenClean(path);
+    const FixedRect box = doc->boundingBox(0);
+    // The edges as MuPDF reads them (floats), in exact page units.
+    const double left = double(10.7f) * 65536.0;
+    const double right = double(100.1f) * 65536.0;
+    ASSERT_NE(std::floor(right), right) << "the right edge lies off the grid";
+    ASSERT_NE(std::floor(left), left) << "the left edge lies off the grid";
+    EXPECT_EQ(double(box.right), std::ceil(right));
+    EXPECT_EQ(double(box.left), std::floor(left));
+    EXPECT_LE(ToBox(box).y0, 20.0);
+    EXPECT_GE(ToBox(box).y1, 60.0);
+    EXPECT_LT(Distance(ToBox(box), Box{10.7, 20, 100.1, 60}), 1e-4);
 }
 
 }  // namespace

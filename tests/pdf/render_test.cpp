@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -111,6 +112,42 @@ TEST(PdfRender, PaintsInsideTheClipOnly)
     EXPECT_EQ(raster.at(30, 300), 0xFFFFFFFFu) << "paper inside the clip";
     EXPECT_EQ(Channel(raster.at(80, 340), 0), 127) << "grey rectangle";
     EXPECT_EQ(raster.at(80, 340) >> 24, 0xFFu);
+}
+
+// At a clip edge half way through a pixel MuPDF gives a partly covered
+// pixel; it goes over the raster as premultiplied colour does, exactly:
+// its own value plus what shows through, rounded to the nearest.
+TEST(PdfRender, APartlyCoveredPixelIsCompositedExactly)
+{
+    auto doc = OpenClean(Sample("mixed.pdf"));
+    const Affine half = ViewOf(Box{0, 0, 612, 792}, 0, 0.5);
+    // Paper only at 150,330; the clip's right edge, 301 pt, is pixel 150.5.
+    const FixedRect clip = FixedBox(50, 50, 301, 200);
+    Raster clear(306, 396, 0x00000000u);
+    doc->render(0, half, clip, clear);
+    const uint32_t source = clear.at(150, 330);
+    const int a = Channel(source, 3);
+    ASSERT_GT(a, 0);
+    ASSERT_LT(a, 255) << "the pixel is partly covered";
+    EXPECT_EQ(clear.at(151, 330), 0u) << "outside the clip";
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(Channel(source, c), a) << "white paper, premultiplied, channel " << c;
+
+    bool roundedUp = false;  // some channel tells rounding from truncation
+    for (const uint32_t under : {0xC0804020u, 0x90705030u, 0x10E0A060u}) {
+        Raster raster(306, 396, under);
+        doc->render(0, half, clip, raster);
+        const uint32_t got = raster.at(150, 330);
+        for (int c = 0; c < 4; ++c) {
+            const double through = Channel(under, c) * (255.0 - a) / 255.0;
+            roundedUp |= through - std::floor(through) >= 0.5;
+            EXPECT_EQ(Channel(got, c), Channel(source, c) + std::lround(through))
+                << "channel " << c << " over " << std::hex << under << ", coverage " << std::dec << a;
+        }
+        EXPECT_EQ(raster.at(149, 330), 0xFFFFFFFFu) << "paper inside the clip";
+        EXPECT_EQ(raster.at(151, 330), under) << "outside the clip";
+    }
+    EXPECT_TRUE(roundedUp) << "no background tells rounding from truncation at coverage " << a;
 }
 
 }  // namespace

@@ -292,6 +292,16 @@ TEST_F(Engine, RefusedUndoBufferCropsWithoutSavingAndAStopRestoresNothing)
     EXPECT_TRUE(state.progress.empty());
 }
 
+// A page count whose undo buffer does not fit the host's 32-bit request is
+// never asked for: 0x10000001 boxes would wrap to a 16-byte block.
+TEST_F(Engine, AnUndoBufferTooBigForTheRequestIsNotAskedFor)
+{
+    fake::Install({Letter()});
+    EXPECT_EQ(nullptr, AllocateSavedCropBoxes(0x10000001));
+    EXPECT_EQ(nullptr, AllocateSavedCropBoxes(0));
+    EXPECT_EQ(0, state.allocations);
+}
+
 struct ValidationCase {
     const char *name;
     FixedRect region;
@@ -457,9 +467,11 @@ TEST_F(Engine, ResetCurrentPageSetsTheMediaBoxEvenWhenAlreadyThere)
 TEST_F(Engine, CancelChangesNothing)
 {
     fake::Install({Letter(), Letter()});
-    state.answers = {3, 2, 3};
+    state.answers = {3, 3, 2, 3};
     ResetToMediaBox(nullptr);
     CropToBoundingBox(nullptr);
+    CropToBoundingBox(nullptr);
+    EXPECT_EQ(4u, state.questions.size());
     for (const FakePage &page : state.pages) EXPECT_EQ(0, page.setCount);
 }
 

@@ -89,6 +89,9 @@ TEST_F(PagesDialog, EachWayOutGivesItsChoice)
         EXPECT_EQ(c.want, Ask(c.steps)) << c.name;
         EXPECT_TRUE(actions.empty()) << c.name;
     }
+    // Any other message is left to the dialog manager.
+    const UINT paint = 0x000F;
+    EXPECT_EQ(0, PagesToCropDialogProc(nullptr, paint, 0, 0));
 }
 
 TEST_F(PagesDialog, LabelsComeFromTheActiveDocumentAndCurrentIsCheckedOnEveryOpening)

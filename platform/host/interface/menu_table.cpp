@@ -4,6 +4,8 @@
 
 #include <vxwin32/standin.h>
 
+#include <algorithm>
+
 namespace vellora {
 
 void CheckRoutine(Host& h, HostCallback routine);
@@ -74,7 +76,9 @@ static MenuItem ViewerAcquireMenuItemByName(::Menubar menubar, const char* name)
 static MenuItem ViewerAcquireMenuItem(MenuItem item) {
     return HostOp<MenuItem>("Viewer.AcquireMenuItem", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(h.describe(item));
-        ++ItemOf(h, item).refs;
+        MenuItemObj& i = ItemOf(h, item);
+        ++i.refs;
+        ++i.kept;
         t.result(h.describe(item));
         return item;
     });
@@ -85,6 +89,7 @@ static void ViewerReleaseMenuItem(MenuItem item) {
         t.arg(h.describe(item));
         MenuItemObj& i = ItemOf(h, item);
         DropReference(i.refs, "menu item \"" + i.name + "\"");
+        i.kept = std::min(i.kept, i.refs);
     });
 }
 

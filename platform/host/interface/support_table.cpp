@@ -52,9 +52,8 @@ static HostPath SupportAcquireFilePath(HostFile file) {
 static void SupportReleaseFilePath(HostPath path) {
     HostCall("Support.ReleaseFilePath", [&](Host& h, TraceLine& t) {
         t.arg(h.describe(path));
-        PathRef* p = h.checked<PathRef>(path, kPathKind);
-        if (p->released) throw HostError("the path was released already");
-        p->released = true;
+        PathRef& p = *h.checked<PathRef>(path, kPathKind);
+        DropReference(p.refs, "path \"" + p.path + "\"");
     });
 }
 

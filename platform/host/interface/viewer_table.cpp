@@ -206,7 +206,7 @@ static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSyste
     return HostOp<::DocWindow>("Viewer.OpenDocFromFile", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(h.describe(path)).arg(fileSystem == h.fileSystem() ? "filesystem" : "<unknown>").arg(Quote(title));
         PathRef& p = *h.checked<PathRef>(path, kPathKind);
-        if (p.released) throw HostError("the path was released already");
+        if (p.refs == 0) throw HostError("the path was released already");
         if (fileSystem != h.fileSystem()) throw HostError("not the host's file system");
         std::shared_ptr<Document> doc;
         try {

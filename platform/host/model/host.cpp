@@ -148,10 +148,13 @@ std::vector<std::string> Host::leaks() const {
     std::vector<std::string> found;
     for (const auto& doc : documents_)
         for (const std::string& held : doc->heldPages()) found.push_back("the plug-in still holds " + held);
-    for (const MenuObj& menu : menubar.allMenus())
-        if (menu.refs > 0)
-            found.push_back("the plug-in still holds " + std::to_string(menu.refs) + " reference(s) to menu \"" +
-                            menu.name + "\"");
+    auto held = [&](int refs, const std::string& what) {
+        if (refs > 0) found.push_back("the plug-in still holds " + std::to_string(refs) + " reference(s) to " + what);
+    };
+    for (const MenuObj& menu : menubar.allMenus()) held(menu.refs, "menu \"" + menu.name + "\"");
+    for (const MenuItemObj& item : menubar.allItems())
+        held(item.refs - item.kept, "menu item \"" + item.name + "\" acquired by name");
+    for (const PathRef& path : paths_) held(path.refs, "path \"" + path.path + "\" from Support.AcquireFilePath");
     if (!blocks_.empty())
         found.push_back("the plug-in did not free " + std::to_string(blocks_.size()) + " block(s) from Support.Allocate");
     return found;
@@ -173,7 +176,7 @@ void Host::free(void* block) {
 }
 
 PathRef& Host::newPath(const std::string& path) {
-    paths_.push_back(PathRef{path, false});
+    paths_.push_back(PathRef{path});
     addHandle(&paths_.back(), kPathKind);
     return paths_.back();
 }

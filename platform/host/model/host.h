@@ -42,10 +42,11 @@ struct RegionSeen {
     int page = 0;
 };
 
-// What a HostPath handle points at.
+// What a HostPath handle points at: each Support.AcquireFilePath makes one,
+// held once until released.
 struct PathRef {
     std::string path;
-    bool released = false;
+    int refs = 1;
 };
 
 class Host {
@@ -104,7 +105,8 @@ public:
     DocWindow* findWindow(const std::string& name) const;
     const std::vector<std::unique_ptr<DocWindow>>& windows() const { return windows_; }
     void saveDocument(Document& doc, const std::string& path, SaveMode mode);
-    // A page reference or menu reference still held, as messages.
+    // Page, menu, menu item and path references still held, and blocks not
+    // freed, as messages.
     std::vector<std::string> leaks() const;
 
     // ---- Drawing.

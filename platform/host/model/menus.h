@@ -23,7 +23,11 @@ struct MenuItemObj {
     std::function<bool()> hostEnabled;
     int16_t shortcut = 0, modifiers = 0;
     void* icon = nullptr;
-    int refs = 0;
+    int refs = 0;  // references the plug-in holds
+    // Of those, taken with Viewer.AcquireMenuItem: a plug-in keeps an item it
+    // took out of a menu alive that way, to the end if it likes. References
+    // by name are given back once used.
+    int kept = 0;
 };
 
 struct MenuObj {
@@ -53,6 +57,7 @@ public:
 
     const std::vector<MenuObj*>& topMenus() const { return top_; }
     const std::deque<MenuObj>& allMenus() const { return menus_; }
+    const std::deque<MenuItemObj>& allItems() const { return items_; }
 
     bool owns(const MenuObj* menu) const;
     bool owns(const MenuItemObj* item) const;
