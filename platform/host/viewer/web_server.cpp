@@ -55,7 +55,7 @@ void WebServer::start(int port) {
     Impl& impl = *impl_;
     s.new_task_queue = [] { return new httplib::ThreadPool(12); };
     s.set_payload_max_length(kMaxBody);
-    s.set_keep_alive_timeout(5);
+    s.set_keep_alive_timeout(2);
     s.set_read_timeout(5);
     // Cookies are shared by every port of a host: the name carries the port.
     auto cookieName = [this] { return "vellora_" + std::to_string(port_); };
