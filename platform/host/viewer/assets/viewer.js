@@ -505,14 +505,25 @@ function showDialog(modal) {
   layer().append(win);
 }
 
+const progressText = (p) => 'Working\u2026 ' + p.value + (p.duration ? ' of ' + p.duration : '');
+
 function showProgress(p) {
-  const box = alertBox('Working\u2026 ' + p.value + (p.duration ? ' of ' + p.duration : ''));
+  const box = alertBox(progressText(p));
+  box.id = 'progress-box';
   const bar = document.createElement('progress');
-  bar.max = Math.max(1, p.duration);
-  bar.value = p.value;
   box.append(bar);
   buttonRow(box).append(textButton('Stop', () => send({kind: 'stop'})));
   layer().append(box);
+  updateProgress(p);
+}
+
+// The bar moves in place: its Stop button stays the one the person aims at.
+function updateProgress(p) {
+  const box = $('progress-box');
+  box.querySelector('.text').textContent = progressText(p);
+  const bar = box.querySelector('progress');
+  bar.max = Math.max(1, p.duration);
+  bar.value = p.value;
 }
 
 function showSaveAs() {
@@ -555,6 +566,10 @@ function renderModal(live) {
   if (!live.modal && !live.progress) {
     if (modalShown !== 'save-as') hideModal();
     return;
+  }
+  if (!live.modal && live.progress && $('progress-box')) {
+    modalShown = what;
+    return updateProgress(live.progress);
   }
   modalShown = what;
   if (live.modal && live.modal.dialog) showDialog(live.modal);
