@@ -26,6 +26,7 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 
 bench: deps build-default
 	./bench/run.sh build/default
+	/usr/bin/python3 bench/viewer_bench.py build/default
 
 clean:
 	rm -rf build

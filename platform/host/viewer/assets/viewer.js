@@ -561,7 +561,8 @@ function modalKey(e) {
 
 function renderModal(live) {
   if (viewer.ended) return;
-  const what = JSON.stringify([live.modal, live.progress]);
+  // A question stands still while the bar behind it moves.
+  const what = JSON.stringify(live.modal ? live.modal : ['progress', live.progress && live.progress.value]);
   if (what === modalShown) return;
   if (!live.modal && !live.progress) {
     if (modalShown !== 'save-as') hideModal();
