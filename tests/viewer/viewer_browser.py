@@ -321,7 +321,66 @@ def case_revert():
         viewer.stop()
 
 
-CASES = {"crop_flow": case_crop_flow, "dialog_cancel": case_dialog_cancel, "stop": case_stop, "revert": case_revert}
+def case_files_and_keys():
+    """The tool's shortcut, Save As beside the file (asking before it replaces), and Close asking first."""
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.keys import Keys
+    pdf = fresh("mixed.pdf")
+    copy = os.path.join(WORK, "copy.pdf")
+    if os.path.exists(copy):
+        os.remove(copy)
+    viewer = Viewer(VELLORA, [pdf], WORK)
+    browser = Browser()
+    try:
+        browser.open(viewer)
+        # Shift+9 chooses Tools > Trim Vex: the crop tool, with its media box.
+        ActionChains(browser.driver).key_down(Keys.SHIFT).send_keys("9").key_up(Keys.SHIFT).perform()
+        wait_for("the crop tool from its shortcut", lambda: browser.state()["chrome"]["tool"] == "ZUNO:Trim Vex")
+        browser.element('#menubar .menu-title[data-name="Tools"]').click()
+        item = wait_for("the Tools menu's answer", lambda: browser.elements(
+            '#menubar .menu-item[data-name="ZUNO:TrimVexSelTool"]:not(.pending)'))
+        check(browser.by_title(PLUGIN_BUTTON).get_attribute("aria-pressed") == "true",
+              "files_and_keys: the plug-in's button is not shown pressed for its tool")
+        check("Shift+9" in item[0].text, f"files_and_keys: the tool's item shows {item[0].text!r}")
+        browser.element('#menubar .menu-title[data-name="Tools"]').click()
+
+        for attempt in ("new", "exists"):
+            browser.element('#menubar .menu-title[data-name="File"]').click()
+            wait_for("the File menu's answer", lambda: browser.elements('#menubar .menu-item[data-name="SaveAs"]:not(.pending)'))
+            browser.element('#menubar .menu-item[data-name="SaveAs"]').click()
+            field = browser.element("#save-as-name")
+            field.clear()
+            field.send_keys("copy.pdf", Keys.ENTER)
+            if attempt == "exists":
+                m = wait_for("the question before replacing", lambda: browser.modal())
+                check("already exists" in m["text"], f"files_and_keys: the question is {m['text']!r}")
+                click_button(browser, "Yes")
+            wait_for(f"copy.pdf written ({attempt})", lambda: os.path.exists(copy) and browser.modal() is None)
+        check(boxes(VELLORA, copy) == boxes(VELLORA, pdf), "files_and_keys: the copy's boxes differ")
+
+        # A change, then File > Close: the host asks first; Cancel keeps the window.
+        drag_region(browser)
+        browser.click_at((START[0] + END[0]) // 2, (START[1] + END[1]) // 2)
+        wait_dialog(browser)
+        click_button(browser, "OK")
+        wait_for("the crop", lambda: browser.modal() is None and "*" in tab_text(browser))
+        browser.element('#menubar .menu-title[data-name="File"]').click()
+        wait_for("the File menu's answer", lambda: browser.elements('#menubar .menu-item[data-name="Close"]:not(.pending)'))
+        browser.element('#menubar .menu-item[data-name="Close"]').click()
+        m = wait_for("the question before closing", lambda: browser.modal())
+        check("before closing" in m["text"], f"files_and_keys: the question is {m['text']!r}")
+        click_button(browser, "Cancel")
+        wait_for("the window kept", lambda: browser.modal() is None and browser.frame() is not None)
+    finally:
+        browser.close()
+        status = viewer.stop()
+        log = viewer.log()
+    check("unsaved changes to \"mixed.pdf\"" in log, f"files_and_keys: the unsaved changes are not named: {log[-300:]}")
+    check(status == 130, f"files_and_keys: ended with {status}")
+
+
+CASES = {"crop_flow": case_crop_flow, "dialog_cancel": case_dialog_cancel, "stop": case_stop, "revert": case_revert,
+         "files_and_keys": case_files_and_keys}
 
 if __name__ == "__main__":
     skip_without_browser()

@@ -208,6 +208,12 @@ TEST_F(Session, MenusAreAskedWhenTheyOpenAndQuitEndsTheSession) {
         << state;
     EXPECT_NE(state.find("\"title\":\"Trim Vex - used to crop pages\""), std::string::npos);
     EXPECT_NE(state.find("/asset/bitmap-101.png"), std::string::npos);
+    // Save As (named on the page) and Exit are the viewer's own, and enabled.
+    open = Named(UserEvent::MenuOpen, "File");
+    open.number = 5;
+    session->handle(open);
+    state = publication.current().state;
+    EXPECT_NE(state.find("\"name\":\"Quit\",\"title\":\"E&xit\",\"enabled\":true"), std::string::npos) << state;
     events.push(Named(UserEvent::Menu, "Quit"));
     EXPECT_TRUE(session->run());
 }

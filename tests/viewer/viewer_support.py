@@ -82,7 +82,8 @@ class Viewer:
         self.origin = f"http://127.0.0.1:{self.port}"
 
     def log(self):
-        self.stderr.flush()
+        if not self.stderr.closed:
+            self.stderr.flush()
         with open(self.stderr_path) as f:
             return f.read()
 

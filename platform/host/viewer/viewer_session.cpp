@@ -34,6 +34,10 @@ int CancelButton(const Question& q) {
 ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, Publication& publication, std::ostream& err)
     : interpreter_(interpreter), events_(events), publication_(publication), err_(err) {
     host().input.live = this;
+    // What the page does itself: Save As asks it for a name, Exit ends the session.
+    if (MenuItemObj* item = host().menubar.findItem("SaveAs"))
+        item->hostEnabled = [this] { return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr; };
+    if (MenuItemObj* item = host().menubar.findItem("Quit")) item->hostEnabled = [] { return true; };
     // The dialog's end, whatever ended it, takes it off the page.
     vxwin32::SetDialogObserver([this](const vxwin32::DialogState&, const char* event) {
         if (std::string(event) == "ending") closeModal();
