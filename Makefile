@@ -27,6 +27,7 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 
 bench: deps build-default
 	./bench/run.sh build/default
+	/usr/bin/python3 bench/viewer_bench.py build/default
 
 # Formatting by the .clang-format files of the tree; not part of `make test`.
 FORMAT_FILES = $(shell git ls-files '*.c' '*.cpp' '*.h')

@@ -10,6 +10,7 @@ packages=(
   libharfbuzz-dev libjpeg-dev libfreetype-dev zlib1g-dev
   binutils-mingw-w64-x86-64 binutils qemu-user python3
   qpdf poppler-utils ghostscript mupdf-tools time clang-format
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

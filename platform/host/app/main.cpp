@@ -1,8 +1,14 @@
-// The `vellora` program: the command line over the stand-in host.
+// The `vellora` program: the command line over the stand-in host, and the
+// interactive viewer where the build has it.
 #include "cli/command_line.h"
 #include "cli/interrupt.h"
 
+#ifdef VX_WITH_VIEWER
+#include "viewer/view_command.h"
+#endif
+
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -23,9 +29,19 @@ std::string ModuleBesideProgram() {
 
 int main(int argc, char** argv) {
     vellora::cli::InstallInterruptHandler();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "view") {
+#ifdef VX_WITH_VIEWER
+        vellora::viewer::ViewEnvironment view;
+        view.modulePath = ModuleBesideProgram();
+        return vellora::viewer::RunViewCommand(args, view);
+#else
+        std::cerr << "vellora: this build has no viewer (it needs PDF support and cpp-httplib)\n";
+        return vellora::cli::kExitUsage;
+#endif
+    }
     vellora::cli::Environment env;
     env.modulePath = ModuleBesideProgram();
     env.progressBar = isatty(STDERR_FILENO) != 0;
-    std::vector<std::string> args(argv + 1, argv + argc);
     return vellora::cli::RunCommandLine(args, env);
 }

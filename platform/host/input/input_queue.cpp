@@ -23,6 +23,7 @@ void InputQueue::stopAfter(int n) {
 bool InputQueue::poll() {
     ++polls_;
     if (UserStopFlag().load()) return true;
+    if (live != nullptr && live->stopRequested()) return true;
     return stopAfter_ && polls_ >= *stopAfter_;
 }
 

@@ -2,6 +2,7 @@
 // and dialogs, the mouse gesture a drag loop follows, and the stop request.
 #pragma once
 
+#include "input/live_input.h"
 #include "vx_types.h"
 
 #include <atomic>
@@ -32,6 +33,10 @@ public:
 
     // The gesture of the user action in progress; none outside one.
     std::optional<Gesture> gesture;
+
+    // The person at an interactive front end, when there is one: modal
+    // loops ask them rather than the queued answers. Not owned.
+    LiveInput* live = nullptr;
 
     // The cancel check answers stop from poll `n` on (counting from now).
     void stopAfter(int n);

@@ -39,11 +39,32 @@ DeviceRect Ordered(int x1, int y1, int x2, int y2) {
                       Clamp16(std::max(y1, y2))};
 }
 
-// Where the mouse is released: the gesture's end, or where it was pressed
-// when no gesture is in progress.
-std::pair<int, int> ReleasePoint(Host& h, int16_t x, int16_t y) {
-    if (h.input.gesture) return {h.input.gesture->endX, h.input.gesture->endY};
-    return {x, y};
+// The rectangle DragRect gives for the mouse moved by (dx, dy): the whole
+// rectangle moved inside the limits, or one corner moved and held to them.
+DeviceRect DraggedRect(const DeviceRect& start, int32_t kind, const DeviceRect* limits, int dx, int dy) {
+    int l = start.left, tp = start.top, r = start.right, b = start.bottom;
+    switch (kind) {
+    case VX_DRAG_WHOLE:
+        l += dx, r += dx, tp += dy, b += dy;
+        if (limits != nullptr) {
+            int shiftX = std::max(0, limits->left - std::min(l, r)) - std::max(0, std::max(l, r) - limits->right);
+            int shiftY = std::max(0, limits->top - std::min(tp, b)) - std::max(0, std::max(tp, b) - limits->bottom);
+            l += shiftX, r += shiftX, tp += shiftY, b += shiftY;
+        }
+        break;
+    case VX_DRAG_TOP_LEFT: l += dx, tp += dy; break;
+    case VX_DRAG_TOP_RIGHT: r += dx, tp += dy; break;
+    case VX_DRAG_BOTTOM_RIGHT: r += dx, b += dy; break;
+    case VX_DRAG_BOTTOM_LEFT: l += dx, b += dy; break;
+    default: throw HostError("drag kind " + Num(kind) + " is not one of 0 to 4");
+    }
+    if (limits != nullptr && kind != VX_DRAG_WHOLE) {
+        l = std::clamp<int>(l, limits->left, std::max(limits->left, limits->right));
+        r = std::clamp<int>(r, limits->left, std::max(limits->left, limits->right));
+        tp = std::clamp<int>(tp, limits->top, std::max(limits->top, limits->bottom));
+        b = std::clamp<int>(b, limits->top, std::max(limits->top, limits->bottom));
+    }
+    return Ordered(l, tp, r, b);
 }
 
 std::string ShowColor(const ColorValue& c) {
@@ -184,19 +205,12 @@ static HostBool ViewerCloseDocWindow(::DocWindow window, HostBool noSave) {
         bool closed = false;
         if (h.config.closeRefused) {
             closed = false;
-        } else if (noSave == 0 && w.document().modified()) {
-            // The host asks, as it would when the user closes the window.
-            int32_t answer = h.alert("Save changes to \"" + w.name() + "\" before closing?", {"Save", "Don't Save", "Cancel"});
-            if (answer == 1) {
-                FileRef* file = w.document().file();
-                if (file == nullptr) throw HostError("document \"" + w.document().name() + "\" has no file to save to");
-                h.saveDocument(w.document(), file->path, SaveMode::Incremental);
-            }
-            closed = answer == 1 || answer == 2;
+        } else if (noSave == 0) {
+            closed = h.closeWindowAsking(w);
         } else {
+            h.closeWindow(w);
             closed = true;
         }
-        if (closed) h.closeWindow(w);
         t.result(Num(closed));
         return closed ? VX_TRUE : VX_FALSE;
     });
@@ -310,9 +324,9 @@ static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
 static void ViewerDragOutNewRect(::PageView view, int16_t x, int16_t y, DeviceRect* out) {
     HostCall("Viewer.DragOutNewRect", [&](Host& h, TraceLine& t) {
         t.arg(h.describe(view)).arg(Num(x)).arg(Num(y));
-        (void)ViewOf(h, view);
-        auto [ex, ey] = ReleasePoint(h, x, y);
-        Out(out, "rectangle") = Ordered(x, y, ex, ey);
+        auto band = [&](int ex, int ey) { return Ordered(x, y, ex, ey); };
+        auto [ex, ey] = h.followDrag(ViewOf(h, view), x, y, band);
+        Out(out, "rectangle") = band(ex, ey);
         t.result(ShowDevice(*out));
     });
 }
@@ -322,33 +336,11 @@ static void ViewerDragRect(::PageView view, int16_t x, int16_t y, const DeviceRe
     HostCall("Viewer.DragRect", [&](Host& h, TraceLine& t) {
         t.arg(h.describe(view)).arg(Num(x)).arg(Num(y)).arg(ShowDevice(In(start))).arg(Num(kind));
         t.arg(limits ? ShowDevice(*limits) : "NULL");
-        (void)ViewOf(h, view);
-        auto [ex, ey] = ReleasePoint(h, x, y);
-        int dx = ex - x, dy = ey - y;
-        int l = start->left, tp = start->top, r = start->right, b = start->bottom;
-        switch (kind) {
-        case VX_DRAG_WHOLE:
-            l += dx, r += dx, tp += dy, b += dy;
-            if (limits != nullptr) {
-                // The whole rectangle stays inside the limits.
-                int shiftX = std::max(0, limits->left - std::min(l, r)) - std::max(0, std::max(l, r) - limits->right);
-                int shiftY = std::max(0, limits->top - std::min(tp, b)) - std::max(0, std::max(tp, b) - limits->bottom);
-                l += shiftX, r += shiftX, tp += shiftY, b += shiftY;
-            }
-            break;
-        case VX_DRAG_TOP_LEFT: l += dx, tp += dy; break;
-        case VX_DRAG_TOP_RIGHT: r += dx, tp += dy; break;
-        case VX_DRAG_BOTTOM_RIGHT: r += dx, b += dy; break;
-        case VX_DRAG_BOTTOM_LEFT: l += dx, b += dy; break;
-        default: throw HostError("drag kind " + Num(kind) + " is not one of 0 to 4");
-        }
-        if (limits != nullptr && kind != VX_DRAG_WHOLE) {
-            l = std::clamp<int>(l, limits->left, std::max(limits->left, limits->right));
-            r = std::clamp<int>(r, limits->left, std::max(limits->left, limits->right));
-            tp = std::clamp<int>(tp, limits->top, std::max(limits->top, limits->bottom));
-            b = std::clamp<int>(b, limits->top, std::max(limits->top, limits->bottom));
-        }
-        Out(out, "rectangle") = Ordered(l, tp, r, b);
+        PageView& v = ViewOf(h, view);
+        (void)DraggedRect(*start, kind, limits, 0, 0);  // a bad kind is refused before the loop
+        auto band = [&](int ex, int ey) { return DraggedRect(*start, kind, limits, ex - x, ey - y); };
+        auto [ex, ey] = h.followDrag(v, x, y, band);
+        Out(out, "rectangle") = band(ex, ey);
         t.result(ShowDevice(*out));
     });
 }

@@ -123,6 +123,20 @@ void Host::closeWindow(DocWindow& window) {
     }
 }
 
+bool Host::closeWindowAsking(DocWindow& w) {
+    if (w.document().modified()) {
+        int32_t answer = alert("Save changes to \"" + w.name() + "\" before closing?", {"Save", "Don't Save", "Cancel"});
+        if (answer != 1 && answer != 2) return false;
+        if (answer == 1) {
+            FileRef* file = w.document().file();
+            if (file == nullptr) throw HostError("document \"" + w.document().name() + "\" has no file to save to");
+            saveDocument(w.document(), file->path, SaveMode::Incremental);
+        }
+    }
+    closeWindow(w);
+    return true;
+}
+
 void Host::activate(DocWindow& window) {
     active_ = &window;
     window.view().invalidateAll();

@@ -15,6 +15,7 @@
 #include "model/toolbar.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -100,6 +101,9 @@ public:
     DocWindow& openWindow(std::shared_ptr<Document> doc, const std::string& name);
     // Closes without asking; the document's unsaved changes are dropped.
     void closeWindow(DocWindow& window);
+    // Closes as the user does: unsaved changes bring the host's question
+    // (Save, Don't Save, Cancel) first. False when the user cancelled.
+    bool closeWindowAsking(DocWindow& window);
     void activate(DocWindow& window);
     DocWindow* activeWindow() const { return active_; }
     DocWindow* findWindow(const std::string& name) const;
@@ -120,6 +124,10 @@ public:
     void noteRectToDevice(const PageView& view, const FixedRect& rect, const DeviceRect& out);
     void noteOutline(const PageView& view, const DeviceRect& rect);
     std::optional<RegionSeen> region() const;
+    // A drag loop from the press at (x, y): where the mouse is released.
+    // A script's gesture gives the release at once; a person's mouse is
+    // followed with the rubber band `bandAt(x, y)` drawn until the release.
+    std::pair<int, int> followDrag(PageView& view, int16_t x, int16_t y, const std::function<DeviceRect(int, int)>& bandAt);
     size_t drawingRoutineCount() const { return drawing_.size(); }
 
     // ---- Tools.

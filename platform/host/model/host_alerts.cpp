@@ -30,10 +30,25 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     for (size_t i = 0; i < buttons.size(); ++i)
         if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == "Cancel")
             choice = static_cast<int32_t>(VX_ALERT_BUTTON1 + i);
-    std::optional<std::string> answer = input.standingAnswer(message);
-    if (!answer) answer = input.takeAnswer();
     std::string list;
     for (const std::string& b : shown.buttons) list += (list.empty() ? "" : ", ") + Quoted(b);
+    if (input.live != nullptr) {
+        // The person picks among the buttons shown; the plug-in hears the
+        // number of that button among those it gave.
+        std::vector<int32_t> numbers;
+        for (size_t i = 0; i < buttons.size(); ++i)
+            if (buttons[i] != nullptr) numbers.push_back(static_cast<int32_t>(VX_ALERT_BUTTON1 + i));
+        if (numbers.empty()) numbers.push_back(VX_ALERT_BUTTON1);
+        size_t picked = static_cast<size_t>(
+            std::clamp(input.live->answer(Question{"question", message, shown.buttons}), 1, static_cast<int>(numbers.size())));
+        choice = numbers[picked - 1];
+        shown.answer = shown.buttons[picked - 1];
+        err << "question: " << message << " [" << list << "] -> " << shown.answer << "\n";
+        alerts.push_back(std::move(shown));
+        return choice;
+    }
+    std::optional<std::string> answer = input.standingAnswer(message);
+    if (!answer) answer = input.takeAnswer();
     bool fits = false;
     if (!answer) {
         recordPluginError("no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
@@ -59,11 +74,14 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
 
 void Host::note(const std::string& message, const std::string& kind) {
     err << "alert: " << message << "\n";
+    if (input.live != nullptr) (void)input.live->answer(Question{kind, message, {"OK"}});
     alerts.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
 
 bool Host::confirm(const std::string& message) {
-    std::optional<std::string> answer = input.takeAnswer();
+    std::optional<std::string> answer =
+        input.live != nullptr ? std::optional<std::string>(input.live->answer(Question{"confirm", message, {"Yes", "No"}}) == 1 ? "yes" : "no")
+                              : input.takeAnswer();
     bool yes = false;
     if (!answer)
         recordPluginError("no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
@@ -79,6 +97,11 @@ bool Host::confirm(const std::string& message) {
 
 void Host::progressUpdate(const std::string& record) {
     progressRecords.push_back(record);
+    if (input.live != nullptr) {
+        // The front end shows the bar; the message stream stays readable.
+        input.live->showProgress(record);
+        return;
+    }
     if (!progressBar) {
         std::string shown = record;
         std::replace(shown.begin(), shown.end(), ':', ' ');

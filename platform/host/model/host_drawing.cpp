@@ -94,6 +94,29 @@ void Host::noteOutline(const PageView& view, const DeviceRect& rect) {
     if (!observing_.empty() && observing_.back().view == &view) observing_.back().outlines.push_back(rect);
 }
 
+std::pair<int, int> Host::followDrag(PageView& view, int16_t x, int16_t y, const std::function<DeviceRect(int, int)>& bandAt) {
+    if (input.live == nullptr) {
+        if (input.gesture) return {input.gesture->endX, input.gesture->endY};
+        return {x, y};
+    }
+    struct Clear {
+        PageView& v;
+        ~Clear() { v.rubberBand.reset(); }
+    } clear{view};
+    PointerStep step{x, y, input.gesture ? input.gesture->modifiers : uint16_t{0}, false};
+    while (true) {
+        view.rubberBand = bandAt(step.x, step.y);
+        input.live->showDragFrame();
+        step = input.live->nextPointerStep();
+        // The keys held now are what Viewer.GetModifiers reports.
+        if (input.gesture) input.gesture->modifiers = step.modifiers;
+        if (step.released) break;
+    }
+    view.rubberBand.reset();
+    input.live->showDragFrame();
+    return {step.x, step.y};
+}
+
 std::optional<RegionSeen> Host::region() const {
     for (auto it = drawing_.rbegin(); it != drawing_.rend(); ++it) {
         auto found = regions_.find(it->routine);

@@ -99,6 +99,13 @@ void PageView::repaintInvalid() {
 }
 
 Raster PageView::rasterise() const {
+    Raster raster = rasterisePage();
+    for (const DrawOp& op : ops_) StrokeRect(raster, op.rect, op.width, op.rgba, op.erased);
+    if (rubberBand) StrokeRect(raster, *rubberBand, 1, kRubberBandRgba);
+    return raster;
+}
+
+Raster PageView::rasterisePage() const {
     ViewGeometry g = geometry();
     size_t w = static_cast<size_t>(DeviceWidth(g)), h = static_cast<size_t>(DeviceHeight(g));
     if (w * h > kMaxSnapshotPixels)
@@ -110,7 +117,6 @@ Raster PageView::rasterise() const {
     // The media box's area beyond the crop box shows pale, the page white.
     FillBox(raster, TransformBox(t, b.mediaBox(page_)), 0xFFD0D0D0u);
     b.render(page_, t, OrderedRect(b.cropBox(page_)), raster);
-    for (const DrawOp& op : ops_) StrokeRect(raster, op.rect, op.width, op.rgba, op.erased);
     return raster;
 }
 

@@ -9,6 +9,7 @@
 #include "vx_types.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,10 +52,14 @@ public:
 
     // True while the host runs the view's drawing routines.
     bool drawing = false;
+    // The rectangle a drag loop shows following the mouse; none outside one.
+    std::optional<DeviceRect> rubberBand;
 
-    // The page's rendering with the outlines on top. Throws HostError when
-    // the raster would be unreasonably large.
+    // The page's rendering with the outlines and rubber band on top. Throws
+    // HostError when the raster would be unreasonably large.
     Raster rasterise() const;
+    // The rendering alone, which outlines do not change.
+    Raster rasterisePage() const;
 
 private:
     DocWindow& window_;
@@ -67,6 +72,9 @@ private:
 };
 
 uint32_t ColorToRgba(const ColorValue& color);
+
+// The host draws a drag loop's rubber band one pixel wide, in black.
+inline constexpr uint32_t kRubberBandRgba = 0xFF000000u;
 
 class DocWindow {
 public:

@@ -109,6 +109,7 @@ Host& Interpreter::host() {
         // Every modal dialog takes its input from the queued answers.
         auto pending = std::make_shared<std::vector<vxwin32::DialogAction>>();
         vxwin32::SetDialogInputSource([h, pending](const vxwin32::DialogState& dialog) -> std::optional<vxwin32::DialogAction> {
+            if (h->input.live != nullptr) return h->input.live->nextDialogAction(dialog);
             if (pending->empty()) {
                 std::optional<std::string> answer = h->input.takeAnswer();
                 if (!answer) {
@@ -179,6 +180,14 @@ void Interpreter::runLine(const std::vector<std::string>& words) {
     if (args.more()) args.fail("unexpected \"" + args.peek() + "\"");
 }
 
+void Interpreter::runCommand(const std::vector<std::string>& words) {
+    runLine(words);
+    if (host_) {
+        host_->idle();
+        if (auto e = host_->takePluginError()) throw ScriptError(e->first, e->second);
+    }
+}
+
 int Interpreter::run(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
@@ -190,11 +199,7 @@ int Interpreter::run(const std::string& text) {
             try {
                 std::vector<std::string> words = Tokenize(line);
                 if (words.empty()) continue;
-                runLine(words);
-                if (host_) {
-                    host_->idle();
-                    if (auto e = host_->takePluginError()) throw ScriptError(e->first, e->second);
-                }
+                runCommand(words);
             } catch (const ScriptError& e) {
                 fail(e.status, where, e.what());
             } catch (const ModuleError& e) {

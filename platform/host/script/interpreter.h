@@ -57,6 +57,10 @@ public:
     ~Interpreter();
 
     int run(const std::string& text);
+    // One line's command, its words already split: runs it, lets the host
+    // redraw, and throws ScriptError (or HostError) for what went wrong; the
+    // host stays usable for the next command.
+    void runCommand(const std::vector<std::string>& words);
 
     // ---- For the command handlers.
     HostConfig& config();

@@ -1,0 +1,146 @@
+#!/usr/bin/python3
+"""How fast the viewer answers the mouse and shows a page.
+
+    viewer_bench.py BUILD_DIR [ROUNDS]
+
+Runs `vellora view --no-browser` and talks to it as its page does (form
+posts up, Server-Sent Events down), without a browser:
+
+  - drag: the crop tool's region dragged out on mixed.pdf page 1 (612 x 792
+    pt) at 100% and at 400%; for each mouse move, the time from sending the
+    move to receiving the frame that shows the rubber band at that point.
+  - page: text-1000.pdf (1,000 pages), pages chosen across the document; the
+    time from asking for the page to having its frame and its rendered PNG.
+
+Prints a Markdown table of medians and 90th percentiles, in milliseconds.
+"""
+import http.client
+import json
+import os
+import re
+import socket
+import statistics
+import subprocess
+import sys
+import time
+import urllib.parse
+
+BUILD = sys.argv[1]
+ROUNDS = int(sys.argv[2]) if len(sys.argv) > 2 else 200
+VELLORA = os.path.join(BUILD, "bin", "vellora")
+MARGIN = 16
+
+
+class Session:
+    def __init__(self, pdf, zoom):
+        self.proc = subprocess.Popen([VELLORA, "view", pdf, "--no-browser", "--zoom", str(zoom)],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        url = self.proc.stdout.readline().strip()
+        m = re.match(r"http://127\.0\.0\.1:(\d+)/\?token=(\w+)", url)
+        if not m:
+            raise SystemExit(f"vellora view printed {url!r}")
+        self.port, token = int(m.group(1)), m.group(2)
+        self.host = f"127.0.0.1:{self.port}"
+        self.cookie = f"vellora_{self.port}={token}"
+        self.conn = http.client.HTTPConnection("127.0.0.1", self.port)
+        # The event stream, read by hand: one frame event after another.
+        self.events = socket.create_connection(("127.0.0.1", self.port))
+        self.events.sendall(f"GET /events HTTP/1.1\r\nHost: {self.host}\r\nCookie: {self.cookie}\r\n\r\n".encode())
+        self.buffer = b""
+        self.frame = None
+
+    def post(self, **fields):
+        self.conn.request("POST", "/input", urllib.parse.urlencode(fields),
+                          {"Host": self.host, "Cookie": self.cookie, "Origin": f"http://{self.host}",
+                           "Content-Type": "application/x-www-form-urlencoded"})
+        r = self.conn.getresponse()
+        r.read()
+        assert r.status == 204, r.status
+
+    def get(self, path):
+        self.conn.request("GET", path, headers={"Host": self.host, "Cookie": self.cookie})
+        r = self.conn.getresponse()
+        body = r.read()
+        assert r.status == 200, (path, r.status)
+        return body
+
+    def next_frame(self, accept):
+        """Reads events until a frame for which accept(frame) holds."""
+        while True:
+            while b"\n\n" not in self.buffer:
+                self.buffer += self.events.recv(1 << 20)
+            block, self.buffer = self.buffer.split(b"\n\n", 1)
+            text = block.decode("utf-8", "replace")
+            if "event: frame" not in text:
+                continue
+            data = text.split("data: ", 1)[1].split("\r\n")[0].split("\n")[0]
+            frame = json.loads(data)
+            self.frame = frame
+            if accept(frame):
+                return frame
+
+    def close(self):
+        self.proc.send_signal(2)
+        self.proc.wait(10)
+
+
+def percentile(values, p):
+    values = sorted(values)
+    return values[min(len(values) - 1, int(len(values) * p))]
+
+
+def drag(pdf, zoom):
+    s = Session(pdf, zoom)
+    try:
+        s.post(kind="button", name="ZUNO:TrimVex")
+        scale = zoom / 100
+        x0, y0 = MARGIN + int(100 * scale), MARGIN + int(100 * scale)
+        s.post(kind="press", x=x0, y=y0, mods=0)
+        s.next_frame(lambda f: f["band"] is not None)
+        times = []
+        for i in range(ROUNDS):
+            x, y = x0 + 20 + (i * 7) % int(400 * scale), y0 + 20 + (i * 5) % int(500 * scale)
+            start = time.perf_counter()
+            s.post(kind="move", x=x, y=y, mods=0)
+            s.next_frame(lambda f: f["band"] is not None and f["band"][2] == x and f["band"][3] == y)
+            times.append((time.perf_counter() - start) * 1000)
+        s.post(kind="release", x=x0 + 50, y=y0 + 50, mods=0)
+        return times
+    finally:
+        s.close()
+
+
+def pages(pdf):
+    s = Session(pdf, 100)
+    try:
+        times = []
+        for page in (500, 2, 999, 250, 750, 1000, 1, 333, 666, 123):
+            start = time.perf_counter()
+            s.post(kind="goto", page=page)
+            f = s.next_frame(lambda f: f["page"] == page)
+            s.get(f["image"])
+            times.append((time.perf_counter() - start) * 1000)
+        return times
+    finally:
+        s.close()
+
+
+def main():
+    mixed = os.path.join(BUILD, "samples", "mixed.pdf")
+    text = os.path.join(BUILD, "samples", "text-1000.pdf")
+    rows = []
+    for zoom in (100, 400):
+        t = drag(mixed, zoom)
+        rows.append((f"mouse move to pushed frame, mixed.pdf page 1 at {zoom}%", len(t), t))
+    t = pages(text)
+    rows.append(("a page of text-1000.pdf shown (frame and PNG)", len(t), t))
+    print(f"Machine: {os.cpu_count()} processors; load average {open('/proc/loadavg').read().split()[:3]}")
+    print()
+    print("| measure | samples | median ms | 90th percentile ms |")
+    print("|---|---|---|---|")
+    for label, n, t in rows:
+        print(f"| {label} | {n} | {statistics.median(t):.2f} | {percentile(t, 0.9):.2f} |")
+
+
+if __name__ == "__main__":
+    main()

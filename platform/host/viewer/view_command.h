@@ -1,0 +1,34 @@
+// `vellora view FILE.pdf... [--port N] [--no-browser] [--zoom PERCENT]`:
+// the stand-in host as an interactive viewer on a local web page.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vellora::viewer {
+
+struct ViewEnvironment {
+    std::string modulePath;  // the plug-in module next to the executable
+    std::ostream* out = nullptr;
+    std::ostream* err = nullptr;
+};
+
+struct ViewOptions {
+    std::vector<std::string> files;
+    int port = 0;           // 0: a free one
+    bool openBrowser = true;
+    double zoom = 100.0;
+    bool help = false;
+};
+
+// Throws std::invalid_argument with the message for a bad command line.
+ViewOptions ParseViewOptions(const std::vector<std::string>& args);
+std::string ViewUsage();
+
+// `args` begins with "view". Returns the exit status: 0 after File > Quit,
+// 130 after Ctrl-C, 2 for a bad command line or module, 3 for a file that
+// cannot be opened, 1 when the server cannot start.
+int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& env);
+
+}  // namespace vellora::viewer

@@ -1,0 +1,249 @@
+#include "viewer/viewer_session.h"
+
+#include "viewer/web_security.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+
+namespace vellora::viewer {
+
+namespace {
+
+constexpr std::chrono::milliseconds kWaitSlice{100};
+
+std::string WithoutAmpersands(const std::string& text) {
+    std::string plain;
+    for (char c : text)
+        if (c != '&') plain += c;
+    return plain;
+}
+
+// The button Escape and the close box stand for: "Cancel" or "No" when
+// there is one, else the last.
+int CancelButton(const Question& q) {
+    for (size_t i = 0; i < q.buttons.size(); ++i) {
+        std::string b = WithoutAmpersands(q.buttons[i]);
+        if (b == "Cancel" || b == "No") return static_cast<int>(i + 1);
+    }
+    return static_cast<int>(q.buttons.size());
+}
+
+}  // namespace
+
+ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, Publication& publication, std::ostream& err)
+    : interpreter_(interpreter), events_(events), publication_(publication), err_(err) {
+    host().input.live = this;
+    // What the page does itself: Save As asks it for a name, Exit ends the session.
+    if (MenuItemObj* item = host().menubar.findItem("SaveAs"))
+        item->hostEnabled = [this] { return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr; };
+    if (MenuItemObj* item = host().menubar.findItem("Quit")) item->hostEnabled = [] { return true; };
+    // The dialog's end, whatever ended it, takes it off the page.
+    vxwin32::SetDialogObserver([this](const vxwin32::DialogState&, const char* event) {
+        if (std::string(event) == "ending") closeModal();
+    });
+}
+
+ViewerSession::~ViewerSession() {
+    vxwin32::SetDialogObserver(nullptr);
+    if (interpreter_.started()) host().input.live = nullptr;
+}
+
+std::optional<UserEvent> ViewerSession::waitEvent() {
+    while (!UserStopFlag().load() && !events_.closed()) {
+        if (std::optional<UserEvent> e = events_.next(kWaitSlice)) return e;
+    }
+    return std::nullopt;
+}
+
+bool ViewerSession::run() {
+    publish();
+    while (!quit_) {
+        std::optional<UserEvent> e = waitEvent();
+        if (!e) return false;
+        handle(*e);
+    }
+    return true;
+}
+
+void ViewerSession::problem(const std::string& message) {
+    message_ = message;
+    err_ << "vellora: " << message << "\n";
+}
+
+void ViewerSession::command(const std::vector<std::string>& words) {
+    try {
+        interpreter_.runCommand(words);
+    } catch (const std::exception& e) {
+        // The host goes on; a plug-in error behind this one is the same story.
+        (void)host().takePluginError();
+        problem(e.what());
+    }
+}
+
+void ViewerSession::handle(const UserEvent& e) {
+    stop_ = false;
+    message_.clear();
+    auto point = [&](const char* verb) {
+        return std::vector<std::string>{verb, std::to_string(e.x), std::to_string(e.y), "mods", std::to_string(e.modifiers)};
+    };
+    switch (e.kind) {
+    case UserEvent::Press:
+        // The tool's click entry runs; its drag loops follow the mouse from here.
+        if (host().activeWindow() != nullptr) command(point("click"));
+        break;
+    case UserEvent::Hover:
+        if (host().activeWindow() != nullptr) command(point("hover"));
+        break;
+    case UserEvent::Menu:
+        if (e.text == "Quit") {
+            quit_ = true;
+        } else if (e.text == "Close") {
+            closeActive();
+        } else {
+            command({"menu", e.text});
+        }
+        break;
+    case UserEvent::MenuOpen:
+        if (MenuObj* menu = host().menubar.findMenu(e.text)) evaluateMenu(*menu, 0);
+        menuAnswered_ = e.number;
+        break;
+    case UserEvent::Button: command({"button", e.text}); break;
+    case UserEvent::Goto: command({"goto", std::to_string(e.number)}); break;
+    case UserEvent::Zoom: command({"zoom", std::to_string(e.number)}); break;
+    case UserEvent::Activate: command({"activate", e.text}); break;
+    case UserEvent::Close: closeActive(); break;
+    case UserEvent::SaveAs: saveAs(e.text, e.flag); break;
+    case UserEvent::Quit: quit_ = true; break;
+    default:
+        // Moves, releases and answers with no loop waiting for them, and
+        // Stop with no run in progress.
+        return;
+    }
+    publish();
+}
+
+void ViewerSession::closeActive() {
+    DocWindow* w = host().activeWindow();
+    if (w == nullptr) return;
+    try {
+        (void)host().closeWindowAsking(*w);
+    } catch (const std::exception& e) {
+        problem(e.what());
+    }
+}
+
+void ViewerSession::saveAs(const std::string& name, bool replace) {
+    DocWindow* w = host().activeWindow();
+    if (w == nullptr) return;
+    if (std::string why = FileNameProblem(name); !why.empty()) return problem("Save As: " + why);
+    FileRef* file = w->document().file();
+    if (file == nullptr) return problem("Save As: the document has no file whose directory it could be saved in");
+    std::filesystem::path target = std::filesystem::path(file->path).parent_path() / name;
+    std::error_code ec;
+    bool exists = std::filesystem::exists(std::filesystem::symlink_status(target, ec));
+    if (exists && !replace && !host().confirm("\"" + name + "\" already exists. Replace it?")) return;
+    try {
+        host().saveDocument(w->document(), target.string(), SaveMode::Full);
+        err_ << "saved: " << target.string() << "\n";
+    } catch (const std::exception& e) {
+        problem(e.what());
+    }
+}
+
+// ---- The modal loops ------------------------------------------------------------
+
+void ViewerSession::openModal(Modal modal) {
+    modal_ = std::move(modal);
+    publishState();
+}
+
+void ViewerSession::closeModal() {
+    if (!modal_) return;
+    modal_.reset();
+    publishState();
+}
+
+PointerStep ViewerSession::nextPointerStep() {
+    while (std::optional<UserEvent> e = waitEvent()) {
+        if (e->kind == UserEvent::Move) return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, false};
+        // A second press means the release went missing: it ends the drag there.
+        if (e->kind == UserEvent::Release || e->kind == UserEvent::Press)
+            return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, true};
+    }
+    // The person is gone: the drag ends where the rubber band is.
+    PageView* view = host().activeWindow() ? &host().activeWindow()->view() : nullptr;
+    if (view != nullptr && view->rubberBand) return PointerStep{view->rubberBand->right, view->rubberBand->bottom, 0, true};
+    return PointerStep{0, 0, 0, true};
+}
+
+int ViewerSession::answer(const Question& question) {
+    openModal(Modal{++modalSerial_, question, std::nullopt});
+    int serial = modalSerial_;
+    int chosen = CancelButton(question);
+    while (std::optional<UserEvent> e = waitEvent()) {
+        // An answer meant for an earlier modal (a double click) is not this one's.
+        if (e->kind == UserEvent::Answer && e->modal == serial && e->number >= 1 &&
+            e->number <= static_cast<int>(question.buttons.size())) {
+            chosen = e->number;
+            break;
+        }
+        if (e->kind == UserEvent::DialogKey && e->modal == serial) {
+            if (e->text == "enter") chosen = 1;
+            break;
+        }
+    }
+    closeModal();
+    return chosen;
+}
+
+std::optional<vxwin32::DialogAction> ViewerSession::nextDialogAction(const vxwin32::DialogState& dialog) {
+    // The same dialog keeps its number while it is up; its controls may have changed.
+    bool same = modal_ && modal_->dialog && modal_->dialog->window == dialog.window;
+    int serial = same ? modal_->serial : ++modalSerial_;
+    openModal(Modal{serial, Question{"dialog", dialog.title, {}}, dialog});
+    while (std::optional<UserEvent> e = waitEvent()) {
+        if (e->modal != serial) continue;
+        if (e->kind == UserEvent::DialogClick) {
+            bool known = std::any_of(dialog.controls.begin(), dialog.controls.end(),
+                                     [&](const vxwin32::ControlState& c) { return c.id == e->number; });
+            if (known) return vxwin32::DialogAction{vxwin32::DialogAction::ClickControl, e->number};
+        }
+        if (e->kind == UserEvent::DialogKey) {
+            if (e->text == "escape") return vxwin32::DialogAction{vxwin32::DialogAction::PressEscape, 0};
+            if (e->text == "enter") return vxwin32::DialogAction{vxwin32::DialogAction::PressEnter, 0};
+            if (e->text == "close") return vxwin32::DialogAction{vxwin32::DialogAction::CloseBox, 0};
+        }
+    }
+    return std::nullopt;
+}
+
+bool ViewerSession::stopRequested() {
+    // The host is busy: what the person does meanwhile, but Stop, is dropped.
+    while (std::optional<UserEvent> e = events_.tryNext())
+        if (e->kind == UserEvent::Stop) stop_ = true;
+    return stop_;
+}
+
+void ViewerSession::showDragFrame() { publishFrame(); }
+
+void ViewerSession::showProgress(const std::string& record) {
+    auto number = [&](size_t from) { return std::atoi(record.c_str() + from); };
+    bool now = true;
+    if (record == "begin") {
+        progress_ = Progress{true, 0, 0};
+    } else if (record == "end") {
+        progress_.shown = false;
+    } else if (record.rfind("duration:", 0) == 0) {
+        progress_.duration = number(9);
+    } else if (record.rfind("value:", 0) == 0) {
+        progress_.value = number(6);
+        // A bar needs no more than 25 pictures a second.
+        now = std::chrono::steady_clock::now() - lastProgressPublish_ > std::chrono::milliseconds(40);
+    }
+    if (!now) return;
+    lastProgressPublish_ = std::chrono::steady_clock::now();
+    publishState();
+}
+
+}  // namespace vellora::viewer

@@ -1,0 +1,93 @@
+// The viewer's side of the host's UI thread: takes the person's actions off
+// the event queue and runs them as the host's own commands, answers every
+// modal loop from the same queue, and publishes what the page shows. The
+// module and the host model are touched from this thread only.
+#pragma once
+
+#include "input/live_input.h"
+#include "script/interpreter.h"
+#include "viewer/publication.h"
+#include "viewer/user_events.h"
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vellora::viewer {
+
+class ViewerSession : public LiveInput {
+public:
+    ViewerSession(Interpreter& interpreter, UserEventQueue& events, Publication& publication, std::ostream& err);
+    ~ViewerSession() override;
+    ViewerSession(const ViewerSession&) = delete;
+    ViewerSession& operator=(const ViewerSession&) = delete;
+
+    // Serves the person until File > Quit (true) or the user's stop request
+    // or a closed queue (false).
+    bool run();
+    // Publishes the state and the page view now (also before run starts).
+    void publish();
+    // Runs one event as run() does; for tests and the benchmark.
+    void handle(const UserEvent& event);
+
+    // ---- LiveInput
+    PointerStep nextPointerStep() override;
+    int answer(const Question& question) override;
+    std::optional<vxwin32::DialogAction> nextDialogAction(const vxwin32::DialogState& dialog) override;
+    bool stopRequested() override;
+    void showDragFrame() override;
+    void showProgress(const std::string& record) override;
+
+private:
+    struct Modal {
+        int serial = 0;
+        Question question;
+        std::optional<vxwin32::DialogState> dialog;
+    };
+
+    Host& host() { return interpreter_.host(); }
+    // The next event, or nullopt once the person is gone (stop request, closed queue).
+    std::optional<UserEvent> waitEvent();
+    void command(const std::vector<std::string>& words);
+    void problem(const std::string& message);
+    void closeActive();
+    void saveAs(const std::string& name, bool replace);
+    void openModal(Modal modal);
+    void closeModal();
+
+    // Publishing (session_publish.cpp).
+    void publishState();
+    void publishFrame();
+    std::string chromeJson();
+    std::string menuJson(MenuObj& menu, int depth);
+    std::string liveJson();
+    std::string pageImageKey(PageView& view);
+    std::string bitmapUrl(void* bitmap);
+    std::string cursorJson();
+    void evaluateMenu(MenuObj& menu, int depth);
+
+    Interpreter& interpreter_;
+    UserEventQueue& events_;
+    Publication& publication_;
+    std::ostream& err_;
+
+    std::optional<Modal> modal_;
+    int modalSerial_ = 0;
+    bool stop_ = false;
+    bool quit_ = false;
+    std::string message_;
+    int menuAnswered_ = 0;
+    std::map<const MenuItemObj*, std::pair<bool, bool>> menuStates_;  // enabled, marked at the last opening
+    std::string chrome_;  // menus, toolbar, windows and view, as of the last idle moment
+    struct Progress {
+        bool shown = false;
+        int value = 0, duration = 0;
+    } progress_;
+    std::chrono::steady_clock::time_point lastProgressPublish_{};
+    std::map<const Document*, int> documentIds_;
+    std::map<std::string, std::string> imageKeys_;  // what a rendering depends on -> its key
+};
+
+}  // namespace vellora::viewer

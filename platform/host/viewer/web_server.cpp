@@ -1,0 +1,198 @@
+#include "viewer/web_server.h"
+
+#include "viewer/embedded_assets.h"
+#include "viewer/input_form.h"
+#include "viewer/json_writer.h"
+#include "viewer/web_security.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <regex>
+#include <stdexcept>
+
+namespace vellora::viewer {
+
+namespace {
+
+constexpr size_t kMaxBody = 16 * 1024;  // an input request is a few fields
+constexpr int kMaxStreams = 4;          // event streams open at once
+constexpr auto kKeepAlive = std::chrono::seconds(15);
+
+// The state and the page view's drawing as one JSON document.
+std::string StateDocument(const Publication::Snapshot& s) {
+    JsonWriter j;
+    j.beginObject().key("version").value(static_cast<int64_t>(s.stateVersion + s.frameVersion));
+    j.key("state").raw(s.state.empty() ? "null" : s.state).key("frame").raw(s.frame.empty() ? "null" : s.frame).endObject();
+    return j.text();
+}
+
+void Refuse(httplib::Response& res, int status, const std::string& why) {
+    res.status = status;
+    res.set_content(why + "\n", "text/plain; charset=utf-8");
+}
+
+}  // namespace
+
+struct WebServer::Impl {
+    Impl(UserEventQueue& e, Publication& p) : events(e), publication(p) {}
+    UserEventQueue& events;
+    Publication& publication;
+    httplib::Server server;
+    RateLimiter limiter{200, 200};  // far above a page's mouse moves, far below a flood
+    std::atomic<int> streams{0};
+};
+
+WebServer::WebServer(UserEventQueue& events, Publication& publication)
+    : impl_(std::make_unique<Impl>(events, publication)), token_(NewToken()) {}
+
+WebServer::~WebServer() { stop(); }
+
+std::string WebServer::url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_; }
+
+void WebServer::start(int port) {
+    httplib::Server& s = impl_->server;
+    Impl& impl = *impl_;
+    s.new_task_queue = [] { return new httplib::ThreadPool(12); };
+    s.set_payload_max_length(kMaxBody);
+    s.set_keep_alive_timeout(2);
+    s.set_read_timeout(5);
+    // Cookies are shared by every port of a host: the name carries the port.
+    auto cookieName = [this] { return "vellora_" + std::to_string(port_); };
+
+    s.set_default_headers({
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"X-Frame-Options", "DENY"},
+        {"Content-Security-Policy",
+         "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
+         "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
+    });
+
+    s.set_pre_routing_handler([this, &impl, cookieName](const httplib::Request& req, httplib::Response& res) {
+        using R = httplib::Server::HandlerResponse;
+        if (!impl.limiter.allow()) {
+            Refuse(res, 429, "too many requests");
+            return R::Handled;
+        }
+        if (!HostAllowed(req.get_header_value("Host"), port_)) {
+            Refuse(res, 403, "this server answers only to 127.0.0.1 and localhost on its own port");
+            return R::Handled;
+        }
+        std::optional<std::string> cookie = CookieValue(req.get_header_value("Cookie"), cookieName());
+        bool byCookie = cookie && TokensEqual(*cookie, token_);
+        bool byUrl = req.has_param("token") && TokensEqual(req.get_param_value("token"), token_);
+        if (!byCookie && !byUrl) {
+            Refuse(res, 403, "the access token is missing or wrong: open the address vellora printed");
+            return R::Handled;
+        }
+        if (req.method != "GET" && req.method != "HEAD" && !OriginAllowed(req.get_header_value("Origin"), port_)) {
+            Refuse(res, 403, "requests that change anything must come from the viewer's own page");
+            return R::Handled;
+        }
+        if (byUrl && !byCookie)
+            res.set_header("Set-Cookie", cookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
+        return R::Unhandled;
+    });
+
+    auto serveAsset = [](const char* name) {
+        return [name](const httplib::Request&, httplib::Response& res) {
+            const EmbeddedAsset* a = FindEmbeddedAsset(name);
+            if (a == nullptr) return Refuse(res, 404, "not found");
+            res.set_content(reinterpret_cast<const char*>(a->data), a->size, a->contentType);
+        };
+    };
+    s.Get("/", serveAsset("index.html"));
+    s.Get("/viewer.css", serveAsset("viewer.css"));
+    s.Get("/viewer.js", serveAsset("viewer.js"));
+
+    s.Get("/state", [&impl](const httplib::Request&, httplib::Response& res) {
+        res.set_content(StateDocument(impl.publication.current()), "application/json");
+    });
+
+    // Keys are made by the host ("p12", "cursor-102"): nothing from the
+    // request names a file.
+    auto servePng = [&impl](bool pageImage) {
+        return [&impl, pageImage](const httplib::Request& req, httplib::Response& res) {
+            std::string key = req.matches[1];
+            std::shared_ptr<const Bytes> png = pageImage ? impl.publication.image(key) : impl.publication.asset(key + ".png");
+            if (!png) return Refuse(res, 404, "not found");
+            res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
+        };
+    };
+    s.Get(R"(/view/(p[0-9]{1,9})\.png)", servePng(true));
+    s.Get(R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)", servePng(false));
+
+    s.Get("/events", [&impl](const httplib::Request&, httplib::Response& res) {
+        if (impl.streams.fetch_add(1) >= kMaxStreams) {
+            impl.streams.fetch_sub(1);
+            return Refuse(res, 503, "too many pages are open on this viewer");
+        }
+        auto seen = std::make_shared<std::pair<uint64_t, uint64_t>>(0, 0);
+        res.set_header("Cache-Control", "no-store");
+        res.set_chunked_content_provider(
+            "text/event-stream",
+            [&impl, seen](size_t, httplib::DataSink& sink) {
+                auto send = [&](const std::string& text) { return sink.write(text.data(), text.size()); };
+                std::optional<Publication::Snapshot> s = seen->first == 0 && seen->second == 0
+                                                             ? std::optional(impl.publication.current())
+                                                             : impl.publication.waitNewer(seen->first, seen->second, kKeepAlive);
+                if (impl.publication.closed()) {
+                    send("event: bye\ndata: {}\n\n");
+                    sink.done();
+                    return true;
+                }
+                if (!s) return send(": still here\n\n");
+                bool ok = true;
+                // A drag sends only frames: the state is sent when it changed.
+                if (s->stateVersion != seen->first && !s->state.empty()) ok = send("event: state\ndata: " + s->state + "\n\n");
+                if (ok && s->frameVersion != seen->second && !s->frame.empty()) ok = send("event: frame\ndata: " + s->frame + "\n\n");
+                *seen = {s->stateVersion, s->frameVersion};
+                return ok;
+            },
+            [&impl](bool) { impl.streams.fetch_sub(1); });
+    });
+
+    s.Post("/input", [&impl](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0)
+            return Refuse(res, 415, "input comes as a form");
+        FormFields fields;
+        for (const auto& [name, value] : req.params) {
+            if (name == "token") continue;
+            if (!fields.emplace(name, value).second) return Refuse(res, 400, "the field \"" + name + "\" is given twice");
+        }
+        try {
+            impl.events.push(ParseUserEvent(fields));
+        } catch (const BadRequest& e) {
+            return Refuse(res, 400, e.what());
+        }
+        res.status = 204;
+    });
+
+    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty()) res.set_content("refused\n", "text/plain; charset=utf-8");
+    });
+    s.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        Refuse(res, 400, "the request could not be handled");
+    });
+
+    if (port == 0) {
+        port_ = s.bind_to_any_port("127.0.0.1");
+        if (port_ <= 0) throw std::runtime_error("cannot listen on 127.0.0.1: no free port");
+    } else {
+        if (!s.bind_to_port("127.0.0.1", port)) throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + " (in use?)");
+        port_ = port;
+    }
+    thread_ = std::thread([&s] { s.listen_after_bind(); });
+}
+
+void WebServer::stop() {
+    impl_->publication.close();
+    if (thread_.joinable()) {
+        impl_->server.stop();
+        thread_.join();
+    }
+}
+
+}  // namespace vellora::viewer

@@ -1,0 +1,40 @@
+// The viewer's local HTTP server: the page's files, the published state and
+// images, a stream of changes (Server-Sent Events), and the page's input,
+// which it only puts on the event queue. Every request must come to the
+// loopback address with the run's token; see web_security.h.
+#pragma once
+
+#include "viewer/publication.h"
+#include "viewer/user_events.h"
+
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace vellora::viewer {
+
+class WebServer {
+public:
+    WebServer(UserEventQueue& events, Publication& publication);
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // Binds 127.0.0.1:port (0: a free port) and serves on threads of its
+    // own. Throws std::runtime_error when the port cannot be had.
+    void start(int port);
+    void stop();
+    int port() const { return port_; }
+    // The page's address with its token.
+    std::string url() const;
+    const std::string& token() const { return token_; }
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    std::thread thread_;
+    int port_ = 0;
+    std::string token_;
+};
+
+}  // namespace vellora::viewer

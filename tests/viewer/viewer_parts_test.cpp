@@ -1,0 +1,141 @@
+// The viewer's pure parts: the server's rules, the page's input requests,
+// the JSON it publishes and the event queue between them.
+#include "viewer/input_form.h"
+#include "viewer/json_writer.h"
+#include "viewer/user_events.h"
+#include "viewer/web_security.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace vellora::viewer {
+namespace {
+
+TEST(ServerRules, OnlyTheLoopbackNamesWithTheServersPortAreHosts) {
+    EXPECT_TRUE(HostAllowed("127.0.0.1:8123", 8123));
+    EXPECT_TRUE(HostAllowed("localhost:8123", 8123));
+    for (const char* host : {"127.0.0.1", "localhost", "127.0.0.1:81234", "127.0.0.1:812", "evil.example:8123",
+                             "127.0.0.1.evil.example:8123", "LOCALHOST:8123", "[::1]:8123", "", "127.0.0.1:8123 "})
+        EXPECT_FALSE(HostAllowed(host, 8123)) << host;
+    EXPECT_TRUE(OriginAllowed("http://127.0.0.1:8123", 8123));
+    EXPECT_TRUE(OriginAllowed("http://localhost:8123", 8123));
+    for (const char* origin : {"null", "", "https://127.0.0.1:8123", "http://127.0.0.1:8124", "http://evil.example",
+                               "http://127.0.0.1:8123/"})
+        EXPECT_FALSE(OriginAllowed(origin, 8123)) << origin;
+}
+
+TEST(ServerRules, TokensAreLongRandomAndComparedWhole) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 20; ++i) {
+        std::string t = NewToken();
+        EXPECT_EQ(t.size(), 64u);  // 256 bits
+        EXPECT_EQ(t.find_first_not_of("0123456789abcdef"), std::string::npos);
+        seen.insert(t);
+    }
+    EXPECT_EQ(seen.size(), 20u);
+    EXPECT_TRUE(TokensEqual("abc", "abc"));
+    EXPECT_FALSE(TokensEqual("abc", "abd"));
+    EXPECT_FALSE(TokensEqual("abc", "ab"));
+    EXPECT_FALSE(TokensEqual("", "a"));
+}
+
+TEST(ServerRules, CookiesAreFoundByExactName) {
+    EXPECT_EQ(CookieValue("a=1; vellora_80=tok; b=2", "vellora_80"), "tok");
+    EXPECT_EQ(CookieValue("vellora_80=tok", "vellora_80"), "tok");
+    EXPECT_FALSE(CookieValue("xvellora_80=tok; vellora_8=x", "vellora_80"));
+    EXPECT_FALSE(CookieValue("", "vellora_80"));
+}
+
+TEST(ServerRules, TheRateLimiterAllowsABurstThenItsRate) {
+    RateLimiter limiter(3, 10);
+    auto t = RateLimiter::Clock::time_point{} + std::chrono::seconds(100);
+    EXPECT_TRUE(limiter.allow(t) && limiter.allow(t) && limiter.allow(t));
+    EXPECT_FALSE(limiter.allow(t));
+    EXPECT_FALSE(limiter.allow(t + std::chrono::milliseconds(50)));
+    EXPECT_TRUE(limiter.allow(t + std::chrono::milliseconds(160)));
+    // A long pause refills no more than the burst.
+    t += std::chrono::seconds(60);
+    int allowed = 0;
+    for (int i = 0; i < 10; ++i) allowed += limiter.allow(t) ? 1 : 0;
+    EXPECT_EQ(allowed, 3);
+}
+
+TEST(ServerRules, SaveAsNamesAreFileNamesOnly) {
+    EXPECT_EQ(FileNameProblem("copy.pdf"), "");
+    EXPECT_EQ(FileNameProblem("Report (final) 2.pdf"), "");
+    for (const char* bad : {"", ".", "..", "../x.pdf", "/tmp/x.pdf", "a/b.pdf", "a\\b.pdf", ".hidden", "new\nline.pdf"})
+        EXPECT_NE(FileNameProblem(bad), "") << bad;
+    EXPECT_NE(FileNameProblem(std::string(256, 'a')), "");
+}
+
+TEST(InputRequests, EachKindTakesItsFieldsWithinBounds) {
+    UserEvent e = ParseUserEvent({{"kind", "press"}, {"x", "-5"}, {"y", "300"}, {"mods", "8"}});
+    EXPECT_EQ(e.kind, UserEvent::Press);
+    EXPECT_EQ(e.x, -5);
+    EXPECT_EQ(e.y, 300);
+    EXPECT_EQ(e.modifiers, 8);
+    e = ParseUserEvent({{"kind", "dialog-key"}, {"modal", "3"}, {"key", "escape"}});
+    EXPECT_EQ(e.modal, 3);
+    EXPECT_EQ(e.text, "escape");
+    e = ParseUserEvent({{"kind", "save-as"}, {"name", "copy.pdf"}, {"replace", "1"}});
+    EXPECT_TRUE(e.flag);
+    EXPECT_EQ(ParseUserEvent({{"kind", "quit"}}).kind, UserEvent::Quit);
+
+    const std::vector<FormFields> bad = {
+        {},
+        {{"kind", "explode"}},
+        {{"kind", "press"}, {"x", "1"}, {"y", "2"}},                        // no mods
+        {{"kind", "press"}, {"x", "40000"}, {"y", "2"}, {"mods", "0"}},     // past 16 bits
+        {{"kind", "press"}, {"x", "1x"}, {"y", "2"}, {"mods", "0"}},
+        {{"kind", "press"}, {"x", " 1"}, {"y", "2"}, {"mods", "0"}},
+        {{"kind", "goto"}, {"page", "0"}},
+        {{"kind", "zoom"}, {"percent", "6401"}},
+        {{"kind", "menu"}, {"name", ""}},
+        {{"kind", "menu"}, {"name", std::string(300, 'm')}},
+        {{"kind", "dialog-key"}, {"modal", "1"}, {"key", "space"}},
+        {{"kind", "answer"}, {"modal", "0"}, {"number", "1"}},
+        {{"kind", "save-as"}, {"name", "../up.pdf"}},
+    };
+    for (const FormFields& f : bad) EXPECT_THROW(ParseUserEvent(f), BadRequest) << (f.count("kind") ? f.at("kind") : "");
+}
+
+TEST(PublishedJson, StringsAreEscapedAndNeverBreakOutOfTheirScript) {
+    EXPECT_EQ(JsonString("a\"b\\c\n\t"), "\"a\\\"b\\\\c\\n\\t\"");
+    EXPECT_EQ(JsonString("</script>"), "\"\\u003c/script>\"");
+    EXPECT_EQ(JsonString(std::string("\x01", 1)), "\"\\u0001\"");
+    EXPECT_EQ(JsonString("caf\xc3\xa9"), "\"caf\xc3\xa9\"");
+    EXPECT_EQ(JsonString("bad \xff byte"), "\"bad \\ufffd byte\"");
+    EXPECT_EQ(JsonString("cut \xc3"), "\"cut \\ufffd\"");
+    JsonWriter j;
+    j.beginObject().key("a").value(1).key("b").beginArray().value(true).null().value(2.5).endArray();
+    j.key("c").beginObject().endObject().key("d").raw("[1]").endObject();
+    EXPECT_EQ(j.text(), "{\"a\":1,\"b\":[true,null,2.5],\"c\":{},\"d\":[1]}");
+}
+
+TEST(EventQueue, MovesFoldIntoTheNewestAndOtherEventsKeepTheirOrder) {
+    UserEventQueue q;
+    auto push = [&](UserEvent::Kind kind, int x) {
+        UserEvent e;
+        e.kind = kind;
+        e.x = x;
+        q.push(e);
+    };
+    push(UserEvent::Press, 1);
+    push(UserEvent::Move, 2);
+    push(UserEvent::Move, 3);
+    push(UserEvent::Release, 4);
+    push(UserEvent::Hover, 5);
+    push(UserEvent::Hover, 6);
+    std::vector<std::pair<UserEvent::Kind, int>> got;
+    while (auto e = q.tryNext()) got.emplace_back(e->kind, e->x);
+    std::vector<std::pair<UserEvent::Kind, int>> want = {
+        {UserEvent::Press, 1}, {UserEvent::Move, 3}, {UserEvent::Release, 4}, {UserEvent::Hover, 6}};
+    EXPECT_EQ(got, want);
+    q.close();
+    push(UserEvent::Press, 7);
+    EXPECT_FALSE(q.next(std::chrono::milliseconds(1)));
+}
+
+}  // namespace
+}  // namespace vellora::viewer

@@ -1,0 +1,139 @@
+#!/usr/bin/python3
+"""The viewer's server refuses what is not its own page's, and changes nothing.
+
+    viewer_security.py VELLORA SAMPLES_DIR WORK_DIR
+
+Raw HTTP requests to a running `vellora view`: no token, a wrong token, a
+wrong Host (DNS rebinding), a cross-origin or origin-less POST, a path as
+the Save As name, an oversized body, malformed input and a burst of
+requests. Each gets its status; afterwards the document, its file and the
+page's state are as they were, and the server still answers.
+"""
+import concurrent.futures
+import hashlib
+import http.client
+import json
+import os
+import shutil
+import sys
+import time
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from viewer_support import Viewer, check, finish  # noqa: E402
+
+VELLORA, SAMPLES, WORK = sys.argv[1:4]
+
+
+def sha(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class Client:
+    def __init__(self, viewer):
+        self.viewer = viewer
+        self.cookie = None
+
+    def request(self, method, path, body=None, headers=None, host=None, cookie=True):
+        conn = http.client.HTTPConnection("127.0.0.1", self.viewer.port, timeout=10)
+        h = {"Host": host or f"127.0.0.1:{self.viewer.port}"}
+        if cookie and self.cookie:
+            h["Cookie"] = self.cookie
+        if body is not None:
+            h["Content-Type"] = "application/x-www-form-urlencoded"
+        h.update(headers or {})
+        conn.request(method, path, body=body, headers=h)
+        r = conn.getresponse()
+        data = r.read()
+        set_cookie = r.getheader("Set-Cookie")
+        conn.close()
+        return r.status, data, set_cookie
+
+    def post(self, fields, origin="same", **kw):
+        headers = {}
+        if origin == "same":
+            headers["Origin"] = self.viewer.origin
+        elif origin is not None:
+            headers["Origin"] = origin
+        return self.request("POST", "/input", urllib.parse.urlencode(fields), headers, **kw)[0]
+
+    def state(self):
+        status, data, _ = self.request("GET", "/state")
+        assert status == 200, f"GET /state: {status}"
+        return json.loads(data)
+
+
+def settled_state(client):
+    """The state once the host has taken everything sent so far."""
+    time.sleep(0.4)
+    doc = client.state()
+    return doc["frame"]["page"], doc["state"]["chrome"]["windows"]
+
+
+def main():
+    os.makedirs(WORK, exist_ok=True)
+    pdf = os.path.join(WORK, "mixed.pdf")
+    shutil.copyfile(os.path.join(SAMPLES, "mixed.pdf"), pdf)
+    digest = sha(pdf)
+    viewer = Viewer(VELLORA, [pdf], WORK)
+    try:
+        c = Client(viewer)
+        # Without the token: nothing, not even the page.
+        check(c.request("GET", "/")[0] == 403, "no token: GET / was not refused with 403")
+        check(c.request("GET", "/state")[0] == 403, "no token: GET /state was not refused with 403")
+        check(c.request("GET", "/?token=" + "0" * len(viewer.token))[0] == 403, "wrong token: not refused with 403")
+        check(c.request("GET", "/?token=" + viewer.token[:-1])[0] == 403, "short token: not refused with 403")
+        # With it, the page and a cookie for what follows.
+        status, body, cookie = c.request("GET", "/?token=" + viewer.token)
+        check(status == 200 and b"<canvas" in body, f"token: the page was not served ({status})")
+        check(cookie is not None and "HttpOnly" in cookie and "SameSite=Strict" in cookie,
+              f"token: the cookie is {cookie!r}")
+        c.cookie = cookie.split(";")[0]
+        check(c.request("GET", "/state")[0] == 200, "cookie: GET /state refused")
+        before = settled_state(c)
+
+        # DNS rebinding: another name for this address.
+        for host in ("evil.example:%d" % viewer.port, "127.0.0.1:1", "localhost", "127.0.0.1.nip.io:%d" % viewer.port):
+            check(c.request("GET", "/state", host=host)[0] == 403, f"Host {host!r} was not refused with 403")
+        # State changes from another origin, or from no page at all.
+        check(c.post({"kind": "goto", "page": "2"}, origin="http://evil.example") == 403, "cross-origin POST not refused")
+        check(c.post({"kind": "goto", "page": "2"}, origin="null") == 403, "POST from origin null not refused")
+        check(c.post({"kind": "goto", "page": "2"}, origin=None) == 403, "POST without Origin not refused")
+        check(c.post({"kind": "goto", "page": "2"}, cookie=False) == 403, "POST without the cookie not refused")
+        # Save As takes a file name, never a path.
+        for name in ("../escaped.pdf", "/tmp/escaped.pdf", "sub/escaped.pdf", "..", ".hidden.pdf", ""):
+            check(c.post({"kind": "save-as", "name": name}) == 400, f"Save As {name!r} was not refused with 400")
+        # Bodies are bounded; malformed input is refused and the host goes on.
+        check(c.post({"kind": "menu", "name": "x" * 100000}) == 413, "an oversized body was not refused with 413")
+        for fields in ({"kind": "press", "x": "abc", "y": "1", "mods": "0"}, {"kind": "explode"}, {},
+                       {"kind": "goto", "page": "-1"}, {"kind": "zoom", "percent": "99999"}):
+            check(c.post(fields) == 400, f"malformed input {fields} was not refused with 400")
+        status, _, _ = c.request("POST", "/input", "kind=quit", {"Origin": viewer.origin, "Content-Type": "text/plain"})
+        check(status == 415, f"input that is not a form got {status}")
+        check(c.request("GET", "/../../etc/passwd")[0] in (400, 404), "a path outside the page's own was served")
+        check(c.request("GET", "/view/..%2f..%2fetc%2fpasswd.png")[0] == 404, "an image path was served")
+
+        # A burst is cut off, and the server answers again a moment later.
+        with concurrent.futures.ThreadPoolExecutor(8) as pool:
+            statuses = list(pool.map(lambda _: c.request("GET", "/state")[0], range(1200)))
+        check(429 in statuses, "a burst of 1200 requests was never refused with 429")
+        check(statuses.count(200) >= 100, "the burst's first requests were refused")
+        time.sleep(1.5)
+        check(c.request("GET", "/state")[0] == 200, "the server does not answer after the burst")
+
+        check(settled_state(c) == before, "the refused requests changed the page's state")
+        check(not any(os.path.exists(p) for p in ("/tmp/escaped.pdf", os.path.join(WORK, "..", "escaped.pdf"))),
+              "Save As wrote a file outside the document's directory")
+        # The page's own kind of request still works: page 2 is shown.
+        check(c.post({"kind": "goto", "page": "2"}) == 204, "a same-origin POST was refused")
+        check(settled_state(c)[0] == 2, "a same-origin goto was not done")
+    finally:
+        status = viewer.stop()
+    check(sha(pdf) == digest, "the document's file changed")
+    check(status == 130, f"vellora view ended with {status} after Ctrl-C")
+    finish()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,258 @@
+"""What the viewer's tests share: starting `vellora view`, a headless
+Chromium driven by WebDriver, reading PNG screenshots, and the command line
+for the answers the viewer's results are compared with."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+SKIP = 77  # CTest's SKIP_RETURN_CODE for these tests
+
+CHROMIUM = "/usr/bin/chromium"
+CHROMEDRIVER = "/usr/bin/chromedriver"
+# Without these, the closed network makes Chromium wait on services it cannot reach.
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                  "--window-size=1280,1000", "--force-device-scale-factor=1"]
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message, flush=True)
+    return condition
+
+
+def finish():
+    if failures:
+        print(f"{len(failures)} check(s) failed")
+        sys.exit(1)
+    print("ok")
+    sys.exit(0)
+
+
+def skip_without_browser():
+    missing = [p for p in (CHROMIUM, CHROMEDRIVER) if not os.path.exists(p)]
+    try:
+        import selenium  # noqa: F401
+    except ImportError:
+        missing.append("python3-selenium")
+    if missing:
+        print("SKIP: the browser tests need Debian's chromium, chromium-driver and python3-selenium "
+              f"(scripts/install-deps.sh installs them); missing: {', '.join(missing)}")
+        sys.exit(SKIP)
+
+
+def wait_for(what, condition, timeout=20.0, interval=0.05):
+    """Polls until `condition()` is true; a test failure (and an exception) when it never is."""
+    end = time.monotonic() + timeout
+    last = None
+    while time.monotonic() < end:
+        try:
+            value = condition()
+            if value:
+                return value
+        except Exception as e:  # the page may be between two renderings
+            last = e
+        time.sleep(interval)
+    raise AssertionError(f"timed out waiting for {what}" + (f" (last error: {last})" if last else ""))
+
+
+class Viewer:
+    """A `vellora view` process serving FILES, and its URL."""
+
+    def __init__(self, vellora, files, work, *extra):
+        self.stderr_path = os.path.join(work, "viewer-stderr.txt")
+        self.stderr = open(self.stderr_path, "w")
+        self.proc = subprocess.Popen([vellora, "view", *files, "--no-browser", *extra],
+                                     stdout=subprocess.PIPE, stderr=self.stderr, text=True)
+        line = self.proc.stdout.readline().strip()
+        if not re.match(r"^http://127\.0\.0\.1:\d+/\?token=[0-9a-f]{32,}$", line):
+            self.stop()
+            raise AssertionError(f"vellora view printed {line!r}, not its address; stderr: {self.log()}")
+        self.url = line
+        self.port = int(re.search(r":(\d+)/", line).group(1))
+        self.token = line.rsplit("=", 1)[1]
+        self.origin = f"http://127.0.0.1:{self.port}"
+
+    def log(self):
+        if not self.stderr.closed:
+            self.stderr.flush()
+        with open(self.stderr_path) as f:
+            return f.read()
+
+    def stop(self, timeout=10):
+        if self.proc.poll() is None:
+            self.proc.send_signal(2)
+            try:
+                self.proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.stderr.close()
+        return self.proc.returncode
+
+
+class Browser:
+    """Headless Chromium on a fresh profile, through chromedriver."""
+
+    def __init__(self):
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        self.profile = tempfile.mkdtemp(prefix="vellora-chromium-")
+        options = webdriver.ChromeOptions()
+        options.binary_location = CHROMIUM
+        for flag in CHROMIUM_FLAGS + [f"--user-data-dir={self.profile}"]:
+            options.add_argument(flag)
+        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        self.driver.set_script_timeout(20)
+
+    def close(self):
+        try:
+            self.driver.quit()
+        finally:
+            shutil.rmtree(self.profile, ignore_errors=True)
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def open(self, viewer):
+        self.driver.get(viewer.url)
+        # The page is up when it has drawn the page view once.
+        wait_for("the first frame", lambda: self.js("return window.vellora && window.vellora.frames > 0"))
+
+    # ---- What the page shows.
+    def frame(self):
+        return self.js("return window.vellora.frame")
+
+    def state(self):
+        return self.js("return window.vellora.state")
+
+    def modal(self):
+        return self.js("return window.vellora.state && window.vellora.state.live.modal")
+
+    def element(self, css):
+        from selenium.webdriver.common.by import By
+        return self.driver.find_element(By.CSS_SELECTOR, css)
+
+    def elements(self, css):
+        from selenium.webdriver.common.by import By
+        return self.driver.find_elements(By.CSS_SELECTOR, css)
+
+    def by_title(self, title):
+        from selenium.webdriver.common.by import By
+        return self.driver.find_element(By.XPATH, f"//*[@title={xpath_literal(title)}]")
+
+    def canvas_origin(self):
+        """The page view's top left corner in the window, in whole CSS pixels."""
+        r = self.js("const r = document.getElementById('page-view').getBoundingClientRect();"
+                    "return [r.left, r.top, r.width, r.height];")
+        return r
+
+    def screenshot(self):
+        return decode_png(self.driver.get_screenshot_as_png())
+
+    # ---- The mouse on the page view, in its device pixels.
+    def _actions(self):
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.actions.action_builder import ActionBuilder
+        chain = ActionChains(self.driver, duration=0)
+        return chain, ActionBuilder(self.driver, duration=0)
+
+    def _client(self, x, y):
+        left, top, _, _ = self.canvas_origin()
+        return int(left) + x, int(top) + y
+
+    def drag(self, x1, y1, x2, y2, steps=8, mods=()):
+        from selenium.webdriver.common.actions.action_builder import ActionBuilder
+        from selenium.webdriver.common.keys import Keys
+        builder = ActionBuilder(self.driver, duration=0)
+        for key in mods:
+            builder.key_action.key_down(getattr(Keys, key))
+        builder.pointer_action.move_to_location(*self._client(x1, y1))
+        builder.pointer_action.pointer_down()
+        for i in range(1, steps + 1):
+            builder.pointer_action.move_to_location(*self._client(x1 + (x2 - x1) * i // steps,
+                                                                  y1 + (y2 - y1) * i // steps))
+            builder.pointer_action.pause(0.02)
+        builder.pointer_action.pointer_up()
+        for key in mods:
+            builder.key_action.key_up(getattr(Keys, key))
+        builder.perform()
+
+    def click_at(self, x, y):
+        from selenium.webdriver.common.actions.action_builder import ActionBuilder
+        builder = ActionBuilder(self.driver, duration=0)
+        builder.pointer_action.move_to_location(*self._client(x, y))
+        builder.pointer_action.pointer_down()
+        builder.pointer_action.pointer_up()
+        builder.perform()
+
+    def hover(self, x, y):
+        from selenium.webdriver.common.actions.action_builder import ActionBuilder
+        builder = ActionBuilder(self.driver, duration=0)
+        builder.pointer_action.move_to_location(*self._client(x, y))
+        builder.perform()
+
+    def cursor(self):
+        return self.js("return document.getElementById('page-view').style.cursor")
+
+
+def xpath_literal(text):
+    if '"' not in text:
+        return f'"{text}"'
+    return "concat('" + text.replace("'", "', \"'\", '") + "')"
+
+
+def decode_png(data):
+    """(width, height, rows of (r, g, b, a)) of an 8-bit RGB or RGBA PNG, any filters."""
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat, width = 8, b"", 0
+    while pos < len(data):
+        length = int.from_bytes(data[pos:pos + 4], "big")
+        kind = data[pos + 4:pos + 8]
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height = int.from_bytes(body[0:4], "big"), int.from_bytes(body[4:8], "big")
+            depth, colour = body[8], body[9]
+            assert depth == 8 and colour in (2, 6), f"PNG depth {depth} colour type {colour}"
+            channels = 3 if colour == 2 else 4
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, prev = [], bytearray(stride)
+    for y in range(height):
+        f = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - channels] if i >= channels else 0
+            b = prev[i]
+            c = prev[i - channels] if i >= channels else 0
+            if f == 1:
+                line[i] = (line[i] + a) & 255
+            elif f == 2:
+                line[i] = (line[i] + b) & 255
+            elif f == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif f == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        prev = line
+    return width, height, rows
+
+
+def boxes(vellora, path):
+    r = subprocess.run([vellora, "boxes", path], capture_output=True, text=True)
+    if r.returncode != 0:
+        raise AssertionError(f"vellora boxes {path}: {r.stderr}")
+    return r.stdout
