@@ -58,6 +58,7 @@ protected:
     {
         EXPECT_EQ(0, state.acquired);
         EXPECT_EQ(0, state.allocations);
+        EXPECT_EQ(0, state.wrongData) << "a slot called without its data word";
         EXPECT_TRUE(state.answers.empty()) << "unasked answers left";
     }
 

@@ -32,12 +32,26 @@ FakePage &PageOf(Page page)
     return *reinterpret_cast<FakePage *>(page);
 }
 
+// The data word the cancel check and the monitor give out, and expect back.
+void *const kSlotData = &state.progress;
+
+void CheckData(void *data)
+{
+    if (data != kSlotData) ++state.wrongData;
+}
+
 ProgressMonitor monitor = {
     sizeof(ProgressMonitor),
-    [](void *) { state.progress.push_back("begin"); },
-    [](void *) { state.progress.push_back("end"); },
-    [](int32_t n, void *) { state.progress.push_back("duration " + std::to_string(n)); },
-    [](int32_t v, void *) { state.progress.push_back("value " + std::to_string(v)); },
+    [](void *data) { CheckData(data); state.progress.push_back("begin"); },
+    [](void *data) { CheckData(data); state.progress.push_back("end"); },
+    [](int32_t n, void *data) {
+        CheckData(data);
+        state.progress.push_back("duration " + std::to_string(n));
+    },
+    [](int32_t v, void *data) {
+        CheckData(data);
+        state.progress.push_back("value " + std::to_string(v));
+    },
 };
 
 SupportTable support;
@@ -101,14 +115,15 @@ void Install(std::vector<FakePage> pages)
     };
     viewer.AlertNote = [](const char *message) { state.notes.push_back(message); };
     viewer.GetCancelCheck = [](void **data) -> CancelCheckProc {
-        *data = &state;
-        return [](void *) -> HostBool {
+        *data = kSlotData;
+        return [](void *data) -> HostBool {
+            CheckData(data);
             ++state.polls;
             return state.stopFromPoll != 0 && state.polls >= state.stopFromPoll;
         };
     };
     viewer.GetProgressMonitor = [](void **data) -> const ProgressMonitor * {
-        *data = nullptr;
+        *data = kSlotData;
         return state.monitor ? &monitor : nullptr;
     };
     viewer.GetActiveDocWindow = [] { return TheWindow(); };

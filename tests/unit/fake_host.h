@@ -44,6 +44,7 @@ struct State {
     int acquired = 0;                   // pages acquired and not yet released
     int notified = 0;
     int allocations = 0;                // blocks not yet freed
+    int wrongData = 0;  // cancel check or monitor calls without the data word they gave out
 };
 
 extern State state;
