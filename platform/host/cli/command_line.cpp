@@ -50,6 +50,8 @@ int RunScriptCommand(const std::vector<std::string>& args, const Environment& en
         if (a == "--trace") {
             if (i + 1 >= args.size()) return Usage(err, "--trace needs a file name");
             options.tracePath = args[++i];
+        } else if (a == "--verbose") {
+            options.verbose = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return Usage(err, "unknown option for run: " + a);
         } else if (scriptPath.empty()) {
@@ -138,6 +140,7 @@ int RunGenerated(const PageRequest& request, const PageFacts& facts, const std::
     ScriptRunOptions options;
     options.modulePath = env.modulePath;
     options.progressBar = env.progressBar;
+    options.verbose = request.verbose;
     options.out = env.out;
     options.err = &messages;
     const int status = RunHostScript(script, scriptName, options);

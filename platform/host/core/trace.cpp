@@ -21,9 +21,7 @@ Trace::~Trace() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-size_t Trace::begin(const std::string& operation) {
-    ++counts_[operation];
-    ++total_;
+size_t Trace::begin() {
     pending_.emplace_back(std::nullopt);
     return firstSlot_ + pending_.size() - 1;
 }

@@ -3,25 +3,33 @@
 // its result when it returns, so nested operations keep call order.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vellora {
 
 class Trace {
 public:
-    // Empty path: lines are counted but written nowhere.
+    // Empty path: calls are counted, no line is made.
     explicit Trace(const std::string& path);
     ~Trace();
     Trace(const Trace&) = delete;
     Trace& operator=(const Trace&) = delete;
 
-    // Reserves the line of an operation that starts now.
-    size_t begin(const std::string& operation);
+    // True when lines are written; without a file no line text is built.
+    bool writing() const { return file_ != nullptr; }
+    // Counts a call; `operation` is a name with static storage (a literal).
+    void called(const char* operation) {
+        ++counts_[operation];
+        ++total_;
+    }
+    // Reserves the line of an operation that starts now (only when writing).
+    size_t begin();
     // Fills the reserved line; lines are written as soon as all before them are.
     void finish(size_t slot, const std::string& line);
 
@@ -35,7 +43,7 @@ private:
     std::FILE* file_ = nullptr;
     std::vector<std::optional<std::string>> pending_;
     size_t firstSlot_ = 0;  // slot number of pending_[0]
-    std::map<std::string, int> counts_;
+    std::unordered_map<std::string_view, int> counts_;
     uint64_t total_ = 0;
 };
 

@@ -14,8 +14,14 @@ Host* g_current = nullptr;
 
 Host* Host::current() { return g_current; }
 
-Host::Host(HostConfig cfg, std::ostream& o, std::ostream& e, const std::string& tracePath, bool bar)
-    : config(std::move(cfg)), trace(tracePath), out(o), err(e), progressBar(bar) {
+Host::Host(HostConfig cfg, std::ostream& o, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
+    : config(std::move(cfg)),
+      trace(tracePath),
+      out(o),
+      err(e),
+      progressBar(bar),
+      verbose(talk),
+      progressDisplay_(e, bar, talk) {
     if (g_current != nullptr) throw HostError("a host is already running in this process");
     toolbar.room = config.toolbarRoom;
     addHandle(&menubar, kMenubarKind);

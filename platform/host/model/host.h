@@ -12,6 +12,7 @@
 #include "model/document.h"
 #include "model/menus.h"
 #include "model/page_view.h"
+#include "model/progress.h"
 #include "model/toolbar.h"
 
 #include <deque>
@@ -52,7 +53,10 @@ struct PathRef {
 
 class Host {
 public:
-    Host(HostConfig config, std::ostream& out, std::ostream& err, const std::string& tracePath, bool progressBar);
+    // `verbose`: the conversation is shown (questions, answers and progress
+    // lines); otherwise only alerts, warnings and a progress bar on a terminal.
+    Host(HostConfig config, std::ostream& out, std::ostream& err, const std::string& tracePath, bool progressBar,
+         bool verbose = false);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
@@ -71,6 +75,7 @@ public:
     std::ostream& out;
     std::ostream& err;
     bool progressBar;
+    bool verbose;
     ExtensionId extensionId = 0x5A01;  // given to the plug-in in its setup record
     uint32_t agreedVersion = 0;        // what PlugInMain answered
 
@@ -157,8 +162,9 @@ public:
     // ---- Progress and cancel.
     const ProgressMonitor* progressMonitor() const { return config.progress.exists ? &monitor_ : nullptr; }
     void installProgressMonitor(const ProgressMonitor& monitor) { monitor_ = monitor; }
-    void progressUpdate(const std::string& record);
-    std::vector<std::string> progressRecords;
+    void progressUpdate(ProgressEvent event, int32_t value = 0);
+    // Since the last `expect progress`.
+    std::vector<ProgressRecord> progressRecords;
     bool cancelRequested() { return input.poll(); }
 
     // ---- Support.
@@ -211,7 +217,7 @@ private:
     ToolRecord* activeTool_ = nullptr;
 
     ProgressMonitor monitor_{};
-    int progressDuration_ = 0;
+    ProgressDisplay progressDisplay_;
     std::set<void*> blocks_;
     std::deque<PathRef> paths_;
     char fileSystem_ = 0;  // the address is the default file system's handle

@@ -13,7 +13,8 @@ struct ScriptRunOptions {
     std::string tracePath;      // empty: no trace
     std::ostream* out = nullptr;  // `print` output; std::cout when null
     std::ostream* err = nullptr;  // messages, warnings, progress; std::cerr when null
-    bool progressBar = false;   // a bar on a terminal instead of one line per update
+    bool progressBar = false;   // standard error is a terminal: progress as a bar
+    bool verbose = false;       // questions, answers and progress lines are shown too
 };
 
 // Runs the script. Returns 0 when every line ran and every expectation held;
