@@ -3,15 +3,20 @@
 // its result when it returns, so nested operations keep call order.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vellora {
+
+// A number for an operation name, the same for the same text throughout the
+// process: calls are counted by it, which costs less than hashing the name.
+size_t OperationNumber(const char* operation);
+// The name of a number OperationNumber gave.
+const std::string& OperationName(size_t number);
 
 class Trace {
 public:
@@ -23,8 +28,9 @@ public:
 
     // True when lines are written; without a file no line text is built.
     bool writing() const { return file_ != nullptr; }
-    // Counts a call; `operation` is a name with static storage (a literal).
-    void called(const char* operation) {
+    // Counts a call of the operation numbered by OperationNumber.
+    void called(size_t operation) {
+        if (operation >= counts_.size()) counts_.resize(operation + 1, 0);
         ++counts_[operation];
         ++total_;
     }
@@ -35,7 +41,7 @@ public:
 
     // Calls of an operation since the last resetCounts().
     int count(const std::string& operation) const;
-    void resetCounts() { counts_.clear(); }
+    void resetCounts() { std::fill(counts_.begin(), counts_.end(), 0); }
     uint64_t total() const { return total_; }
 
 private:
@@ -43,7 +49,7 @@ private:
     std::FILE* file_ = nullptr;
     std::vector<std::optional<std::string>> pending_;
     size_t firstSlot_ = 0;  // slot number of pending_[0]
-    std::unordered_map<std::string_view, int> counts_;
+    std::vector<int> counts_;  // by operation number
     uint64_t total_ = 0;
 };
 

@@ -6,8 +6,8 @@
 
 namespace vellora {
 
-TraceLine::TraceLine(Host& host, const char* operation) : host_(host), on_(host.trace.writing()) {
-    host.trace.called(operation);
+TraceLine::TraceLine(Host& host, const char* operation, size_t number) : host_(host), on_(host.trace.writing()) {
+    host.trace.called(number);
     if (!on_) return;
     slot_ = host.trace.begin();
     text_ = operation;

@@ -40,7 +40,8 @@ struct AsData {
 // trace file, arguments and results are not put into text at all.
 class TraceLine {
 public:
-    TraceLine(Host& host, const char* operation);
+    // `number`: the operation's OperationNumber.
+    TraceLine(Host& host, const char* operation, size_t number);
     ~TraceLine();
     TraceLine(const TraceLine&) = delete;
     TraceLine& operator=(const TraceLine&) = delete;
@@ -130,8 +131,11 @@ template <class R, class Body>
 R HostOp(const char* operation, R neutral, Body&& body) noexcept {
     Host* host = Host::current();
     if (host == nullptr) return neutral;
+    // Each call site names one operation; its number is found once.
+    static const char* const name = operation;
+    static const size_t number = OperationNumber(operation);
     try {
-        TraceLine line(*host, operation);
+        TraceLine line(*host, operation, name == operation ? number : OperationNumber(operation));
         try {
             return body(*host, line);
         } catch (const std::exception& e) {

@@ -89,8 +89,9 @@ public:
     T* checked(const void* handle, const char* kind) const {
         auto found = handles_.find(handle);
         if (handle == nullptr) throw HostError(std::string("no ") + kind + " given (NULL)");
-        // Kinds compare by text: each source file may have its own copy of a literal.
-        if (found == handles_.end() || std::string_view(found->second) != kind)
+        // Kinds compare by text when not by address: each source file may
+        // have its own copy of a literal.
+        if (found == handles_.end() || (found->second != kind && std::string_view(found->second) != kind))
             throw HostError(std::string("not a live ") + kind + " handle");
         return static_cast<T*>(const_cast<void*>(handle));
     }
