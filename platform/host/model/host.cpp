@@ -82,6 +82,11 @@ std::shared_ptr<Document> Host::newMemoryDocument(const std::string& name, int p
 std::shared_ptr<Document> Host::openPdfDocument(const std::string& path) {
     std::vector<std::string> warnings;
     std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings);
+    return adoptPdfDocument(path, std::move(backend), warnings);
+}
+
+std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
+                                                 const std::vector<std::string>& warnings) {
     for (const std::string& w : warnings) err << "warning: " << w << "\n";
     if (backend->pageCount() <= 0) throw HostError(path + ": the document has no pages");
     auto doc = std::make_shared<Document>(std::filesystem::path(path).filename().string(), std::move(backend), nullptr);

@@ -104,6 +104,9 @@ public:
     std::shared_ptr<Document> newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height);
     // Throws HostError naming the file; prints the backend's warnings.
     std::shared_ptr<Document> openPdfDocument(const std::string& path);
+    // The same for a file opened already, with what opening it reported.
+    std::shared_ptr<Document> adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
+                                               const std::vector<std::string>& warnings);
     DocWindow& openWindow(std::shared_ptr<Document> doc, const std::string& name);
     // Closes without asking; the document's unsaved changes are dropped.
     void closeWindow(DocWindow& window);
