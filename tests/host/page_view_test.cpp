@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <sstream>
 
 namespace vellora {
@@ -54,19 +56,57 @@ TEST_F(PageViewTest, SnapshotsRefuseHugeRasters) {
 namespace vellora {
 namespace {
 
-TEST(Progress, LinesOrABarOnTheMessageStream) {
-    std::ostringstream out, lines, bar;
+TEST(Progress, LinesOnlyWhenVerboseABarOnATerminal) {
+    const ProgressRecord run[] = {{ProgressEvent::Begin, 0}, {ProgressEvent::Duration, 4}, {ProgressEvent::Value, 1},
+                                  {ProgressEvent::End, 0}};
+    std::ostringstream out, lines, quiet, bar;
     {
-        Host host(HostConfig(), out, lines, "", false);
-        for (const char* r : {"begin", "duration:4", "value:1", "end"}) host.progressUpdate(r);
+        Host host(HostConfig(), out, lines, "", false, true);
+        for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value);
         EXPECT_EQ(host.progressRecords.size(), 4u);
     }
     EXPECT_EQ(lines.str(), "progress: begin\nprogress: duration 4\nprogress: value 1\nprogress: end\n");
     {
-        Host host(HostConfig(), out, bar, "", true);
-        for (const char* r : {"begin", "duration:4", "value:2", "end"}) host.progressUpdate(r);
+        Host host(HostConfig(), out, quiet, "", false, false);
+        for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value);
+        EXPECT_EQ(host.progressRecords.size(), 4u);  // kept for `expect progress`, not shown
+    }
+    EXPECT_EQ(quiet.str(), "");
+    {
+        Host host(HostConfig(), out, bar, "", true, false);
+        for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value == 1 ? 2 : r.value);
     }
     EXPECT_EQ(bar.str(), "\r[" + std::string(20, '#') + std::string(20, ' ') + "] 2/4\n");
+}
+
+// Ten redraws a second at most; the last value is shown before the end.
+TEST(Progress, AtMostTenUpdatesASecond) {
+    using namespace std::chrono;
+    steady_clock::time_point now{};
+    auto clock = [&] { return now; };
+    std::ostringstream lines, bar;
+    ProgressDisplay shown(lines, false, true, clock);
+    ProgressDisplay drawn(bar, true, false, clock);
+    for (ProgressDisplay* d : {&shown, &drawn}) {
+        now = steady_clock::time_point{};
+        d->update({ProgressEvent::Begin, 0});
+        d->update({ProgressEvent::Duration, 1000});
+        for (int32_t v = 1; v <= 1000; ++v) {
+            now += milliseconds(1);  // one second for the run
+            d->update({ProgressEvent::Value, v});
+        }
+        d->update({ProgressEvent::End, 0});
+    }
+    std::string text = lines.str();
+    // begin, duration, values 1, 101, ... 901, then 1000 before the end
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 10 + 1 + 1);
+    const std::string tail = "progress: value 1000\nprogress: end\n";
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    EXPECT_NE(text.find("progress: value 1\n"), std::string::npos);   // the first at once
+    EXPECT_NE(text.find("progress: value 101\n"), std::string::npos); // then 100 ms apart
+    std::string drawing = bar.str();
+    EXPECT_EQ(std::count(drawing.begin(), drawing.end(), '\r'), 10 + 1);
+    EXPECT_NE(drawing.find("] 1000/1000\n"), std::string::npos);
 }
 
 }  // namespace

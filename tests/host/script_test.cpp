@@ -1,6 +1,8 @@
 // The interpreter's handling of bad scripts, without a module.
 #include "host/run_script.h"
 
+#include "backend/memory/memory_backend.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -80,6 +82,31 @@ TEST(Script, UnwritableOutputIsAFileError) {
     options.err = &err;
     options.tracePath = "/no/such/folder/trace.txt";
     EXPECT_EQ(RunHostScript("new doc 1\n", "t.vscript", options), 3);
+}
+
+}  // namespace
+}  // namespace vellora
+
+namespace vellora {
+namespace {
+
+// A document the caller opened is taken by the script's `open` of its path
+// (the file is not read again: here there is none), with its warnings, once.
+TEST(Script, OpenTakesTheDocumentOpenedAlready) {
+    std::ostringstream out, err;
+    ScriptRunOptions options;
+    options.out = &out;
+    options.err = &err;
+    options.opened = std::make_shared<OpenedDocument>();
+    options.opened->path = "no-such-file.pdf";
+    options.opened->backend = std::make_unique<MemoryBackend>(2, 100 * VX_FIXED_ONE, 200 * VX_FIXED_ONE);
+    options.opened->warnings = {"no-such-file.pdf: repaired"};
+    EXPECT_EQ(RunHostScript("open no-such-file.pdf\nexpect media 2 0 0 100 200\n", "t.vscript", options), 0)
+        << err.str();
+    EXPECT_NE(err.str().find("warning: no-such-file.pdf: repaired"), std::string::npos) << err.str();
+    // Opening it a second time reads the file, which is not there.
+    EXPECT_NE(RunHostScript("open no-such-file.pdf\nopen no-such-file.pdf\n", "t.vscript", options), 0);
+    EXPECT_NE(err.str().find("t.vscript:1: no-such-file.pdf"), std::string::npos) << err.str();
 }
 
 }  // namespace

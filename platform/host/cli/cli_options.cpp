@@ -133,6 +133,8 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
             request.output = reader.value(word);
         } else if (word == "--print-script") {
             request.printScript = true;
+        } else if (word == "--verbose") {
+            request.verbose = true;
         } else if (word == "--in-place" && writesPdf) {
             request.inPlace = true;
         } else if (word == "--region" && (v == Verb::Crop || v == Verb::Show)) {

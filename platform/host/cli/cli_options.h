@@ -29,6 +29,7 @@ struct PageRequest {
     std::string output;                // empty: none given
     bool inPlace = false;
     bool printScript = false;
+    bool verbose = false;              // the host conversation: questions, answers, progress lines
     std::optional<FixedRect> region;   // --region, as given (left, top, right, bottom)
     int page = 0;                      // --page N; 0 when not given
     std::optional<PageSet> pages;      // crop --pages

@@ -50,6 +50,8 @@ int RunScriptCommand(const std::vector<std::string>& args, const Environment& en
         if (a == "--trace") {
             if (i + 1 >= args.size()) return Usage(err, "--trace needs a file name");
             options.tracePath = args[++i];
+        } else if (a == "--verbose") {
+            options.verbose = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return Usage(err, "unknown option for run: " + a);
         } else if (scriptPath.empty()) {
@@ -68,14 +70,16 @@ int RunScriptCommand(const std::vector<std::string>& args, const Environment& en
 }
 
 // What the command needs to know of the document before it makes the script.
-PageFacts ReadPageFacts(const PageRequest& request) {
+// The document stays open for the script, which would otherwise read it again.
+PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
     if (!PdfSupportAvailable()) {
         throw HostError("this build of vellora reads no PDF files (built without PDF support)");
     }
-    std::vector<std::string> warnings;  // the script's own `open` reports them
-    std::unique_ptr<DocumentBackend> doc = OpenPdfDocument(request.input, warnings);
+    opened.path = request.input;
+    opened.backend = OpenPdfDocument(request.input, opened.warnings);
+    const DocumentBackend* doc = opened.backend.get();
     PageFacts facts;
-    facts.repaired = !warnings.empty();
+    facts.repaired = !opened.warnings.empty();
     facts.editable = (doc->permissions() & VX_PERMISSION_EDIT) != 0;
     facts.pageCount = doc->pageCount();
     if (facts.pageCount < 1) throw HostError(request.input + ": the document has no pages");
@@ -129,8 +133,8 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
 
 // Runs the command's script; messages pass through, its failure is told in
 // the command line's terms.
-int RunGenerated(const PageRequest& request, const PageFacts& facts, const std::string& outputPath,
-                 const std::string& verb, const Environment& env) {
+int RunGenerated(const PageRequest& request, const PageFacts& facts, std::shared_ptr<OpenedDocument> opened,
+                 const std::string& outputPath, const std::string& verb, const Environment& env) {
     std::ostream& err = env.err ? *env.err : std::cerr;
     const std::string scriptName = "(vellora " + verb + ")";
     const std::string script = MakePageScript(request, facts, outputPath);
@@ -138,6 +142,8 @@ int RunGenerated(const PageRequest& request, const PageFacts& facts, const std::
     ScriptRunOptions options;
     options.modulePath = env.modulePath;
     options.progressBar = env.progressBar;
+    options.verbose = request.verbose;
+    options.opened = std::move(opened);
     options.out = env.out;
     options.err = &messages;
     const int status = RunHostScript(script, scriptName, options);
@@ -153,6 +159,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     std::ostream& out = env.out ? *env.out : std::cout;
     PageRequest request;
     PageFacts facts;
+    auto opened = std::make_shared<OpenedDocument>();
     try {
         request = ParsePageRequest(args);
     } catch (const UsageError& e) {
@@ -166,7 +173,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
                                                  : ": no such file"));
         }
         CheckOutputTarget(request);
-        facts = ReadPageFacts(request);
+        facts = ReadPageFacts(request, *opened);
         CheckAgainstDocument(request, facts);
     } catch (const UsageError& e) {
         err << "vellora: " << e.what() << "\n";
@@ -180,10 +187,10 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         out << MakePageScript(request, facts, request.output);
         return kExitOk;
     }
-    if (request.verb == Verb::Boxes) return RunGenerated(request, facts, "", args[0], env);
+    if (request.verb == Verb::Boxes) return RunGenerated(request, facts, opened, "", args[0], env);
     try {
         StagedOutput staged(request.output);
-        const int status = RunGenerated(request, facts, staged.path(), args[0], env);
+        const int status = RunGenerated(request, facts, opened, staged.path(), args[0], env);
         if (status != kExitOk) return status;
         staged.commit();
         return kExitOk;

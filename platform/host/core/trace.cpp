@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <mutex>
 
 namespace vellora {
 
@@ -21,9 +23,7 @@ Trace::~Trace() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-size_t Trace::begin(const std::string& operation) {
-    ++counts_[operation];
-    ++total_;
+size_t Trace::begin() {
     pending_.emplace_back(std::nullopt);
     return firstSlot_ + pending_.size() - 1;
 }
@@ -49,9 +49,28 @@ void Trace::flush() {
     if (file_ != nullptr) std::fflush(file_);
 }
 
+namespace {
+std::mutex g_namesLock;
+std::deque<std::string> g_names;  // by number; a deque keeps references stable
+}  // namespace
+
+size_t OperationNumber(const char* operation) {
+    std::lock_guard<std::mutex> lock(g_namesLock);
+    for (size_t i = 0; i < g_names.size(); ++i)
+        if (g_names[i] == operation) return i;
+    g_names.emplace_back(operation);
+    return g_names.size() - 1;
+}
+
+const std::string& OperationName(size_t number) {
+    std::lock_guard<std::mutex> lock(g_namesLock);
+    return g_names.at(number);
+}
+
 int Trace::count(const std::string& operation) const {
-    auto found = counts_.find(operation);
-    return found == counts_.end() ? 0 : found->second;
+    for (size_t i = 0; i < counts_.size(); ++i)
+        if (OperationName(i) == operation) return counts_[i];
+    return 0;
 }
 
 }  // namespace vellora

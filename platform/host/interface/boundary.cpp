@@ -6,18 +6,17 @@
 
 namespace vellora {
 
-TraceLine::TraceLine(Host& host, const char* operation)
-    : host_(host), slot_(host.trace.begin(operation)), text_(operation) {}
-
-TraceLine::~TraceLine() {
-    std::string line = text_;
-    if (!result_.empty()) line += " -> " + result_;
-    host_.trace.finish(slot_, line);
+TraceLine::TraceLine(Host& host, const char* operation, size_t number) : host_(host), on_(host.trace.writing()) {
+    host.trace.called(number);
+    if (!on_) return;
+    slot_ = host.trace.begin();
+    text_ = operation;
 }
 
-TraceLine& TraceLine::arg(const std::string& text) {
-    text_ += " " + text;
-    return *this;
+TraceLine::~TraceLine() {
+    if (!on_) return;
+    if (!result_.empty()) text_ += " -> " + result_;
+    host_.trace.finish(slot_, text_);
 }
 
 std::string Quote(const char* text) {
@@ -60,11 +59,6 @@ std::string ShowData(const void* data) {
 std::string NeedText(const char* text, const char* what) {
     if (text == nullptr) throw HostError(std::string("no ") + what + " given (NULL)");
     return text;
-}
-
-void DropReference(int& refs, const std::string& what) {
-    if (refs <= 0) throw HostError(what + " was released more often than acquired");
-    --refs;
 }
 
 }  // namespace vellora

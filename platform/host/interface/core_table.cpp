@@ -10,21 +10,21 @@ extern "C" {
 
 static Atom CoreAtomFromString(const char* text) {
     return HostOp<Atom>("Core.AtomFromString", 0, [&](Host& h, TraceLine& t) {
-        t.arg(Quote(text));
+        t.arg(Quoted{text});
         Atom atom = h.atoms.intern(NeedText(text, "text"));
-        t.result(Num(atom));
+        t.result(atom);
         return atom;
     });
 }
 
 static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
     return HostOp<HostCallback>("Core.MakeCallback", VX_NO_CALLBACK, [&](Host& h, TraceLine& t) {
-        t.arg(Hex(extension));
+        t.arg(AsHex{extension});
         if (extension != h.extensionId)
             throw HostError("extension " + Hex(extension) + " is not the one given in the setup record (" +
                             Hex(h.extensionId) + ")");
         HostCallback cb = h.callbacks.make(extension, routine);
-        t.result(ShowCallback(cb));
+        t.result(AsCallback{cb});
         return cb;
     });
 }
@@ -32,7 +32,7 @@ static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
 static const HostTable* CoreGetTable(Atom name, uint32_t version) {
     return HostOp<const HostTable*>("Core.GetTable", nullptr, [&](Host& h, TraceLine& t) {
         const std::string& text = h.atoms.text(name);
-        t.arg(Quote(text.c_str())).arg(Hex(version));
+        t.arg(Quoted{text.c_str()}).arg(AsHex{version});
         const HostTable* table = h.tables.find(text, version);
         t.result(table ? "table" : "none");
         return table;
@@ -42,9 +42,9 @@ static const HostTable* CoreGetTable(Atom name, uint32_t version) {
 static int32_t CoreGetConfiguration(Atom key) {
     return HostOp<int32_t>("Core.GetConfiguration", 0, [&](Host& h, TraceLine& t) {
         const std::string& text = h.atoms.text(key);
-        t.arg(Quote(text.c_str()));
+        t.arg(Quoted{text.c_str()});
         int32_t value = text == "CanEdit" ? (h.config.canEdit ? 1 : 0) : 0;
-        t.result(Num(value));
+        t.result(value);
         return value;
     });
 }

@@ -28,7 +28,7 @@ std::string ShowIcon(HostBitmapHandle icon) {
 template <class Handle, class Lookup>
 void Attach(const char* operation, Handle handle, HostCallback routine, void* data, Lookup slot) {
     HostCall(operation, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(handle)).arg(ShowCallback(routine)).arg(ShowData(data));
+        t.arg(handle).arg(AsCallback{routine}).arg(AsData{data});
         CheckRoutine(h, routine);
         slot(h) = Hook{routine, data};
     });
@@ -45,71 +45,71 @@ static ::Menubar ViewerGetMenubar() {
 
 static Menu ViewerAcquireMenuByName(::Menubar menubar, const char* name) {
     return HostOp<Menu>("Viewer.AcquireMenuByName", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg("menubar").arg(Quote(name));
+        t.arg("menubar").arg(Quoted{name});
         CheckMenubar(h, menubar);
         MenuObj* menu = h.menubar.findMenu(NeedText(name, "name"));
         if (menu != nullptr) ++menu->refs;
-        t.result(h.describe(menu));
+        t.result(menu);
         return reinterpret_cast<Menu>(menu);
     });
 }
 
 static void ViewerReleaseMenu(Menu menu) {
     HostCall("Viewer.ReleaseMenu", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(menu));
+        t.arg(menu);
         MenuObj& m = MenuOf(h, menu);
-        DropReference(m.refs, "menu \"" + m.name + "\"");
+        DropReference(m.refs, [&] { return "menu \"" + m.name + "\""; });
     });
 }
 
 static MenuItem ViewerAcquireMenuItemByName(::Menubar menubar, const char* name) {
     return HostOp<MenuItem>("Viewer.AcquireMenuItemByName", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg("menubar").arg(Quote(name));
+        t.arg("menubar").arg(Quoted{name});
         CheckMenubar(h, menubar);
         MenuItemObj* item = h.menubar.findItem(NeedText(name, "name"));
         if (item != nullptr) ++item->refs;
-        t.result(h.describe(item));
+        t.result(item);
         return reinterpret_cast<MenuItem>(item);
     });
 }
 
 static MenuItem ViewerAcquireMenuItem(MenuItem item) {
     return HostOp<MenuItem>("Viewer.AcquireMenuItem", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(item));
+        t.arg(item);
         MenuItemObj& i = ItemOf(h, item);
         ++i.refs;
         ++i.kept;
-        t.result(h.describe(item));
+        t.result(item);
         return item;
     });
 }
 
 static void ViewerReleaseMenuItem(MenuItem item) {
     HostCall("Viewer.ReleaseMenuItem", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(item));
+        t.arg(item);
         MenuItemObj& i = ItemOf(h, item);
-        DropReference(i.refs, "menu item \"" + i.name + "\"");
+        DropReference(i.refs, [&] { return "menu item \"" + i.name + "\""; });
         i.kept = std::min(i.kept, i.refs);
     });
 }
 
 static int32_t ViewerMenuItemIndex(Menu menu, MenuItem item) {
     return HostOp<int32_t>("Viewer.MenuItemIndex", -1, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(menu)).arg(h.describe(item));
+        t.arg(menu).arg(item);
         // A missing item (NULL) is simply not in the menu.
         int32_t index = item == nullptr ? -1 : h.menubar.indexOf(MenuOf(h, menu), ItemOf(h, item));
-        t.result(Num(index));
+        t.result(index);
         return index;
     });
 }
 
 static Menu ViewerNewMenu(const char* title, const char* name, ExtensionId extension) {
     return HostOp<Menu>("Viewer.NewMenu", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(Quote(title)).arg(Quote(name)).arg(Hex(extension));
+        t.arg(Quoted{title}).arg(Quoted{name}).arg(AsHex{extension});
         MenuObj& m = h.menubar.newMenu(NeedText(title, "title"), NeedText(name, "name"));
         m.refs = 1;
         h.addHandle(&m, kMenuKind);
-        t.result(h.describe(&m));
+        t.result(&m);
         return reinterpret_cast<Menu>(&m);
     });
 }
@@ -117,29 +117,29 @@ static Menu ViewerNewMenu(const char* title, const char* name, ExtensionId exten
 static MenuItem ViewerNewMenuItem(const char* title, const char* name, Menu submenu, HostBool flag, int16_t shortcut,
                                   int16_t modifiers, HostBitmapHandle icon, ExtensionId extension) {
     return HostOp<MenuItem>("Viewer.NewMenuItem", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(Quote(title)).arg(Quote(name)).arg(h.describe(submenu)).arg(Num(flag)).arg(Num(shortcut));
-        t.arg(Num(modifiers)).arg(ShowIcon(icon)).arg(Hex(extension));
+        t.arg(Quoted{title}).arg(Quoted{name}).arg(submenu).arg(flag).arg(shortcut);
+        t.arg(modifiers).arg([&] { return ShowIcon(icon); }).arg(AsHex{extension});
         MenuObj* sub = submenu == nullptr ? nullptr : &MenuOf(h, submenu);
         MenuItemObj& item = h.menubar.newItem(NeedText(title, "title"), NeedText(name, "name"), sub);
         item.shortcut = shortcut;
         item.modifiers = modifiers;
         item.icon = icon;
         h.addHandle(&item, kItemKind);
-        t.result(h.describe(&item));
+        t.result(&item);
         return reinterpret_cast<MenuItem>(&item);
     });
 }
 
 static void ViewerAddMenuItem(Menu menu, MenuItem item, int32_t index) {
     HostCall("Viewer.AddMenuItem", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(menu)).arg(h.describe(item)).arg(Num(index));
+        t.arg(menu).arg(item).arg(index);
         h.menubar.insert(MenuOf(h, menu), ItemOf(h, item), index);
     });
 }
 
 static void ViewerRemoveMenuItem(MenuItem item) {
     HostCall("Viewer.RemoveMenuItem", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(item));
+        t.arg(item);
         h.menubar.remove(ItemOf(h, item));
     });
 }
@@ -160,7 +160,7 @@ static void ViewerSetMenuItemMarkedTest(MenuItem item, HostCallback routine, voi
 
 static void ViewerExecuteMenuItem(MenuItem item) {
     HostCall("Viewer.ExecuteMenuItem", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(item));
+        t.arg(item);
         h.execute(ItemOf(h, item));
     });
 }
@@ -176,38 +176,38 @@ static ::Toolbar ViewerGetToolbar() {
 
 static ToolbarButton ViewerGetToolbarButtonByName(::Toolbar toolbar, Atom name) {
     return HostOp<ToolbarButton>("Viewer.GetToolbarButtonByName", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg("toolbar").arg(ShowAtom(h, name));
+        t.arg("toolbar").arg(AsAtom{name});
         CheckToolbar(h, toolbar);
         auto button = reinterpret_cast<ToolbarButton>(h.toolbar.find(name));
-        t.result(h.describe(button));
+        t.result(button);
         return button;
     });
 }
 
 static HostBool ViewerToolbarHasRoom(::Toolbar toolbar, int16_t buttons, int16_t separators) {
     return HostOp<HostBool>("Viewer.ToolbarHasRoom", VX_FALSE, [&](Host& h, TraceLine& t) {
-        t.arg("toolbar").arg(Num(buttons)).arg(Num(separators));
+        t.arg("toolbar").arg(buttons).arg(separators);
         CheckToolbar(h, toolbar);
         bool room = h.toolbar.room;
-        t.result(Num(room));
+        t.result(room);
         return room ? VX_TRUE : VX_FALSE;
     });
 }
 
 static ToolbarButton ViewerNewToolbarButton(Atom name, HostBitmapHandle icon, HostBool flag1, HostBool flag2) {
     return HostOp<ToolbarButton>("Viewer.NewToolbarButton", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(ShowAtom(h, name)).arg(ShowIcon(icon)).arg(Num(flag1)).arg(Num(flag2));
+        t.arg(AsAtom{name}).arg([&] { return ShowIcon(icon); }).arg(flag1).arg(flag2);
         ButtonObj& b = h.toolbar.newButton(name, h.atoms.text(name));
         b.icon = icon;
         h.addHandle(&b, kButtonKind);
-        t.result(h.describe(&b));
+        t.result(&b);
         return reinterpret_cast<ToolbarButton>(&b);
     });
 }
 
 static void ViewerAddToolbarButton(::Toolbar toolbar, ToolbarButton button, HostBool before, ToolbarButton other) {
     HostCall("Viewer.AddToolbarButton", [&](Host& h, TraceLine& t) {
-        t.arg("toolbar").arg(h.describe(button)).arg(Num(before)).arg(h.describe(other));
+        t.arg("toolbar").arg(button).arg(before).arg(other);
         CheckToolbar(h, toolbar);
         ButtonObj* o = other == nullptr ? nullptr : &ButtonOf(h, other);
         h.toolbar.add(ButtonOf(h, button), before != 0, o);
@@ -230,7 +230,7 @@ static void ViewerSetButtonMarkedTest(ToolbarButton button, HostCallback routine
 
 static void ViewerSetButtonHelpText(ToolbarButton button, const char* text) {
     HostCall("Viewer.SetButtonHelpText", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(button)).arg(Quote(text));
+        t.arg(button).arg(Quoted{text});
         ButtonOf(h, button).helpText = NeedText(text, "text");
     });
 }

@@ -14,11 +14,11 @@ PageRef& PageOfHandle(Host& h, Page page) { return *h.checked<PageRef>(page, kPa
 template <class Read>
 void ReadBox(const char* operation, Page page, FixedRect* box, Read read) {
     HostCall(operation, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(page));
+        t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         if (box == nullptr) throw HostError("no rectangle to fill (NULL)");
         *box = read(p);
-        t.result(ShowRect(*box));
+        t.result(*box);
     });
 }
 
@@ -26,49 +26,49 @@ extern "C" {
 
 static int32_t ModelPageCount(::Document doc) {
     return HostOp<int32_t>("Model.PageCount", 0, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(doc));
+        t.arg(doc);
         int32_t n = Doc(h, doc).pageCount();
-        t.result(Num(n));
+        t.result(n);
         return n;
     });
 }
 
 static Page ModelAcquirePage(::Document doc, int32_t index) {
     return HostOp<Page>("Model.AcquirePage", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(doc)).arg(Num(index));
+        t.arg(doc).arg(index);
         PageRef& p = Doc(h, doc).page(index);
         ++p.refs;
         Page page = reinterpret_cast<Page>(&p);
-        t.result(h.describe(page));
+        t.result(page);
         return page;
     });
 }
 
 static void ModelReleasePage(Page page) {
     HostCall("Model.ReleasePage", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(page));
+        t.arg(page);
         PageRef& p = PageOfHandle(h, page);
-        DropReference(p.refs, "page index " + std::to_string(p.index));
+        DropReference(p.refs, [&] { return "page index " + std::to_string(p.index); });
     });
 }
 
 static uint32_t ModelDocumentPermissions(::Document doc) {
     return HostOp<uint32_t>("Model.DocumentPermissions", 0, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(doc));
+        t.arg(doc);
         uint32_t perms = Doc(h, doc).permissions();
-        t.result(Num(perms));
+        t.result(perms);
         return perms;
     });
 }
 
 static int16_t ModelPageRotation(Page page) {
     return HostOp<int16_t>("Model.PageRotation", 0, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(page));
+        t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         int rotation = p.doc->backend().rotation(p.index);
         if (rotation < INT16_MIN || rotation > INT16_MAX)
             throw HostError("the page's rotation " + std::to_string(rotation) + " does not fit 16 bits");
-        t.result(Num(rotation));
+        t.result(rotation);
         return static_cast<int16_t>(rotation);
     });
 }
@@ -88,7 +88,7 @@ static void ModelGetBoundingBox(Page page, FixedRect* box) {
 static void ModelSetCropBox(Page page, Fixed left, Fixed top, Fixed right, Fixed bottom) {
     HostCall("Model.SetCropBox", [&](Host& h, TraceLine& t) {
         FixedRect box{left, top, right, bottom};
-        t.arg(h.describe(page)).arg(ShowRect(box));
+        t.arg(page).arg(box);
         PageRef& p = PageOfHandle(h, page);
         if ((p.doc->permissions() & VX_PERMISSION_EDIT) == 0)
             throw HostError("document \"" + p.doc->name() + "\" does not permit editing");
@@ -98,7 +98,7 @@ static void ModelSetCropBox(Page page, Fixed left, Fixed top, Fixed right, Fixed
 
 static void ModelNotifyPageChanged(Page page) {
     HostCall("Model.NotifyPageChanged", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(page));
+        t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         h.notifyPageChanged(*p.doc, p.index);
     });
@@ -106,18 +106,18 @@ static void ModelNotifyPageChanged(Page page) {
 
 static uint32_t ModelDocumentFlags(::Document doc) {
     return HostOp<uint32_t>("Model.DocumentFlags", 0, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(doc));
+        t.arg(doc);
         uint32_t flags = Doc(h, doc).modified() ? VX_DOC_MODIFIED : 0u;
-        t.result(Num(flags));
+        t.result(flags);
         return flags;
     });
 }
 
 static HostFile ModelDocumentFile(::Document doc) {
     return HostOp<HostFile>("Model.DocumentFile", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(doc));
+        t.arg(doc);
         HostFile file = reinterpret_cast<HostFile>(Doc(h, doc).file());
-        t.result(h.describe(file));
+        t.result(file);
         return file;
     });
 }

@@ -12,7 +12,7 @@ extern "C" {
 
 static void* SupportAllocate(uint32_t bytes) {
     return HostOp<void*>("Support.Allocate", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(Num(bytes));
+        t.arg(bytes);
         void* block = h.allocate(bytes);
         t.result(block ? "block" : "NULL");
         return block;
@@ -28,32 +28,32 @@ static void SupportFree(void* block) {
 
 static Fixed SupportFixedDiv(Fixed a, Fixed b) {
     return HostOp<Fixed>("Support.FixedDiv", 0, [&](Host&, TraceLine& t) {
-        t.arg(Fx(a)).arg(Fx(b));
+        t.arg(AsFixed{a}).arg(AsFixed{b});
         Fixed q = RoundedFixedDiv(a, b);
-        t.result(Fx(q));
+        t.result(AsFixed{q});
         return q;
     });
 }
 
 static HostPath SupportAcquireFilePath(HostFile file) {
     return HostOp<HostPath>("Support.AcquireFilePath", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(file));
+        t.arg(file);
         if (file == nullptr) {
             t.result("NULL");
             return HostPath{nullptr};
         }
         FileRef* f = h.checked<FileRef>(file, kFileKind);
         HostPath path = reinterpret_cast<HostPath>(&h.newPath(f->path));
-        t.result(h.describe(path));
+        t.result(path);
         return path;
     });
 }
 
 static void SupportReleaseFilePath(HostPath path) {
     HostCall("Support.ReleaseFilePath", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(path));
+        t.arg(path);
         PathRef& p = *h.checked<PathRef>(path, kPathKind);
-        DropReference(p.refs, "path \"" + p.path + "\"");
+        DropReference(p.refs, [&] { return "path \"" + p.path + "\""; });
     });
 }
 

@@ -78,21 +78,21 @@ extern "C" {
 // plug-in calls through the pointers it is given.
 
 static void ProgressBegin(void*) {
-    HostCall("Progress.Begin", [&](Host& h, TraceLine&) { h.progressUpdate("begin"); });
+    HostCall("Progress.Begin", [&](Host& h, TraceLine&) { h.progressUpdate(ProgressEvent::Begin); });
 }
 static void ProgressEnd(void*) {
-    HostCall("Progress.End", [&](Host& h, TraceLine&) { h.progressUpdate("end"); });
+    HostCall("Progress.End", [&](Host& h, TraceLine&) { h.progressUpdate(ProgressEvent::End); });
 }
 static void ProgressSetDuration(int32_t count, void*) {
     HostCall("Progress.SetDuration", [&](Host& h, TraceLine& t) {
-        t.arg(Num(count));
-        h.progressUpdate("duration:" + Num(count));
+        t.arg(count);
+        h.progressUpdate(ProgressEvent::Duration, count);
     });
 }
 static void ProgressSetCurrentValue(int32_t value, void*) {
     HostCall("Progress.SetCurrentValue", [&](Host& h, TraceLine& t) {
-        t.arg(Num(value));
-        h.progressUpdate("value:" + Num(value));
+        t.arg(value);
+        h.progressUpdate(ProgressEvent::Value, value);
     });
 }
 
@@ -109,25 +109,25 @@ static HostBool CancelCheck(void*) {
 static int32_t ViewerAlert(int16_t icon, const char* message, const char* b1, const char* b2, const char* b3,
                            HostBool flag) {
     return HostOp<int32_t>("Viewer.Alert", 0, [&](Host& h, TraceLine& t) {
-        t.arg(Num(icon)).arg(Quote(message)).arg(Quote(b1)).arg(Quote(b2)).arg(Quote(b3)).arg(Num(flag));
+        t.arg(icon).arg(Quoted{message}).arg(Quoted{b1}).arg(Quoted{b2}).arg(Quoted{b3}).arg(flag);
         int32_t answer = h.alert(NeedText(message, "message"), {b1, b2, b3});
-        t.result(Num(answer));
+        t.result(answer);
         return answer;
     });
 }
 
 static void ViewerAlertNote(const char* message) {
     HostCall("Viewer.AlertNote", [&](Host& h, TraceLine& t) {
-        t.arg(Quote(message));
+        t.arg(Quoted{message});
         h.note(NeedText(message, "message"));
     });
 }
 
 static HostBool ViewerAlertConfirm(const char* message) {
     return HostOp<HostBool>("Viewer.AlertConfirm", VX_FALSE, [&](Host& h, TraceLine& t) {
-        t.arg(Quote(message));
+        t.arg(Quoted{message});
         bool yes = h.confirm(NeedText(message, "message"));
-        t.result(Num(yes));
+        t.result(yes);
         return yes ? VX_TRUE : VX_FALSE;
     });
 }
@@ -156,51 +156,51 @@ static const ProgressMonitor* ViewerGetProgressMonitor(void** data) {
 static ::DocWindow ViewerGetActiveDocWindow() {
     return HostOp<::DocWindow>("Viewer.GetActiveDocWindow", nullptr, [&](Host& h, TraceLine& t) {
         auto window = reinterpret_cast<::DocWindow>(h.activeWindow());
-        t.result(h.describe(window));
+        t.result(window);
         return window;
     });
 }
 
 static ::Document ViewerDocumentOf(::DocWindow window) {
     return HostOp<::Document>("Viewer.DocumentOf", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(window));
+        t.arg(window);
         auto doc = reinterpret_cast<::Document>(&WindowOf(h, window).document());
-        t.result(h.describe(doc));
+        t.result(doc);
         return doc;
     });
 }
 
 static ::PageView ViewerPageViewOf(::DocWindow window) {
     return HostOp<::PageView>("Viewer.PageViewOf", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(window));
+        t.arg(window);
         auto view = reinterpret_cast<::PageView>(&WindowOf(h, window).view());
-        t.result(h.describe(view));
+        t.result(view);
         return view;
     });
 }
 
 static Page ViewerPageOf(::PageView view) {
     return HostOp<Page>("Viewer.PageOf", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view));
+        t.arg(view);
         PageView& v = ViewOf(h, view);
         auto page = reinterpret_cast<Page>(&v.document().page(v.pageIndex()));
-        t.result(h.describe(page));
+        t.result(page);
         return page;
     });
 }
 
 static int32_t ViewerPageNumberOf(::PageView view) {
     return HostOp<int32_t>("Viewer.PageNumberOf", 0, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view));
+        t.arg(view);
         int32_t index = ViewOf(h, view).pageIndex();
-        t.result(Num(index));
+        t.result(index);
         return index;
     });
 }
 
 static HostBool ViewerCloseDocWindow(::DocWindow window, HostBool noSave) {
     return HostOp<HostBool>("Viewer.CloseDocWindow", VX_FALSE, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(window)).arg(Num(noSave));
+        t.arg(window).arg(noSave);
         DocWindow& w = WindowOf(h, window);
         bool closed = false;
         if (h.config.closeRefused) {
@@ -211,14 +211,14 @@ static HostBool ViewerCloseDocWindow(::DocWindow window, HostBool noSave) {
             h.closeWindow(w);
             closed = true;
         }
-        t.result(Num(closed));
+        t.result(closed);
         return closed ? VX_TRUE : VX_FALSE;
     });
 }
 
 static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSystem, const char* title) {
     return HostOp<::DocWindow>("Viewer.OpenDocFromFile", nullptr, [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(path)).arg(fileSystem == h.fileSystem() ? "filesystem" : "<unknown>").arg(Quote(title));
+        t.arg(path).arg(fileSystem == h.fileSystem() ? "filesystem" : "<unknown>").arg(Quoted{title});
         PathRef& p = *h.checked<PathRef>(path, kPathKind);
         if (p.refs == 0) throw HostError("the path was released already");
         if (fileSystem != h.fileSystem()) throw HostError("not the host's file system");
@@ -233,7 +233,7 @@ static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSyste
         }
         DocWindow& w = h.openWindow(doc, title ? std::string(title) : doc->name());
         auto window = reinterpret_cast<::DocWindow>(&w);
-        t.result(h.describe(window));
+        t.result(window);
         return window;
     });
 }
@@ -243,21 +243,21 @@ static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSyste
 static void ViewerRectToDevice(::PageView view, const FixedRect* rect, DeviceRect* out) {
     HostCall("Viewer.RectToDevice", [&](Host& h, TraceLine& t) {
         if (rect == nullptr) throw HostError("no rectangle given (NULL)");
-        t.arg(h.describe(view)).arg(ShowRect(*rect));
+        t.arg(view).arg(*rect);
         PageView& v = ViewOf(h, view);
         DeviceRect d = PageRectToDevice(v.geometry(), *rect);
         Out(out, "rectangle") = d;
         h.noteRectToDevice(v, *rect, d);
-        t.result(ShowDevice(d));
+        t.result(d);
     });
 }
 
 static void ViewerDeviceRectToPage(::PageView view, const DeviceRect* rect, FixedRect* out) {
     HostCall("Viewer.DeviceRectToPage", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view)).arg(ShowDevice(In(rect)));
+        t.arg(view).arg(In(rect));
         FixedRect r = DeviceRectToPageRect(ViewOf(h, view).geometry(), *rect);
         Out(out, "rectangle") = r;
-        t.result(ShowRect(r));
+        t.result(r);
     });
 }
 
@@ -265,14 +265,14 @@ static void ViewerDeviceRectToPage(::PageView view, const DeviceRect* rect, Fixe
 
 static void ViewerInvalidateRect(::PageView view, const DeviceRect* rect) {
     HostCall("Viewer.InvalidateRect", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view)).arg(ShowDevice(In(rect)));
+        t.arg(view).arg(In(rect));
         ViewOf(h, view).invalidate(*rect);
     });
 }
 
 static void ViewerDrawNow(::PageView view) {
     HostCall("Viewer.DrawNow", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view));
+        t.arg(view);
         h.drawNow(ViewOf(h, view));
     });
 }
@@ -280,7 +280,7 @@ static void ViewerDrawNow(::PageView view) {
 static void ViewerDrawRectOutline(::PageView view, const DeviceRect* rect, int32_t lineWidth, const Fixed* dashes,
                                   int32_t dashCount) {
     HostCall("Viewer.DrawRectOutline", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view)).arg(ShowDevice(In(rect))).arg(Num(lineWidth)).arg(dashes ? "dashes" : "NULL").arg(Num(dashCount));
+        t.arg(view).arg(In(rect)).arg(lineWidth).arg(dashes ? "dashes" : "NULL").arg(dashCount);
         if (lineWidth < 0 || lineWidth > 1000) throw HostError("line width " + Num(lineWidth) + " is out of range");
         if (dashCount < 0 || (dashCount > 0 && dashes == nullptr)) throw HostError("dash pattern without dashes");
         PageView& v = ViewOf(h, view);
@@ -291,30 +291,30 @@ static void ViewerDrawRectOutline(::PageView view, const DeviceRect* rect, int32
 
 static void ViewerGetColor(::PageView view, ColorValue* color) {
     HostCall("Viewer.GetColor", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view));
+        t.arg(view);
         Out(color, "colour") = ViewOf(h, view).color();
-        t.result(ShowColor(*color));
+        t.result([&] { return ShowColor(*color); });
     });
 }
 
 static void ViewerSetColor(::PageView view, const ColorValue* color) {
     HostCall("Viewer.SetColor", [&](Host& h, TraceLine& t) {
         if (color == nullptr) throw HostError("no colour given (NULL)");
-        t.arg(h.describe(view)).arg(ShowColor(*color));
+        t.arg(view).arg([&] { return ShowColor(*color); });
         ViewOf(h, view).setColor(*color);
     });
 }
 
 static void ViewerRegisterPageViewDrawing(HostCallback routine, void* data) {
     HostCall("Viewer.RegisterPageViewDrawing", [&](Host& h, TraceLine& t) {
-        t.arg(ShowCallback(routine)).arg(ShowData(data));
+        t.arg(AsCallback{routine}).arg(AsData{data});
         h.registerDrawing(routine, data);
     });
 }
 
 static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
     HostCall("Viewer.UnregisterPageViewDrawing", [&](Host& h, TraceLine& t) {
-        t.arg(ShowCallback(routine));
+        t.arg(AsCallback{routine});
         h.unregisterDrawing(routine);
     });
 }
@@ -323,39 +323,39 @@ static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
 
 static void ViewerDragOutNewRect(::PageView view, int16_t x, int16_t y, DeviceRect* out) {
     HostCall("Viewer.DragOutNewRect", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view)).arg(Num(x)).arg(Num(y));
+        t.arg(view).arg(x).arg(y);
         auto band = [&](int ex, int ey) { return Ordered(x, y, ex, ey); };
         auto [ex, ey] = h.followDrag(ViewOf(h, view), x, y, band);
         Out(out, "rectangle") = band(ex, ey);
-        t.result(ShowDevice(*out));
+        t.result(*out);
     });
 }
 
 static void ViewerDragRect(::PageView view, int16_t x, int16_t y, const DeviceRect* start, DeviceRect* out,
                            int32_t kind, const DeviceRect* limits) {
     HostCall("Viewer.DragRect", [&](Host& h, TraceLine& t) {
-        t.arg(h.describe(view)).arg(Num(x)).arg(Num(y)).arg(ShowDevice(In(start))).arg(Num(kind));
-        t.arg(limits ? ShowDevice(*limits) : "NULL");
+        t.arg(view).arg(x).arg(y).arg(In(start)).arg(kind);
+        t.arg([&] { return limits ? ShowDevice(*limits) : std::string("NULL"); });
         PageView& v = ViewOf(h, view);
         (void)DraggedRect(*start, kind, limits, 0, 0);  // a bad kind is refused before the loop
         auto band = [&](int ex, int ey) { return DraggedRect(*start, kind, limits, ex - x, ey - y); };
         auto [ex, ey] = h.followDrag(v, x, y, band);
         Out(out, "rectangle") = band(ex, ey);
-        t.result(ShowDevice(*out));
+        t.result(*out);
     });
 }
 
 static uint16_t ViewerGetModifiers() {
     return HostOp<uint16_t>("Viewer.GetModifiers", 0, [&](Host& h, TraceLine& t) {
         uint16_t mods = h.input.gesture ? h.input.gesture->modifiers : 0;
-        t.result(Num(mods));
+        t.result(mods);
         return mods;
     });
 }
 
 static HostCursorHandle ViewerGetStandardCursor(int32_t number) {
     return HostOp<HostCursorHandle>("Viewer.GetStandardCursor", nullptr, [&](Host&, TraceLine& t) {
-        t.arg(Num(number));
+        t.arg(number);
         // The stand-in has one cursor of its own, the arrow.
         if (number != VX_CURSOR_ARROW) throw HostError("the host has no standard cursor " + Num(number));
         t.result("arrow");
@@ -366,7 +366,9 @@ static HostCursorHandle ViewerGetStandardCursor(int32_t number) {
 static void ViewerSetCursor(HostCursorHandle cursor) {
     HostCall("Viewer.SetCursor", [&](Host& h, TraceLine& t) {
         auto info = vxwin32::DescribeCursor(cursor);
-        t.arg(!info ? std::string("<unknown>") : info->system ? std::string("arrow") : "cursor(" + Num(info->resourceId) + ")");
+        t.arg([&] {
+            return !info ? std::string("<unknown>") : info->system ? std::string("arrow") : "cursor(" + Num(info->resourceId) + ")";
+        });
         if (!info) throw HostError("not a cursor handle");
         h.cursor = cursor;
     });
@@ -383,7 +385,7 @@ static void ViewerRegisterTool(ToolRecord* tool) {
 
 static void ViewerSetActiveTool(ToolRecord* tool, HostBool flag) {
     HostCall("Viewer.SetActiveTool", [&](Host& h, TraceLine& t) {
-        t.arg(tool == nullptr ? "NULL" : h.isHostTool(tool) ? "host-tool" : "tool").arg(Num(flag));
+        t.arg(tool == nullptr ? "NULL" : h.isHostTool(tool) ? "host-tool" : "tool").arg(flag);
         if (tool == nullptr) throw HostError("no tool record given (NULL)");
         h.setActiveTool(tool);
     });

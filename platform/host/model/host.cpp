@@ -14,8 +14,14 @@ Host* g_current = nullptr;
 
 Host* Host::current() { return g_current; }
 
-Host::Host(HostConfig cfg, std::ostream& o, std::ostream& e, const std::string& tracePath, bool bar)
-    : config(std::move(cfg)), trace(tracePath), out(o), err(e), progressBar(bar) {
+Host::Host(HostConfig cfg, std::ostream& o, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
+    : config(std::move(cfg)),
+      trace(tracePath),
+      out(o),
+      err(e),
+      progressBar(bar),
+      verbose(talk),
+      progressDisplay_(e, bar, talk) {
     if (g_current != nullptr) throw HostError("a host is already running in this process");
     toolbar.room = config.toolbarRoom;
     addHandle(&menubar, kMenubarKind);
@@ -76,6 +82,11 @@ std::shared_ptr<Document> Host::newMemoryDocument(const std::string& name, int p
 std::shared_ptr<Document> Host::openPdfDocument(const std::string& path) {
     std::vector<std::string> warnings;
     std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings);
+    return adoptPdfDocument(path, std::move(backend), warnings);
+}
+
+std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
+                                                 const std::vector<std::string>& warnings) {
     for (const std::string& w : warnings) err << "warning: " << w << "\n";
     if (backend->pageCount() <= 0) throw HostError(path + ": the document has no pages");
     auto doc = std::make_shared<Document>(std::filesystem::path(path).filename().string(), std::move(backend), nullptr);

@@ -12,6 +12,7 @@
 #include "model/document.h"
 #include "model/menus.h"
 #include "model/page_view.h"
+#include "model/progress.h"
 #include "model/toolbar.h"
 
 #include <deque>
@@ -52,7 +53,10 @@ struct PathRef {
 
 class Host {
 public:
-    Host(HostConfig config, std::ostream& out, std::ostream& err, const std::string& tracePath, bool progressBar);
+    // `verbose`: the conversation is shown (questions, answers and progress
+    // lines); otherwise only alerts, warnings and a progress bar on a terminal.
+    Host(HostConfig config, std::ostream& out, std::ostream& err, const std::string& tracePath, bool progressBar,
+         bool verbose = false);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
@@ -71,6 +75,7 @@ public:
     std::ostream& out;
     std::ostream& err;
     bool progressBar;
+    bool verbose;
     ExtensionId extensionId = 0x5A01;  // given to the plug-in in its setup record
     uint32_t agreedVersion = 0;        // what PlugInMain answered
 
@@ -84,8 +89,9 @@ public:
     T* checked(const void* handle, const char* kind) const {
         auto found = handles_.find(handle);
         if (handle == nullptr) throw HostError(std::string("no ") + kind + " given (NULL)");
-        // Kinds compare by text: each source file may have its own copy of a literal.
-        if (found == handles_.end() || std::string_view(found->second) != kind)
+        // Kinds compare by text when not by address: each source file may
+        // have its own copy of a literal.
+        if (found == handles_.end() || (found->second != kind && std::string_view(found->second) != kind))
             throw HostError(std::string("not a live ") + kind + " handle");
         return static_cast<T*>(const_cast<void*>(handle));
     }
@@ -98,6 +104,9 @@ public:
     std::shared_ptr<Document> newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height);
     // Throws HostError naming the file; prints the backend's warnings.
     std::shared_ptr<Document> openPdfDocument(const std::string& path);
+    // The same for a file opened already, with what opening it reported.
+    std::shared_ptr<Document> adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
+                                               const std::vector<std::string>& warnings);
     DocWindow& openWindow(std::shared_ptr<Document> doc, const std::string& name);
     // Closes without asking; the document's unsaved changes are dropped.
     void closeWindow(DocWindow& window);
@@ -157,8 +166,9 @@ public:
     // ---- Progress and cancel.
     const ProgressMonitor* progressMonitor() const { return config.progress.exists ? &monitor_ : nullptr; }
     void installProgressMonitor(const ProgressMonitor& monitor) { monitor_ = monitor; }
-    void progressUpdate(const std::string& record);
-    std::vector<std::string> progressRecords;
+    void progressUpdate(ProgressEvent event, int32_t value = 0);
+    // Since the last `expect progress`.
+    std::vector<ProgressRecord> progressRecords;
     bool cancelRequested() { return input.poll(); }
 
     // ---- Support.
@@ -211,7 +221,7 @@ private:
     ToolRecord* activeTool_ = nullptr;
 
     ProgressMonitor monitor_{};
-    int progressDuration_ = 0;
+    ProgressDisplay progressDisplay_;
     std::set<void*> blocks_;
     std::deque<PathRef> paths_;
     char fileSystem_ = 0;  // the address is the default file system's handle

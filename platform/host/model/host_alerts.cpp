@@ -1,5 +1,6 @@
 // Alerts and progress as the user sees them: alerts are answered from the
-// input queue and shown on the message stream; progress goes there too.
+// input queue; notes are shown on the message stream, questions and their
+// answers only when the conversation is asked for (verbose).
 #include "model/host.h"
 
 #include <algorithm>
@@ -66,7 +67,8 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     const size_t pressed = static_cast<size_t>(choice - VX_ALERT_BUTTON1);
     shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
     // A question nobody answered is dismissed, and the line says so.
-    err << "question: " << message << " [" << list << "] -> " << shown.answer
+    if (verbose)
+        err << "question: " << message << " [" << list << "] -> " << shown.answer
         << (fits ? "" : " (dismissed: no fitting answer)") << "\n";
     alerts.push_back(std::move(shown));
     return choice;
@@ -90,34 +92,20 @@ bool Host::confirm(const std::string& message) {
     else if (*answer != "no")
         recordPluginError("the answer " + Quoted(*answer) + " fits no button of the confirmation " + Quoted(message) +
                           " (yes or no)");
-    err << "confirm: " << message << " -> " << (yes ? "yes" : "no") << "\n";
+    if (verbose) err << "confirm: " << message << " -> " << (yes ? "yes" : "no") << "\n";
     alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;
 }
 
-void Host::progressUpdate(const std::string& record) {
+void Host::progressUpdate(ProgressEvent event, int32_t value) {
+    ProgressRecord record{event, value};
     progressRecords.push_back(record);
     if (input.live != nullptr) {
         // The front end shows the bar; the message stream stays readable.
-        input.live->showProgress(record);
+        input.live->showProgress(record.text());
         return;
     }
-    if (!progressBar) {
-        std::string shown = record;
-        std::replace(shown.begin(), shown.end(), ':', ' ');
-        err << "progress: " << shown << "\n";
-        return;
-    }
-    // A bar redrawn in place; the duration sets its length.
-    int& duration = progressDuration_;
-    if (record.rfind("duration:", 0) == 0) duration = std::stoi(record.substr(9));
-    if (record.rfind("value:", 0) == 0 && duration > 0) {
-        int value = std::stoi(record.substr(6));
-        int filled = std::clamp(value * 40 / duration, 0, 40);
-        err << "\r[" << std::string(static_cast<size_t>(filled), '#') << std::string(static_cast<size_t>(40 - filled), ' ')
-            << "] " << value << "/" << duration << std::flush;
-    }
-    if (record == "end") err << "\n";
+    progressDisplay_.update(record);
 }
 
 }  // namespace vellora

@@ -22,8 +22,12 @@ void AddDocumentCommands(std::map<std::string, Command>& t) {
         std::string path = a.text("path");
         Host& h = in.host();
         std::shared_ptr<Document> doc;
+        const std::shared_ptr<OpenedDocument>& opened = in.options().opened;
         try {
-            doc = h.openPdfDocument(path);
+            if (opened && opened->backend && opened->path == path)
+                doc = h.adoptPdfDocument(path, std::move(opened->backend), opened->warnings);
+            else
+                doc = h.openPdfDocument(path);
         } catch (const HostError& e) {
             throw ScriptError(e.what(), 3);
         }

@@ -130,7 +130,9 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "expect progress", "expect progress \"RECORD...\"", 1, 1, [](Interpreter& in, Args& a) {
         std::string expected = a.text("records");
         Host& h = in.host();
-        std::string seen = Joined(h.progressRecords);
+        std::vector<std::string> records;
+        for (const ProgressRecord& r : h.progressRecords) records.push_back(r.text());
+        std::string seen = Joined(records);
         h.progressRecords.clear();
         if (seen != expected) Mismatch("the progress since the last check", Quoted(seen), Quoted(expected));
     });

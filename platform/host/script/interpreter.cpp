@@ -104,7 +104,8 @@ HostConfig& Interpreter::config() {
 
 Host& Interpreter::host() {
     if (!host_) {
-        host_ = std::make_unique<Host>(config_, out(), err(), options_.tracePath, options_.progressBar);
+        host_ = std::make_unique<Host>(config_, out(), err(), options_.tracePath, options_.progressBar,
+                                       options_.verbose);
         Host* h = host_.get();
         // Every modal dialog takes its input from the queued answers.
         auto pending = std::make_shared<std::vector<vxwin32::DialogAction>>();

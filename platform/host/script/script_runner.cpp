@@ -1,5 +1,6 @@
 #include "script/script_runner.h"
 
+#include "backend/document_backend.h"
 #include "input/input_queue.h"
 #include "script/interpreter.h"
 
@@ -30,6 +31,8 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
         return 1;
     }
 }
+
+OpenedDocument::~OpenedDocument() = default;
 
 void RequestUserStop() { UserStopFlag().store(true); }
 

@@ -4,16 +4,31 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vellora {
+
+class DocumentBackend;
+
+// A document the caller has opened already: the script's `open` of the
+// same path takes it instead of reading the file again.
+struct OpenedDocument {
+    std::string path;
+    std::unique_ptr<DocumentBackend> backend;
+    std::vector<std::string> warnings;  // what opening it reported
+    ~OpenedDocument();
+};
 
 struct ScriptRunOptions {
     std::string modulePath;     // default module for `load` without an argument
     std::string tracePath;      // empty: no trace
     std::ostream* out = nullptr;  // `print` output; std::cout when null
     std::ostream* err = nullptr;  // messages, warnings, progress; std::cerr when null
-    bool progressBar = false;   // a bar on a terminal instead of one line per update
+    bool progressBar = false;   // standard error is a terminal: progress as a bar
+    bool verbose = false;       // questions, answers and progress lines are shown too
+    std::shared_ptr<OpenedDocument> opened;  // taken by the first `open` of its path
 };
 
 // Runs the script. Returns 0 when every line ran and every expectation held;
