@@ -4,7 +4,7 @@
 PRESETS := default asan m32
 
 .PHONY: demo test deps build $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) clean bench \
-	format format-check
+	format format-check coverage
 
 demo: deps build-default
 	./examples/demo.sh build/default
@@ -39,6 +39,13 @@ format:
 format-check:
 	@status=0; for f in $(FORMAT_FILES); do clang-format --dry-run -Werror "$$f" || status=1; done; \
 	exit $$status
+
+# Line and branch coverage of the module and the host (not part of `make test`).
+coverage:
+	@./scripts/install-deps.sh lcov
+	cmake --preset coverage >/dev/null
+	cmake --build --preset coverage
+	./scripts/coverage.sh build/coverage
 
 clean:
 	rm -rf build

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need.
 # As root it installs what is missing; otherwise it prints the command.
+# Extra package names given as arguments are wanted too (`make coverage`).
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   binutils-mingw-w64-x86-64 binutils qemu-user python3
   qpdf poppler-utils ghostscript mupdf-tools time clang-format
   libcpp-httplib-dev chromium chromium-driver python3-selenium
+  "$@"
 )
 
 missing=()
