@@ -2,6 +2,8 @@
 // input queue and shown on the message stream; progress goes there too.
 #include "model/host.h"
 
+#include "core/message_text.h"
+
 #include <algorithm>
 
 namespace vellora {
@@ -66,14 +68,14 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     const size_t pressed = static_cast<size_t>(choice - VX_ALERT_BUTTON1);
     shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
     // A question nobody answered is dismissed, and the line says so.
-    err << "question: " << message << " [" << list << "] -> " << shown.answer
-        << (fits ? "" : " (dismissed: no fitting answer)") << "\n";
+    PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer +
+                          (fits ? "" : " (dismissed: no fitting answer)"));
     alerts.push_back(std::move(shown));
     return choice;
 }
 
 void Host::note(const std::string& message, const std::string& kind) {
-    err << "alert: " << message << "\n";
+    PrintMessage(err, "alert: " + message);
     if (input.live != nullptr) (void)input.live->answer(Question{kind, message, {"OK"}});
     alerts.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
@@ -90,7 +92,7 @@ bool Host::confirm(const std::string& message) {
     else if (*answer != "no")
         recordPluginError("the answer " + Quoted(*answer) + " fits no button of the confirmation " + Quoted(message) +
                           " (yes or no)");
-    err << "confirm: " << message << " -> " << (yes ? "yes" : "no") << "\n";
+    PrintMessage(err, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
     alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;
 }
