@@ -4,14 +4,19 @@
 PRESETS := default asan m32
 
 .PHONY: demo test deps build $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) clean bench \
-	format format-check coverage
+	format format-check coverage fuzz build-fuzz
+
+# Seconds each fuzz target runs for under `make fuzz`; `make test` gives each 30.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := script win32 pdf
 
 demo: deps build-default
 	./examples/demo.sh build/default
 
 test: deps
 	@set -e; for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p; done
-	@echo "All presets passed: $(PRESETS)"
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
+	@echo "All presets passed: $(PRESETS), and fuzzing: $(FUZZ_TARGETS)"
 
 deps:
 	@./scripts/install-deps.sh
@@ -24,6 +29,13 @@ $(addprefix build-,$(PRESETS)): build-%:
 
 $(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $*
+
+build-fuzz:
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+
+fuzz: deps build-fuzz
+	./tests/fuzz/run_fuzz.sh build/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 bench: deps build-default
 	./bench/run.sh build/default

@@ -12,6 +12,7 @@ packages=(
   binutils-mingw-w64-x86-64 binutils qemu-user python3
   qpdf poppler-utils ghostscript mupdf-tools time clang-format
   libcpp-httplib-dev chromium chromium-driver python3-selenium
+  clang libclang-rt-14-dev
   "$@"
 )
 

@@ -49,17 +49,18 @@ def fresh_copy(name, as_name=None):
     return target
 
 
-def page_boxes(path, pages, kind):
+def page_boxes(path, pages, kind, password=None):
     """{page: (l, b, r, t)} of one kind of box, as poppler reads them; {} for no file."""
-    r = subprocess.run(["pdfinfo", "-box", "-f", "1", "-l", str(pages), path],
+    upw = ["-upw", password] if password else []
+    r = subprocess.run(["pdfinfo", *upw, "-box", "-f", "1", "-l", str(pages), path],
                        capture_output=True, text=True)
     pattern = r"^Page\s+(\d+) " + kind + r":\s+(\S+)\s+(\S+)\s+(\S+)\s+(\S+)"
     return {int(m.group(1)): tuple(float(v) for v in m.groups()[1:])
             for m in re.finditer(pattern, r.stdout, re.M)}
 
 
-def crop_boxes(path, pages):
-    return page_boxes(path, pages, "CropBox")
+def crop_boxes(path, pages, password=None):
+    return page_boxes(path, pages, "CropBox", password)
 
 
 def media_boxes(path, pages):
@@ -80,8 +81,8 @@ def leftovers():
     return [n for n in os.listdir(WORK) if ".vellora-" in n]
 
 
-def expect_boxes(path, expected, what):
-    got = crop_boxes(path, max(expected))
+def expect_boxes(path, expected, what, password=None):
+    got = crop_boxes(path, max(expected), password)
     for page, box in expected.items():
         check(close(got.get(page, ()), box), f"{what}: page {page} crop box {got.get(page)}, expected {box}")
 
@@ -585,6 +586,194 @@ def case_killed_save():
     check(os.listdir(folder) == ["pages.pdf"], f"killed in place: left: {os.listdir(folder)}")
     ok, report = qpdf_clean(target)
     check(ok, f"killed in place: qpdf --check: {report}")
+
+
+def own_lines(stderr):
+    """The lines a command says in its own words (not the host's or the plug-in's)."""
+    return [l for l in stderr.splitlines() if l and not l.startswith(("progress:", "alert:", "question:"))]
+
+
+def case_links():
+    real = fresh_copy("mixed.pdf", "real.pdf")
+    link = os.path.join(WORK, "link.pdf")
+    os.symlink("real.pdf", link)
+    region = ["--region", REGION, "--page", "1"]
+    # In place through a link: the file it names is cropped, the link stays.
+    r = run("crop", link, "--in-place", *region)
+    check(r.returncode == 0, f"in place through a link: status {r.returncode}: {r.stderr}")
+    check(os.path.islink(link) and os.readlink(link) == "real.pdf", "in place: the link was replaced")
+    expect_boxes(real, {1: ODD_CROPPED[1], 2: A4}, "in place through a link")
+
+    # -o through a chain of links, one of them relative to its own folder.
+    os.makedirs(os.path.join(WORK, "sub", "deeper"))
+    target = os.path.join(WORK, "sub", "deeper", "result.pdf")
+    with open(target, "wb") as f:
+        f.write(b"old")
+    os.symlink(os.path.join("deeper", "result.pdf"), os.path.join(WORK, "sub", "hop.pdf"))
+    out_link = os.path.join(WORK, "out.pdf")
+    os.symlink(os.path.join("sub", "hop.pdf"), out_link)
+    r = run("reset", real, "-o", out_link, "--page", "1")
+    check(r.returncode == 0, f"-o through links: status {r.returncode}: {r.stderr}")
+    check(os.path.islink(out_link) and os.path.islink(os.path.join(WORK, "sub", "hop.pdf")),
+          "-o through links: a link was replaced")
+    expect_boxes(target, {1: LETTER}, "-o through links")
+    ok, report = qpdf_clean(target)
+    check(ok, f"-o through links: qpdf --check: {report}")
+
+    # A dangling link names the file to make, when its folder exists.
+    dangling = os.path.join(WORK, "dangling.pdf")
+    os.symlink(os.path.join(WORK, "sub", "new.pdf"), dangling)
+    r = run("bbox", real, "-o", dangling, "--page", "2")
+    check(r.returncode == 0, f"dangling link: status {r.returncode}: {r.stderr}")
+    check(os.path.islink(dangling) and os.path.isfile(os.path.join(WORK, "sub", "new.pdf")),
+          "dangling link: the file it names was not written, or the link was replaced")
+    nowhere = os.path.join(WORK, "nowhere.pdf")
+    os.symlink(os.path.join(WORK, "missing", "x.pdf"), nowhere)
+    expect_refused(["bbox", real, "-o", nowhere], 3, ["nowhere.pdf", "symbolic link", "missing"],
+                   "dangling link into a missing folder")
+    check(os.path.islink(nowhere), "dangling link into a missing folder: the link went")
+
+    # Through a link, -o still may not name the input without --in-place.
+    digest = sha(real)
+    to_input = os.path.join(WORK, "to-input.pdf")
+    os.symlink(real, to_input)
+    expect_refused(["reset", real, "-o", to_input], 2, ["--in-place"], "-o a link to the input")
+    expect_refused(["reset", link, "-o", real], 2, ["--in-place"], "input a link, -o the file")
+    check(sha(real) == digest, "-o a link to the input: the input changed")
+    r = run("reset", real, "-o", to_input, "--in-place")
+    check(r.returncode == 0 and os.path.islink(to_input), f"-o a link to the input with --in-place: {r.stderr}")
+    expect_boxes(real, {1: LETTER}, "-o a link to the input with --in-place")
+    check(not leftovers() and not [n for n in os.listdir(os.path.join(WORK, "sub")) if n.startswith(".")],
+          f"links: staging files left: {leftovers()}")
+
+
+def run_bytes(*args, **kw):
+    return subprocess.run([VELLORA, *args], capture_output=True, **kw)
+
+
+def case_hostile_bytes():
+    # Control bytes in what a user wrote are shown as escapes, never sent.
+    script = os.path.join(WORK, "hostile.vscript")
+    with open(script, "wb") as f:
+        f.write(b'new doc 1\nexpect alert "\x1b[2J\x1b]0;owned\x07" # no such alert\n')
+    r = run_bytes("run", script)
+    check(r.returncode == 1, f"escape sequence: status {r.returncode}")
+    check(b"\x1b" not in r.stderr and b"\x07" not in r.stderr, f"escape sequence: sent raw: {r.stderr!r}")
+    check(b"\\x1b[2J\\x1b]0;owned\\x07" in r.stderr, f"escape sequence: not shown escaped: {r.stderr!r}")
+    with open(script, "wb") as f:
+        f.write(b"frob\0nicate 1\n")
+    r = run_bytes("run", script)
+    check(r.returncode == 1 and b'unknown command "frob\\0nicate"' in r.stderr and b"\0" not in r.stderr,
+          f"NUL: status {r.returncode}: {r.stderr!r}")
+    missing = os.path.join(WORK, "\x1b[31mred\tline.pdf")
+    r = run_bytes("boxes", missing)
+    check(r.returncode == 3 and b"\\x1b[31mred\\tline.pdf: no such file" in r.stderr
+          and r.stderr.count(b"\n") == 1, f"file name: status {r.returncode}: {r.stderr!r}")
+
+    # A byte-order mark before the first line is no part of the script.
+    with open(script, "wb") as f:
+        f.write(b"\xef\xbb\xbfnew doc 2\nexpect page-count 2\n")
+    r = run("run", script)
+    check(r.returncode == 0, f"byte-order mark: status {r.returncode}: {r.stderr}")
+
+    # A folder is no script.
+    expect_refused(["run", WORK], 3, ["is a directory"], "run DIRECTORY")
+
+
+def case_numbers():
+    src = fresh_copy("mixed.pdf")
+    out = os.path.join(WORK, "out.pdf")
+    r = run("crop", src, "-o", out, "--page", "1", "--region", "7.25e1,72.25,540.75,0.720125E3")
+    check(r.returncode == 0, f"exponents: status {r.returncode}: {r.stderr}")
+    expect_boxes(out, {1: ODD_CROPPED[1]}, "exponents")
+    for region in ["nan,0,100,100", "0,0,inf,100", "0x10,0,100,100", "0,0,1e5,100"]:
+        expect_refused(["crop", src, "-o", out, "--region", region], 2, ["--region"], f"region {region}")
+    # Wider than page coordinates hold: refused before the plug-in sees it.
+    r = expect_refused(["crop", src, "-o", out, "--region", "-16400,-16400,16400,16400"], 2,
+                       ["32800 pt wide", "at most 32767.99998"], "over-wide region")
+    check("alert:" not in r.stderr, f"over-wide region: reached the plug-in: {r.stderr}")
+    expect_refused(["crop", src, "-o", out, "--region", "0,-16400,100,16400"], 2, ["32800 pt tall"],
+                   "over-tall region")
+
+    script = os.path.join(WORK, "zoom.vscript")
+    with open(script, "w") as f:
+        f.write("new doc 1\nzoom 99999999999\n")
+    r = run("run", script)
+    check(r.returncode == 1 and "percent" in r.stderr and "points" not in r.stderr,
+          f"zoom: status {r.returncode}: {r.stderr}")
+
+    for command, words in [("crop", ["--region L,B,R,T", "--pages", "--mismatch", "--password", "--in-place"]),
+                           ("show", ["--zoom PERCENT", "--media-box"]), ("run", ["--trace FILE"])]:
+        r = run(command, "--help")
+        check(r.returncode == 0 and all(w in r.stdout for w in words) and not r.stderr,
+              f"{command} --help: status {r.returncode}: {r.stdout}{r.stderr}")
+    r = run("--version")
+    check(r.returncode == 0 and re.match(r"vellora \d+\.\d+", r.stdout)
+          and "plug-in interface 2.0" in r.stdout and re.search(r"MuPDF 1\.\d+", r.stdout),
+          f"--version: status {r.returncode}: {r.stdout}{r.stderr}")
+
+
+def show_encryption(path, password):
+    r = subprocess.run(["qpdf", f"--password={password}", "--show-encryption", path],
+                       capture_output=True, text=True)
+    return r.returncode, r.stdout
+
+
+def case_passwords():
+    src = fresh_copy("mixed.pdf")
+    out = os.path.join(WORK, "out.pdf")
+    # qpdf writes RC4 only when told that weak cryptography is wanted.
+    methods = {"aes256": ([], ["256"]), "aes128": ([], ["128", "--use-aes=y"]),
+               "rc4": (["--allow-weak-crypto"], ["128", "--use-aes=n"])}
+    for name, (weak, how) in methods.items():
+        locked = os.path.join(WORK, f"locked-{name}.pdf")
+        subprocess.run(["qpdf", *weak, "--encrypt", "user pw", "owner", *how, "--print=low", "--", src, locked],
+                       check=True, capture_output=True)
+        digest = sha(locked)
+        r = run("crop", locked, "-o", out, "--password", "user pw", "--page", "1", "--region", REGION)
+        check(r.returncode == 0, f"{name}: status {r.returncode}: {r.stderr}")
+        expect_boxes(out, {1: ODD_CROPPED[1], 2: A4}, f"{name}: cropped", password="user pw")
+        check(show_encryption(out, "user pw") == show_encryption(locked, "user pw"),
+              f"{name}: encryption changed:\n{show_encryption(locked, 'user pw')[1]}\n"
+              f"--- became\n{show_encryption(out, 'user pw')[1]}")
+        r = subprocess.run(["qpdf", "--check", "--password=user pw", out], capture_output=True, text=True)
+        check(r.returncode == 0, f"{name}: qpdf --check: {r.stdout}{r.stderr}")
+        check(read_bytes(out).startswith(read_bytes(locked)), f"{name}: not an incremental update")
+        check(sha(locked) == digest, f"{name}: the input changed")
+        os.unlink(out)
+
+    locked = os.path.join(WORK, "locked-aes256.pdf")
+    secret = os.path.join(WORK, "secret.txt")
+    with open(secret, "w") as f:
+        f.write("user pw\n")
+    r = run("reset", locked, "-o", out, "--password-file", secret)
+    check(r.returncode == 0 and os.path.exists(out), f"--password-file: status {r.returncode}: {r.stderr}")
+    os.unlink(out)
+    r = run("bbox", locked, "-o", out, "--page", "1", env={**os.environ, "VELLORA_PASSWORD": "user pw"})
+    check(r.returncode == 0 and os.path.exists(out), f"VELLORA_PASSWORD: status {r.returncode}: {r.stderr}")
+    os.unlink(out)
+    r = run("boxes", locked, "--password", "owner")
+    check(r.returncode == 0 and r.stdout.count("\n") == 7, f"owner password: status {r.returncode}: {r.stderr}")
+
+    expect_refused(["crop", locked, "-o", out, "--password", "guess", "--region", REGION], 3,
+                   ["locked-aes256.pdf", "password is wrong"], "wrong password")
+    expect_refused(["reset", locked, "-o", out], 3, ["without its password", "--password-file"],
+                   "no password")
+    r = run("reset", locked, "-o", out, "--password", "user pw", "--print-script")
+    check("user pw" not in r.stdout and "password" in r.stdout, f"print-script shows the password: {r.stdout}")
+
+    # A script opens it with its password.
+    script = os.path.join(WORK, "locked.vscript")
+    with open(script, "w") as f:
+        f.write(f'open "{locked}" password "user pw"\nexpect page-count 7\n')
+    r = run("run", script)
+    check(r.returncode == 0, f"script open with password: status {r.returncode}: {r.stderr}")
+    check(not leftovers(), f"passwords: staging files left: {leftovers()}")
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}

@@ -45,6 +45,31 @@ TEST(CliRegion, BadTextNamesTheProblem) {
     EXPECT_THROW(ParseRegion("100,400,300,400"), UsageError);  // no height
 }
 
+TEST(CliRegion, ExponentsAndSpansBeyondPageCoordinates) {
+    EXPECT_EQ(ParseRegion("50,50,500,7e2").top, 700 * kPt);
+    EXPECT_EQ(ParseRegion("5E1,.5e2,5e+2,700").left, 50 * kPt);
+    // Each corner is in range; the width or height is not, and would wrap.
+    for (const char* region : {"-16400,0,16400,100", "0,-16400,100,16400"}) {
+        try {
+            ParseRegion(region);
+            ADD_FAILURE() << region << " was accepted";
+        } catch (const UsageError& e) {
+            EXPECT_NE(std::string(e.what()).find("32800 pt"), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("at most 32767.99998 pt across"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(ParseRegion("-16000,0,16000,100").right, 16000 * kPt);  // 32000 wide fits
+}
+
+TEST(CliOptions, Passwords) {
+    EXPECT_EQ(Parse({"boxes", "in.pdf", "--password", "pw"}).password, "pw");
+    EXPECT_EQ(Parse({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--password-file", "f"})
+                  .passwordFile, "f");
+    EXPECT_NE(UsageMessage({"boxes", "in.pdf", "--password", "a", "--password-file", "f"}).find("given twice"),
+              std::string::npos);
+    EXPECT_NE(UsageMessage({"boxes", "in.pdf", "--password"}).find("needs a value"), std::string::npos);
+}
+
 TEST(CliOptions, CropDefaultsFollowThePage) {
     PageRequest all = Parse({"crop", "in.pdf", "-o", "out.pdf", "--region", "0,0,100,100"});
     EXPECT_EQ(all.verb, Verb::Crop);

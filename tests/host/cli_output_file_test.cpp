@@ -170,4 +170,31 @@ TEST_F(CliOutputFile, TargetInAMissingDirectoryOrADirectoryIsRefused) {
     EXPECT_THROW(StagedOutput(dir_.string()), HostError);
 }
 
+TEST_F(CliOutputFile, LinksResolveToTheFileTheyName) {
+    const std::string real = file("real.pdf");
+    const std::string canonical = fs::canonical(real).string();
+    EXPECT_EQ(ResolvedTarget(real), real);  // no link: the path as given
+    fs::create_directory(dir_ / "sub");
+    fs::create_symlink("../real.pdf", dir_ / "sub" / "up.pdf");  // relative to the link's folder
+    fs::create_symlink(dir_ / "sub" / "up.pdf", dir_ / "chain.pdf");
+    EXPECT_EQ(ResolvedTarget((dir_ / "sub" / "up.pdf").string()), canonical);
+    EXPECT_EQ(ResolvedTarget((dir_ / "chain.pdf").string()), canonical);
+
+    // Dangling: the file to make, in a folder that exists.
+    fs::create_symlink("sub/new.pdf", dir_ / "dangling.pdf");
+    EXPECT_EQ(ResolvedTarget((dir_ / "dangling.pdf").string()), (fs::canonical(dir_ / "sub") / "new.pdf").string());
+    fs::create_symlink("nowhere/new.pdf", dir_ / "lost.pdf");
+    try {
+        ResolvedTarget((dir_ / "lost.pdf").string());
+        ADD_FAILURE() << "a link into a missing folder was accepted";
+    } catch (const HostError& e) {
+        EXPECT_NE(std::string(e.what()).find("lost.pdf: a symbolic link to"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("does not exist"), std::string::npos) << e.what();
+    }
+    fs::create_symlink("loop-b.pdf", dir_ / "loop-a.pdf");
+    fs::create_symlink("loop-a.pdf", dir_ / "loop-b.pdf");
+    EXPECT_THROW(ResolvedTarget((dir_ / "loop-a.pdf").string()), HostError);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "chain.pdf") && fs::is_symlink(dir_ / "dangling.pdf"));
+}
+
 }  // namespace

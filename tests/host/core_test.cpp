@@ -2,6 +2,7 @@
 #include "core/callbacks.h"
 #include "core/fixed_math.h"
 #include "core/fixed_text.h"
+#include "core/message_text.h"
 #include "core/table_registry.h"
 #include "interface/tables.h"
 #include "model/host.h"
@@ -90,6 +91,25 @@ TEST(FixedMath, DivisionRoundsToNearestAndSaturates) {
     EXPECT_EQ(RoundedFixedDiv(INT32_MIN, 1), INT32_MIN);
 }
 
+TEST(MessageText, ControlBytesAreShownAsEscapes) {
+    EXPECT_EQ(PrintableText("plain text, 72 pt"), "plain text, 72 pt");
+    EXPECT_EQ(PrintableText("\x1b[2J\x1b]0;t\x07"), "\\x1b[2J\\x1b]0;t\\x07");
+    EXPECT_EQ(PrintableText(std::string_view("a\0b\nc\rd\te\x7f", 10)), "a\\0b\\nc\\rd\\te\\x7f");
+    // Well-formed UTF-8 passes; broken sequences and controls beyond ASCII do not.
+    EXPECT_EQ(PrintableText("Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x93\x84"), "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x93\x84");
+    EXPECT_EQ(PrintableText("\xff\xC3"), "\\xff\\xc3");
+    EXPECT_EQ(PrintableText("\xC0\xAF"), "\\xc0\\xaf");          // an overlong slash
+    EXPECT_EQ(PrintableText("\xED\xA0\x80"), "\\xed\\xa0\\x80");  // a surrogate
+    EXPECT_EQ(PrintableText("\xC2\x9B" "2J"), "\\u009b2J");       // C1 control sequence introducer
+    EXPECT_EQ(PrintableText("abc\xE2\x80\xAE" "fdp.exe"), "abc\\u202efdp.exe");  // right-to-left override
+    // Escaping what is escaped already changes nothing.
+    const std::string once = PrintableText("\x1b\\x1b\\");
+    EXPECT_EQ(PrintableText(once), once);
+    std::ostringstream out;
+    PrintMessage(out, "line\nbreak");
+    EXPECT_EQ(out.str(), "line\\nbreak\n");
+}
+
 TEST(FixedText, ReadsDecimalsExactlyAndWritesThemBack) {
     EXPECT_EQ(FixedFromText("72"), 0x480000);
     EXPECT_EQ(FixedFromText("-0.5"), -0x8000);
@@ -99,7 +119,20 @@ TEST(FixedText, ReadsDecimalsExactlyAndWritesThemBack) {
     EXPECT_EQ(FixedFromText("32767.9999847412109375"), INT32_MAX);
     EXPECT_EQ(FixedFromText("-32768"), INT32_MIN);
     EXPECT_FALSE(FixedFromText("32768"));
-    EXPECT_FALSE(FixedFromText("1e3"));
+    // Numbers as people write them: exponents, a bare point at either end.
+    EXPECT_EQ(FixedFromText("7e2"), 700 * 65536);
+    EXPECT_EQ(FixedFromText("7.5E+2"), 750 * 65536);
+    EXPECT_EQ(FixedFromText("-25e-1"), -(5 * 65536) / 2);
+    EXPECT_EQ(FixedFromText("0.327679999847412109375e5"), INT32_MAX);
+    EXPECT_EQ(FixedFromText("1e-30"), 0);
+    EXPECT_EQ(FixedFromText("0e999999999999"), 0);
+    EXPECT_EQ(FixedFromText(".5"), 0x8000);
+    EXPECT_EQ(FixedFromText("5."), 5 * 65536);
+    EXPECT_EQ(FixedFromText("000072"), 0x480000);
+    EXPECT_FALSE(FixedFromText("3.3e4"));
+    EXPECT_FALSE(FixedFromText("1e999999999999"));
+    for (const char* refused : {"1e", "1e+", "e3", "nan", "inf", "-infinity", "0x10", " 5", "5 ", "1e3.5"})
+        EXPECT_FALSE(FixedFromText(refused)) << refused;
     EXPECT_FALSE(FixedFromText("."));
     EXPECT_FALSE(FixedFromText(""));
     EXPECT_FALSE(FixedFromText("12abc"));

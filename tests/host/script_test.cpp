@@ -30,6 +30,34 @@ TEST(Script, ErrorsNameTheScriptTheLineAndTheProblem) {
     EXPECT_NE(r.err.find("no document window is open"), std::string::npos) << r.err;
 }
 
+TEST(Script, HostileBytesAreShownEscaped) {
+    ScriptResult r = RunScript("new doc 1\nfrob\x1b[2J\x1b]0;title\x07 1\n");
+    EXPECT_EQ(r.err, "t.vscript:2: unknown command \"frob\\x1b[2J\\x1b]0;title\\x07\"\n");
+    r = RunScript(std::string("fr\0ob 1\n", 8));
+    EXPECT_EQ(r.err, "t.vscript:1: unknown command \"fr\\0ob\"\n");
+    // A line break inside a word cannot come from a line; a quoted answer
+    // can still carry a carriage return.
+    r = RunScript("new doc 1\nexpect alert \"a\rb\"\n");
+    EXPECT_NE(r.err.find("a\\rb"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
+}
+
+TEST(Script, ByteOrderMarkIsSkipped) {
+    EXPECT_EQ(RunScript("\xEF\xBB\xBFnew doc 2\nexpect page-count 2\n").status, 0);
+    // Only at the very start.
+    ScriptResult r = RunScript("new doc 2\n\xEF\xBB\xBF" "expect page-count 2\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(Script, ZoomIsInPercent) {
+    for (const char* zoom : {"99999999999", "0.5", "abc", "nan"}) {
+        ScriptResult r = RunScript(std::string("new doc 1\nzoom ") + zoom + "\n");
+        EXPECT_NE(r.err.find("a number of percent from 1 to 6400"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("points"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(RunScript("new doc 1\nzoom 2e2\n").status, 0);
+}
+
 TEST(Script, StopsAtTheFirstFailedExpectation) {
     ScriptResult r = RunScript("new doc 1\npage 1 crop 10 20 300 400.5\nexpect crop 1 10 20 300 400\nprint boxes\n");
     EXPECT_EQ(r.status, 1);

@@ -99,6 +99,43 @@ TEST(PdfBadInput, EncryptedFiles)
     }
 }
 
+// A user password: the file opens with it (or the owner password), and a
+// save after a change is still encrypted the same way and opens with it
+// again, whether an incremental or a whole save was asked for.
+TEST(PdfBadInput, FilesWithAUserPassword)
+{
+    ScratchDir dir;
+    const std::string locked = dir.path("locked.pdf");
+    ASSERT_EQ(RunCommand("qpdf --encrypt secret owner 128 --use-aes=y --print=low -- " +
+                         Quote(Sample("mixed.pdf")) + " " + Quote(locked)).status, 0);
+    std::vector<std::string> warnings;
+    try {
+        vellora::OpenPdfDocument(locked, warnings, "guess");
+        ADD_FAILURE() << "opened with a wrong password";
+    } catch (const HostError& e) {
+        EXPECT_EQ(std::string(e.what()), locked + ": the password is wrong");
+    }
+    EXPECT_EQ(vellora::OpenPdfDocument(locked, warnings, "owner")->pageCount(), 7);
+    auto doc = vellora::OpenPdfDocument(locked, warnings, "secret");
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(doc->permissions(), VX_PERMISSION_EDIT);
+    const std::string before = RunCommand("qpdf --password=secret --show-encryption " + Quote(locked)).output;
+    EXPECT_NE(before.find("AESv2"), std::string::npos) << before;
+    const std::string lockedBytes = ReadBytes(locked);
+    for (SaveMode mode : {SaveMode::Incremental, SaveMode::Full}) {
+        doc->setCropBox(1, FixedBox(100, 100, 300, 300));
+        const std::string out = dir.path(mode == SaveMode::Full ? "full.pdf" : "inc.pdf");
+        doc->save(out, mode);
+        EXPECT_EQ(RunCommand("qpdf --password=secret --show-encryption " + Quote(out)).output, before);
+        const CommandResult check = RunCommand("qpdf --check --password=secret " + Quote(out));
+        EXPECT_EQ(check.status, 0) << check.output;
+        // Appended to the file as it was: the encryption dictionary is the file's own.
+        EXPECT_EQ(ReadBytes(out).compare(0, lockedBytes.size(), lockedBytes), 0);
+        const FixedRect crop = vellora::OpenPdfDocument(out, warnings, "secret")->cropBox(1);
+        EXPECT_LE(Distance(ToBox(crop), Box{100, 100, 300, 300}), 0.001) << Show(ToBox(crop));
+    }
+}
+
 // Targets that cannot be written: the save fails with the target's name,
 // leaves no temporary behind, and changes nothing.
 TEST(PdfBadInput, UnwritableTargets)

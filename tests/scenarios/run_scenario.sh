@@ -10,11 +10,10 @@
 #   #! no-trace "TEXT"   no trace line contains TEXT
 #   #! needs-pdf         skipped in builds without PDF support
 set -u
-vellora=$1 script=$2 work=$3 samples=$4 corpus=$5
+vellora=$1 script=$2 work=$3 samples=$4
 
 rm -rf "$work" && mkdir -p "$work" || exit 1
 ln -s "$samples" "$work/samples"
-ln -s "$corpus" "$work/corpus"
 cd "$work" || exit 1
 
 # A 32-bit build runs its programs through the launcher that CMake names.

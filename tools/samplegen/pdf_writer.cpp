@@ -30,7 +30,7 @@ int PdfWriter::add(std::string body)
     return object;
 }
 
-void PdfWriter::write(const std::string& path, int root) const
+std::string PdfWriter::bytes(int root) const
 {
     std::string out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
     std::vector<size_t> offsets;
@@ -47,9 +47,18 @@ void PdfWriter::write(const std::string& path, int root) const
     }
     out += "trailer\n<< /Size " + std::to_string(bodies_.size() + 1) + " /Root " +
            std::to_string(root) + " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return out;
+}
 
+void PdfWriter::write(const std::string& path, int root) const
+{
+    WriteFile(path, bytes(root));
+}
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << out;
+    file << bytes;
     if (!file.flush())
         throw std::runtime_error(path + ": cannot write");
 }

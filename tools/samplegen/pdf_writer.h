@@ -18,12 +18,17 @@ public:
     void setStream(int object, const std::string& dict, const std::string& data);
     int add(std::string body);
 
-    // Writes the file; `root` is the catalog. Throws std::runtime_error.
+    // The whole file; `root` is the catalog.
+    std::string bytes(int root) const;
+    // Writes the file. Throws std::runtime_error.
     void write(const std::string& path, int root) const;
 
 private:
     std::vector<std::string> bodies_;
 };
+
+// Writes `bytes` to `path`. Throws std::runtime_error.
+void WriteFile(const std::string& path, const std::string& bytes);
 
 // "[a b c d]" with numbers written exactly.
 std::string Array(std::initializer_list<double> values);

@@ -1,13 +1,14 @@
 // Writes the sample PDF documents the demo, the tests and the benchmarks
 // use (docs/samples.md describes every page).
 //
-//   samplegen DIR               the standard samples
+//   samplegen DIR               the standard samples, and damaged ones in DIR/damaged
 //   samplegen DIR --text N NAME a text document of N pages
 #include "pdf_writer.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -147,6 +148,100 @@ void WriteText(const std::string& path, int pages)
     pdf.write(path, pdf.add(Catalog(root)));
 }
 
+// Three Letter pages of text under one page-tree node; `contents` gives
+// page 2's /Contents entry (empty: a stream of its own).
+PdfWriter SmallDocument(int& catalog, const std::string& pageTwoContents = "")
+{
+    PdfWriter pdf;
+    const int root = pdf.reserve();
+    std::string kids;
+    for (int i = 1; i <= 3; ++i) {
+        const std::string text = "BT /F1 24 Tf 72 700 Td (Page " + std::to_string(i) + ") Tj ET";
+        const int page = i == 2 && !pageTwoContents.empty()
+                             ? pdf.add("<< /Type /Page /Parent " + Ref(root) + " /Contents " +
+                                       pageTwoContents + " >>")
+                             : AddPage(pdf, root, "", text);
+        kids += (kids.empty() ? "" : " ") + Ref(page);
+    }
+    pdf.set(root, std::string("<< /Type /Pages /MediaBox [0 0 612 792] ") + kFont + " /Kids [" +
+                      kids + "] /Count 3 >>");
+    catalog = pdf.add(Catalog(root));
+    return pdf;
+}
+
+std::string SmallDocumentBytes()
+{
+    int catalog = 0;
+    const PdfWriter pdf = SmallDocument(catalog);
+    return pdf.bytes(catalog);
+}
+
+// Files damaged the ways real files are: each must open (repaired, with a
+// warning) or be refused with one clear message, never crash or hang.
+void WriteDamaged(const std::string& dir)
+{
+    const std::string good = SmallDocumentBytes();
+    // Cut off in the middle of the objects, before the catalog: nothing to rebuild.
+    WriteFile(dir + "/truncated-early.pdf", good.substr(0, good.size() * 3 / 5));
+    // Cut off after the last object: no cross-reference table, no trailer.
+    WriteFile(dir + "/truncated.pdf", good.substr(0, good.rfind("xref\n") + 2));
+    // Every offset in the cross-reference table falls short of its object.
+    WriteFile(dir + "/bad-xref.pdf", good.substr(0, 15) + "%shifted\n" + good.substr(15));
+    // A startxref pointing past the end of the file.
+    const size_t at = good.rfind("startxref\n");
+    WriteFile(dir + "/bad-startxref.pdf", good.substr(0, at) + "startxref\n99999999\n%%EOF\n");
+
+    // A content stream whose /Length says 40 bytes more than it holds.
+    {
+        int catalog = 0;
+        PdfWriter pdf = SmallDocument(catalog, "99 0 R");
+        const std::string data = "BT /F1 24 Tf 72 700 Td (Long) Tj ET";
+        const int stream = pdf.add("<< /Length " + std::to_string(data.size() + 40) +
+                                   " >>\nstream\n" + data + "\nendstream");
+        std::string bytes = pdf.bytes(catalog);
+        const std::string wanted = "/Contents 99 0 R";
+        // Padded to the same width, so that every offset stays right.
+        std::string actual = "/Contents " + std::to_string(stream) + " 0 R";
+        actual.resize(wanted.size(), ' ');
+        bytes.replace(bytes.find(wanted), wanted.size(), actual);
+        WriteFile(dir + "/wrong-length.pdf", bytes);
+    }
+    // Page 2's contents name an object the file does not have.
+    {
+        int catalog = 0;
+        WriteFile(dir + "/missing-object.pdf", SmallDocument(catalog, "99 0 R").bytes(catalog));
+    }
+    // Page-tree nodes that are their own ancestors.
+    {
+        PdfWriter pdf;
+        const int root = pdf.reserve();
+        const int node = pdf.reserve();
+        const int page = AddPage(pdf, root, "", "BT /F1 24 Tf 72 700 Td (Page 1) Tj ET");
+        pdf.set(node, "<< /Type /Pages /Parent " + Ref(root) + " /Kids " + KidsOf({root}) +
+                          " /Count 1 >>");
+        pdf.set(root, "<< /Type /Pages /MediaBox [0 0 612 792] /Kids " + KidsOf({page, node}) +
+                          " /Count 2 >>");
+        WriteFile(dir + "/page-tree-loop.pdf", pdf.bytes(pdf.add(Catalog(root))));
+    }
+    {
+        PdfWriter pdf;
+        const int root = pdf.reserve();
+        pdf.set(root, "<< /Type /Pages /MediaBox [0 0 612 792] /Kids " + KidsOf({root}) +
+                          " /Count 1 >>");
+        WriteFile(dir + "/page-tree-self.pdf", pdf.bytes(pdf.add(Catalog(root))));
+    }
+    // A page count that promises more pages than the tree holds.
+    {
+        int catalog = 0;
+        std::string bytes = SmallDocument(catalog).bytes(catalog);
+        const std::string count = "/Count 3";
+        bytes.replace(bytes.find(count), count.size(), "/Count 9");
+        WriteFile(dir + "/wrong-count.pdf", bytes);
+    }
+    WriteFile(dir + "/not-a-pdf.pdf", "These are notes, not a PDF file.\n");
+    WriteFile(dir + "/empty.pdf", "");
+}
+
 }  // namespace
 
 }  // namespace samplegen
@@ -161,6 +256,9 @@ int main(int argc, char** argv)
             WriteGeometry(dir + "/geometry.pdf");
             WriteHugeBox(dir + "/huge-box.pdf");
             WriteText(dir + "/text-1000.pdf", 1000);
+            WriteText(dir + "/letter-11.pdf", 11);
+            std::filesystem::create_directories(dir + "/damaged");
+            WriteDamaged(dir + "/damaged");
             return 0;
         }
         if (argc == 5 && std::string(argv[2]) == "--text") {

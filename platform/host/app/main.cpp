@@ -7,6 +7,7 @@
 #include "viewer/view_command.h"
 #endif
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
     }
     vellora::cli::Environment env;
     env.modulePath = ModuleBesideProgram();
+    env.programVersion = VX_PROGRAM_VERSION;
     env.progressBar = isatty(STDERR_FILENO) != 0;
+    if (const char* password = std::getenv("VELLORA_PASSWORD")) env.passwordVariable = password;
     return vellora::cli::RunCommandLine(args, env);
 }

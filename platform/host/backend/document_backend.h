@@ -56,10 +56,15 @@ public:
 // True when this build reads and writes PDF files.
 bool PdfSupportAvailable();
 
-// Opens a PDF file. Repairs are reported as one line each in `warnings`.
+// Opens a PDF file; an encrypted one with `password` when the empty one
+// does not open it. Repairs are reported as one line each in `warnings`.
 // Throws HostError naming the file and the problem.
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path,
-                                                 std::vector<std::string>& warnings);
+                                                 std::vector<std::string>& warnings,
+                                                 const std::string& password = "");
+
+// The PDF library and its version ("MuPDF 1.21.1"); empty without one.
+std::string PdfLibraryVersion();
 
 // Writes a PDF of blank pages with the given geometry (crop box and rotation
 // included) to `path`, atomically. Throws HostError.

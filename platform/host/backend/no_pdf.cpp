@@ -18,9 +18,15 @@ bool PdfSupportAvailable()
     return false;
 }
 
-std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>&)
+std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>&,
+                                                 const std::string&)
 {
     Refuse(path);
+}
+
+std::string PdfLibraryVersion()
+{
+    return "";
 }
 
 void WriteBlankPdf(const std::vector<PageSetup>&, const std::string& path)

@@ -3,7 +3,8 @@
 #include "core/fixed_text.h"
 
 #include <charconv>
-#include <cstdlib>
+#include <climits>
+#include <cstdint>
 #include <sstream>
 
 namespace vellora::cli {
@@ -38,10 +39,17 @@ int ParsePageNumber(const std::string& text) {
     return value;
 }
 
+// The span of a region, in points, however wide.
+std::string PointsText(int64_t units) {
+    std::ostringstream s;
+    s << double(units) / 65536.0;
+    return s.str();
+}
+
 double ParseZoom(const std::string& text) {
-    char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(value >= 1.0 && value <= 6400.0)) {
+    std::optional<Fixed> fixed = FixedFromText(text);
+    const double value = fixed ? FixedToDouble(*fixed) : 0.0;
+    if (!fixed || !(value >= 1.0 && value <= 6400.0)) {
         throw UsageError("--zoom: '" + text + "' is not a percentage from 1 to 6400");
     }
     return value;
@@ -112,6 +120,15 @@ FixedRect ParseRegion(const std::string& text) {
     if (rect.right <= rect.left || rect.top <= rect.bottom) {
         throw UsageError("--region: '" + text + "' needs right > left and top > bottom");
     }
+    // Page coordinates are 16.16 fixed point: a width or height past their
+    // range would wrap around before the plug-in measured it.
+    for (const auto& [extent, name] : {std::pair{int64_t(rect.right) - rect.left, "wide"},
+                                       std::pair{int64_t(rect.top) - rect.bottom, "tall"}}) {
+        if (extent > INT32_MAX) {
+            throw UsageError("--region: '" + text + "' is " + PointsText(extent) + " pt " + name +
+                             "; a region can be at most 32767.99998 pt across");
+        }
+    }
     return rect;
 }
 
@@ -123,7 +140,7 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
 
     OptionReader reader(args, request.verb);
     bool seenOutput = false, seenRegion = false, seenPage = false, seenPages = false;
-    bool seenMismatch = false, seenMode = false, seenZoom = false;
+    bool seenMismatch = false, seenMode = false, seenZoom = false, seenPassword = false;
     std::string word;
     while (reader.next(word)) {
         const Verb v = request.verb;
@@ -131,6 +148,12 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
         if (word == "-o" && v != Verb::Boxes) {
             SetOnce(seenOutput, "-o");
             request.output = reader.value(word);
+        } else if (word == "--password") {
+            SetOnce(seenPassword, "--password/--password-file");
+            request.password = reader.value(word);
+        } else if (word == "--password-file") {
+            SetOnce(seenPassword, "--password/--password-file");
+            request.passwordFile = reader.value(word);
         } else if (word == "--print-script") {
             request.printScript = true;
         } else if (word == "--verbose") {

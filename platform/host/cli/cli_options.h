@@ -27,6 +27,8 @@ struct PageRequest {
     Verb verb = Verb::Boxes;
     std::string input;
     std::string output;                // empty: none given
+    std::optional<std::string> password;      // --password PW
+    std::optional<std::string> passwordFile;  // --password-file FILE
     bool inPlace = false;
     bool printScript = false;
     bool verbose = false;              // the host conversation: questions, answers, progress lines

@@ -5,13 +5,18 @@
 #include "cli/held_messages.h"
 #include "cli/output_file.h"
 #include "cli/page_script.h"
+#include "core/message_text.h"
+#include "loader/module_loader.h"
 #include "model/view_geometry.h"
 #include "script/script_runner.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <system_error>
@@ -20,20 +25,26 @@ namespace vellora::cli {
 
 namespace {
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& text) {
+// Reads a whole file; throws HostError naming the file and the problem.
+std::string ReadWholeFile(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw HostError(path + ": is a directory");
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    if (!in) throw HostError(path + ": cannot read: " + std::strerror(errno));
     std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) return false;
-    text = buffer.str();
-    return true;
+    // An empty file reads as nothing, which is no failure.
+    if (in.peek() != std::char_traits<char>::eof() && !(buffer << in.rdbuf())) {
+        throw HostError(path + ": cannot read");
+    }
+    return buffer.str();
 }
+
+// The command line's own message: one line, which names what went wrong.
+void Say(std::ostream& err, const std::string& message) { PrintMessage(err, "vellora: " + message); }
 
 // One line: what is wrong, and where the usage is.
 int Usage(std::ostream& err, const std::string& problem) {
-    err << "vellora: " << problem << " (vellora --help lists the commands and options)\n";
+    Say(err, problem + " (vellora --help lists the commands and options)");
     return kExitUsage;
 }
 
@@ -62,8 +73,10 @@ int RunScriptCommand(const std::vector<std::string>& args, const Environment& en
     }
     if (scriptPath.empty()) return Usage(err, "run needs a script file");
     std::string text;
-    if (!ReadWholeFile(scriptPath, text)) {
-        err << "vellora: cannot read script " << scriptPath << "\n";
+    try {
+        text = ReadWholeFile(scriptPath);
+    } catch (const HostError& e) {
+        Say(err, std::string("cannot read script ") + e.what());
         return kExitFile;
     }
     return RunHostScript(text, scriptPath, options);
@@ -76,7 +89,16 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
         throw HostError("this build of vellora reads no PDF files (built without PDF support)");
     }
     opened.path = request.input;
-    opened.backend = OpenPdfDocument(request.input, opened.warnings);
+    try {
+        opened.backend = OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""));
+    } catch (const HostError& e) {
+        if (!request.password && std::string(e.what()).find("without its password") != std::string::npos) {
+            throw HostError(std::string(e.what()) +
+                            " (give it with --password-file FILE, VELLORA_PASSWORD or --password PW)");
+        }
+        throw;
+    }
+    opened.password = request.password.value_or("");
     const DocumentBackend* doc = opened.backend.get();
     PageFacts facts;
     facts.repaired = !opened.warnings.empty();
@@ -86,6 +108,24 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
     const int index = std::min(StartPage(request), facts.pageCount) - 1;
     facts.area = UnionRect(OrderedRect(doc->mediaBox(index)), OrderedRect(doc->cropBox(index)));
     return facts;
+}
+
+// The password for an encrypted input: --password, else the first line of
+// --password-file, else VELLORA_PASSWORD.
+std::optional<std::string> PasswordFor(const PageRequest& request, const Environment& env) {
+    std::optional<std::string> password = request.password;
+    if (!password && request.passwordFile) {
+        std::string text = ReadWholeFile(*request.passwordFile);
+        text = text.substr(0, text.find('\n'));
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        password = text;
+    }
+    if (!password) password = env.passwordVariable;
+    // A script line holds one command: the password cannot carry a line break into it.
+    if (password && password->find_first_of("\n\r") != std::string::npos) {
+        throw UsageError("passwords with line breaks are not supported");
+    }
+    return password;
 }
 
 // Refuses an output that would overwrite the input unless asked to.
@@ -114,19 +154,18 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
     const std::string unwritten =
         request.output.empty() ? std::string() : "; nothing written to " + request.output;
     if (status == kExitStopped) {
-        err << "vellora: stopped" << unwritten << "\n";
+        Say(err, "stopped" + unwritten);
         return;
     }
     for (const std::string& message : held) {
         if (message.find(kMismatchQuestion) != std::string::npos) {
-            err << "vellora: the plug-in asks \"" << kMismatchQuestion
-                << "\": answer it with --mismatch crop or --mismatch skip" << unwritten << "\n";
+            Say(err, std::string("the plug-in asks \"") + kMismatchQuestion +
+                         "\": answer it with --mismatch crop or --mismatch skip" + unwritten);
         } else if (HeldLineNumber(message, prefix) != 0 &&
                    HeldLineNumber(message, prefix) == LineNumberOf(script, kRegionAcceptedCheck)) {
-            err << "vellora: the plug-in refused the region (its alert above says why)" << unwritten
-                << "\n";
+            Say(err, "the plug-in refused the region (its alert above says why)" + unwritten);
         } else {
-            err << message << unwritten << "\n";
+            PrintMessage(err, message + unwritten);
         }
     }
 }
@@ -160,6 +199,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     PageRequest request;
     PageFacts facts;
     auto opened = std::make_shared<OpenedDocument>();
+    std::string target;
     try {
         request = ParsePageRequest(args);
     } catch (const UsageError& e) {
@@ -172,35 +212,105 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
                                                  ? ": not a regular file"
                                                  : ": no such file"));
         }
+        request.password = PasswordFor(request, env);
         CheckOutputTarget(request);
+        // Through a symbolic link the result goes to the file it names, once
+        // resolved here: the link stays a link.
+        target = request.output.empty() ? std::string() : ResolvedTarget(request.output);
         facts = ReadPageFacts(request, *opened);
         CheckAgainstDocument(request, facts);
     } catch (const UsageError& e) {
-        err << "vellora: " << e.what() << "\n";
+        Say(err, e.what());
         return kExitUsage;
     } catch (const HostError& e) {
-        err << "vellora: " << e.what() << "\n";
+        Say(err, e.what());
         return kExitFile;
     }
 
     if (request.printScript) {
-        out << MakePageScript(request, facts, request.output);
+        // The script shown is the one that runs, but for the password.
+        PageRequest shown = request;
+        if (shown.password) shown.password = "(hidden)";
+        out << MakePageScript(shown, facts, request.output);
         return kExitOk;
     }
     if (request.verb == Verb::Boxes) return RunGenerated(request, facts, opened, "", args[0], env);
     try {
-        StagedOutput staged(request.output);
+        StagedOutput staged(target);
         const int status = RunGenerated(request, facts, opened, staged.path(), args[0], env);
         if (status != kExitOk) return status;
         staged.commit();
         return kExitOk;
     } catch (const HostError& e) {
-        err << "vellora: " << e.what() << "\n";
+        Say(err, e.what());
         return kExitFile;
     }
 }
 
+// The program's version, the module's interface and the PDF library's.
+std::string VersionText(const Environment& env) {
+    std::ostringstream s;
+    s << "vellora " << env.programVersion << "\n";
+    try {
+        const uint32_t version = ModuleHandshakeVersion(env.modulePath);
+        s << "module " << env.modulePath << ": plug-in interface " << (version >> 16) << "."
+          << (version & 0xFFFF) << "\n";
+    } catch (const HostError& e) {
+        s << e.what() << "\n";
+    }
+    const std::string library = PdfLibraryVersion();
+    s << (library.empty() ? "no PDF library (built without PDF support)" : library) << "\n";
+    return s.str();
+}
+
 }  // namespace
+
+std::string CommandHelp(const std::string& command) {
+    static const std::map<std::string, std::string> kHelp = {
+        {"run",
+         "usage: vellora run SCRIPT [--trace FILE]\n"
+         "Runs a host script (docs/host-scripts.md).\n"
+         "  --trace FILE     write one line per host operation the plug-in calls\n"},
+        {"crop",
+         "usage: vellora crop IN.pdf -o OUT.pdf --region L,B,R,T [options]\n"
+         "Crops pages to a region with the plug-in's crop tool.\n"
+         "  --region L,B,R,T the region in points, on the page of --page\n"
+         "  --page N         the page the region is drawn on (default 1); alone: crop that page\n"
+         "  --pages current|all|odd|even   the pages to crop (default: all)\n"
+         "  --mismatch crop|skip           the answer for pages of another size or orientation\n"},
+        {"bbox",
+         "usage: vellora bbox IN.pdf -o OUT.pdf [--each|--biggest|--page N] [options]\n"
+         "Crops pages to the bounding box of their marks.\n"
+         "  --each           every page to its own box (default)\n"
+         "  --biggest        every page to the biggest box of the document\n"
+         "  --page N         page N alone\n"},
+        {"reset",
+         "usage: vellora reset IN.pdf -o OUT.pdf [--all|--page N] [options]\n"
+         "Sets crop boxes back to the media box.\n"
+         "  --all            every page (default)\n"
+         "  --page N         page N alone\n"},
+        {"boxes",
+         "usage: vellora boxes IN.pdf [options]\n"
+         "Prints each page's rotation, media box, crop box and bounding box.\n"},
+        {"show",
+         "usage: vellora show IN.pdf --page N -o OUT.png [options]\n"
+         "Writes page N as PNG, as the host's page view draws it.\n"
+         "  --zoom PERCENT   from 1 to 6400 (default 100)\n"
+         "  --media-box      outline the media box in red\n"
+         "  --region L,B,R,T select that region with the crop tool\n"},
+    };
+    const auto found = kHelp.find(command);
+    if (found == kHelp.end()) return "";
+    if (command == "run") return found->second;
+    std::string text = found->second;
+    text += "  --password PW    the password of an encrypted input (also --password-file FILE,\n"
+            "                   or the variable VELLORA_PASSWORD)\n"
+            "  --print-script   print the host script the command runs, and stop\n";
+    if (command == "crop" || command == "bbox" || command == "reset") {
+        text += "  --in-place       write over the input (without -o), or let -o name it\n";
+    }
+    return text;
+}
 
 std::string UsageText() {
     return "usage:\n"
@@ -220,10 +330,25 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env)
     std::ostream& err = env.err ? *env.err : std::cerr;
     if (args.empty()) return Usage(err, "no command given");
     const std::string& command = args[0];
+    std::ostream& out = env.out ? *env.out : std::cout;
+    if (command == "--version" || command == "version") {
+        out << VersionText(env);
+        return kExitOk;
+    }
+    // `vellora COMMAND --help` and `vellora help COMMAND`.
+    const bool asksHelp = std::find_if(args.begin() + 1, args.end(), [](const std::string& a) {
+                              return a == "--help" || a == "-h";
+                          }) != args.end();
+    if (asksHelp || (command == "help" && args.size() == 2)) {
+        const std::string help = CommandHelp(command == "help" ? args[1] : command);
+        if (help.empty()) return Usage(err, "unknown command: " + (command == "help" ? args[1] : command));
+        out << help;
+        return kExitOk;
+    }
     if (command == "run") return RunScriptCommand(args, env);
     if (IsPageVerb(command)) return RunPageCommand(args, env);
     if (command == "--help" || command == "-h" || command == "help") {
-        (env.out ? *env.out : std::cout) << UsageText();
+        out << UsageText();
         return kExitOk;
     }
     return Usage(err, "unknown command: " + command);

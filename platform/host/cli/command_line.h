@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@ enum ExitStatus : int {
 
 struct Environment {
     std::string modulePath;    // the plug-in module next to the executable
+    std::string programVersion;
     bool progressBar = false;  // standard error is a terminal
+    std::optional<std::string> passwordVariable;  // VELLORA_PASSWORD, when set
     std::ostream* out = nullptr;
     std::ostream* err = nullptr;
 };
@@ -29,5 +32,8 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env)
 
 // The usage text printed for a bad command line.
 std::string UsageText();
+
+// One command's usage and options; empty for a word that names no command.
+std::string CommandHelp(const std::string& command);
 
 }  // namespace vellora::cli

@@ -17,6 +17,25 @@ bool SameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+std::string ResolvedTarget(const std::string& output) {
+    fs::path path(output);
+    std::error_code ec;
+    // Each link in a chain is read in turn; a dangling one ends it.
+    for (int hops = 0; fs::is_symlink(path, ec); ++hops) {
+        if (hops == 40) throw HostError(output + ": too many levels of symbolic links");
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) throw HostError(output + ": cannot read the symbolic link: " + ec.message());
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    if (path == fs::path(output)) return output;
+    const fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    if (!fs::is_directory(dir, ec)) {
+        throw HostError(output + ": a symbolic link to " + path.string() + ", whose directory " +
+                        dir.string() + " does not exist");
+    }
+    return (fs::canonical(dir, ec) / path.filename()).string();
+}
+
 std::string StagedOutput::CheckedTarget(const std::string& target) {
     fs::path path(target);
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();

@@ -13,6 +13,12 @@ namespace vellora::cli {
 // links to the same inode. A path that does not exist names no file.
 bool SameFile(const std::string& a, const std::string& b);
 
+// The file a result is written to: `output` itself, or, when it is a
+// symbolic link, the file the link names (followed to the end of a chain),
+// so that the link stays a link. A dangling link names a file to be made;
+// throws HostError when that file's directory does not exist.
+std::string ResolvedTarget(const std::string& output);
+
 class StagedOutput {
 public:
     // Throws HostError when the target's directory does not exist or the

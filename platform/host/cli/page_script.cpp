@@ -61,7 +61,9 @@ void DragOutRegion(std::ostringstream& s, const FixedRect& region) {
 
 void OpenAtPage(std::ostringstream& s, const PageRequest& request, bool load) {
     if (load) s << "load\n";
-    s << "open " << QuoteArgument(request.input) << "\n";
+    s << "open " << QuoteArgument(request.input);
+    if (request.password) s << " password " << QuoteArgument(*request.password);
+    s << "\n";
     if (StartPage(request) != 1) s << "goto " << StartPage(request) << "\n";
 }
 

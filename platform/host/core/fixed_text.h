@@ -11,7 +11,8 @@
 namespace vellora {
 
 std::string FixedToText(Fixed value);
-// nullopt for text that is not a decimal number or lies outside the Fixed range.
+// nullopt for text that is not a decimal number (exponents allowed: 7e2) or lies
+// outside the Fixed range.
 std::optional<Fixed> FixedFromText(std::string_view text);
 // The rectangle as PDF writes it: left bottom right top.
 std::string RectToText(const FixedRect& rect);

@@ -23,6 +23,20 @@ constexpr uint8_t kReserved[6] = {'V', 'X', 'H', 'S', 0, 1};
 
 }  // namespace
 
+uint32_t ModuleHandshakeVersion(const std::string& path) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        throw ModuleError("module " + path + ": cannot be loaded: " + (why ? why : "unknown reason"));
+    }
+    auto entry = reinterpret_cast<PlugInMainProc>(dlsym(handle, VX_ENTRY_POINT_NAME));
+    uint32_t agreed = 0;
+    const bool ok = entry != nullptr && entry(VX_HANDSHAKE_VERSION, &agreed, nullptr, nullptr) != 0;
+    dlclose(handle);
+    if (!ok) throw ModuleError("module " + path + ": its entry point " VX_ENTRY_POINT_NAME " refused");
+    return agreed;
+}
+
 LoadedModule::~LoadedModule() {
     // Unloading gives the next load in this process fresh module state.
     if (handle_ != nullptr) dlclose(handle_);

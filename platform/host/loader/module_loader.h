@@ -15,6 +15,11 @@ public:
     using HostError::HostError;
 };
 
+// The handshake version the module at `path` agrees to when offered this
+// host's, asked of its entry point alone (the module is not started).
+// Throws ModuleError.
+uint32_t ModuleHandshakeVersion(const std::string& path);
+
 class LoadedModule {
 public:
     LoadedModule() = default;

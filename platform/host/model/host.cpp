@@ -1,6 +1,7 @@
 #include "model/host.h"
 
 #include "backend/memory/memory_backend.h"
+#include "core/message_text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -79,15 +80,19 @@ std::shared_ptr<Document> Host::newMemoryDocument(const std::string& name, int p
     return doc;
 }
 
-std::shared_ptr<Document> Host::openPdfDocument(const std::string& path) {
+std::shared_ptr<Document> Host::openPdfDocument(const std::string& path, const std::string& password) {
     std::vector<std::string> warnings;
-    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings);
-    return adoptPdfDocument(path, std::move(backend), warnings);
+    const auto known = passwords_.find(path);
+    const std::string& given = password.empty() && known != passwords_.end() ? known->second : password;
+    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings, given);
+    return adoptPdfDocument(path, std::move(backend), warnings, given);
 }
 
 std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
-                                                 const std::vector<std::string>& warnings) {
-    for (const std::string& w : warnings) err << "warning: " << w << "\n";
+                                                 const std::vector<std::string>& warnings,
+                                                 const std::string& password) {
+    if (!password.empty()) passwords_[path] = password;
+    for (const std::string& w : warnings) PrintMessage(err, "warning: " + w);
     if (backend->pageCount() <= 0) throw HostError(path + ": the document has no pages");
     auto doc = std::make_shared<Document>(std::filesystem::path(path).filename().string(), std::move(backend), nullptr);
     doc->setFile(path);

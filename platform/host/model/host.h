@@ -103,10 +103,13 @@ public:
     // ---- Documents and windows.
     std::shared_ptr<Document> newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height);
     // Throws HostError naming the file; prints the backend's warnings.
-    std::shared_ptr<Document> openPdfDocument(const std::string& path);
+    // An encrypted file opens with `password`, or with the one it was last
+    // opened with in this session (Revert File reopens it so).
+    std::shared_ptr<Document> openPdfDocument(const std::string& path, const std::string& password = "");
     // The same for a file opened already, with what opening it reported.
     std::shared_ptr<Document> adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
-                                               const std::vector<std::string>& warnings);
+                                               const std::vector<std::string>& warnings,
+                                               const std::string& password = "");
     DocWindow& openWindow(std::shared_ptr<Document> doc, const std::string& name);
     // Closes without asking; the document's unsaved changes are dropped.
     void closeWindow(DocWindow& window);
@@ -203,6 +206,7 @@ private:
 
     std::unordered_map<const void*, const char*> handles_;
     std::vector<std::shared_ptr<Document>> documents_;
+    std::map<std::string, std::string> passwords_;  // by path, for files opened with one
     std::vector<std::unique_ptr<DocWindow>> windows_;
     DocWindow* active_ = nullptr;
 

@@ -3,6 +3,8 @@
 // answers only when the conversation is asked for (verbose).
 #include "model/host.h"
 
+#include "core/message_text.h"
+
 #include <algorithm>
 
 namespace vellora {
@@ -44,7 +46,7 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
             std::clamp(input.live->answer(Question{"question", message, shown.buttons}), 1, static_cast<int>(numbers.size())));
         choice = numbers[picked - 1];
         shown.answer = shown.buttons[picked - 1];
-        err << "question: " << message << " [" << list << "] -> " << shown.answer << "\n";
+        if (verbose) PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer);
         alerts.push_back(std::move(shown));
         return choice;
     }
@@ -68,14 +70,14 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
     // A question nobody answered is dismissed, and the line says so.
     if (verbose)
-        err << "question: " << message << " [" << list << "] -> " << shown.answer
-        << (fits ? "" : " (dismissed: no fitting answer)") << "\n";
+        PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer +
+                              (fits ? "" : " (dismissed: no fitting answer)"));
     alerts.push_back(std::move(shown));
     return choice;
 }
 
 void Host::note(const std::string& message, const std::string& kind) {
-    err << "alert: " << message << "\n";
+    PrintMessage(err, "alert: " + message);
     if (input.live != nullptr) (void)input.live->answer(Question{kind, message, {"OK"}});
     alerts.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
@@ -92,7 +94,7 @@ bool Host::confirm(const std::string& message) {
     else if (*answer != "no")
         recordPluginError("the answer " + Quoted(*answer) + " fits no button of the confirmation " + Quoted(message) +
                           " (yes or no)");
-    if (verbose) err << "confirm: " << message << " -> " << (yes ? "yes" : "no") << "\n";
+    if (verbose) PrintMessage(err, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
     alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;
 }

@@ -18,16 +18,22 @@ MemoryBackend& MemoryOf(Interpreter& in) {
 }  // namespace
 
 void AddDocumentCommands(std::map<std::string, Command>& t) {
-    AddCommand(t, "open", "open PATH", 1, 1, [](Interpreter& in, Args& a) {
+    AddCommand(t, "open", "open PATH [password PW]", 1, 3, [](Interpreter& in, Args& a) {
         std::string path = a.text("path");
+        std::string password;
+        if (a.more()) {
+            if (a.text("keyword") != "password") a.fail("after the path only \"password PW\" may follow");
+            password = a.text("password");
+        }
         Host& h = in.host();
         std::shared_ptr<Document> doc;
         const std::shared_ptr<OpenedDocument>& opened = in.options().opened;
         try {
             if (opened && opened->backend && opened->path == path)
-                doc = h.adoptPdfDocument(path, std::move(opened->backend), opened->warnings);
+                doc = h.adoptPdfDocument(path, std::move(opened->backend), opened->warnings,
+                                         password.empty() ? opened->password : password);
             else
-                doc = h.openPdfDocument(path);
+                doc = h.openPdfDocument(path, password);
         } catch (const HostError& e) {
             throw ScriptError(e.what(), 3);
         }
@@ -84,9 +90,11 @@ void AddDocumentCommands(std::map<std::string, Command>& t) {
         in.activeView().setPage(index);
     });
     AddCommand(t, "zoom", "zoom PERCENT", 1, 1, [](Interpreter& in, Args& a) {
-        Fixed z = a.fixed("zoom");
-        double percent = FixedToDouble(z);
-        if (percent < 1.0 || percent > 6400.0) a.fail("the zoom must be from 1 to 6400 percent");
+        const std::string word = a.text("zoom");
+        const std::optional<Fixed> z = FixedFromText(word);
+        const double percent = z ? FixedToDouble(*z) : 0.0;
+        if (!z || percent < 1.0 || percent > 6400.0)
+            a.fail("the zoom must be a number of percent from 1 to 6400, not \"" + word + "\"");
         in.activeView().setZoom(percent);
     });
 }

@@ -1,6 +1,7 @@
 #include "script/interpreter.h"
 
 #include "core/fixed_text.h"
+#include "core/message_text.h"
 #include "input/dialog_answers.h"
 
 #include <vxwin32/standin.h>
@@ -190,7 +191,11 @@ void Interpreter::runCommand(const std::vector<std::string>& words) {
 }
 
 int Interpreter::run(const std::string& text) {
-    std::istringstream lines(text);
+    // Editors on some systems begin a UTF-8 file with a byte-order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    std::istringstream lines(text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0
+                                 ? text.substr(kByteOrderMark.size())
+                                 : text);
     std::string line;
     int number = 0;
     try {
@@ -202,7 +207,7 @@ int Interpreter::run(const std::string& text) {
                 if (words.empty()) continue;
                 runCommand(words);
             } catch (const ScriptError& e) {
-                fail(e.status, where, e.what());
+                fail(e.status, where, e.text);
             } catch (const ModuleError& e) {
                 fail(2, where, e.what());
             } catch (const std::exception& e) {
@@ -212,7 +217,7 @@ int Interpreter::run(const std::string& text) {
         }
         finish(number);
     } catch (const ScriptError& e) {
-        err() << e.what() << "\n";
+        PrintMessage(err(), e.text);
         return e.status;
     }
     return 0;

@@ -1,6 +1,7 @@
 #include "script/script_runner.h"
 
 #include "backend/document_backend.h"
+#include "core/message_text.h"
 #include "input/input_queue.h"
 #include "script/interpreter.h"
 
@@ -18,7 +19,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
         // A trace that cannot be written stops the run before anything happens.
         std::FILE* f = std::fopen(options.tracePath.c_str(), "w");
         if (f == nullptr) {
-            err << options.tracePath << ": cannot write the trace: " << std::strerror(errno) << "\n";
+            PrintMessage(err, options.tracePath + ": cannot write the trace: " + std::strerror(errno));
             return 3;
         }
         std::fclose(f);
@@ -27,7 +28,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
         Interpreter interpreter(scriptName, options);
         return interpreter.run(scriptText);
     } catch (const std::exception& e) {
-        err << scriptName << ": " << e.what() << "\n";
+        PrintMessage(err, scriptName + ": " + e.what());
         return 1;
     }
 }

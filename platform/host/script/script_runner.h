@@ -18,6 +18,7 @@ struct OpenedDocument {
     std::string path;
     std::unique_ptr<DocumentBackend> backend;
     std::vector<std::string> warnings;  // what opening it reported
+    std::string password;               // what it was opened with, if anything
     ~OpenedDocument();
 };
 

@@ -12,8 +12,10 @@ namespace vellora {
 // A bad script line or a failed expectation; `status` is the exit status.
 class ScriptError : public std::runtime_error {
 public:
-    explicit ScriptError(const std::string& message, int status = 1) : std::runtime_error(message), status(status) {}
+    explicit ScriptError(const std::string& message, int status = 1)
+        : std::runtime_error(message), status(status), text(message) {}
     int status;
+    std::string text;  // the whole message; what() stops at a NUL byte from the script
 };
 
 // Throws ScriptError for an unterminated quote or an unknown escape.

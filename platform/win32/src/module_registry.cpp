@@ -57,6 +57,12 @@ HINSTANCE RegisterResFile(const std::string& path) {
     return RegisterParsed(path, [](std::span<const uint8_t> bytes) { return detail::ParseResFile(bytes); });
 }
 
+HINSTANCE RegisterResData(const std::vector<uint8_t>& bytes) {
+    return Modules().Add(Module{detail::ParseResFile(std::span<const uint8_t>(bytes))});
+}
+
+void UnregisterModule(HINSTANCE module) { Modules().Remove(module); }
+
 std::optional<std::vector<uint8_t>> FindResource(HINSTANCE module, uint16_t type, uint16_t name) {
     const auto* data = detail::FindResourceData(module, type, detail::ResourceId::Ordinal(name));
     if (!data) return std::nullopt;

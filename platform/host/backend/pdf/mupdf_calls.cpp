@@ -61,8 +61,8 @@ void MuDropContext(fz_context* ctx)
     fz_drop_context(ctx);
 }
 
-bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDocInfo* info,
-                    MuError* err)
+bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf_document** out,
+                    MuDocInfo* info, MuError* err)
 {
     pdf_document* doc = nullptr;
     std::memset(info, 0, sizeof *info);
@@ -72,6 +72,9 @@ bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDoc
         doc = pdf_open_document(ctx, path);
         info->encrypted = doc->crypt != nullptr;
         info->needsPassword = pdf_needs_password(ctx, doc);
+        info->passwordGiven = password != nullptr && *password != '\0';
+        if (info->needsPassword && info->passwordGiven)
+            info->needsPassword = !pdf_authenticate_password(ctx, doc, password);
         if (!info->needsPassword) {
             info->pageCount = pdf_count_pages(ctx, doc);
             info->mayEdit = pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);

@@ -31,15 +31,17 @@ void MuDropContext(fz_context* ctx);
 struct MuDocInfo {
     int pageCount;
     int repaired;       // the cross-reference table was rebuilt
-    int needsPassword;  // encrypted, and the empty password does not open it
+    int needsPassword;  // encrypted, and neither the empty nor the given password opens it
+    int passwordGiven;  // a password was given
     int encrypted;
     int mayEdit;        // the file's permissions allow changes
     int canSaveIncrementally;
 };
 
-// Opens a PDF file.
-bool MuOpenDocument(fz_context* ctx, const char* path, pdf_document** out, MuDocInfo* info,
-                    MuError* err);
+// Opens a PDF file; an encrypted one with `password` (null or empty: the
+// empty password).
+bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf_document** out,
+                    MuDocInfo* info, MuError* err);
 void MuDropDocument(fz_context* ctx, pdf_document* doc);
 
 // The object number of every page, in page order, found in one walk of the

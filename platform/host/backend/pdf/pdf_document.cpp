@@ -177,11 +177,11 @@ struct OpenedFile {
     MuDocInfo info{};
 };
 
-OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path)
+OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path, const std::string& password)
 {
     OpenedFile opened;
     MuError err{};
-    if (!MuOpenDocument(mu.get(), DescriptorPath(fd).c_str(), &opened.doc, &opened.info, &err))
+    if (!MuOpenDocument(mu.get(), DescriptorPath(fd).c_str(), password.c_str(), &opened.doc, &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
@@ -198,10 +198,10 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count, co
 
 class PdfDocument final : public DocumentBackend {
 public:
-    PdfDocument(const std::string& path, std::vector<std::string>& warnings)
-        : path_(path), source_(OpenReadable(path)), stamp_(StampOf(source_.get(), path))
+    PdfDocument(const std::string& path, const std::string& password, std::vector<std::string>& warnings)
+        : path_(path), password_(password), source_(OpenReadable(path)), stamp_(StampOf(source_.get(), path))
     {
-        OpenedFile opened = OpenWith(mu_, source_.get(), path);
+        OpenedFile opened = OpenWith(mu_, source_.get(), path, password_);
         doc_ = opened.doc;
         try {
             adopt(opened.info);
@@ -314,6 +314,8 @@ private:
 
     void adopt(const MuDocInfo& info)
     {
+        if (info.needsPassword && info.passwordGiven)
+            throw HostError(path_ + ": the password is wrong");
         if (info.needsPassword)
             throw HostError(path_ + ": encrypted; it cannot be opened without its password");
         if (info.pageCount < 1)
@@ -375,6 +377,7 @@ private:
 
     MuContext mu_;
     std::string path_;
+    std::string password_;   // opens the file and every file it is saved as
     FileDescriptor source_;  // the document's file, as last read or written
     FileStamp stamp_;        // and how it was then
     FileXref xref_;          // its cross-reference data, when it can be appended to
@@ -567,7 +570,8 @@ void PdfDocument::saveInFull(const std::string& path)
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
-    else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), &written, &info, &err))
+    else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), password_.c_str(), &written,
+                             &info, &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
     std::vector<int> objects;
     FileXref xref;
@@ -616,7 +620,7 @@ void PdfDocument::restoreAfterFailedSave()
     MuDropDocument(mu_.get(), doc_);
     doc_ = nullptr;
     try {
-        OpenedFile opened = OpenWith(mu_, source_.get(), path_);
+        OpenedFile opened = OpenWith(mu_, source_.get(), path_, password_);
         doc_ = opened.doc;
         objects_ = ListPages(mu_, doc_, opened.info.pageCount, path_);
         if (opened.info.pageCount != pageCount())
@@ -639,9 +643,15 @@ bool PdfSupportAvailable()
 }
 
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path,
-                                                 std::vector<std::string>& warnings)
+                                                 std::vector<std::string>& warnings,
+                                                 const std::string& password)
 {
-    return std::make_unique<PdfDocument>(path, warnings);
+    return std::make_unique<PdfDocument>(path, password, warnings);
+}
+
+std::string PdfLibraryVersion()
+{
+    return "MuPDF " FZ_VERSION;
 }
 
 }  // namespace vellora

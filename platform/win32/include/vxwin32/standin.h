@@ -45,6 +45,11 @@ HINSTANCE RegisterModuleFile(const std::string& path);
 // A module instance from a .res file (tests).
 HINSTANCE RegisterResFile(const std::string& path);
 
+// A module instance from .res data in memory; throws Win32Error when it is
+// malformed. UnregisterModule forgets such an instance and its resources.
+HINSTANCE RegisterResData(const std::vector<uint8_t>& bytes);
+void UnregisterModule(HINSTANCE module);
+
 // Raw bytes of a resource: type and name as numbers, language 1033 preferred.
 std::optional<std::vector<uint8_t>> FindResource(HINSTANCE module, uint16_t type, uint16_t name);
 
