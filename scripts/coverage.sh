@@ -20,7 +20,7 @@ tail -n 3 "$out/ctest.log"
 
 lcov -q "${rc[@]}" --capture --directory "$build" --base-directory "$src" --output-file "$out/all.info" \
   2> >(grep -v -e 'WARNING: .*googletest' -e 'redefined at' >&2 || true)
-lcov -q "${rc[@]}" --extract "$out/all.info" "$src/frame/*" "$src/crop/*" "$src/tool/*" "$src/ui/*" \
+lcov -q "${rc[@]}" --extract "$out/all.info" "$src/frame/*" "$src/tool/*" "$src/crop/*" "$src/ui/*" "$src/module/*" \
   --output-file "$out/module.info"
 lcov -q "${rc[@]}" --extract "$out/all.info" "$src/platform/host/*" --output-file "$out/host.info"
 
