@@ -84,11 +84,14 @@ def wait_dialog(browser):
 
 
 def click_button(browser, text):
-    for b in browser.elements("#modal-layer button"):
-        if b.text == text:
-            b.click()
-            return
-    raise AssertionError(f"no button {text!r} on the modal; it shows {browser.modal()}")
+    """Clicks the modal's button `text`, again if the page redrew it under the click."""
+    def attempt():
+        for b in browser.elements("#modal-layer button"):
+            if b.text == text:
+                b.click()
+                return True
+        raise AssertionError(f"no button {text!r} on the modal; it shows {browser.modal()}")
+    wait_for(f"a click on {text!r}", attempt, timeout=10)
 
 
 def answer_questions(browser, answer, until):
@@ -278,8 +281,7 @@ def case_stop():
         [label for label in browser.elements("#modal-layer label") if label.text.startswith("All Pages")][0].click()
         click_button(browser, "OK")
         wait_for("the progress bar", lambda: browser.state()["live"]["progress"] is not None, timeout=60)
-        stop = wait_for("the Stop button", lambda: [b for b in browser.elements("#modal-layer button") if b.text == "Stop"])
-        stop[0].click()
+        click_button(browser, "Stop")
         # The plug-in tells the person it stopped; the note is answered.
         m = wait_for("the stop note", lambda: browser.modal(), timeout=120)
         check("ancel" in m["text"], f"stop: the note says {m['text']!r}")
