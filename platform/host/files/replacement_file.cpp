@@ -1,3 +1,7 @@
+// 64-bit offsets and inode numbers in 32-bit builds too: without them
+// readdir() stops early on filesystems with large directory offsets.
+#define _FILE_OFFSET_BITS 64
+
 #include "files/replacement_file.h"
 
 #include "core/host_error.h"
