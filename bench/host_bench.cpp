@@ -13,11 +13,14 @@
 namespace {
 
 // Runs script lines in the interpreter; a failure ends the benchmark.
-void Run(vellora::Interpreter& in, const std::string& lines, benchmark::State& state) {
-    if (in.run(lines) != 0) state.SkipWithError("the host script failed");
+void Run(vellora::Interpreter& in, const std::string& lines, benchmark::State& state)
+{
+    if (in.run(lines) != 0)
+        state.SkipWithError("the host script failed");
 }
 
-void CropAllPages(benchmark::State& state) {
+void CropAllPages(benchmark::State& state)
+{
     const int pages = static_cast<int>(state.range(0));
     std::ostringstream out, err;
     vellora::ScriptRunOptions options;
@@ -25,13 +28,18 @@ void CropAllPages(benchmark::State& state) {
     options.out = &out;
     options.err = &err;
     vellora::Interpreter in("(bench)", options);
-    Run(in, "host window 0 0 1280 800\nload\nnew doc " + std::to_string(pages) + "\nbutton \"ZUNO:TrimVex\"\n", state);
+    Run(in,
+        "host window 0 0 1280 800\nload\nnew doc " + std::to_string(pages) +
+            "\nbutton \"ZUNO:TrimVex\"\n",
+        state);
     for (auto _ : state) {
-        Run(in, "pdrag 100 100 400 500\nanswer \"All Pages\"\npclick 250 300\nexpect region none\n", state);
+        Run(in, "pdrag 100 100 400 500\nanswer \"All Pages\"\npclick 250 300\nexpect region none\n",
+            state);
     }
-    state.counters["per_page"] =
-        benchmark::Counter(pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    if (!err.str().empty()) state.SetLabel(err.str().substr(0, 60));
+    state.counters["per_page"] = benchmark::Counter(
+        pages, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    if (!err.str().empty())
+        state.SetLabel(err.str().substr(0, 60));
 }
 
 BENCHMARK(CropAllPages)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(0.5);

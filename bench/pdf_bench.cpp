@@ -5,11 +5,11 @@
 // Prints one line of key=value pairs.
 #include "backend/document_backend.h"
 
+#include <sys/resource.h>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 
 namespace {
 
@@ -74,11 +74,12 @@ int CropAndSave(const std::string& path, const std::string& out, vellora::SaveMo
     const double cropped = Seconds(start);
     doc->save(out, mode);
     const double saveStart = Seconds(start);
-    std::printf("pages=%d open_s=%.3f crop_s=%.3f save_s=%.3f total_s=%.3f cpu_s=%.3f bytes_in=%ju "
-                "bytes_out=%ju peak_kb=%ld\n",
-                doc->pageCount(), opened, cropped - opened, saveStart - cropped, saveStart, CpuSeconds(),
-                uintmax_t(std::filesystem::file_size(path)), uintmax_t(std::filesystem::file_size(out)),
-                PeakKilobytes());
+    std::printf(
+        "pages=%d open_s=%.3f crop_s=%.3f save_s=%.3f total_s=%.3f cpu_s=%.3f bytes_in=%ju "
+        "bytes_out=%ju peak_kb=%ld\n",
+        doc->pageCount(), opened, cropped - opened, saveStart - cropped, saveStart, CpuSeconds(),
+        uintmax_t(std::filesystem::file_size(path)), uintmax_t(std::filesystem::file_size(out)),
+        PeakKilobytes());
     return 0;
 }
 
@@ -93,10 +94,12 @@ int main(int argc, char** argv)
         if (job == "crop" && argc == 5) {
             const std::string mode = argv[4];
             if (mode == "incremental" || mode == "full")
-                return CropAndSave(argv[2], argv[3],
-                                   mode == "full" ? vellora::SaveMode::Full : vellora::SaveMode::Incremental);
+                return CropAndSave(
+                    argv[2], argv[3],
+                    mode == "full" ? vellora::SaveMode::Full : vellora::SaveMode::Incremental);
         }
-        std::fprintf(stderr, "usage: pdf_bench bbox FILE | pdf_bench crop FILE OUT incremental|full\n");
+        std::fprintf(stderr,
+                     "usage: pdf_bench bbox FILE | pdf_bench crop FILE OUT incremental|full\n");
         return 2;
     } catch (const vellora::HostError& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -30,9 +30,9 @@ CropResult JudgePage(FixedRect mediaBox, int16_t rotation, OrientationPolicyValu
 {
     const HalfSizePair captured = HalfSize(CropSelection.capturedMediaBox);
     const HalfSizePair page = HalfSize(mediaBox);
-    const FixedRect mapped = MapRegion(mediaBox, CropSelection.region,
-                                       CropSelection.capturedMediaBox, rotation,
-                                       CropSelection.capturedRotation);
+    const FixedRect mapped =
+        MapRegion(mediaBox, CropSelection.region, CropSelection.capturedMediaBox, rotation,
+                  CropSelection.capturedRotation);
 
     // The zero rectangle of an unmappable pair of rotations shows up here.
     if (RectWidth(mapped) < kFixedOne) {

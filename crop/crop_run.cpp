@@ -13,8 +13,7 @@ namespace {
 const char kOverlapMessage[] =
     "Crop region must include at least 1 inch by 1 inch of media box region.";
 const char kSizeMessage[] = "Minimum crop region is 1 inch by 1 inch.";
-const char kOrientationQuestion[] =
-    "Some pages do not have same orientation - Crop or Skip them?";
+const char kOrientationQuestion[] = "Some pages do not have same orientation - Crop or Skip them?";
 const char kBadRotationSummary[] =
     "Some page(s) were not cropped since page(s) had an illegal rotation value (not 0, 90, "
     "180, or 270).";

@@ -13,9 +13,9 @@ PageSet ChoosePages(Document doc)
     if (host.model->PageCount(doc) == 1) {
         return PageSet::Current;
     }
-    const int32_t answer = host.viewer->Alert(VX_ALERT_ICON_QUESTION,
-                                              "Crop which pages to page bounding box?",
-                                              "Current", "All", "Cancel", 0);
+    const int32_t answer =
+        host.viewer->Alert(VX_ALERT_ICON_QUESTION, "Crop which pages to page bounding box?",
+                           "Current", "All", "Cancel", 0);
     if (answer == VX_ALERT_BUTTON1) {
         return PageSet::Current;
     }
@@ -119,8 +119,7 @@ void CropAllToBiggest(const RunSlots &slots, Document doc, int32_t pageCount)
     host.model->GetBoundingBox(first, &united);
     host.model->ReleasePage(first);
     // Nothing has changed yet, so a stop here restores nothing.
-    const bool stopped =
-        RunPageLoop(slots, doc, pageCount, 1, 1, nullptr, MeasurePage, &united);
+    const bool stopped = RunPageLoop(slots, doc, pageCount, 1, 1, nullptr, MeasurePage, &united);
     ProgressEnd(slots);
     if (stopped) {
         FreeSavedCropBoxes(saved);
@@ -149,8 +148,8 @@ void CropToBoundingBox(void *)
         const int32_t pageCount = host.model->PageCount(doc);
         const int32_t answer = host.viewer->Alert(
             VX_ALERT_ICON_QUESTION,
-            "Crop pages to individual bounding boxes or all pages to biggest bounding box?",
-            "Each", "Biggest", nullptr, 0);
+            "Crop pages to individual bounding boxes or all pages to biggest bounding box?", "Each",
+            "Biggest", nullptr, 0);
         if (answer == VX_ALERT_BUTTON1) {
             ChangeAllPages(slots, doc, pageCount, StartAllPages(slots, pageCount),
                            BoundingBoxOnPage, nullptr);

@@ -53,8 +53,7 @@ enum class StepOutcome { Next, Again };
 
 // One page of a loop; Again takes the same page once more from the top of
 // the loop (its progress value and stop check included).
-typedef StepOutcome (*PageStepProc)(Document doc, int32_t index, FixedRect *saved,
-                                    void *context);
+typedef StepOutcome (*PageStepProc)(Document doc, int32_t index, FixedRect *saved, void *context);
 
 // Runs `step` for first, first + stride, ... below pageCount, setting the
 // progress value and polling the stop request before each page. On a stop

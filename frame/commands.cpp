@@ -11,7 +11,7 @@ namespace {
 
 // The editing permission bit, also the enabled tests' client data.
 void *const kEditData = reinterpret_cast<void *>(static_cast<uintptr_t>(VX_PERMISSION_EDIT));
-const char kTitle[] = "Trim Vex";  // of the submenu, its item and the tool's item
+const char kTitle[] = "Trim Vex";      // of the submenu, its item and the tool's item
 constexpr int16_t kToolShortcut = 57;  // '9'
 constexpr int16_t kToolModifiers = 8;
 
@@ -139,9 +139,9 @@ void RegisterMenuItems()
         host.viewer->NewMenuItem(kTitle, kSubmenuName, submenu, 0, 0, 0, nullptr, extensionId);
     host.viewer->AddMenuItem(extensions, holder, VX_MENU_APPEND);
 
-    const MenuItem toolItem = host.viewer->NewMenuItem(kTitle, "ZUNO:TrimVexSelTool", nullptr, 0,
-                                                       kToolShortcut, kToolModifiers, toolIcon,
-                                                       extensionId);
+    const MenuItem toolItem =
+        host.viewer->NewMenuItem(kTitle, "ZUNO:TrimVexSelTool", nullptr, 0, kToolShortcut,
+                                 kToolModifiers, toolIcon, extensionId);
     HookMenuItem(toolItem, SelectCropTool, EditPermissionTest, kEditData, ActiveToolTest);
     host.viewer->AddMenuItem(tools, toolItem, PositionAfter(threadIndex));
 

@@ -66,17 +66,16 @@ HostBool SetupModule(uint32_t handshakeVersion, SetupRecord *record)
 
     // In this order; the first table refused at all its versions ends the
     // setup, and later tables are not asked for.
-    const bool obtained =
-        ObtainTable(VX_TABLE_SUPPORT, VX_VERSION(2, 2), VX_VERSION(2, 2), &host.support,
-                    &acceptedVersions.support) &&
-        ObtainTable(VX_TABLE_OBJECT, VX_VERSION(2, 2), VX_VERSION(2, 2), &host.object,
-                    &acceptedVersions.object) &&
-        ObtainTable(VX_TABLE_MODEL, VX_VERSION(2, 3), VX_VERSION(2, 2), &host.model,
-                    &acceptedVersions.model) &&
-        ObtainTable(VX_TABLE_VIEWER, VX_VERSION(2, 3), VX_VERSION(2, 2), &host.viewer,
-                    &acceptedVersions.viewer) &&
-        ObtainTable(VX_TABLE_PLATFORM, VX_VERSION(2, 2), VX_VERSION(2, 0), &host.platform,
-                    &acceptedVersions.platform);
+    const bool obtained = ObtainTable(VX_TABLE_SUPPORT, VX_VERSION(2, 2), VX_VERSION(2, 2),
+                                      &host.support, &acceptedVersions.support) &&
+                          ObtainTable(VX_TABLE_OBJECT, VX_VERSION(2, 2), VX_VERSION(2, 2),
+                                      &host.object, &acceptedVersions.object) &&
+                          ObtainTable(VX_TABLE_MODEL, VX_VERSION(2, 3), VX_VERSION(2, 2),
+                                      &host.model, &acceptedVersions.model) &&
+                          ObtainTable(VX_TABLE_VIEWER, VX_VERSION(2, 3), VX_VERSION(2, 2),
+                                      &host.viewer, &acceptedVersions.viewer) &&
+                          ObtainTable(VX_TABLE_PLATFORM, VX_VERSION(2, 2), VX_VERSION(2, 0),
+                                      &host.platform, &acceptedVersions.platform);
     if (!obtained) {
         return VX_FALSE;
     }

@@ -76,8 +76,9 @@ HostBool MakeRegion(PageView view, Page page, int16_t x, int16_t y)
 HostBool DragCorner(PageView view, int16_t x, int16_t y)
 {
     const DeviceRect dev = RegionOnDevice(view);
-    const int32_t kind =
-        (host.viewer->GetModifiers() & VX_MODIFIER_SHIFT) ? VX_DRAG_WHOLE : NearCornerKind(dev, x, y);
+    const int32_t kind = (host.viewer->GetModifiers() & VX_MODIFIER_SHIFT)
+                             ? VX_DRAG_WHOLE
+                             : NearCornerKind(dev, x, y);
 
     // The region is off the screen while the host runs the drag.
     UnregisterRegionDrawing();

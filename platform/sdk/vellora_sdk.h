@@ -2,7 +2,7 @@
 #ifndef VELLORA_SDK_H
 #define VELLORA_SDK_H
 
-#include "vx_types.h"
 #include "vx_tables.h"
+#include "vx_types.h"
 
 #endif

@@ -111,8 +111,8 @@ typedef struct ViewerTable {
     /* Alerts (modal). */
     /* Asks a question; the answer is the number of the button pressed,
        VX_ALERT_BUTTON1..3. Buttons may be NULL; icon 3 is a question. */
-    int32_t (*Alert)(int16_t icon, const char *message, const char *button1,
-                     const char *button2, const char *button3, HostBool flag);
+    int32_t (*Alert)(int16_t icon, const char *message, const char *button1, const char *button2,
+                     const char *button3, HostBool flag);
     /* Shows a note with one OK button. */
     void (*AlertNote)(const char *message);
     /* Asks the user to confirm; nonzero means confirmed. */
@@ -167,8 +167,8 @@ typedef struct ViewerTable {
     void (*DragOutNewRect)(PageView view, int16_t x, int16_t y, DeviceRect *out);
     /* Follows the mouse from (x, y), moving the part of `start` that `kind`
        names (VX_DRAG_*); `limits` may be NULL. */
-    void (*DragRect)(PageView view, int16_t x, int16_t y, const DeviceRect *start,
-                     DeviceRect *out, int32_t kind, const DeviceRect *limits);
+    void (*DragRect)(PageView view, int16_t x, int16_t y, const DeviceRect *start, DeviceRect *out,
+                     int32_t kind, const DeviceRect *limits);
     /* Modifier keys held down (VX_MODIFIER_*). */
     uint16_t (*GetModifiers)(void);
     /* One of the host's own cursors. Borrowed. */

@@ -66,8 +66,8 @@ typedef struct Menu_ *Menu;
 typedef struct MenuItem_ *MenuItem;
 typedef struct Toolbar_ *Toolbar;
 typedef struct ToolbarButton_ *ToolbarButton;
-typedef struct HostFile_ *HostFile;       /* a document's file */
-typedef struct HostPath_ *HostPath;       /* a path in a file system */
+typedef struct HostFile_ *HostFile; /* a document's file */
+typedef struct HostPath_ *HostPath; /* a path in a file system */
 typedef struct HostFileSystem_ *HostFileSystem;
 
 /* Window-system handles travel through the interface untouched. They are
@@ -105,20 +105,20 @@ struct CoreTable;
 
 /* Given to the setup routine. */
 typedef struct SetupRecord {
-    uint32_t handshakeVersion;     /* offset 0: must be 0x20000 */
-    ExtensionId extensionId;       /* offset 4 */
-    const struct CoreTable *core;  /* offset 8 */
-    HostCallback handshake;        /* 32-bit offset 12: filled by the plug-in */
+    uint32_t handshakeVersion;    /* offset 0: must be 0x20000 */
+    ExtensionId extensionId;      /* offset 4 */
+    const struct CoreTable *core; /* offset 8 */
+    HostCallback handshake;       /* 32-bit offset 12: filled by the plug-in */
 } SetupRecord;
 
 /* Given to the handshake routine. The first six bytes are the host's. */
 typedef struct HandshakeRecord {
-    uint8_t hostReserved[6];       /* offsets 0..5, left untouched */
-    Atom extensionName;            /* offset 6 */
-    HostCallback exportEntry;      /* offset 8: none */
-    HostCallback importEntry;      /* offset 12: none */
-    HostCallback initialize;       /* offset 16: the initialisation routine */
-    HostCallback unload;           /* offset 20: none */
+    uint8_t hostReserved[6];  /* offsets 0..5, left untouched */
+    Atom extensionName;       /* offset 6 */
+    HostCallback exportEntry; /* offset 8: none */
+    HostCallback importEntry; /* offset 12: none */
+    HostCallback initialize;  /* offset 16: the initialisation routine */
+    HostCallback unload;      /* offset 20: none */
 } HandshakeRecord;
 
 typedef HostBool (*SetupProc)(uint32_t handshakeVersion, SetupRecord *record);
@@ -172,9 +172,9 @@ typedef Atom (*ToolTypeProc)(ToolRecord *tool);
 
 /* Colour of a page view's drawing. 20 bytes. */
 typedef struct ColorValue {
-    int16_t space;     /* 0: colour-space code */
-    uint8_t pad[2];    /* 2: alignment */
-    Fixed value[4];    /* 4: components */
+    int16_t space;  /* 0: colour-space code */
+    uint8_t pad[2]; /* 2: alignment */
+    Fixed value[4]; /* 4: components */
 } ColorValue;
 
 #define VX_COLOR_SPACE_GRAY 0
@@ -197,10 +197,10 @@ typedef HostBool (*CancelCheckProc)(void *data);
 
 /* Values. --------------------------------------------------------------- */
 
-#define VX_PERMISSION_EDIT 8u  /* Model.DocumentPermissions */
-#define VX_DOC_MODIFIED 1u     /* Model.DocumentFlags */
+#define VX_PERMISSION_EDIT 8u /* Model.DocumentPermissions */
+#define VX_DOC_MODIFIED 1u    /* Model.DocumentFlags */
 #define VX_ALERT_ICON_QUESTION 3
-#define VX_ALERT_BUTTON1 1     /* Viewer.Alert's answers: the button pressed */
+#define VX_ALERT_BUTTON1 1 /* Viewer.Alert's answers: the button pressed */
 #define VX_ALERT_BUTTON2 2
 #define VX_ALERT_BUTTON3 3
 #define VX_MENU_APPEND 9999
@@ -238,7 +238,8 @@ VX_STATIC_ASSERT(offsetof(SetupRecord, handshake) == 12, "setup handshake callba
 VX_STATIC_ASSERT(sizeof(SetupRecord) == 16, "setup record size");
 #else
 VX_STATIC_ASSERT(offsetof(StartRecord, moduleInstance) == sizeof(void *), "start record instance");
-VX_STATIC_ASSERT(offsetof(SetupRecord, handshake) == 8 + sizeof(void *), "setup handshake callback");
+VX_STATIC_ASSERT(offsetof(SetupRecord, handshake) == 8 + sizeof(void *),
+                 "setup handshake callback");
 #endif
 
 #endif /* VX_TYPES_H */

@@ -4,6 +4,7 @@
 // its own in a scratch folder, since the backend reads and writes paths.
 #include "backend/document_backend.h"
 
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,16 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
 constexpr int kPagesLooked = 16;  // enough to reach odd page trees, short enough to stay fast
 
-const std::filesystem::path& Scratch() {
+const std::filesystem::path &Scratch()
+{
     static const std::filesystem::path dir = [] {
-        std::filesystem::path d = std::filesystem::temp_directory_path() /
-                                  ("vx-fuzz-pdf-" + std::to_string(getpid()));
+        std::filesystem::path d =
+            std::filesystem::temp_directory_path() / ("vx-fuzz-pdf-" + std::to_string(getpid()));
         std::filesystem::create_directories(d);
         std::atexit([] { std::filesystem::remove_all(Scratch()); });
         return d;
@@ -29,40 +30,44 @@ const std::filesystem::path& Scratch() {
 }
 
 // A failure of the backend must be a HostError naming the file.
-[[noreturn]] void Unclear(const char* what) {
+[[noreturn]] void Unclear(const char *what)
+{
     std::fprintf(stderr, "fuzz_pdf: %s\n", what);
     std::abort();
 }
 
-std::unique_ptr<vellora::DocumentBackend> Open(const std::string& path) {
+std::unique_ptr<vellora::DocumentBackend> Open(const std::string &path)
+{
     std::vector<std::string> warnings;
     try {
         return vellora::OpenPdfDocument(path, warnings);
-    } catch (const vellora::HostError& e) {
+    } catch (const vellora::HostError &e) {
         if (std::string(e.what()).rfind(path + ": ", 0) != 0) Unclear(e.what());
         return nullptr;
     }
 }
 
 // Reads every page looked at; returns false when a page cannot be read.
-bool ReadPages(vellora::DocumentBackend& doc) {
+bool ReadPages(vellora::DocumentBackend &doc)
+{
     for (int i = 0; i < std::min(doc.pageCount(), kPagesLooked); ++i) {
         (void)doc.mediaBox(i);
         (void)doc.cropBox(i);
         (void)doc.rotation(i);
         try {
             (void)doc.boundingBox(i);
-        } catch (const vellora::HostError&) {
+        } catch (const vellora::HostError &) {
             return false;
         }
     }
     return true;
 }
 
-void SaveAndReopen(vellora::DocumentBackend& doc, const std::string& path, vellora::SaveMode mode) {
+void SaveAndReopen(vellora::DocumentBackend &doc, const std::string &path, vellora::SaveMode mode)
+{
     try {
         doc.save(path, mode);
-    } catch (const vellora::HostError&) {
+    } catch (const vellora::HostError &) {
         return;  // refused (permissions, or MuPDF cannot write it): the old file stays
     }
     const int pages = doc.pageCount();
@@ -74,11 +79,12 @@ void SaveAndReopen(vellora::DocumentBackend& doc, const std::string& path, vello
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     const std::string in = (Scratch() / "in.pdf").string();
     {
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+        file.write(reinterpret_cast<const char *>(data), std::streamsize(size));
     }
     std::unique_ptr<vellora::DocumentBackend> doc = Open(in);
     if (!doc) return 0;
@@ -86,10 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < std::min(doc->pageCount(), kPagesLooked); ++i) {
         // An inset crop box, as the plug-in would set, of any page size.
         const FixedRect m = doc->mediaBox(i);
-        const Fixed dx = Fixed((int64_t(m.right) - m.left) / 8), dy = Fixed((int64_t(m.top) - m.bottom) / 8);
+        const Fixed dx = Fixed((int64_t(m.right) - m.left) / 8),
+                    dy = Fixed((int64_t(m.top) - m.bottom) / 8);
         try {
             doc->setCropBox(i, FixedRect{m.left + dx, m.top - dy, m.right - dx, m.bottom + dy});
-        } catch (const vellora::HostError&) {
+        } catch (const vellora::HostError &) {
             return 0;
         }
     }

@@ -3,8 +3,8 @@
 // the selector byte that picks it.
 //
 //   make_win32_seeds MODULE.res OUT_DIR
-#include "resource_builders.h"
 #include "res_file.h"
+#include "resource_builders.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,16 +17,18 @@ namespace {
 
 using win32test::Bytes;
 
-void Write(const std::string& dir, const std::string& name, uint8_t selector, const Bytes& bytes) {
+void Write(const std::string &dir, const std::string &name, uint8_t selector, const Bytes &bytes)
+{
     std::ofstream out(dir + "/" + name, std::ios::binary | std::ios::trunc);
     out.put(char(selector));
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
     if (!out.flush()) throw std::runtime_error(dir + "/" + name + ": cannot write");
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: make_win32_seeds MODULE.res OUT_DIR\n");
         return 2;
@@ -36,10 +38,11 @@ int main(int argc, char** argv) {
         const Bytes res((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const std::string dir = argv[2];
         Write(dir, "res", 1, res);
-        Write(dir, "elf64", 4, win32test::BuildElf(true, {{".text", Bytes(16, 0x90)}, {".rsrc", res}}));
+        Write(dir, "elf64", 4,
+              win32test::BuildElf(true, {{".text", Bytes(16, 0x90)}, {".rsrc", res}}));
         Write(dir, "elf32", 4, win32test::BuildElf(false, {{".rsrc", res}}));
         int n = 0;
-        for (const auto& r : vxwin32::detail::ParseResFile(res)) {
+        for (const auto &r : vxwin32::detail::ParseResFile(res)) {
             const std::string stem = std::to_string(++n);
             if (r.type.isOrdinal && r.type.ordinal == 5) {
                 Write(dir, "dialog-" + stem, 0, r.data);
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
             }
         }
         return 0;
-    } catch (const std::exception& e) {
+    } catch (const std::exception &e) {
         std::fprintf(stderr, "make_win32_seeds: %s\n", e.what());
         return 1;
     }

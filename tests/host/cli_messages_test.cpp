@@ -16,7 +16,8 @@ TEST(CliMessages, OnlyTheScriptsOwnLinesAreHeld) {
     HeldMessages messages(target, "(vellora crop):");
     messages << "alert: Minimum crop region is 1 inch by 1 inch.\n";
     messages << "(vellora crop):9: the region is 1 2 3 4, expected none\n";
-    messages << "(vellora" << " cropx) is not the prefix\n";
+    messages << "(vellora"
+             << " cropx) is not the prefix\n";
     messages << "(vellora crop):12: unfinished";
     messages.finish();
     EXPECT_EQ(target.str(), "alert: Minimum crop region is 1 inch by 1 inch.\n(vellora cropx) is not the prefix\n");

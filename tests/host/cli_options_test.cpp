@@ -63,8 +63,8 @@ TEST(CliRegion, ExponentsAndSpansBeyondPageCoordinates) {
 
 TEST(CliOptions, Passwords) {
     EXPECT_EQ(Parse({"boxes", "in.pdf", "--password", "pw"}).password, "pw");
-    EXPECT_EQ(Parse({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--password-file", "f"})
-                  .passwordFile, "f");
+    EXPECT_EQ(Parse({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--password-file", "f"}).passwordFile,
+              "f");
     EXPECT_NE(UsageMessage({"boxes", "in.pdf", "--password", "a", "--password-file", "f"}).find("given twice"),
               std::string::npos);
     EXPECT_NE(UsageMessage({"boxes", "in.pdf", "--password"}).find("needs a value"), std::string::npos);
@@ -83,8 +83,8 @@ TEST(CliOptions, CropDefaultsFollowThePage) {
     EXPECT_EQ(EffectivePageSet(one), PageSet::Current);
     EXPECT_EQ(StartPage(one), 3);
 
-    PageRequest odd = Parse({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--page",
-                             "2", "--pages", "odd", "--mismatch", "skip"});
+    PageRequest odd = Parse({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--page", "2", "--pages",
+                             "odd", "--mismatch", "skip"});
     EXPECT_EQ(EffectivePageSet(odd), PageSet::Odd);
     EXPECT_EQ(odd.mismatch, Mismatch::Skip);
 }
@@ -106,15 +106,14 @@ TEST(CliOptions, InPlaceWritesOverTheInput) {
     PageRequest r = Parse({"reset", "a.pdf", "--in-place"});
     EXPECT_TRUE(r.inPlace);
     EXPECT_EQ(r.output, "a.pdf");
-    EXPECT_NE(UsageMessage({"show", "a.pdf", "--page", "1", "--in-place", "-o", "a.png"}),
-              "(accepted)");
+    EXPECT_NE(UsageMessage({"show", "a.pdf", "--page", "1", "--in-place", "-o", "a.png"}), "(accepted)");
 }
 
 TEST(CliOptions, EveryBadCommandLineIsRefused) {
     const std::vector<std::vector<std::string>> bad = {
-        {"crop", "in.pdf", "-o", "out.pdf"},                                  // no region
-        {"crop", "in.pdf", "--region", "0,0,100,100"},                        // no output
-        {"crop", "-o", "out.pdf", "--region", "0,0,100,100"},                 // no input
+        {"crop", "in.pdf", "-o", "out.pdf"},                   // no region
+        {"crop", "in.pdf", "--region", "0,0,100,100"},         // no output
+        {"crop", "-o", "out.pdf", "--region", "0,0,100,100"},  // no input
         {"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--pages", "first"},
         {"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--mismatch", "ask"},
         {"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--page", "0"},
@@ -122,8 +121,8 @@ TEST(CliOptions, EveryBadCommandLineIsRefused) {
         {"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--each"},
         {"crop", "in.pdf", "-o", "o.pdf", "-o", "p.pdf", "--region", "0,0,100,100"},
         {"crop", "in.pdf", "other.pdf", "-o", "o.pdf", "--region", "0,0,100,100"},
-        {"crop", "in.pdf", "-o"},                                             // value missing
-        {"show", "in.pdf", "-o", "o.png"},                                    // no page
+        {"crop", "in.pdf", "-o"},           // value missing
+        {"show", "in.pdf", "-o", "o.png"},  // no page
         {"show", "in.pdf", "-o", "o.png", "--page", "1", "--zoom", "0"},
         {"show", "in.pdf", "-o", "o.png", "--page", "1", "--zoom", "big"},
         {"boxes", "in.pdf", "-o", "x.pdf"},
@@ -139,11 +138,9 @@ TEST(CliOptions, EveryBadCommandLineIsRefused) {
 }
 
 TEST(CliOptions, MessageNamesTheOffendingWord) {
-    EXPECT_NE(UsageMessage({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,9,9", "--frob"})
-                  .find("--frob"),
+    EXPECT_NE(UsageMessage({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,9,9", "--frob"}).find("--frob"),
               std::string::npos);
-    EXPECT_NE(UsageMessage({"show", "in.pdf", "-o", "o.png", "--page", "1", "--zoom", "-5"})
-                  .find("-5"),
+    EXPECT_NE(UsageMessage({"show", "in.pdf", "-o", "o.png", "--page", "1", "--zoom", "-5"}).find("-5"),
               std::string::npos);
 }
 

@@ -116,7 +116,8 @@ TEST_P(StagingModes, OneStagingFileNamedAsDocumented) {
         staged.write("new");
         const std::string named = ".doc.pdf." + StagingTag(long(getpid())) + ".pdf";
         if (GetParam()) {
-            EXPECT_EQ(Names(dir_), (std::vector<std::string>{".doc.pdf." + StagingTag(long(getpid())) + ".pdf", "doc.pdf"}));
+            EXPECT_EQ(Names(dir_),
+                      (std::vector<std::string>{".doc.pdf." + StagingTag(long(getpid())) + ".pdf", "doc.pdf"}));
             EXPECT_EQ(staged.tempPath(), (dir_ / named).string());
         } else {
             EXPECT_EQ(Names(dir_), std::vector<std::string>{"doc.pdf"}) << "no name while written";
@@ -161,8 +162,7 @@ TEST_F(CliOutputFile, CopiesAndAppendsKeepPermissions) {
     }
     close(fd);
     EXPECT_EQ(read(target), std::string(300000, 'a') + "ta+more");
-    EXPECT_EQ(fs::status(target).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(CliOutputFile, TargetInAMissingDirectoryOrADirectoryIsRefused) {

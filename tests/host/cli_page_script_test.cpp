@@ -28,8 +28,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> ScriptOf(std::vector<std::string> args, int pages,
-                                  FixedRect area = kLetter) {
+std::vector<std::string> ScriptOf(std::vector<std::string> args, int pages, FixedRect area = kLetter) {
     PageRequest request = ParsePageRequest(args);
     PageFacts facts{pages, area};
     CheckAgainstDocument(request, facts);
@@ -39,9 +38,8 @@ std::vector<std::string> ScriptOf(std::vector<std::string> args, int pages,
 using Script = std::vector<std::string>;
 
 TEST(CliScript, CropOfOddPagesDrivesToolDialogAndSave) {
-    Script s = ScriptOf({"crop", "in.pdf", "-o", "x", "--region", "100,150,400,650", "--page", "3",
-                         "--pages", "odd"},
-                        5);
+    Script s =
+        ScriptOf({"crop", "in.pdf", "-o", "x", "--region", "100,150,400,650", "--page", "3", "--pages", "odd"}, 5);
     Script want = {"load",
                    "open \"in.pdf\"",
                    "goto 3",
@@ -66,8 +64,7 @@ TEST(CliScript, OnePageDocumentIsAskedCropThisPage) {
 
 TEST(CliScript, MismatchAnswerStandsBeforeTheRunStarts) {
     Script s = ScriptOf({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,300", "--mismatch", "crop"}, 3);
-    const std::string standing =
-        "answer-when \"Some pages do not have same orientation - Crop or Skip them?\" Crop";
+    const std::string standing = "answer-when \"Some pages do not have same orientation - Crop or Skip them?\" Crop";
     auto at = std::find(s.begin(), s.end(), standing);
     ASSERT_NE(at, s.end());
     auto click = std::find_if(s.begin(), s.end(), [](const std::string& l) { return l.rfind("pclick", 0) == 0; });
@@ -78,17 +75,17 @@ TEST(CliScript, MismatchAnswerStandsBeforeTheRunStarts) {
 
 TEST(CliScript, BoundingBoxAndResetAnswersQueuedBeforeTheMenu) {
     EXPECT_EQ(ScriptOf({"bbox", "a.pdf", "-o", "x", "--biggest"}, 3),
-              (Script{"load", "open \"a.pdf\"", "answer All", "answer Biggest",
-                      "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
+              (Script{"load", "open \"a.pdf\"", "answer All", "answer Biggest", "menu \"ZUNO:TrimVexBBox\"",
+                      "save \"out dir/o.pdf\""}));
     EXPECT_EQ(ScriptOf({"bbox", "a.pdf", "-o", "x", "--page", "2"}, 3),
-              (Script{"load", "open \"a.pdf\"", "goto 2", "answer Current",
-                      "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
+              (Script{"load", "open \"a.pdf\"", "goto 2", "answer Current", "menu \"ZUNO:TrimVexBBox\"",
+                      "save \"out dir/o.pdf\""}));
     // One page: the plug-in asks nothing, so nothing is queued.
     EXPECT_EQ(ScriptOf({"bbox", "a.pdf", "-o", "x", "--each"}, 1),
               (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
-    EXPECT_EQ(ScriptOf({"reset", "a.pdf", "-o", "x"}, 2),
-              (Script{"load", "open \"a.pdf\"", "answer All", "menu \"ZUNO:TrimVexMediaBox\"",
-                      "save \"out dir/o.pdf\""}));
+    EXPECT_EQ(
+        ScriptOf({"reset", "a.pdf", "-o", "x"}, 2),
+        (Script{"load", "open \"a.pdf\"", "answer All", "menu \"ZUNO:TrimVexMediaBox\"", "save \"out dir/o.pdf\""}));
     EXPECT_EQ(ScriptOf({"reset", "a.pdf", "-o", "x", "--page", "1"}, 1),
               (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexMediaBox\"", "save \"out dir/o.pdf\""}));
 }
@@ -96,11 +93,10 @@ TEST(CliScript, BoundingBoxAndResetAnswersQueuedBeforeTheMenu) {
 TEST(CliScript, ShowRegionWithoutMediaBoxHidesTheOutlineTheToolTurnedOn) {
     Script s = ScriptOf({"show", "a.pdf", "--page", "2", "-o", "p.png", "--region", "10,10,200,200"}, 2);
     EXPECT_EQ(s, (Script{"load", "open \"a.pdf\"", "goto 2", "zoom 100", "button \"ZUNO:TrimVex\"",
-                         "pdrag 10 10 200 200", "menu \"ZUNO:TVHideMediaBox\"",
-                         "snapshot \"out dir/o.pdf\""}));
+                         "pdrag 10 10 200 200", "menu \"ZUNO:TVHideMediaBox\"", "snapshot \"out dir/o.pdf\""}));
     Script m = ScriptOf({"show", "a.pdf", "--page", "1", "-o", "p.png", "--media-box", "--zoom", "50"}, 2);
-    EXPECT_EQ(m, (Script{"load", "open \"a.pdf\"", "zoom 50", "menu \"ZUNO:TVShowMediaBox\"",
-                         "snapshot \"out dir/o.pdf\""}));
+    EXPECT_EQ(
+        m, (Script{"load", "open \"a.pdf\"", "zoom 50", "menu \"ZUNO:TVShowMediaBox\"", "snapshot \"out dir/o.pdf\""}));
 }
 
 TEST(CliScript, RegionZoomKeepsThePageInsideSixteenBitPixels) {
@@ -124,16 +120,13 @@ TEST(CliScript, ChecksAgainstTheDocument) {
         }
         return std::string("(accepted)");
     };
-    EXPECT_NE(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,300", "--page", "6"}, 5)
-                  .find("has 5 pages"),
+    EXPECT_NE(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,300", "--page", "6"}, 5).find("has 5 pages"),
               std::string::npos);
-    EXPECT_NE(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,300", "--pages", "even"}, 1),
-              "(accepted)");
+    EXPECT_NE(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,300", "--pages", "even"}, 1), "(accepted)");
     // A region smaller than a few pixels cannot be clicked inside.
     EXPECT_NE(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,0.2"}, 1), "(accepted)");
     EXPECT_EQ(message({"crop", "in.pdf", "-o", "x", "--region", "0,0,300,1"}, 1), "(accepted)");
-    EXPECT_NE(message({"show", "in.pdf", "-o", "x.png", "--page", "1", "--zoom", "5000"}, 1),
-              "(accepted)");
+    EXPECT_NE(message({"show", "in.pdf", "-o", "x.png", "--page", "1", "--zoom", "5000"}, 1), "(accepted)");
 }
 
 TEST(CliScript, RepairedFileIsWrittenWhole) {
@@ -147,15 +140,14 @@ TEST(CliScript, RepairedFileIsWrittenWhole) {
 TEST(CliScript, DocumentWithoutEditingIsOnlyShown) {
     PageFacts facts{2, kLetter};
     facts.editable = false;
-    for (std::vector<std::string> args : {
-             std::vector<std::string>{"reset", "a.pdf", "-o", "b.pdf"},
-             {"bbox", "a.pdf", "-o", "b.pdf", "--page", "1"},
-             {"crop", "a.pdf", "-o", "b.pdf", "--region", "0,0,300,300"},
-             {"show", "a.pdf", "-o", "b.png", "--page", "1", "--region", "0,0,300,300"}}) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"reset", "a.pdf", "-o", "b.pdf"},
+                                          {"bbox", "a.pdf", "-o", "b.pdf", "--page", "1"},
+                                          {"crop", "a.pdf", "-o", "b.pdf", "--region", "0,0,300,300"},
+                                          {"show", "a.pdf", "-o", "b.png", "--page", "1", "--region", "0,0,300,300"}}) {
         EXPECT_THROW(CheckAgainstDocument(ParsePageRequest(args), facts), vellora::HostError) << args[0];
     }
-    EXPECT_NO_THROW(CheckAgainstDocument(
-        ParsePageRequest({"show", "a.pdf", "-o", "b.png", "--page", "2", "--media-box"}), facts));
+    EXPECT_NO_THROW(
+        CheckAgainstDocument(ParsePageRequest({"show", "a.pdf", "-o", "b.png", "--page", "2", "--media-box"}), facts));
 }
 
 TEST(CliScript, QuotedArguments) {

@@ -51,8 +51,7 @@ TEST(Tables, FoundOnlyAtAPublishedVersion) {
     EXPECT_EQ(tables.find("Model", VX_VERSION(2, 3)), nullptr);
     EXPECT_EQ(tables.find("Model", VX_VERSION(2, 1)), nullptr);
     EXPECT_EQ(tables.find("Viewer", VX_VERSION(2, 2)), nullptr);
-    EXPECT_EQ(VersionsUpTo(VX_VERSION(2, 3)),
-              (std::set<uint32_t>{0x20000, 0x20001, 0x20002, 0x20003}));
+    EXPECT_EQ(VersionsUpTo(VX_VERSION(2, 3)), (std::set<uint32_t>{0x20000, 0x20001, 0x20002, 0x20003}));
 }
 
 // Through the plug-in's own door: the core table, traced.
@@ -79,9 +78,9 @@ TEST(Tables, CoreGetTableAnswersExactVersionsAndTraces) {
 
 TEST(FixedMath, DivisionRoundsToNearestAndSaturates) {
     EXPECT_EQ(RoundedFixedDiv(612 * 65536, 2 * 65536), 306 * 65536);
-    EXPECT_EQ(RoundedFixedDiv(1, 2 * 65536), 1);    // 0.5 unit rounds away from zero
+    EXPECT_EQ(RoundedFixedDiv(1, 2 * 65536), 1);  // 0.5 unit rounds away from zero
     EXPECT_EQ(RoundedFixedDiv(-1, 2 * 65536), -1);
-    EXPECT_EQ(RoundedFixedDiv(1, 3 * 65536), 0);    // a third of a unit rounds down
+    EXPECT_EQ(RoundedFixedDiv(1, 3 * 65536), 0);  // a third of a unit rounds down
     EXPECT_EQ(RoundedFixedDiv(2, 3 * 65536), 1);
     EXPECT_EQ(RoundedFixedDiv(65536, 3 * 65536), 21845);  // 0.33333 -> 21845.33
     EXPECT_EQ(RoundedFixedDiv(-65536, 3 * 65536), -21845);
@@ -96,12 +95,19 @@ TEST(MessageText, ControlBytesAreShownAsEscapes) {
     EXPECT_EQ(PrintableText("\x1b[2J\x1b]0;t\x07"), "\\x1b[2J\\x1b]0;t\\x07");
     EXPECT_EQ(PrintableText(std::string_view("a\0b\nc\rd\te\x7f", 10)), "a\\0b\\nc\\rd\\te\\x7f");
     // Well-formed UTF-8 passes; broken sequences and controls beyond ASCII do not.
-    EXPECT_EQ(PrintableText("Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x93\x84"), "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x93\x84");
+    EXPECT_EQ(PrintableText("Gr\xC3\xB6\xC3\x9F"
+                            "e \xE2\x82\xAC \xF0\x9F\x93\x84"),
+              "Gr\xC3\xB6\xC3\x9F"
+              "e \xE2\x82\xAC \xF0\x9F\x93\x84");
     EXPECT_EQ(PrintableText("\xff\xC3"), "\\xff\\xc3");
-    EXPECT_EQ(PrintableText("\xC0\xAF"), "\\xc0\\xaf");          // an overlong slash
+    EXPECT_EQ(PrintableText("\xC0\xAF"), "\\xc0\\xaf");           // an overlong slash
     EXPECT_EQ(PrintableText("\xED\xA0\x80"), "\\xed\\xa0\\x80");  // a surrogate
-    EXPECT_EQ(PrintableText("\xC2\x9B" "2J"), "\\u009b2J");       // C1 control sequence introducer
-    EXPECT_EQ(PrintableText("abc\xE2\x80\xAE" "fdp.exe"), "abc\\u202efdp.exe");  // right-to-left override
+    EXPECT_EQ(PrintableText("\xC2\x9B"
+                            "2J"),
+              "\\u009b2J");  // C1 control sequence introducer
+    EXPECT_EQ(PrintableText("abc\xE2\x80\xAE"
+                            "fdp.exe"),
+              "abc\\u202efdp.exe");  // right-to-left override
     // Escaping what is escaped already changes nothing.
     const std::string once = PrintableText("\x1b\\x1b\\");
     EXPECT_EQ(PrintableText(once), once);

@@ -42,7 +42,8 @@ const FailingCase kCases[] = {
      "menu \"ZUNO:Trim Vex\" holding is \"ZUNO:TrimVexBBox\" \"ZUNO:TrimVexMediaBox\" \"ZUNO:TVShowMediaBox\", "
      "expected \"ZUNO:TrimVexBBox\" \"ZUNO:TVShowMediaBox\""},
     {"expect buttons", "new doc 1\nexpect buttons ZUNO:TrimVex\n", "the toolbar holding is "},
-    {"expect region", kLoad + "new doc 1\nexpect region 100 100 400 500\n", "the region is none, expected 100 100 400 500"},
+    {"expect region", kLoad + "new doc 1\nexpect region 100 100 400 500\n",
+     "the region is none, expected 100 100 400 500"},
     {"expect region", kRegion + "expect region none\n", "the region is 100 100 400 500, expected none"},
     {"expect region", kRegion + "expect region 100 100 400 501\n",
      "the region is 100 100 400 500, expected 100 100 400 501"},
@@ -132,9 +133,9 @@ TEST(ExpectFailures, DialogOffCentreByMoreThanAPixel) {
         ShowDialogAt(x + dx, y + dy);
         ScriptResult r = RunScript("new doc 1\nexpect dialog-centred\n");
         EXPECT_EQ(r.status, 1) << dx << "," << dy;
-        EXPECT_NE(r.err.find("t.vscript:2: the dialog stands at " + std::to_string(x + dx) + " " +
-                             std::to_string(y + dy)),
-                  std::string::npos)
+        EXPECT_NE(
+            r.err.find("t.vscript:2: the dialog stands at " + std::to_string(x + dx) + " " + std::to_string(y + dy)),
+            std::string::npos)
             << r.err;
         EXPECT_NE(r.err.find("not centred over the main window"), std::string::npos) << r.err;
     }

@@ -60,8 +60,7 @@ TEST_F(HostTest, ItemAndPathReferencesHeldAtTheEndAreReported) {
     ASSERT_NE(path, nullptr);
     std::vector<std::string> leaks = host.leaks();
     ASSERT_EQ(leaks.size(), 2u);
-    EXPECT_NE(leaks[0].find("1 reference(s) to menu item \"SaveAs\" acquired by name"), std::string::npos)
-        << leaks[0];
+    EXPECT_NE(leaks[0].find("1 reference(s) to menu item \"SaveAs\" acquired by name"), std::string::npos) << leaks[0];
     EXPECT_NE(leaks[1].find("path \"kept.pdf\" from Support.AcquireFilePath"), std::string::npos) << leaks[1];
     viewer.ReleaseMenuItem(item);
     support.ReleaseFilePath(path);

@@ -51,8 +51,12 @@ vxwin32::DialogState PagesDialog() {
         c.text = text;
         return c;
     };
-    d.controls = {radio(1019, "Current Page: (5)"), radio(1020, "All Pages: (1-12)"), radio(1021, "Odd Pages"),
-                  radio(1022, "Even Pages"), push(1, "OK"), push(2, "Cancel")};
+    d.controls = {radio(1019, "Current Page: (5)"),
+                  radio(1020, "All Pages: (1-12)"),
+                  radio(1021, "Odd Pages"),
+                  radio(1022, "Even Pages"),
+                  push(1, "OK"),
+                  push(2, "Cancel")};
     return d;
 }
 
@@ -60,10 +64,18 @@ std::string Describe(const std::vector<vxwin32::DialogAction>& actions) {
     std::string s;
     for (const auto& a : actions) {
         switch (a.kind) {
-        case vxwin32::DialogAction::ClickControl: s += "click:" + std::to_string(a.controlId) + " "; break;
-        case vxwin32::DialogAction::PressEscape: s += "escape "; break;
-        case vxwin32::DialogAction::PressEnter: s += "enter "; break;
-        case vxwin32::DialogAction::CloseBox: s += "close "; break;
+        case vxwin32::DialogAction::ClickControl:
+            s += "click:" + std::to_string(a.controlId) + " ";
+            break;
+        case vxwin32::DialogAction::PressEscape:
+            s += "escape ";
+            break;
+        case vxwin32::DialogAction::PressEnter:
+            s += "enter ";
+            break;
+        case vxwin32::DialogAction::CloseBox:
+            s += "close ";
+            break;
         }
     }
     return s;

@@ -57,8 +57,8 @@ namespace vellora {
 namespace {
 
 TEST(Progress, LinesOnlyWhenVerboseABarOnATerminal) {
-    const ProgressRecord run[] = {{ProgressEvent::Begin, 0}, {ProgressEvent::Duration, 4}, {ProgressEvent::Value, 1},
-                                  {ProgressEvent::End, 0}};
+    const ProgressRecord run[] = {
+        {ProgressEvent::Begin, 0}, {ProgressEvent::Duration, 4}, {ProgressEvent::Value, 1}, {ProgressEvent::End, 0}};
     std::ostringstream out, lines, quiet, bar;
     {
         Host host(HostConfig(), out, lines, "", false, true);
@@ -102,8 +102,8 @@ TEST(Progress, AtMostTenUpdatesASecond) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 10 + 1 + 1);
     const std::string tail = "progress: value 1000\nprogress: end\n";
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-    EXPECT_NE(text.find("progress: value 1\n"), std::string::npos);   // the first at once
-    EXPECT_NE(text.find("progress: value 101\n"), std::string::npos); // then 100 ms apart
+    EXPECT_NE(text.find("progress: value 1\n"), std::string::npos);    // the first at once
+    EXPECT_NE(text.find("progress: value 101\n"), std::string::npos);  // then 100 ms apart
     std::string drawing = bar.str();
     EXPECT_EQ(std::count(drawing.begin(), drawing.end(), '\r'), 10 + 1);
     EXPECT_NE(drawing.find("] 1000/1000\n"), std::string::npos);

@@ -45,7 +45,9 @@ TEST(Script, HostileBytesAreShownEscaped) {
 TEST(Script, ByteOrderMarkIsSkipped) {
     EXPECT_EQ(RunScript("\xEF\xBB\xBFnew doc 2\nexpect page-count 2\n").status, 0);
     // Only at the very start.
-    ScriptResult r = RunScript("new doc 2\n\xEF\xBB\xBF" "expect page-count 2\n");
+    ScriptResult r = RunScript(
+        "new doc 2\n\xEF\xBB\xBF"
+        "expect page-count 2\n");
     EXPECT_EQ(r.status, 1);
 }
 

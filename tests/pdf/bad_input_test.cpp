@@ -59,10 +59,15 @@ TEST(PdfBadInput, EncryptedFiles)
     const std::string locked = dir.path("locked.pdf");
     const std::string readOnly = dir.path("read-only.pdf");
     const std::string open = dir.path("open.pdf");
-    ASSERT_EQ(RunCommand("qpdf --encrypt secret owner 256 -- " + Quote(plain) + " " + Quote(locked)).status, 0);
+    ASSERT_EQ(RunCommand("qpdf --encrypt secret owner 256 -- " + Quote(plain) + " " + Quote(locked))
+                  .status,
+              0);
     ASSERT_EQ(RunCommand("qpdf --encrypt '' owner 256 --modify=none -- " + Quote(plain) + " " +
-                  Quote(readOnly)).status, 0);
-    ASSERT_EQ(RunCommand("qpdf --encrypt '' owner 256 -- " + Quote(plain) + " " + Quote(open)).status, 0);
+                         Quote(readOnly))
+                  .status,
+              0);
+    ASSERT_EQ(
+        RunCommand("qpdf --encrypt '' owner 256 -- " + Quote(plain) + " " + Quote(open)).status, 0);
 
     ExpectRefused(locked, "password");
 
@@ -107,7 +112,9 @@ TEST(PdfBadInput, FilesWithAUserPassword)
     ScratchDir dir;
     const std::string locked = dir.path("locked.pdf");
     ASSERT_EQ(RunCommand("qpdf --encrypt secret owner 128 --use-aes=y --print=low -- " +
-                         Quote(Sample("mixed.pdf")) + " " + Quote(locked)).status, 0);
+                         Quote(Sample("mixed.pdf")) + " " + Quote(locked))
+                  .status,
+              0);
     std::vector<std::string> warnings;
     try {
         vellora::OpenPdfDocument(locked, warnings, "guess");
@@ -119,14 +126,16 @@ TEST(PdfBadInput, FilesWithAUserPassword)
     auto doc = vellora::OpenPdfDocument(locked, warnings, "secret");
     EXPECT_TRUE(warnings.empty());
     EXPECT_EQ(doc->permissions(), VX_PERMISSION_EDIT);
-    const std::string before = RunCommand("qpdf --password=secret --show-encryption " + Quote(locked)).output;
+    const std::string before =
+        RunCommand("qpdf --password=secret --show-encryption " + Quote(locked)).output;
     EXPECT_NE(before.find("AESv2"), std::string::npos) << before;
     const std::string lockedBytes = ReadBytes(locked);
     for (SaveMode mode : {SaveMode::Incremental, SaveMode::Full}) {
         doc->setCropBox(1, FixedBox(100, 100, 300, 300));
         const std::string out = dir.path(mode == SaveMode::Full ? "full.pdf" : "inc.pdf");
         doc->save(out, mode);
-        EXPECT_EQ(RunCommand("qpdf --password=secret --show-encryption " + Quote(out)).output, before);
+        EXPECT_EQ(RunCommand("qpdf --password=secret --show-encryption " + Quote(out)).output,
+                  before);
         const CommandResult check = RunCommand("qpdf --check --password=secret " + Quote(out));
         EXPECT_EQ(check.status, 0) << check.output;
         // Appended to the file as it was: the encryption dictionary is the file's own.

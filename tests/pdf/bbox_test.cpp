@@ -69,7 +69,8 @@ namespace {
 void ExpectNear(const FixedRect& got, const Box& want, double tolerance, const std::string& what)
 {
     const Box b = ToBox(got);
-    EXPECT_LE(Distance(b, want), tolerance) << what << ": got " << Show(b) << ", want " << Show(want);
+    EXPECT_LE(Distance(b, want), tolerance)
+        << what << ": got " << Show(b) << ", want " << Show(want);
 }
 
 // The samples' graphics have exactly known ink; text is checked above.
@@ -116,9 +117,9 @@ TEST(PdfBoundingBox, EdgesOffThePageUnitGridRoundOutward)
     const int pages = pdf.reserve();
     const int content = pdf.reserve();
     pdf.setStream(content, "", "0 g 10.7 20 m 100.1 20 l 100.1 60 l 10.7 60 l f");
-    const int page = pdf.add("<< /Type /Page /Parent " + std::to_string(pages) +
-                             " 0 R /MediaBox [0 0 200 200] /Contents " + std::to_string(content) +
-                             " 0 R >>");
+    const int page =
+        pdf.add("<< /Type /Page /Parent " + std::to_string(pages) +
+                " 0 R /MediaBox [0 0 200 200] /Contents " + std::to_string(content) + " 0 R >>");
     pdf.set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
     pdf.write(path, pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>"));
 

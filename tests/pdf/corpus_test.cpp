@@ -8,15 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <sys/wait.h>
-#include <cstdlib>
-#include <unistd.h>
 
 using namespace pdftest;
 
@@ -61,7 +61,8 @@ Outcome TryFile(const std::string& path, const std::string& out, std::string& no
         marks = std::string(" (bounding box: ") + e.what() + ")";
     }
     try {
-        doc->setCropBox(0, FixedRect{m.left + insetX, m.top - insetY, m.right - insetX, m.bottom + insetY});
+        doc->setCropBox(
+            0, FixedRect{m.left + insetX, m.top - insetY, m.right - insetX, m.bottom + insetY});
         doc->save(out, vellora::SaveMode::Full);
     } catch (const vellora::HostError& e) {
         note = e.what() + marks;
@@ -119,16 +120,19 @@ Result Finish(const Child& c)
     close(c.pipe);
     int status = 0;
     waitpid(c.pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status)
+    result.status = WIFEXITED(status)             ? WEXITSTATUS(status)
                     : WTERMSIG(status) == SIGALRM ? -1000
                                                   : -WTERMSIG(status);
     return result;
 }
 
-static const char* const kLabels[kOutcomes] = {
-    "opens", "opens with a warning", "refused", "refuses to save",
-    "qpdf --check fails after saving", "qpdf --check finds the input's own problems",
-    "unclear message"};
+static const char* const kLabels[kOutcomes] = {"opens",
+                                               "opens with a warning",
+                                               "refused",
+                                               "refuses to save",
+                                               "qpdf --check fails after saving",
+                                               "qpdf --check finds the input's own problems",
+                                               "unclear message"};
 
 // Tries every file, two at a time (one per processor); returns the outcome
 // of each, failing the test for crashes, hangs, unclear messages, changed
@@ -154,12 +158,14 @@ std::vector<Result> TryEvery(const std::vector<std::string>& files)
             if (r.status < 0 || r.status >= int(kOutcomes)) {
                 const std::string what = r.status == -1000   ? "over the time limit"
                                          : r.status == -1001 ? "could not start"
-                                         : r.status < 0      ? "crashed, signal " + std::to_string(-r.status)
-                                                             : "exit status " + std::to_string(r.status);
+                                         : r.status < 0
+                                             ? "crashed, signal " + std::to_string(-r.status)
+                                             : "exit status " + std::to_string(r.status);
                 ADD_FAILURE() << r.file << ": " << what;
                 continue;
             }
-            if (r.status != Opened && (verbose || r.status == CheckFailed || r.status == BadMessage))
+            if (r.status != Opened &&
+                (verbose || r.status == CheckFailed || r.status == BadMessage))
                 std::cout << "[ corpus ] " << r.file << ": " << kLabels[r.status] << ": "
                           << r.note.substr(0, 300) << "\n";
             EXPECT_NE(r.status, BadMessage) << r.file << ": " << r.note;
@@ -193,11 +199,16 @@ std::filesystem::path CorpusFolder()
 TEST(PdfDamaged, EveryGeneratedFileOpensAndSavesOrIsRefused)
 {
     const std::map<std::string, Outcome> expected = {
-        {"bad-startxref.pdf", Repaired}, {"bad-xref.pdf", Repaired},
-        {"empty.pdf", Refused},          {"missing-object.pdf", Opened},
-        {"not-a-pdf.pdf", Refused},      {"page-tree-loop.pdf", Refused},
-        {"page-tree-self.pdf", Refused}, {"truncated.pdf", Repaired},
-        {"truncated-early.pdf", Refused}, {"wrong-count.pdf", Refused},
+        {"bad-startxref.pdf", Repaired},
+        {"bad-xref.pdf", Repaired},
+        {"empty.pdf", Refused},
+        {"missing-object.pdf", Opened},
+        {"not-a-pdf.pdf", Refused},
+        {"page-tree-loop.pdf", Refused},
+        {"page-tree-self.pdf", Refused},
+        {"truncated.pdf", Repaired},
+        {"truncated-early.pdf", Refused},
+        {"wrong-count.pdf", Refused},
         {"wrong-length.pdf", CarriedOver},
     };
     const std::vector<std::string> files = PdfFilesIn(Sample("damaged"));
@@ -206,7 +217,8 @@ TEST(PdfDamaged, EveryGeneratedFileOpensAndSavesOrIsRefused)
         const auto want = expected.find(r.file);
         ASSERT_NE(want, expected.end()) << r.file;
         EXPECT_EQ(r.status, int(want->second))
-            << r.file << ": " << (r.status >= 0 && r.status < int(kOutcomes) ? kLabels[r.status] : "")
+            << r.file << ": "
+            << (r.status >= 0 && r.status < int(kOutcomes) ? kLabels[r.status] : "")
             << ", expected " << kLabels[want->second] << ": " << r.note;
     }
 }

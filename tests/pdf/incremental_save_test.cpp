@@ -74,13 +74,14 @@ void ExpectReadersAgree(const std::string& path, int pages, const std::vector<Bo
     EXPECT_EQ(mutool.output.find("error"), std::string::npos) << mutool.output;
     const CommandResult text = RunCommand("pdftotext -l 3 " + Quote(path) + " -");
     EXPECT_EQ(text.status, 0) << text.output;
-    const CommandResult gs = RunCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=nullpage -dLastPage=2 " +
-                                        Quote(path));
+    const CommandResult gs =
+        RunCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=nullpage -dLastPage=2 " + Quote(path));
     EXPECT_EQ(gs.status, 0) << gs.output;
     EXPECT_EQ(gs.output.find("rror"), std::string::npos) << gs.output;
     auto reread = OpenClean(path);
     for (size_t i = 0; i < crops.size(); ++i)
-        EXPECT_LE(Distance(ToBox(reread->cropBox(int(i))), crops[i]), 1e-4) << path << " page " << i + 1;
+        EXPECT_LE(Distance(ToBox(reread->cropBox(int(i))), crops[i]), 1e-4)
+            << path << " page " << i + 1;
 }
 
 FixedRect CropFor(int page)
@@ -101,9 +102,10 @@ TEST(PdfObjectText, ReplacesOnlyTheValueOfTheTopLevelKey)
     const std::string dict =
         "<< /Type /Page /Annots [ << /CropBox [1 2 3 4] >> ] /S (a >> ( b ) \\) c) % /CropBox\n"
         "/Crop#42ox [0 0 611.971653543307 791.971653543307] /P 12 0 R /H <3E3E> >>";
-    EXPECT_EQ(vp::WithKeyValue(dict, "CropBox", "[9 9 9 9]").value(),
-              "<< /Type /Page /Annots [ << /CropBox [1 2 3 4] >> ] /S (a >> ( b ) \\) c) % /CropBox\n"
-              "/Crop#42ox [9 9 9 9] /P 12 0 R /H <3E3E> >>");
+    EXPECT_EQ(
+        vp::WithKeyValue(dict, "CropBox", "[9 9 9 9]").value(),
+        "<< /Type /Page /Annots [ << /CropBox [1 2 3 4] >> ] /S (a >> ( b ) \\) c) % /CropBox\n"
+        "/Crop#42ox [9 9 9 9] /P 12 0 R /H <3E3E> >>");
     EXPECT_EQ(vp::WithKeyValue("<</Type/Page/Parent 3 0 R>>", "CropBox", "[1 2 3 4]").value(),
               "<</Type/Page/Parent 3 0 R /CropBox [1 2 3 4] >>");
     EXPECT_EQ(vp::WithKeyValue("<< /CropBox 7 0 R /Rotate 90 >>", "CropBox", "[1 2 3 4]").value(),
@@ -136,22 +138,30 @@ TEST(PdfIncrementalUpdate, SpansTheChangedObjectsInOneSubsectionUnlessTheGapIsLo
     for (int i = 1; i < 3000; ++i)
         xref.entries[size_t(i)] = vp::XrefEntry{'n', 0, 10 * i};
     xref.entries[50] = vp::XrefEntry{'o', 3, 7};  // a classic table cannot list it
-    const auto update = vp::MakeUpdate(xref, {{12, 0, "<<>>"}, {10, 0, "<<>>"}, {40, 0, "<<>>"},
-                                              {60, 0, "<<>>"}, {2000, 0, "<<>>"}});
+    const auto update = vp::MakeUpdate(
+        xref,
+        {{12, 0, "<<>>"}, {10, 0, "<<>>"}, {40, 0, "<<>>"}, {60, 0, "<<>>"}, {2000, 0, "<<>>"}});
     const std::string& text = update.bytes;
-    EXPECT_NE(text.find("\nxref\n10 31\n0000001000 00000 n \n0000000110 00000 n \n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nxref\n10 31\n0000001000 00000 n \n0000000110 00000 n \n"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("\n60 1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\n2000 1\n"), std::string::npos) << text;
     EXPECT_EQ(ClassicSubsections(text), 3) << text;
-    EXPECT_NE(text.find("trailer\n<< /Size 3000 /Prev 900 /Root 1 0 R  >>\nstartxref\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("trailer\n<< /Size 3000 /Prev 900 /Root 1 0 R  >>\nstartxref\n"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(update.after.entries[10].ofs, 1000);
     EXPECT_EQ(update.after.length, 1000 + int64_t(text.size()));
     EXPECT_EQ(text.substr(size_t(update.after.startxref - 1000), 5), "xref\n");
 
     xref.stream = true;
     const auto streamed = vp::MakeUpdate(xref, {{40, 0, "<<>>"}, {60, 0, "<<>>"}});
-    EXPECT_NE(streamed.bytes.find("3000 0 obj\n<< /Type /XRef /Size 3001 /W [1 2 2] /Index [40 21 3000 1] /Prev 900"),
-              std::string::npos) << streamed.bytes;
+    EXPECT_NE(
+        streamed.bytes.find(
+            "3000 0 obj\n<< /Type /XRef /Size 3001 /W [1 2 2] /Index [40 21 3000 1] /Prev 900"),
+        std::string::npos)
+        << streamed.bytes;
     EXPECT_EQ(streamed.after.size, 3001);
     EXPECT_THROW(vp::MakeUpdate(xref, {{3000, 0, "<<>>"}}), std::invalid_argument);
 }
@@ -184,7 +194,8 @@ TEST(PdfIncrementalSave, CompactUpdatesThreeSavesInARow)
 
     const std::string second = dir.path("second.pdf");
     doc->setCropBox(3, FixedBox(10, 10, 20, 20));
-    doc->setCropBox(0, FixedBox(0, 0, 612, 792));  // back to the media box: a crop box of its own now
+    doc->setCropBox(0,
+                    FixedBox(0, 0, 612, 792));  // back to the media box: a crop box of its own now
     doc->save(second, SaveMode::Incremental);
     doc->setCropBox(999, FixedBox(1, 2, 3, 4));
     doc->save(second, SaveMode::Incremental);
@@ -197,7 +208,8 @@ TEST(PdfIncrementalSave, CompactUpdatesThreeSavesInARow)
     EXPECT_EQ(all.compare(0, std::filesystem::file_size(first), ReadBytes(first)), 0)
         << "each save appends to the last";
     const std::string last = all.substr(all.rfind("\nxref\n"));
-    EXPECT_TRUE(std::regex_search(last, std::regex("^\nxref\n[0-9]+ 1\n[0-9]{10} [0-9]{5} n \ntrailer")))
+    EXPECT_TRUE(
+        std::regex_search(last, std::regex("^\nxref\n[0-9]+ 1\n[0-9]{10} [0-9]{5} n \ntrailer")))
         << "the last save holds page 1000 alone: " << last.substr(0, 80);
 }
 
@@ -209,7 +221,9 @@ TEST(PdfIncrementalSave, XrefStreamFilesGetAnXrefStream)
     ScratchDir dir;
     const std::string packed = dir.path("packed.pdf");
     ASSERT_EQ(RunCommand("qpdf --object-streams=generate " + Quote(Sample("text-1000.pdf")) + " " +
-                         Quote(packed)).status, 0);
+                         Quote(packed))
+                  .status,
+              0);
     const int pages = 1000;
     std::vector<bool> cropped(pages, false);
     auto doc = OpenClean(packed);
@@ -222,11 +236,14 @@ TEST(PdfIncrementalSave, XrefStreamFilesGetAnXrefStream)
     const std::string update = Tail(out, std::filesystem::file_size(packed));
     const std::smatch index = [&] {
         std::smatch m;
-        std::regex_search(update, m, std::regex("/Type /XRef /Size [0-9]+ /W \\[1 [0-9] 2\\] /Index \\[([0-9 ]+)\\]"));
+        std::regex_search(
+            update, m,
+            std::regex("/Type /XRef /Size [0-9]+ /W \\[1 [0-9] 2\\] /Index \\[([0-9 ]+)\\]"));
         return m;
     }();
     ASSERT_FALSE(index.empty()) << update.substr(update.size() > 400 ? update.size() - 400 : 0);
-    EXPECT_EQ(std::count(index[1].first, index[1].second, ' '), 3) << "the pages' range and the stream's own";
+    EXPECT_EQ(std::count(index[1].first, index[1].second, ' '), 3)
+        << "the pages' range and the stream's own";
     EXPECT_LE(double(update.size()) / (pages / 2), 200.0);
     ExpectReadersAgree(out, pages, Expected(pages, cropped, Box{0, 0, 612, 792}));
     doc->setCropBox(1, CropFor(1));
@@ -244,13 +261,16 @@ TEST(PdfIncrementalSave, NothingButTheCropBoxChanges)
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 611.971653543307 791.971653543307] "
         "/UserUnit 1.0000 /PieceInfo << /X << /Private (a \\) string) /LastModified (D:2020) >> >> "
         "/Contents 4 0 R /Rotate 0.0 >>";
-    const std::string page3 = "<</Type/Page/Parent 2 0 R/Contents 4 0 R/CropBox[ 10 10 300.123456789 400 ]>>";
+    const std::string page3 =
+        "<</Type/Page/Parent 2 0 R/Contents 4 0 R/CropBox[ 10 10 300.123456789 400 ]>>";
     const std::string input = dir.path("odd.pdf");
-    WriteBytes(input, MakePdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                               "<< /Type /Pages /Kids [3 0 R 5 0 R 6 0 R] /Count 3 /MediaBox [0 0 500 600] >>",
-                               page1, "<< /Length 0 >>\nstream\n\nendstream", page3,
-                               "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"},
-                              1));
+    WriteBytes(
+        input,
+        MakePdf({"<< /Type /Catalog /Pages 2 0 R >>",
+                 "<< /Type /Pages /Kids [3 0 R 5 0 R 6 0 R] /Count 3 /MediaBox [0 0 500 600] >>",
+                 page1, "<< /Length 0 >>\nstream\n\nendstream", page3,
+                 "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>"},
+                1));
     const std::string original = ReadBytes(input);
     auto doc = OpenClean(input);
     ASSERT_EQ(doc->pageCount(), 3);
@@ -264,18 +284,25 @@ TEST(PdfIncrementalSave, NothingButTheCropBoxChanges)
     const std::string update = Tail(reset, original.size());
     EXPECT_EQ(update.find("3 0 obj"), std::string::npos) << update;
     EXPECT_EQ(update.find("6 0 obj"), std::string::npos) << update;
-    EXPECT_NE(update.find("5 0 obj\n<</Type/Page/Parent 2 0 R/Contents 4 0 R/CropBox[0 0 500 600]>>\nendobj\n"),
-              std::string::npos) << update;
+    EXPECT_NE(
+        update.find(
+            "5 0 obj\n<</Type/Page/Parent 2 0 R/Contents 4 0 R/CropBox[0 0 500 600]>>\nendobj\n"),
+        std::string::npos)
+        << update;
 
     doc->setCropBox(0, FixedBox(100, 100.5, 300, 400));
     doc->setCropBox(2, FixedBox(1, 2, 3, 4));
     const std::string cropped = dir.path("cropped.pdf");
     doc->save(cropped, SaveMode::Incremental);
     const std::string second = Tail(cropped, std::filesystem::file_size(reset));
-    EXPECT_NE(second.find("3 0 obj\n" + page1.substr(0, page1.size() - 2) + "/CropBox [100 100.5 300 400] >>\nendobj\n"),
-              std::string::npos) << second;
-    EXPECT_NE(second.find("6 0 obj\n<< /Type /Page /Parent 2 0 R /Contents 4 0 R /CropBox [1 2 3 4] >>\nendobj\n"),
-              std::string::npos) << second;
+    EXPECT_NE(second.find("3 0 obj\n" + page1.substr(0, page1.size() - 2) +
+                          "/CropBox [100 100.5 300 400] >>\nendobj\n"),
+              std::string::npos)
+        << second;
+    EXPECT_NE(second.find("6 0 obj\n<< /Type /Page /Parent 2 0 R /Contents 4 0 R /CropBox [1 2 3 "
+                          "4] >>\nendobj\n"),
+              std::string::npos)
+        << second;
     EXPECT_EQ(second.find("5 0 obj"), std::string::npos) << "unchanged since the last save";
     std::string report;
     EXPECT_TRUE(QpdfCheckClean(cropped, &report)) << report;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,7 +10,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace pdftest {
 
@@ -97,9 +97,9 @@ std::vector<Box> PdfinfoBoxes(const std::string& path, int pages, const std::str
 
 std::vector<Box> GhostscriptBoxes(const std::string& path, int first, int last)
 {
-    const CommandResult r = RunCommand("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=bbox -dFirstPage=" +
-                                std::to_string(first) + " -dLastPage=" + std::to_string(last) +
-                                " " + Quote(path));
+    const CommandResult r = RunCommand(
+        "gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=bbox -dFirstPage=" + std::to_string(first) +
+        " -dLastPage=" + std::to_string(last) + " " + Quote(path));
     std::vector<Box> boxes;
     std::istringstream in(r.output);
     std::string line;

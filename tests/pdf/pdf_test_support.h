@@ -20,7 +20,10 @@ public:
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const
+    {
+        return (dir_ / name).string();
+    }
 
 private:
     std::filesystem::path dir_;

@@ -38,8 +38,8 @@ struct Picture {
 
 Picture MutoolDraw(const std::string& pdf, int page, int dpi, const std::string& out)
 {
-    const auto r = RunCommand("mutool draw -q -c rgb -r " + std::to_string(dpi) + " -o " + Quote(out) + " " +
-                              Quote(pdf) + " " + std::to_string(page));
+    const auto r = RunCommand("mutool draw -q -c rgb -r " + std::to_string(dpi) + " -o " +
+                              Quote(out) + " " + Quote(pdf) + " " + std::to_string(page));
     Picture p;
     const std::string bytes = ReadBytes(out);
     std::istringstream in(bytes);
@@ -78,12 +78,14 @@ TEST(PdfRender, MatchesMuPdfsOwnRenderingInEveryRotation)
                 const size_t at = (size_t(y) * size_t(want.width) + size_t(x)) * 3;
                 bool differs = false;
                 for (int c = 0; c < 3; ++c)
-                    differs |= std::abs(Channel(got, c) - int((unsigned char)want.rgb[at + size_t(c)])) > 96;
+                    differs |= std::abs(Channel(got, c) -
+                                        int((unsigned char)want.rgb[at + size_t(c)])) > 96;
                 different += differs ? 1 : 0;
                 inked += Channel(got, 0) + Channel(got, 1) + Channel(got, 2) < 600 ? 1 : 0;
             }
         const int total = raster.width * raster.height;
-        EXPECT_LT(different, total / 100) << "page " << page + 1 << ", rotation " << doc->rotation(page);
+        EXPECT_LT(different, total / 100)
+            << "page " << page + 1 << ", rotation " << doc->rotation(page);
         if (page != 5)
             EXPECT_GT(inked, total / 200) << "page " << page + 1 << " has marks";
         else
@@ -142,7 +144,8 @@ TEST(PdfRender, APartlyCoveredPixelIsCompositedExactly)
             const double through = Channel(under, c) * (255.0 - a) / 255.0;
             roundedUp |= through - std::floor(through) >= 0.5;
             EXPECT_EQ(Channel(got, c), Channel(source, c) + std::lround(through))
-                << "channel " << c << " over " << std::hex << under << ", coverage " << std::dec << a;
+                << "channel " << c << " over " << std::hex << under << ", coverage " << std::dec
+                << a;
         }
         EXPECT_EQ(raster.at(149, 330), 0xFFFFFFFFu) << "paper inside the clip";
         EXPECT_EQ(raster.at(151, 330), under) << "outside the clip";

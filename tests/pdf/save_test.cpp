@@ -106,8 +106,8 @@ TEST(PdfSave, IncrementalSaveOfOnePageAppendsLittle)
     auto doc = OpenClean(input);
     doc->setCropBox(499, CropFor(499));
     doc->save(dir.path("one.pdf"), SaveMode::Incremental);
-    const auto appended = std::filesystem::file_size(dir.path("one.pdf")) -
-                          std::filesystem::file_size(input);
+    const auto appended =
+        std::filesystem::file_size(dir.path("one.pdf")) - std::filesystem::file_size(input);
     std::cout << "[ figure ] one crop box on a " << std::filesystem::file_size(input)
               << "-byte, 1000-page file appends " << appended << " bytes\n";
     EXPECT_LT(appended, 4096u);
@@ -130,7 +130,8 @@ TEST(PdfSave, RepairedFileOpensWithOneWarningAndSavesInFull)
     std::vector<std::string> warnings;
     auto doc = vellora::OpenPdfDocument(damaged, warnings);
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0].rfind(damaged + ": damaged; repaired on opening (", 0), 0u) << warnings[0];
+    EXPECT_EQ(warnings[0].rfind(damaged + ": damaged; repaired on opening (", 0), 0u)
+        << warnings[0];
     EXPECT_EQ(doc->pageCount(), 7);
     doc->setCropBox(0, CropFor(0));
     doc->save(dir.path("saved.pdf"), SaveMode::Incremental);

@@ -12,8 +12,14 @@ namespace {
 
 class StrokeBoundsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ctx_ = fz_new_context(nullptr, nullptr, FZ_STORE_UNLIMITED); }
-    void TearDown() override { fz_drop_context(ctx_); }
+    void SetUp() override
+    {
+        ctx_ = fz_new_context(nullptr, nullptr, FZ_STORE_UNLIMITED);
+    }
+    void TearDown() override
+    {
+        fz_drop_context(ctx_);
+    }
 
     // Bounds of the polyline through `points`, stroked `width` wide.
     fz_rect Stroke(std::initializer_list<std::pair<float, float>> points, float width,
@@ -66,23 +72,24 @@ TEST_F(StrokeBoundsTest, MitersAreCutAtTheLimit)
     ExpectRect(Stroke({{0, 0}, {100, 0}, {100, 100}}, 10), 0, -5, 105, 100);
     // A sharp turn (about 11 degrees) needs a miter ratio of 10.15: bevelled
     // at the default limit of 10, a long tip at a limit of 20.
-    const fz_rect bevelled = Stroke({{0, 0}, {100, 0}, {0, 20}}, 10, FZ_LINECAP_BUTT,
-                                    FZ_LINEJOIN_MITER, 10);
+    const fz_rect bevelled =
+        Stroke({{0, 0}, {100, 0}, {0, 20}}, 10, FZ_LINECAP_BUTT, FZ_LINEJOIN_MITER, 10);
     EXPECT_LT(bevelled.x1, 106.0f);
-    const fz_rect mitred = Stroke({{0, 0}, {100, 0}, {0, 20}}, 10, FZ_LINECAP_BUTT,
-                                  FZ_LINEJOIN_MITER, 20);
+    const fz_rect mitred =
+        Stroke({{0, 0}, {100, 0}, {0, 20}}, 10, FZ_LINECAP_BUTT, FZ_LINEJOIN_MITER, 20);
     EXPECT_NEAR(mitred.x1, 150.5f, 0.3f);
     // A round join on the same turn reaches half the width round the vertex.
-    const fz_rect round = Stroke({{0, 0}, {100, 0}, {0, 20}}, 10, FZ_LINECAP_BUTT, FZ_LINEJOIN_ROUND);
+    const fz_rect round =
+        Stroke({{0, 0}, {100, 0}, {0, 20}}, 10, FZ_LINECAP_BUTT, FZ_LINEJOIN_ROUND);
     EXPECT_NEAR(round.x1, 105.0f, 0.01f);
 }
 
 TEST_F(StrokeBoundsTest, ThePenFollowsTheTransform)
 {
     // Twice as wide: a round cap's circle becomes an ellipse.
-    ExpectRect(Stroke({{0, 0}, {100, 0}}, 10, FZ_LINECAP_ROUND, FZ_LINEJOIN_MITER, 10,
-                      fz_scale(2, 1)),
-               -10, -5, 210, 5);
+    ExpectRect(
+        Stroke({{0, 0}, {100, 0}}, 10, FZ_LINECAP_ROUND, FZ_LINEJOIN_MITER, 10, fz_scale(2, 1)),
+        -10, -5, 210, 5);
 }
 
 TEST_F(StrokeBoundsTest, CurvesAreBoundByTheirInk)

@@ -5,11 +5,11 @@
 
 #include "crop/crop_page.h"
 #include "crop/crop_run.h"
-#include "module/fixed.h"
+#include "crop/crop_selection.h"
 #include "crop/page_commands.h"
 #include "crop/page_run.h"
 #include "fake_host.h"
-#include "crop/crop_selection.h"
+#include "module/fixed.h"
 
 using fake::FakePage;
 using fake::Pt;
@@ -111,8 +111,7 @@ TEST_F(Engine, CropOnePageJudgesRotationThenOrientationThenOverlap)
         {"rotation 45, crop all", Letter(45), kRegion, P::CropAll, CropResult::BadRotation},
         {"rotation 45 and another size", PageWith(square, 45), kRegion, P::Ask,
          CropResult::BadRotation},
-        {"narrow region inside", Letter(), Rect(100, 700, 150, 100), P::Ask,
-         CropResult::NoOverlap},
+        {"narrow region inside", Letter(), Rect(100, 700, 150, 100), P::Ask, CropResult::NoOverlap},
         {"region beside the page", Letter(), Rect(700, 700, 900, 500), P::Ask,
          CropResult::NoOverlap},
         {"exactly an inch each way", Letter(), Rect(540, 72, 700, -10), P::Ask,
@@ -419,11 +418,12 @@ TEST_F(Engine, StopWhileMeasuringChangesNoPage)
     state.answers = {2, 2};
     state.stopFromPoll = 2;  // before page 2; page 0 is not polled
     CropToBoundingBox(nullptr);
-    for (const FakePage &page : state.pages) EXPECT_EQ(0, page.setCount);
+    for (const FakePage &page : state.pages)
+        EXPECT_EQ(0, page.setCount);
     EXPECT_EQ((std::vector<std::string>{kCancelledNote}), state.notes);
-    EXPECT_EQ((std::vector<std::string>{"begin", "duration 3", "value 0", "value 1", "value 2",
-                                        "end"}),
-              state.progress);
+    EXPECT_EQ(
+        (std::vector<std::string>{"begin", "duration 3", "value 0", "value 1", "value 2", "end"}),
+        state.progress);
 }
 
 TEST_F(Engine, StopBeforeTheCurrentPageEndsSilentlyForBoundingBoxAndSaysCancelledForReset)
@@ -440,7 +440,8 @@ TEST_F(Engine, StopBeforeTheCurrentPageEndsSilentlyForBoundingBoxAndSaysCancelle
 TEST_F(Engine, ResetStopBeforeIndexThreeRestoresTheFirstThree)
 {
     std::vector<FakePage> pages(5, Letter());
-    for (FakePage &page : pages) page.crop = Rect(10, 20, 30, 5);
+    for (FakePage &page : pages)
+        page.crop = Rect(10, 20, 30, 5);
     fake::Install(pages);
     state.answers = {2};
     state.stopFromPoll = 4;
@@ -473,7 +474,8 @@ TEST_F(Engine, CancelChangesNothing)
     CropToBoundingBox(nullptr);
     CropToBoundingBox(nullptr);
     EXPECT_EQ(4u, state.questions.size());
-    for (const FakePage &page : state.pages) EXPECT_EQ(0, page.setCount);
+    for (const FakePage &page : state.pages)
+        EXPECT_EQ(0, page.setCount);
 }
 
 }  // namespace

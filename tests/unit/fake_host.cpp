@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "crop/crop_run.h"
-#include "module/module_state.h"
 #include "crop/crop_selection.h"
+#include "module/module_state.h"
 
 namespace fake {
 
@@ -42,8 +42,14 @@ void CheckData(void *data)
 
 ProgressMonitor monitor = {
     sizeof(ProgressMonitor),
-    [](void *data) { CheckData(data); state.progress.push_back("begin"); },
-    [](void *data) { CheckData(data); state.progress.push_back("end"); },
+    [](void *data) {
+        CheckData(data);
+        state.progress.push_back("begin");
+    },
+    [](void *data) {
+        CheckData(data);
+        state.progress.push_back("end");
+    },
     [](int32_t n, void *data) {
         CheckData(data);
         state.progress.push_back("duration " + std::to_string(n));

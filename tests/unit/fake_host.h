@@ -36,15 +36,15 @@ struct State {
     std::deque<int32_t> answers;     // Viewer.Alert answers, in order
     std::vector<std::string> notes;  // Viewer.AlertNote texts
     std::vector<std::string> questions;
-    int stopFromPoll = 0;            // 0: never; N: the N-th poll and later say stop
+    int stopFromPoll = 0;  // 0: never; N: the N-th poll and later say stop
     int polls = 0;
     bool monitor = true;
     bool refuseAllocate = false;
     std::vector<std::string> progress;  // "begin", "duration 5", "value 2", "end"
     int acquired = 0;                   // pages acquired and not yet released
     int notified = 0;
-    int allocations = 0;                // blocks not yet freed
-    int wrongData = 0;  // cancel check or monitor calls without the data word they gave out
+    int allocations = 0;  // blocks not yet freed
+    int wrongData = 0;    // cancel check or monitor calls without the data word they gave out
 };
 
 extern State state;

@@ -77,8 +77,8 @@ protected:
     {
         fakeCore = FakeCore{};
         fakeCore.published = {
-            {VX_TABLE_SUPPORT, {0x20002}}, {VX_TABLE_OBJECT, {0x20002}},
-            {VX_TABLE_MODEL, {0x20003}},   {VX_TABLE_VIEWER, {0x20003}},
+            {VX_TABLE_SUPPORT, {0x20002}},  {VX_TABLE_OBJECT, {0x20002}},
+            {VX_TABLE_MODEL, {0x20003}},    {VX_TABLE_VIEWER, {0x20003}},
             {VX_TABLE_PLATFORM, {0x20002}},
         };
         fakeViewer = ViewerTable{};
@@ -168,10 +168,8 @@ TEST_F(Startup, TheFirstTableRefusedAtEveryVersionEndsTheSetup)
         std::set<uint32_t> versions;
         size_t requests;
     } cases[] = {
-        {VX_TABLE_SUPPORT, {0x20001}, 1},
-        {VX_TABLE_OBJECT, {}, 2},
-        {VX_TABLE_MODEL, {0x20001, 0x20004}, 4},
-        {VX_TABLE_VIEWER, {0x20000}, 5},
+        {VX_TABLE_SUPPORT, {0x20001}, 1},        {VX_TABLE_OBJECT, {}, 2},
+        {VX_TABLE_MODEL, {0x20001, 0x20004}, 4}, {VX_TABLE_VIEWER, {0x20000}, 5},
         {VX_TABLE_PLATFORM, {0x20003}, 7},
     };
     for (const auto &c : cases) {
@@ -197,7 +195,8 @@ TEST_F(Startup, HandshakeFillsItsEntriesAndLeavesTheHostsBytes)
     EXPECT_EQ(0xA5A5u, record.extensionName);
 
     EXPECT_EQ(VX_TRUE, handshake(0x20000, &record));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(0xA5, record.hostReserved[i]);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(0xA5, record.hostReserved[i]);
     EXPECT_EQ("ZUNO_TrimVex", AtomText(record.extensionName));
     EXPECT_EQ(0u, record.exportEntry);
     EXPECT_EQ(0u, record.importEntry);

@@ -5,9 +5,9 @@
 
 #include <climits>
 
-#include "module/fixed.h"
 #include "crop/geometry.h"
 #include "fake_host.h"
+#include "module/fixed.h"
 #include "tool/crop_tool.h"
 
 using fake::Pt;
@@ -27,7 +27,10 @@ void ExpectRect(const R &want, const R &got)
 
 class Geometry : public ::testing::Test {
 protected:
-    void SetUp() override { fake::Install({}); }
+    void SetUp() override
+    {
+        fake::Install({});
+    }
 };
 
 const FixedRect kLetter = Rect(0, 792, 612, 0);
@@ -58,9 +61,17 @@ TEST_F(Geometry, RotationRemainderTakesTheSignOfTheSum)
         int turn;
         int want;
     } const cases[] = {
-        {270, 90, 0},    {180, 270, 90},  {0, 90, 90},     {90, 270, 0},
-        {-90, 90, 0},    {-90, 180, 90},  {-90, 270, 180}, {-180, 90, -90},
-        {-450, 90, 0},   {-720, 90, -270}, {32767, 270, 277 /* 33037 % 360 */},
+        {270, 90, 0},
+        {180, 270, 90},
+        {0, 90, 90},
+        {90, 270, 0},
+        {-90, 90, 0},
+        {-90, 180, 90},
+        {-90, 270, 180},
+        {-180, 90, -90},
+        {-450, 90, 0},
+        {-720, 90, -270},
+        {32767, 270, 277 /* 33037 % 360 */},
         {-32768, 90, -278 /* -32678 % 360 */},
     };
     for (const Case &c : cases) {
@@ -97,8 +108,8 @@ TEST_F(Geometry, MapRegionTurnsTheRegionAsThePageStandsToTheCapturedOne)
     };
     for (const MapCase &c : cases) {
         SCOPED_TRACE(c.name);
-        ExpectRect(c.want, MapRegion(c.pageMedia, region, kLetter, c.pageRotation,
-                                     c.capturedRotation));
+        ExpectRect(c.want,
+                   MapRegion(c.pageMedia, region, kLetter, c.pageRotation, c.capturedRotation));
     }
 }
 
@@ -230,10 +241,10 @@ TEST(DeviceGeometry, CornerKindPrefersBottomRightThenBottomLeftTopLeftTopRight)
         int16_t x, y;
         int32_t want;
     } const cases[] = {
-        {97, 97, VX_DRAG_TOP_LEFT},      {96, 100, VX_DRAG_WHOLE},
-        {100, 96, VX_DRAG_WHOLE},        {303, 97, VX_DRAG_TOP_RIGHT},
+        {97, 97, VX_DRAG_TOP_LEFT},       {96, 100, VX_DRAG_WHOLE},
+        {100, 96, VX_DRAG_WHOLE},         {303, 97, VX_DRAG_TOP_RIGHT},
         {303, 203, VX_DRAG_BOTTOM_RIGHT}, {97, 203, VX_DRAG_BOTTOM_LEFT},
-        {100, 150, VX_DRAG_WHOLE},       {200, 150, VX_DRAG_WHOLE},
+        {100, 150, VX_DRAG_WHOLE},        {200, 150, VX_DRAG_WHOLE},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(c.want, NearCornerKind(big, c.x, c.y)) << c.x << "," << c.y;

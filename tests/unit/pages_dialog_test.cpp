@@ -39,7 +39,10 @@ protected:
         });
     }
 
-    void TearDown() override { vxwin32::SetDialogInputSource(nullptr); }
+    void TearDown() override
+    {
+        vxwin32::SetDialogInputSource(nullptr);
+    }
 
     static PageChoice Ask(std::deque<Action> steps)
     {
@@ -78,7 +81,8 @@ TEST_F(PagesDialog, EachWayOutGivesItsChoice)
         {"all pages", {Click(IDC_ALL_PAGES), Click(IDOK)}, PageChoice::All},
         {"odd pages", {Click(IDC_ODD_PAGES), Click(IDOK)}, PageChoice::Odd},
         {"even pages", {Click(IDC_EVEN_PAGES), Click(IDOK)}, PageChoice::Even},
-        {"back to current", {Click(IDC_EVEN_PAGES), Click(IDC_CURRENT_PAGE), Click(IDOK)},
+        {"back to current",
+         {Click(IDC_EVEN_PAGES), Click(IDC_CURRENT_PAGE), Click(IDOK)},
          PageChoice::Current},
         {"Cancel", {Click(IDC_ODD_PAGES), Click(IDCANCEL)}, PageChoice::Cancel},
         {"Escape", {Action{Action::PressEscape, 0}}, PageChoice::Cancel},

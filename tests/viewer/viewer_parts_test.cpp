@@ -12,20 +12,23 @@
 namespace vellora::viewer {
 namespace {
 
-TEST(ServerRules, OnlyTheLoopbackNamesWithTheServersPortAreHosts) {
+TEST(ServerRules, OnlyTheLoopbackNamesWithTheServersPortAreHosts)
+{
     EXPECT_TRUE(HostAllowed("127.0.0.1:8123", 8123));
     EXPECT_TRUE(HostAllowed("localhost:8123", 8123));
-    for (const char* host : {"127.0.0.1", "localhost", "127.0.0.1:81234", "127.0.0.1:812", "evil.example:8123",
-                             "127.0.0.1.evil.example:8123", "LOCALHOST:8123", "[::1]:8123", "", "127.0.0.1:8123 "})
+    for (const char *host :
+         {"127.0.0.1", "localhost", "127.0.0.1:81234", "127.0.0.1:812", "evil.example:8123",
+          "127.0.0.1.evil.example:8123", "LOCALHOST:8123", "[::1]:8123", "", "127.0.0.1:8123 "})
         EXPECT_FALSE(HostAllowed(host, 8123)) << host;
     EXPECT_TRUE(OriginAllowed("http://127.0.0.1:8123", 8123));
     EXPECT_TRUE(OriginAllowed("http://localhost:8123", 8123));
-    for (const char* origin : {"null", "", "https://127.0.0.1:8123", "http://127.0.0.1:8124", "http://evil.example",
-                               "http://127.0.0.1:8123/"})
+    for (const char *origin : {"null", "", "https://127.0.0.1:8123", "http://127.0.0.1:8124",
+                               "http://evil.example", "http://127.0.0.1:8123/"})
         EXPECT_FALSE(OriginAllowed(origin, 8123)) << origin;
 }
 
-TEST(ServerRules, TokensAreLongRandomAndComparedWhole) {
+TEST(ServerRules, TokensAreLongRandomAndComparedWhole)
+{
     std::set<std::string> seen;
     for (int i = 0; i < 20; ++i) {
         std::string t = NewToken();
@@ -40,14 +43,16 @@ TEST(ServerRules, TokensAreLongRandomAndComparedWhole) {
     EXPECT_FALSE(TokensEqual("", "a"));
 }
 
-TEST(ServerRules, CookiesAreFoundByExactName) {
+TEST(ServerRules, CookiesAreFoundByExactName)
+{
     EXPECT_EQ(CookieValue("a=1; vellora_80=tok; b=2", "vellora_80"), "tok");
     EXPECT_EQ(CookieValue("vellora_80=tok", "vellora_80"), "tok");
     EXPECT_FALSE(CookieValue("xvellora_80=tok; vellora_8=x", "vellora_80"));
     EXPECT_FALSE(CookieValue("", "vellora_80"));
 }
 
-TEST(ServerRules, TheRateLimiterAllowsABurstThenItsRate) {
+TEST(ServerRules, TheRateLimiterAllowsABurstThenItsRate)
+{
     RateLimiter limiter(3, 10);
     auto t = RateLimiter::Clock::time_point{} + std::chrono::seconds(100);
     EXPECT_TRUE(limiter.allow(t) && limiter.allow(t) && limiter.allow(t));
@@ -57,19 +62,23 @@ TEST(ServerRules, TheRateLimiterAllowsABurstThenItsRate) {
     // A long pause refills no more than the burst.
     t += std::chrono::seconds(60);
     int allowed = 0;
-    for (int i = 0; i < 10; ++i) allowed += limiter.allow(t) ? 1 : 0;
+    for (int i = 0; i < 10; ++i)
+        allowed += limiter.allow(t) ? 1 : 0;
     EXPECT_EQ(allowed, 3);
 }
 
-TEST(ServerRules, SaveAsNamesAreFileNamesOnly) {
+TEST(ServerRules, SaveAsNamesAreFileNamesOnly)
+{
     EXPECT_EQ(FileNameProblem("copy.pdf"), "");
     EXPECT_EQ(FileNameProblem("Report (final) 2.pdf"), "");
-    for (const char* bad : {"", ".", "..", "../x.pdf", "/tmp/x.pdf", "a/b.pdf", "a\\b.pdf", ".hidden", "new\nline.pdf"})
+    for (const char *bad : {"", ".", "..", "../x.pdf", "/tmp/x.pdf", "a/b.pdf", "a\\b.pdf",
+                            ".hidden", "new\nline.pdf"})
         EXPECT_NE(FileNameProblem(bad), "") << bad;
     EXPECT_NE(FileNameProblem(std::string(256, 'a')), "");
 }
 
-TEST(InputRequests, EachKindTakesItsFieldsWithinBounds) {
+TEST(InputRequests, EachKindTakesItsFieldsWithinBounds)
+{
     UserEvent e = ParseUserEvent({{"kind", "press"}, {"x", "-5"}, {"y", "300"}, {"mods", "8"}});
     EXPECT_EQ(e.kind, UserEvent::Press);
     EXPECT_EQ(e.x, -5);
@@ -85,8 +94,8 @@ TEST(InputRequests, EachKindTakesItsFieldsWithinBounds) {
     const std::vector<FormFields> bad = {
         {},
         {{"kind", "explode"}},
-        {{"kind", "press"}, {"x", "1"}, {"y", "2"}},                        // no mods
-        {{"kind", "press"}, {"x", "40000"}, {"y", "2"}, {"mods", "0"}},     // past 16 bits
+        {{"kind", "press"}, {"x", "1"}, {"y", "2"}},                     // no mods
+        {{"kind", "press"}, {"x", "40000"}, {"y", "2"}, {"mods", "0"}},  // past 16 bits
         {{"kind", "press"}, {"x", "1x"}, {"y", "2"}, {"mods", "0"}},
         {{"kind", "press"}, {"x", " 1"}, {"y", "2"}, {"mods", "0"}},
         {{"kind", "goto"}, {"page", "0"}},
@@ -97,10 +106,12 @@ TEST(InputRequests, EachKindTakesItsFieldsWithinBounds) {
         {{"kind", "answer"}, {"modal", "0"}, {"number", "1"}},
         {{"kind", "save-as"}, {"name", "../up.pdf"}},
     };
-    for (const FormFields& f : bad) EXPECT_THROW(ParseUserEvent(f), BadRequest) << (f.count("kind") ? f.at("kind") : "");
+    for (const FormFields &f : bad)
+        EXPECT_THROW(ParseUserEvent(f), BadRequest) << (f.count("kind") ? f.at("kind") : "");
 }
 
-TEST(PublishedJson, StringsAreEscapedAndNeverBreakOutOfTheirScript) {
+TEST(PublishedJson, StringsAreEscapedAndNeverBreakOutOfTheirScript)
+{
     EXPECT_EQ(JsonString("a\"b\\c\n\t"), "\"a\\\"b\\\\c\\n\\t\"");
     EXPECT_EQ(JsonString("</script>"), "\"\\u003c/script>\"");
     EXPECT_EQ(JsonString(std::string("\x01", 1)), "\"\\u0001\"");
@@ -108,12 +119,21 @@ TEST(PublishedJson, StringsAreEscapedAndNeverBreakOutOfTheirScript) {
     EXPECT_EQ(JsonString("bad \xff byte"), "\"bad \\ufffd byte\"");
     EXPECT_EQ(JsonString("cut \xc3"), "\"cut \\ufffd\"");
     JsonWriter j;
-    j.beginObject().key("a").value(1).key("b").beginArray().value(true).null().value(2.5).endArray();
+    j.beginObject()
+        .key("a")
+        .value(1)
+        .key("b")
+        .beginArray()
+        .value(true)
+        .null()
+        .value(2.5)
+        .endArray();
     j.key("c").beginObject().endObject().key("d").raw("[1]").endObject();
     EXPECT_EQ(j.text(), "{\"a\":1,\"b\":[true,null,2.5],\"c\":{},\"d\":[1]}");
 }
 
-TEST(EventQueue, MovesFoldIntoTheNewestAndOtherEventsKeepTheirOrder) {
+TEST(EventQueue, MovesFoldIntoTheNewestAndOtherEventsKeepTheirOrder)
+{
     UserEventQueue q;
     auto push = [&](UserEvent::Kind kind, int x) {
         UserEvent e;
@@ -128,9 +148,12 @@ TEST(EventQueue, MovesFoldIntoTheNewestAndOtherEventsKeepTheirOrder) {
     push(UserEvent::Hover, 5);
     push(UserEvent::Hover, 6);
     std::vector<std::pair<UserEvent::Kind, int>> got;
-    while (auto e = q.tryNext()) got.emplace_back(e->kind, e->x);
-    std::vector<std::pair<UserEvent::Kind, int>> want = {
-        {UserEvent::Press, 1}, {UserEvent::Move, 3}, {UserEvent::Release, 4}, {UserEvent::Hover, 6}};
+    while (auto e = q.tryNext())
+        got.emplace_back(e->kind, e->x);
+    std::vector<std::pair<UserEvent::Kind, int>> want = {{UserEvent::Press, 1},
+                                                         {UserEvent::Move, 3},
+                                                         {UserEvent::Release, 4},
+                                                         {UserEvent::Hover, 6}};
     EXPECT_EQ(got, want);
     q.close();
     push(UserEvent::Press, 7);

@@ -2,8 +2,8 @@
 // the server would feed it: the drag loops follow the mouse live, the
 // dialog and the questions are answered from the same queue, Stop stops a
 // run, and what is published is what the page needs.
-#include "core/fixed_text.h"
 #include "viewer/viewer_session.h"
+#include "core/fixed_text.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +17,16 @@ namespace {
 
 constexpr int kMargin = 16;
 
-UserEvent Mouse(UserEvent::Kind kind, int x, int y, uint16_t mods = 0) {
+UserEvent Mouse(UserEvent::Kind kind, int x, int y, uint16_t mods = 0)
+{
     UserEvent e;
     e.kind = kind;
     e.x = x, e.y = y, e.modifiers = mods;
     return e;
 }
 
-UserEvent ModalEvent(UserEvent::Kind kind, int modal, int number, std::string key = {}) {
+UserEvent ModalEvent(UserEvent::Kind kind, int modal, int number, std::string key = {})
+{
     UserEvent e;
     e.kind = kind;
     e.modal = modal;
@@ -33,7 +35,8 @@ UserEvent ModalEvent(UserEvent::Kind kind, int modal, int number, std::string ke
     return e;
 }
 
-UserEvent Named(UserEvent::Kind kind, std::string name) {
+UserEvent Named(UserEvent::Kind kind, std::string name)
+{
     UserEvent e;
     e.kind = kind;
     e.text = std::move(name);
@@ -42,7 +45,8 @@ UserEvent Named(UserEvent::Kind kind, std::string name) {
 
 class Session : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         options.modulePath = VX_MODULE_PATH;
         options.out = &out;
         options.err = &err;
@@ -60,7 +64,8 @@ protected:
             }
         });
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         {
             std::lock_guard<std::mutex> lock(doneMutex);
             done = true;
@@ -71,10 +76,17 @@ protected:
         interpreter.reset();
     }
 
-    Host& host() { return interpreter->host(); }
-    FixedRect crop(int page) { return host().activeWindow()->document().backend().cropBox(page - 1); }
+    Host &host()
+    {
+        return interpreter->host();
+    }
+    FixedRect crop(int page)
+    {
+        return host().activeWindow()->document().backend().cropBox(page - 1);
+    }
     // Page 1 at 100%: device (16 + x, 16 + 792 - y) is the page point (x, y).
-    void dragRegion() {
+    void dragRegion()
+    {
         events.push(Mouse(UserEvent::Move, 200, 200));
         events.push(Mouse(UserEvent::Move, 316, 416));
         events.push(Mouse(UserEvent::Release, 316, 416));
@@ -93,11 +105,13 @@ protected:
     bool done = false;
 };
 
-FixedRect Points(int l, int b, int r, int t) {
+FixedRect Points(int l, int b, int r, int t)
+{
     return FixedRect{l * VX_FIXED_ONE, t * VX_FIXED_ONE, r * VX_FIXED_ONE, b * VX_FIXED_ONE};
 }
 
-TEST_F(Session, TheDragLoopFollowsTheMouseToItsRelease) {
+TEST_F(Session, TheDragLoopFollowsTheMouseToItsRelease)
+{
     uint64_t framesBefore = publication.current().frameVersion;
     dragRegion();
     std::optional<RegionSeen> region = host().region();
@@ -110,7 +124,8 @@ TEST_F(Session, TheDragLoopFollowsTheMouseToItsRelease) {
     EXPECT_FALSE(host().activeWindow()->view().rubberBand);
 }
 
-TEST_F(Session, ACornerDragMovesOnlyThatCorner) {
+TEST_F(Session, ACornerDragMovesOnlyThatCorner)
+{
     dragRegion();
     events.push(Mouse(UserEvent::Move, 350, 450));
     events.push(Mouse(UserEvent::Release, 346, 456));
@@ -119,7 +134,8 @@ TEST_F(Session, ACornerDragMovesOnlyThatCorner) {
     EXPECT_EQ(RectToText(host().region()->rect), RectToText(Points(100, 352, 330, 692)));
 }
 
-TEST_F(Session, TheDialogAndTheCropRunTakeTheirAnswersFromTheQueue) {
+TEST_F(Session, TheDialogAndTheCropRunTakeTheirAnswersFromTheQueue)
+{
     dragRegion();
     // Odd Pages, then OK: the dialog is the first modal of the session.
     events.push(ModalEvent(UserEvent::DialogClick, 1, 1021));
@@ -132,7 +148,8 @@ TEST_F(Session, TheDialogAndTheCropRunTakeTheirAnswersFromTheQueue) {
     EXPECT_EQ(publication.current().state.find("\"modal\":null") != std::string::npos, true);
 }
 
-TEST_F(Session, EscapeAndTheCloseBoxCropNothing) {
+TEST_F(Session, EscapeAndTheCloseBoxCropNothing)
+{
     dragRegion();
     events.push(ModalEvent(UserEvent::DialogKey, 1, 0, "escape"));
     session->handle(Mouse(UserEvent::Press, 200, 200));
@@ -140,12 +157,14 @@ TEST_F(Session, EscapeAndTheCloseBoxCropNothing) {
     dragRegion();
     events.push(ModalEvent(UserEvent::DialogKey, 2, 0, "close"));
     session->handle(Mouse(UserEvent::Press, 200, 200));
-    for (int page = 1; page <= 5; ++page) EXPECT_EQ(RectToText(crop(page)), RectToText(Points(0, 0, 612, 792)));
+    for (int page = 1; page <= 5; ++page)
+        EXPECT_EQ(RectToText(crop(page)), RectToText(Points(0, 0, 612, 792)));
     EXPECT_FALSE(host().activeWindow()->document().modified());
     EXPECT_EQ(host().alerts.size(), 0u);
 }
 
-TEST_F(Session, AnswersForAnotherModalAndStrayInputAreNotTaken) {
+TEST_F(Session, AnswersForAnotherModalAndStrayInputAreNotTaken)
+{
     dragRegion();
     // A late OK of a modal long gone, a hover and a menu choice while the
     // dialog is up: none of them answers it; Cancel does.
@@ -158,7 +177,8 @@ TEST_F(Session, AnswersForAnotherModalAndStrayInputAreNotTaken) {
     EXPECT_EQ(events.size(), 0u);
 }
 
-TEST_F(Session, StopDuringARunGivesThePagesBack) {
+TEST_F(Session, StopDuringARunGivesThePagesBack)
+{
     interpreter->runCommand({"new", "big", "3000"});
     session->handle(Named(UserEvent::Button, "ZUNO:TrimVex"));
     dragRegion();
@@ -176,35 +196,43 @@ TEST_F(Session, StopDuringARunGivesThePagesBack) {
     });
     session->handle(Mouse(UserEvent::Press, 200, 200));
     person.join();
-    Document& doc = host().activeWindow()->document();
+    Document &doc = host().activeWindow()->document();
     for (int page = 0; page < doc.pageCount(); ++page)
-        ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792))) << page;
+        ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
+            << page;
     ASSERT_FALSE(host().alerts.empty());
-    EXPECT_NE(host().alerts.back().text.find("ancel"), std::string::npos) << host().alerts.back().text;
+    EXPECT_NE(host().alerts.back().text.find("ancel"), std::string::npos)
+        << host().alerts.back().text;
 }
 
-TEST_F(Session, HoverPublishesThePlugInsCursorsWithTheirHotSpots) {
+TEST_F(Session, HoverPublishesThePlugInsCursorsWithTheirHotSpots)
+{
     dragRegion();
     session->handle(Mouse(UserEvent::Hover, 200, 200));
     std::string state = publication.current().state;
     EXPECT_NE(state.find("\"url\":\"/asset/cursor-112.png\""), std::string::npos) << state;
     EXPECT_TRUE(publication.asset("cursor-112.png"));
     session->handle(Mouse(UserEvent::Hover, 316, 416));
-    EXPECT_NE(publication.current().state.find("\"cursor\":null"), std::string::npos) << "the arrow on a corner";
+    EXPECT_NE(publication.current().state.find("\"cursor\":null"), std::string::npos)
+        << "the arrow on a corner";
     session->handle(Mouse(UserEvent::Hover, 600, 700));
     EXPECT_NE(publication.current().state.find("cursor-102.png"), std::string::npos);
 }
 
-TEST_F(Session, MenusAreAskedWhenTheyOpenAndQuitEndsTheSession) {
+TEST_F(Session, MenusAreAskedWhenTheyOpenAndQuitEndsTheSession)
+{
     std::string before = publication.current().state;
-    EXPECT_NE(before.find("\"enabled\":null"), std::string::npos) << "no item is asked before its menu opens";
+    EXPECT_NE(before.find("\"enabled\":null"), std::string::npos)
+        << "no item is asked before its menu opens";
     UserEvent open = Named(UserEvent::MenuOpen, "Extensions");
     open.number = 4;
     session->handle(open);
     std::string state = publication.current().state;
     EXPECT_NE(state.find("\"menuAnswered\":4"), std::string::npos);
-    EXPECT_NE(state.find("\"name\":\"ZUNO:TVHideMediaBox\",\"title\":\"H&ide Media Box\",\"enabled\":true"),
-              std::string::npos)
+    EXPECT_NE(
+        state.find(
+            "\"name\":\"ZUNO:TVHideMediaBox\",\"title\":\"H&ide Media Box\",\"enabled\":true"),
+        std::string::npos)
         << state;
     EXPECT_NE(state.find("\"title\":\"Trim Vex - used to crop pages\""), std::string::npos);
     EXPECT_NE(state.find("/asset/bitmap-101.png"), std::string::npos);
@@ -213,15 +241,18 @@ TEST_F(Session, MenusAreAskedWhenTheyOpenAndQuitEndsTheSession) {
     open.number = 5;
     session->handle(open);
     state = publication.current().state;
-    EXPECT_NE(state.find("\"name\":\"Quit\",\"title\":\"E&xit\",\"enabled\":true"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"name\":\"Quit\",\"title\":\"E&xit\",\"enabled\":true"),
+              std::string::npos)
+        << state;
     events.push(Named(UserEvent::Menu, "Quit"));
     EXPECT_TRUE(session->run());
 }
 
-TEST_F(Session, TheCachedRenderingIsKeptWhileOnlyOutlinesChange) {
+TEST_F(Session, TheCachedRenderingIsKeptWhileOnlyOutlinesChange)
+{
     session->publish();
     std::string frame = publication.current().frame;
-    auto image = [](const std::string& f) { return f.substr(f.find("\"image\":"), 24); };
+    auto image = [](const std::string &f) { return f.substr(f.find("\"image\":"), 24); };
     dragRegion();
     EXPECT_EQ(image(publication.current().frame), image(frame)) << "a drag renders the page again";
     session->handle([] {

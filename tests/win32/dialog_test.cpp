@@ -13,7 +13,7 @@ using namespace win32test;
 
 namespace {
 
-constexpr uint32_t kRadio = 0x50010009;        // visible child, tab stop, automatic radio
+constexpr uint32_t kRadio = 0x50010009;  // visible child, tab stop, automatic radio
 constexpr uint32_t kGroup = 0x00020000;
 constexpr uint32_t kPush = 0x50010000;
 constexpr uint32_t kDefPush = 0x50010001;
@@ -38,23 +38,23 @@ ProcScript g_proc;
 INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     g_proc.seen.push_back({message, wParam, lParam});
     switch (message) {
-        case WM_INITDIALOG:
-            if (g_proc.endOnInit) EndDialog(dialog, *g_proc.endOnInit);
-            return 1;
-        case WM_CLOSE:
-            if (!g_proc.handleClose) return 0;
-            EndDialog(dialog, 1);
-            return 1;
-        case WM_COMMAND:
-            if (wParam == IDOK) {
-                for (int i = 0; i < 4; ++i)
-                    if (IsDlgButtonChecked(dialog, g_proc.firstRadio + i)) return EndDialog(dialog, 1 + i);
-                return EndDialog(dialog, 99);
-            }
-            if (wParam == IDCANCEL && g_proc.handleCancel) return EndDialog(dialog, 0);
-            return 0;
-        default:
-            return 0;
+    case WM_INITDIALOG:
+        if (g_proc.endOnInit) EndDialog(dialog, *g_proc.endOnInit);
+        return 1;
+    case WM_CLOSE:
+        if (!g_proc.handleClose) return 0;
+        EndDialog(dialog, 1);
+        return 1;
+    case WM_COMMAND:
+        if (wParam == IDOK) {
+            for (int i = 0; i < 4; ++i)
+                if (IsDlgButtonChecked(dialog, g_proc.firstRadio + i)) return EndDialog(dialog, 1 + i);
+            return EndDialog(dialog, 99);
+        }
+        if (wParam == IDCANCEL && g_proc.handleCancel) return EndDialog(dialog, 0);
+        return 0;
+    default:
+        return 0;
     }
 }
 
@@ -117,16 +117,24 @@ protected:
 
 // Two radio groups and a push button group, to see groups kept apart.
 HINSTANCE TwoGroupModule() {
-    static HINSTANCE module = RegisterResources({{5, uint16_t{117}, 1033,
-        BuildTemplate(DialogLayout{0x80C800C0, 0, 0, 100, 80, "Groups", 8, "MS Sans Serif",
-                                 {{"A1", 11, kRadio | kGroup, 0, 0, 10, 10},
-                                  {"A2", 12, kRadio, 0, 10, 10, 10},
-                                  {"A3", 13, kRadio, 0, 20, 10, 10},
-                                  {"B1", 21, kRadio | kGroup, 20, 0, 10, 10},
-                                  {"B2", 22, kRadio, 20, 10, 10, 10},
-                                  {"Label", 30, kStatic | kGroup, 40, 0, 10, 10, 0x82},
-                                  {"OK", 1, kPush | kGroup, 0, 60, 20, 10},
-                                  {"Cancel", 2, kPush, 30, 60, 20, 10}}})}});
+    static HINSTANCE module =
+        RegisterResources({{5, uint16_t{117}, 1033,
+                            BuildTemplate(DialogLayout{0x80C800C0,
+                                                       0,
+                                                       0,
+                                                       100,
+                                                       80,
+                                                       "Groups",
+                                                       8,
+                                                       "MS Sans Serif",
+                                                       {{"A1", 11, kRadio | kGroup, 0, 0, 10, 10},
+                                                        {"A2", 12, kRadio, 0, 10, 10, 10},
+                                                        {"A3", 13, kRadio, 0, 20, 10, 10},
+                                                        {"B1", 21, kRadio | kGroup, 20, 0, 10, 10},
+                                                        {"B2", 22, kRadio, 20, 10, 10, 10},
+                                                        {"Label", 30, kStatic | kGroup, 40, 0, 10, 10, 0x82},
+                                                        {"OK", 1, kPush | kGroup, 0, 60, 20, 10},
+                                                        {"Cancel", 2, kPush, 30, 60, 20, 10}}})}});
     return module;
 }
 
@@ -247,12 +255,20 @@ TEST_F(DialogTest, KeysAndCloseBoxReachTheProcedureAsThePlatformSendsThem) {
 
 TEST_F(DialogTest, FocusGoesToTheFirstEnabledTabStopAndEnterToTheDefaultButton) {
     constexpr uint32_t kDisabled = 0x08000000;
-    const HINSTANCE module = RegisterResources({{5, uint16_t{117}, 1033,
-        BuildTemplate(DialogLayout{0x80C800C0, 0, 0, 60, 40, "Default", 8, "MS Sans Serif",
-                                 {{"Label", 30, kStatic, 0, 0, 20, 10, 0x82},
-                                  {"Off", 5, kPush | kDisabled, 0, 10, 20, 10},
-                                  {"OK", 1, kPush, 0, 20, 20, 10},
-                                  {"Go", 77, kDefPush, 0, 30, 20, 10}}})}});
+    const HINSTANCE module =
+        RegisterResources({{5, uint16_t{117}, 1033,
+                            BuildTemplate(DialogLayout{0x80C800C0,
+                                                       0,
+                                                       0,
+                                                       60,
+                                                       40,
+                                                       "Default",
+                                                       8,
+                                                       "MS Sans Serif",
+                                                       {{"Label", 30, kStatic, 0, 0, 20, 10, 0x82},
+                                                        {"Off", 5, kPush | kDisabled, 0, 10, 20, 10},
+                                                        {"OK", 1, kPush, 0, 20, 20, 10},
+                                                        {"Go", 77, kDefPush, 0, 30, 20, 10}}})}});
     Queue({Click(5), Key(vxwin32::DialogAction::PressEnter), Key(vxwin32::DialogAction::PressEscape)});
     EXPECT_EQ(Run(module), 0);
     ASSERT_EQ(g_proc.seen.size(), 3u);  // init, Enter, Escape: the disabled button said nothing
@@ -363,8 +379,8 @@ TEST_F(DialogTest, EveryTruncatedOrMalformedTemplateGivesMinusOne) {
     Bytes manyControls = BuildTemplate(PagesToCropLayout());
     manyControls[8] = 0xFF;  // the control count
     manyControls[9] = 0xFF;
-    const HINSTANCE module = RegisterResources(
-        {{5, uint16_t{1}, 1033, BuildTemplate(badClass)}, {5, uint16_t{2}, 1033, manyControls}});
+    const HINSTANCE module =
+        RegisterResources({{5, uint16_t{1}, 1033, BuildTemplate(badClass)}, {5, uint16_t{2}, 1033, manyControls}});
     EXPECT_EQ(Run(module, 1), -1);
     EXPECT_EQ(Run(module, 2), -1);
     EXPECT_TRUE(g_proc.seen.empty());

@@ -52,9 +52,10 @@ TEST(ModuleResources, DialogTemplateIsExactlyThePagesToCropTable) {
 
 TEST(ModuleResources, ModuleFileCarriesTheCompiledResources) {
     const HINSTANCE res = vxwin32::RegisterResFile(VX_RESOURCE_FILE);
-    for (auto [type, name] : {std::pair{5, IDD_PAGES_TO_CROP}, {12, IDCUR_CROP}, {12, IDCUR_SCISSORS},
-                              {2, IDB_TOOLBAR}, {2, IDB_MENU}}) {
-        const auto fromModule = vxwin32::FindResource(Module(), static_cast<uint16_t>(type), static_cast<uint16_t>(name));
+    for (auto [type, name] :
+         {std::pair{5, IDD_PAGES_TO_CROP}, {12, IDCUR_CROP}, {12, IDCUR_SCISSORS}, {2, IDB_TOOLBAR}, {2, IDB_MENU}}) {
+        const auto fromModule =
+            vxwin32::FindResource(Module(), static_cast<uint16_t>(type), static_cast<uint16_t>(name));
         ASSERT_TRUE(fromModule.has_value()) << type << "/" << name;
         EXPECT_EQ(fromModule, vxwin32::FindResource(res, static_cast<uint16_t>(type), static_cast<uint16_t>(name)));
     }
@@ -101,12 +102,13 @@ TEST(ModuleResources, ScissorsCursorPointsLeftWithLoopsOnTheRight) {
     int enclosed = 0;
     for (int y = 0; y < image.height; ++y)
         for (int x = image.width / 2; x < image.width; ++x)
-            if (PixelAt(image, x, y) == 0 && inkAlong(x, y, 0, -1) && inkAlong(x, y, 0, 1) &&
-                inkAlong(x, y, -1, 0) && inkAlong(x, y, 1, 0))
+            if (PixelAt(image, x, y) == 0 && inkAlong(x, y, 0, -1) && inkAlong(x, y, 0, 1) && inkAlong(x, y, -1, 0) &&
+                inkAlong(x, y, 1, 0))
                 ++enclosed;
     EXPECT_GT(enclosed, 0);
     EXPECT_EQ(Colours(info->image), (std::set<uint32_t>{0u, kBlack}));
-    EXPECT_NE(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_SCISSORS)), LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)));
+    EXPECT_NE(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_SCISSORS)),
+              LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)));
 }
 
 TEST(ModuleResources, ToolbarIconIsA16ColourGlyphOnLightGrey) {
@@ -160,7 +162,8 @@ TEST(ModuleResources, MissingResourcesGiveNull) {
     EXPECT_EQ(LoadBitmapA(nullptr, MAKEINTRESOURCEA(IDB_TOOLBAR)), nullptr);
     EXPECT_EQ(LoadCursorA(reinterpret_cast<HINSTANCE>(uintptr_t{0x1234}), MAKEINTRESOURCEA(IDCUR_CROP)), nullptr);
     EXPECT_FALSE(vxwin32::DescribeCursor(nullptr).has_value());
-    EXPECT_FALSE(vxwin32::DescribeBitmap(reinterpret_cast<HBITMAP>(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)))));
+    EXPECT_FALSE(
+        vxwin32::DescribeBitmap(reinterpret_cast<HBITMAP>(LoadCursorA(Module(), MAKEINTRESOURCEA(IDCUR_CROP)))));
 }
 
 TEST(ModuleResources, SystemArrowIsTheHostsOwnCursor) {

@@ -57,15 +57,22 @@ void PutText(Bytes& out, const std::string& ascii) {
 }
 
 DialogLayout PagesToCropLayout() {
-    return DialogLayout{0x80C800C0, 0, 0, 193, 95, "Pages To Crop", 8, "MS Sans Serif",
-                      {
-                          {"Current Page:", IDC_CURRENT_PAGE, 0x50030009, 7, 10, 104, 10},
-                          {"All Pages:", IDC_ALL_PAGES, 0x50010009, 7, 25, 103, 10},
-                          {"Odd Pages", IDC_ODD_PAGES, 0x50010009, 114, 10, 51, 10},
-                          {"Even Pages", IDC_EVEN_PAGES, 0x50010009, 114, 25, 72, 10},
-                          {"OK", 1, 0x50030000, 43, 74, 50, 14},
-                          {"Cancel", 2, 0x50010000, 99, 74, 50, 14},
-                      }};
+    return DialogLayout{0x80C800C0,
+                        0,
+                        0,
+                        193,
+                        95,
+                        "Pages To Crop",
+                        8,
+                        "MS Sans Serif",
+                        {
+                            {"Current Page:", IDC_CURRENT_PAGE, 0x50030009, 7, 10, 104, 10},
+                            {"All Pages:", IDC_ALL_PAGES, 0x50010009, 7, 25, 103, 10},
+                            {"Odd Pages", IDC_ODD_PAGES, 0x50010009, 114, 10, 51, 10},
+                            {"Even Pages", IDC_EVEN_PAGES, 0x50010009, 114, 25, 72, 10},
+                            {"OK", 1, 0x50030000, 43, 74, 50, 14},
+                            {"Cancel", 2, 0x50010000, 99, 74, 50, 14},
+                        }};
 }
 
 Bytes BuildTemplate(const DialogLayout& layout) {
@@ -182,11 +189,11 @@ Bytes BuildElf(bool wide, const std::vector<SectionEntry>& sections) {
 
     Bytes out{0x7F, 'E', 'L', 'F', static_cast<uint8_t>(wide ? 2 : 1), 1, 1};
     out.resize(16, 0);
-    PutU16(out, 3);                // shared object
-    PutU16(out, wide ? 62 : 3);    // x86-64 or i386
+    PutU16(out, 3);              // shared object
+    PutU16(out, wide ? 62 : 3);  // x86-64 or i386
     PutU32(out, 1);
-    putWord(out, 0);               // entry
-    putWord(out, 0);               // program headers
+    putWord(out, 0);  // entry
+    putWord(out, 0);  // program headers
     putWord(out, tableAt);
     PutU32(out, 0);
     PutU16(out, static_cast<uint32_t>(headerSize));
@@ -199,8 +206,8 @@ Bytes BuildElf(bool wide, const std::vector<SectionEntry>& sections) {
     for (size_t i = 0; i < all.size(); ++i) {
         PutU32(out, nameAt[i]);
         PutU32(out, i == 0 ? 0 : i + 1 == all.size() ? 3 : 1);  // null, string table, bits
-        putWord(out, 0);  // flags
-        putWord(out, 0);  // address
+        putWord(out, 0);                                        // flags
+        putWord(out, 0);                                        // address
         putWord(out, i == 0 ? 0 : offsets[i]);
         putWord(out, all[i].data.size());
         PutU32(out, 0);
@@ -215,8 +222,7 @@ std::string WriteTestFile(const std::string& stem, const Bytes& bytes) {
     static int counter = 0;
     const std::filesystem::path dir = std::filesystem::path(VX_BINARY_DIR) / "test-work" / "win32";
     std::filesystem::create_directories(dir);
-    const std::string path =
-        (dir / (stem + "-" + std::to_string(getpid()) + "-" + std::to_string(++counter))).string();
+    const std::string path = (dir / (stem + "-" + std::to_string(getpid()) + "-" + std::to_string(++counter))).string();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;

@@ -73,12 +73,12 @@ TEST(ResourceFiles, DamagedImagesGiveNullHandles) {
     for (uint32_t word : {0u, 2u, 1u, 32u, 64u, 1u, 1u}) PutU16(groupOfMissingImage, word);
     PutU32(groupOfMissingImage, 304);
     PutU16(groupOfMissingImage, 9);
-    const HINSTANCE module = RegisterResources({{2, uint16_t{1}, 1033, Bytes(bitmap.begin(), bitmap.end() - 1)},
-                                                {2, uint16_t{2}, 1033, compressed},
-                                                {2, uint16_t{3}, 1033, huge},
-                                                {12, uint16_t{4}, 1033, groupOfMissingImage},
-                                                {12, uint16_t{5}, 1033, Bytes(groupOfMissingImage.begin(),
-                                                                              groupOfMissingImage.end() - 1)}});
+    const HINSTANCE module =
+        RegisterResources({{2, uint16_t{1}, 1033, Bytes(bitmap.begin(), bitmap.end() - 1)},
+                           {2, uint16_t{2}, 1033, compressed},
+                           {2, uint16_t{3}, 1033, huge},
+                           {12, uint16_t{4}, 1033, groupOfMissingImage},
+                           {12, uint16_t{5}, 1033, Bytes(groupOfMissingImage.begin(), groupOfMissingImage.end() - 1)}});
     for (int id : {1, 2, 3}) EXPECT_EQ(LoadBitmapA(module, MAKEINTRESOURCEA(id)), nullptr) << id;
     EXPECT_EQ(LoadCursorA(module, MAKEINTRESOURCEA(4)), nullptr);
     EXPECT_EQ(LoadCursorA(module, MAKEINTRESOURCEA(5)), nullptr);
@@ -96,7 +96,8 @@ TEST(ResourceFiles, DamagedResFilesAreRefusedNamingTheFile) {
               std::string::npos);
     // Without its trailing padding the last record still counts.
     const Bytes unpadded = BuildRes({{10, uint16_t{1}, 1033, {1, 2, 3}}});
-    const HINSTANCE module = vxwin32::RegisterResFile(WriteTestFile("unpadded.res", Bytes(unpadded.begin(), unpadded.end() - 1)));
+    const HINSTANCE module =
+        vxwin32::RegisterResFile(WriteTestFile("unpadded.res", Bytes(unpadded.begin(), unpadded.end() - 1)));
     EXPECT_EQ(vxwin32::FindResource(module, 10, 1), (Bytes{1, 2, 3}));
 }
 
@@ -134,5 +135,7 @@ TEST(ModuleFiles, DamagedModuleFilesAreRefusedNamingTheFile) {
     // Every cut of the header must be refused cleanly, never read past the end.
     for (size_t length : {0u, 15u, 16u, 40u, 63u})
         EXPECT_NE(ErrorOf(WriteTestFile("head.so", Bytes(module.begin(), module.begin() + length)),
-                          vxwin32::RegisterModuleFile), "") << length;
+                          vxwin32::RegisterModuleFile),
+                  "")
+            << length;
 }

@@ -59,8 +59,8 @@ private:
         if (ec != std::errc() || end != word.data() + word.size())
             Fail(lineNo_, std::string("bad ") + what + " '" + word + "'");
         if (value < low || value > high)
-            Fail(lineNo_, std::string(what) + " " + word + " is outside " + std::to_string(low) +
-                              ".." + std::to_string(high));
+            Fail(lineNo_,
+                 std::string(what) + " " + word + " is outside " + std::to_string(low) + ".." + std::to_string(high));
         return value;
     }
 
@@ -73,9 +73,12 @@ private:
         if (keyword == "kind") {
             std::string kind;
             words >> kind;
-            if (kind == "cursor") art_.kind = ArtKind::Cursor;
-            else if (kind == "bitmap") art_.kind = ArtKind::Bitmap;
-            else Fail(lineNo_, "kind must be 'cursor' or 'bitmap', not '" + kind + "'");
+            if (kind == "cursor")
+                art_.kind = ArtKind::Cursor;
+            else if (kind == "bitmap")
+                art_.kind = ArtKind::Bitmap;
+            else
+                Fail(lineNo_, "kind must be 'cursor' or 'bitmap', not '" + kind + "'");
             haveKind_ = true;
         } else if (keyword == "size") {
             art_.width = Number(words, "width", 1, 256);
@@ -125,13 +128,12 @@ private:
             Fail(lineNo_, "a bitmap needs a 'depth' line");
         }
         if (static_cast<int>(rows.size()) != art_.height)
-            Fail(lineNo_, "art has " + std::to_string(rows.size()) + " rows, size says " +
-                              std::to_string(art_.height));
+            Fail(lineNo_, "art has " + std::to_string(rows.size()) + " rows, size says " + std::to_string(art_.height));
         for (size_t y = 0; y < rows.size(); ++y) {
             const std::string& row = rows[y];
             if (static_cast<int>(row.size()) != art_.width)
-                Fail(rowLines_[y], "row has " + std::to_string(row.size()) + " characters, size says " +
-                                       std::to_string(art_.width));
+                Fail(rowLines_[y],
+                     "row has " + std::to_string(row.size()) + " characters, size says " + std::to_string(art_.width));
             for (char c : row) {
                 auto found = legend_.find(c);
                 if (found == legend_.end())

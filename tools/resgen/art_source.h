@@ -28,9 +28,9 @@ struct Art {
     ArtKind kind = ArtKind::Bitmap;
     int width = 0;
     int height = 0;
-    int hotX = 0;          // cursors
+    int hotX = 0;  // cursors
     int hotY = 0;
-    int bitsPerPixel = 0;  // bitmaps: 1 or 4
+    int bitsPerPixel = 0;        // bitmaps: 1 or 4
     std::vector<Colour> pixels;  // row 0 at the top
 };
 

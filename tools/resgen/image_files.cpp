@@ -7,10 +7,22 @@ namespace resgen {
 namespace {
 
 constexpr std::array<Colour, 16> kStandardPalette{{
-    {0, 0, 0}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0},
-    {0, 0, 128}, {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-    {0, 0, 255}, {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},
+    {128, 0, 0},
+    {0, 128, 0},
+    {128, 128, 0},
+    {0, 0, 128},
+    {128, 0, 128},
+    {0, 128, 128},
+    {192, 192, 192},
+    {128, 128, 128},
+    {255, 0, 0},
+    {0, 255, 0},
+    {255, 255, 0},
+    {0, 0, 255},
+    {255, 0, 255},
+    {0, 255, 255},
+    {255, 255, 255},
 }};
 constexpr std::array<Colour, 2> kMonoPalette{{{0, 0, 0}, {255, 255, 255}}};
 
@@ -26,8 +38,7 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 size_t RowBytes(int width, int bits) { return ((static_cast<size_t>(width) * bits + 31) / 32) * 4; }
 
 // Pixel rows bottom-up, each padded to four bytes, as a DIB stores them.
-std::vector<uint8_t> PackRows(int width, int height, int bits,
-                              const std::function<unsigned(int x, int y)>& indexAt) {
+std::vector<uint8_t> PackRows(int width, int height, int bits, const std::function<unsigned(int x, int y)>& indexAt) {
     const size_t stride = RowBytes(width, bits);
     std::vector<uint8_t> rows(stride * height, 0);
     for (int y = 0; y < height; ++y) {
@@ -41,14 +52,13 @@ std::vector<uint8_t> PackRows(int width, int height, int bits,
     return rows;
 }
 
-void PutInfoHeader(std::vector<uint8_t>& out, int width, int heightField, int bits,
-                   size_t imageBytes, size_t colours) {
+void PutInfoHeader(std::vector<uint8_t>& out, int width, int heightField, int bits, size_t imageBytes, size_t colours) {
     PutU32(out, 40);
     PutU32(out, static_cast<uint32_t>(width));
     PutU32(out, static_cast<uint32_t>(heightField));
-    PutU16(out, 1);                       // planes
+    PutU16(out, 1);  // planes
     PutU16(out, static_cast<uint32_t>(bits));
-    PutU32(out, 0);                       // BI_RGB
+    PutU32(out, 0);  // BI_RGB
     PutU32(out, static_cast<uint32_t>(imageBytes));
     PutU32(out, 0);
     PutU32(out, 0);
@@ -85,8 +95,8 @@ std::vector<uint8_t> EncodeCursor(const Art& art, const std::string& name) {
         xorIndex.push_back(pixel.transparent ? 0u : PaletteIndex(pixel, kMonoPalette, name));
     const auto at = [&art](int x, int y) { return static_cast<size_t>(y) * art.width + x; };
     const auto xorMask = PackRows(art.width, art.height, 1, [&](int x, int y) { return xorIndex[at(x, y)]; });
-    const auto andMask = PackRows(art.width, art.height, 1,
-                                  [&](int x, int y) { return art.pixels[at(x, y)].transparent ? 1u : 0u; });
+    const auto andMask =
+        PackRows(art.width, art.height, 1, [&](int x, int y) { return art.pixels[at(x, y)].transparent ? 1u : 0u; });
 
     std::vector<uint8_t> image;
     PutInfoHeader(image, art.width, art.height * 2, 1, xorMask.size() + andMask.size(), 2);
@@ -116,9 +126,8 @@ std::vector<uint8_t> EncodeBitmap(const Art& art, const std::string& name) {
     for (const Colour& pixel : art.pixels)
         indices.push_back(mono ? PaletteIndex(pixel, kMonoPalette, name) : PaletteIndex(pixel, kStandardPalette, name));
     const size_t colours = mono ? kMonoPalette.size() : kStandardPalette.size();
-    const auto bits = PackRows(art.width, art.height, art.bitsPerPixel, [&](int x, int y) {
-        return indices[static_cast<size_t>(y) * art.width + x];
-    });
+    const auto bits = PackRows(art.width, art.height, art.bitsPerPixel,
+                               [&](int x, int y) { return indices[static_cast<size_t>(y) * art.width + x]; });
 
     const uint32_t offset = static_cast<uint32_t>(14 + 40 + colours * 4);
     std::vector<uint8_t> out{'B', 'M'};
@@ -126,8 +135,10 @@ std::vector<uint8_t> EncodeBitmap(const Art& art, const std::string& name) {
     PutU32(out, 0);
     PutU32(out, offset);
     PutInfoHeader(out, art.width, art.height, art.bitsPerPixel, bits.size(), colours);
-    if (mono) PutPalette(out, kMonoPalette);
-    else PutPalette(out, kStandardPalette);
+    if (mono)
+        PutPalette(out, kMonoPalette);
+    else
+        PutPalette(out, kStandardPalette);
     out.insert(out.end(), bits.begin(), bits.end());
     return out;
 }

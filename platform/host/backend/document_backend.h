@@ -59,8 +59,7 @@ bool PdfSupportAvailable();
 // Opens a PDF file; an encrypted one with `password` when the empty one
 // does not open it. Repairs are reported as one line each in `warnings`.
 // Throws HostError naming the file and the problem.
-std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path,
-                                                 std::vector<std::string>& warnings,
+std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>& warnings,
                                                  const std::string& password = "");
 
 // The PDF library and its version ("MuPDF 1.21.1"); empty without one.

@@ -6,32 +6,21 @@ namespace vellora {
 
 namespace {
 
-[[noreturn]] void Refuse(const std::string& path)
-{
+[[noreturn]] void Refuse(const std::string& path) {
     throw HostError(path + ": cannot read or write PDF files: this build has no PDF support");
 }
 
 }  // namespace
 
-bool PdfSupportAvailable()
-{
-    return false;
-}
+bool PdfSupportAvailable() { return false; }
 
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>&,
-                                                 const std::string&)
-{
+                                                 const std::string&) {
     Refuse(path);
 }
 
-std::string PdfLibraryVersion()
-{
-    return "";
-}
+std::string PdfLibraryVersion() { return ""; }
 
-void WriteBlankPdf(const std::vector<PageSetup>&, const std::string& path)
-{
-    Refuse(path);
-}
+void WriteBlankPdf(const std::vector<PageSetup>&, const std::string& path) { Refuse(path); }
 
 }  // namespace vellora

@@ -13,11 +13,16 @@ namespace {
 
 const char* VerbName(Verb verb) {
     switch (verb) {
-        case Verb::Crop: return "crop";
-        case Verb::BBox: return "bbox";
-        case Verb::Reset: return "reset";
-        case Verb::Boxes: return "boxes";
-        case Verb::Show: return "show";
+    case Verb::Crop:
+        return "crop";
+    case Verb::BBox:
+        return "bbox";
+    case Verb::Reset:
+        return "reset";
+    case Verb::Boxes:
+        return "boxes";
+    case Verb::Show:
+        return "show";
     }
     return "?";
 }

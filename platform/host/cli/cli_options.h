@@ -26,20 +26,20 @@ enum class BBoxMode { Each, Biggest, Page };
 struct PageRequest {
     Verb verb = Verb::Boxes;
     std::string input;
-    std::string output;                // empty: none given
+    std::string output;                       // empty: none given
     std::optional<std::string> password;      // --password PW
     std::optional<std::string> passwordFile;  // --password-file FILE
     bool inPlace = false;
     bool printScript = false;
-    bool verbose = false;              // the host conversation: questions, answers, progress lines
-    std::optional<FixedRect> region;   // --region, as given (left, top, right, bottom)
-    int page = 0;                      // --page N; 0 when not given
-    std::optional<PageSet> pages;      // crop --pages
+    bool verbose = false;             // the host conversation: questions, answers, progress lines
+    std::optional<FixedRect> region;  // --region, as given (left, top, right, bottom)
+    int page = 0;                     // --page N; 0 when not given
+    std::optional<PageSet> pages;     // crop --pages
     Mismatch mismatch = Mismatch::Ask;
     BBoxMode bboxMode = BBoxMode::Each;
-    bool resetAll = true;              // reset: --all (default) or --page N
-    std::optional<double> zoom;        // show --zoom PERCENT
-    bool mediaBox = false;             // show --media-box
+    bool resetAll = true;        // reset: --all (default) or --page N
+    std::optional<double> zoom;  // show --zoom PERCENT
+    bool mediaBox = false;       // show --media-box
 };
 
 // True for the words that name a page command (crop, bbox, reset, boxes, show).

@@ -40,7 +40,9 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 // The command line's own message: one line, which names what went wrong.
-void Say(std::ostream& err, const std::string& message) { PrintMessage(err, "vellora: " + message); }
+void Say(std::ostream& err, const std::string& message) {
+    PrintMessage(err, "vellora: " + message);
+}
 
 // One line: what is wrong, and where the usage is.
 int Usage(std::ostream& err, const std::string& problem) {
@@ -90,11 +92,14 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
     }
     opened.path = request.input;
     try {
-        opened.backend = OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""));
+        opened.backend =
+            OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""));
     } catch (const HostError& e) {
-        if (!request.password && std::string(e.what()).find("without its password") != std::string::npos) {
-            throw HostError(std::string(e.what()) +
-                            " (give it with --password-file FILE, VELLORA_PASSWORD or --password PW)");
+        if (!request.password &&
+            std::string(e.what()).find("without its password") != std::string::npos) {
+            throw HostError(
+                std::string(e.what()) +
+                " (give it with --password-file FILE, VELLORA_PASSWORD or --password PW)");
         }
         throw;
     }
@@ -150,7 +155,8 @@ int LineNumberOf(const std::string& script, const std::string& text) {
 // Says why a generated script failed, in the command line's terms where it
 // knows them; otherwise passes the host's message on.
 void ReportFailure(std::ostream& err, int status, const std::vector<std::string>& held,
-                   const std::string& prefix, const std::string& script, const PageRequest& request) {
+                   const std::string& prefix, const std::string& script,
+                   const PageRequest& request) {
     const std::string unwritten =
         request.output.empty() ? std::string() : "; nothing written to " + request.output;
     if (status == kExitStopped) {
@@ -172,8 +178,9 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
 
 // Runs the command's script; messages pass through, its failure is told in
 // the command line's terms.
-int RunGenerated(const PageRequest& request, const PageFacts& facts, std::shared_ptr<OpenedDocument> opened,
-                 const std::string& outputPath, const std::string& verb, const Environment& env) {
+int RunGenerated(const PageRequest& request, const PageFacts& facts,
+                 std::shared_ptr<OpenedDocument> opened, const std::string& outputPath,
+                 const std::string& verb, const Environment& env) {
     std::ostream& err = env.err ? *env.err : std::cerr;
     const std::string scriptName = "(vellora " + verb + ")";
     const std::string script = MakePageScript(request, facts, outputPath);
@@ -303,9 +310,10 @@ std::string CommandHelp(const std::string& command) {
     if (found == kHelp.end()) return "";
     if (command == "run") return found->second;
     std::string text = found->second;
-    text += "  --password PW    the password of an encrypted input (also --password-file FILE,\n"
-            "                   or the variable VELLORA_PASSWORD)\n"
-            "  --print-script   print the host script the command runs, and stop\n";
+    text +=
+        "  --password PW    the password of an encrypted input (also --password-file FILE,\n"
+        "                   or the variable VELLORA_PASSWORD)\n"
+        "  --print-script   print the host script the command runs, and stop\n";
     if (command == "crop" || command == "bbox" || command == "reset") {
         text += "  --in-place       write over the input (without -o), or let -o name it\n";
     }
@@ -341,7 +349,8 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env)
                           }) != args.end();
     if (asksHelp || (command == "help" && args.size() == 2)) {
         const std::string help = CommandHelp(command == "help" ? args[1] : command);
-        if (help.empty()) return Usage(err, "unknown command: " + (command == "help" ? args[1] : command));
+        if (help.empty())
+            return Usage(err, "unknown command: " + (command == "help" ? args[1] : command));
         out << help;
         return kExitOk;
     }

@@ -12,16 +12,16 @@ namespace vellora::cli {
 // Exit statuses of the command line (docs/command-line.md).
 enum ExitStatus : int {
     kExitOk = 0,
-    kExitFailed = 1,      // the run failed: a refused region, a failed script line
-    kExitUsage = 2,       // bad command, option or option value (also: module not loadable)
-    kExitFile = 3,        // a file could not be read or written (missing, damaged, encrypted)
-    kExitStopped = 130,   // the user stopped the run (Ctrl-C)
+    kExitFailed = 1,     // the run failed: a refused region, a failed script line
+    kExitUsage = 2,      // bad command, option or option value (also: module not loadable)
+    kExitFile = 3,       // a file could not be read or written (missing, damaged, encrypted)
+    kExitStopped = 130,  // the user stopped the run (Ctrl-C)
 };
 
 struct Environment {
-    std::string modulePath;    // the plug-in module next to the executable
+    std::string modulePath;  // the plug-in module next to the executable
     std::string programVersion;
-    bool progressBar = false;  // standard error is a terminal
+    bool progressBar = false;                     // standard error is a terminal
     std::optional<std::string> passwordVariable;  // VELLORA_PASSWORD, when set
     std::ostream* out = nullptr;
     std::ostream* err = nullptr;

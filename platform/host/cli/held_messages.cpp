@@ -6,7 +6,9 @@
 namespace vellora::cli {
 
 HeldMessages::HeldMessages(std::ostream& target, std::string prefix)
-    : std::ostream(static_cast<std::streambuf*>(this)), target_(target), prefix_(std::move(prefix)) {}
+    : std::ostream(static_cast<std::streambuf*>(this)),
+      target_(target),
+      prefix_(std::move(prefix)) {}
 
 HeldMessages::~HeldMessages() { finish(); }
 

@@ -31,8 +31,8 @@ double Points(Fixed value) { return FixedToDouble(value); }
 
 // The farthest a drawn point lies from the page area's far sides, in points.
 double Reach(const FixedRect& area, const FixedRect* region) {
-    double reach = std::max(Points(area.right) - Points(area.left),
-                            Points(area.top) - Points(area.bottom));
+    double reach =
+        std::max(Points(area.right) - Points(area.left), Points(area.top) - Points(area.bottom));
     if (region) {
         reach = std::max({reach, Points(region->right) - Points(area.left),
                           Points(area.right) - Points(region->left),
@@ -69,10 +69,14 @@ void OpenAtPage(std::ostringstream& s, const PageRequest& request, bool load) {
 
 const char* DialogAnswer(PageSet set) {
     switch (set) {
-        case PageSet::Current: return "\"Current Page\"";
-        case PageSet::All: return "\"All Pages\"";
-        case PageSet::Odd: return "\"Odd Pages\"";
-        case PageSet::Even: return "\"Even Pages\"";
+    case PageSet::Current:
+        return "\"Current Page\"";
+    case PageSet::All:
+        return "\"All Pages\"";
+    case PageSet::Odd:
+        return "\"Odd Pages\"";
+    case PageSet::Even:
+        return "\"Even Pages\"";
     }
     return "";
 }
@@ -139,8 +143,8 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
                          std::to_string(facts.pageCount) +
                          (facts.pageCount == 1 ? " page" : " pages"));
     }
-    const bool changesPages = request.verb == Verb::Crop || request.verb == Verb::BBox ||
-                              request.verb == Verb::Reset;
+    const bool changesPages =
+        request.verb == Verb::Crop || request.verb == Verb::BBox || request.verb == Verb::Reset;
     // The plug-in's commands and its tool are disabled for such a document.
     if (!facts.editable && (changesPages || (request.verb == Verb::Show && request.region))) {
         throw HostError(in + ": the document does not permit changes (no editing permission)");
@@ -178,28 +182,28 @@ std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
                            const std::string& outputPath) {
     std::ostringstream s;
     switch (request.verb) {
-        case Verb::Boxes:
-            OpenAtPage(s, request, false);
-            s << "print boxes\n";
-            return s.str();
-        case Verb::Crop:
-            OpenAtPage(s, request, true);
-            CropLines(s, request, facts);
-            break;
-        case Verb::BBox:
-            OpenAtPage(s, request, true);
-            BBoxLines(s, request, facts);
-            break;
-        case Verb::Reset:
-            OpenAtPage(s, request, true);
-            PageScopeAnswer(s, facts, request.resetAll);
-            s << "menu \"ZUNO:TrimVexMediaBox\"\n";
-            break;
-        case Verb::Show:
-            OpenAtPage(s, request, true);
-            ShowLines(s, request);
-            s << "snapshot " << QuoteArgument(outputPath) << "\n";
-            return s.str();
+    case Verb::Boxes:
+        OpenAtPage(s, request, false);
+        s << "print boxes\n";
+        return s.str();
+    case Verb::Crop:
+        OpenAtPage(s, request, true);
+        CropLines(s, request, facts);
+        break;
+    case Verb::BBox:
+        OpenAtPage(s, request, true);
+        BBoxLines(s, request, facts);
+        break;
+    case Verb::Reset:
+        OpenAtPage(s, request, true);
+        PageScopeAnswer(s, facts, request.resetAll);
+        s << "menu \"ZUNO:TrimVexMediaBox\"\n";
+        break;
+    case Verb::Show:
+        OpenAtPage(s, request, true);
+        ShowLines(s, request);
+        s << "snapshot " << QuoteArgument(outputPath) << "\n";
+        return s.str();
     }
     s << "save " << QuoteArgument(outputPath) << (facts.repaired ? " full" : "") << "\n";
     return s.str();

@@ -58,7 +58,8 @@ std::optional<Decimal> ReadDecimal(std::string_view text) {
         if (i >= text.size() || !IsDigit(text[i])) return std::nullopt;
         int64_t exponent = 0;
         // Past a few hundred the value is out of range or rounds to zero either way.
-        for (; i < text.size() && IsDigit(text[i]); ++i) exponent = std::min<int64_t>(exponent * 10 + (text[i] - '0'), 1000);
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            exponent = std::min<int64_t>(exponent * 10 + (text[i] - '0'), 1000);
         d.point += negativeExponent ? -exponent : exponent;
     }
     if (i != text.size()) return std::nullopt;

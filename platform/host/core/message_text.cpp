@@ -21,10 +21,14 @@ size_t DecodeUtf8(std::string_view text, size_t at, uint32_t& code) {
     const unsigned lead = byte(at);
     size_t length = 0;
     uint32_t lowest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, code = lead & 0x1F, lowest = 0x80;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, code = lead & 0x0F, lowest = 0x800;
-    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, code = lead & 0x07, lowest = 0x10000;
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2, code = lead & 0x1F, lowest = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        length = 3, code = lead & 0x0F, lowest = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        length = 4, code = lead & 0x07, lowest = 0x10000;
+    else
+        return 0;
     if (at + length > text.size()) return 0;
     for (size_t i = 1; i < length; ++i) {
         if ((byte(at + i) & 0xC0) != 0x80) return 0;
@@ -37,9 +41,8 @@ size_t DecodeUtf8(std::string_view text, size_t at, uint32_t& code) {
 // C1 controls, line and paragraph separators, and the bidirectional
 // embeddings, overrides and isolates that make text read other than it is.
 bool IsFormatControl(uint32_t code) {
-    return (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029 ||
-           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) ||
-           code == 0x200E || code == 0x200F || code == 0x061C;
+    return (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029 || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069) || code == 0x200E || code == 0x200F || code == 0x061C;
 }
 
 }  // namespace
@@ -56,11 +59,21 @@ std::string PrintableText(std::string_view text) {
         }
         if (c < 0x80) {
             switch (c) {
-                case '\0': out += "\\0"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                default: AppendHex(out, "\\x%02x", c); break;
+            case '\0':
+                out += "\\0";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                AppendHex(out, "\\x%02x", c);
+                break;
             }
             ++i;
             continue;

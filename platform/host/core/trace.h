@@ -48,7 +48,7 @@ private:
     void flush();
     std::FILE* file_ = nullptr;
     std::vector<std::optional<std::string>> pending_;
-    size_t firstSlot_ = 0;  // slot number of pending_[0]
+    size_t firstSlot_ = 0;     // slot number of pending_[0]
     std::vector<int> counts_;  // by operation number
     uint64_t total_ = 0;
 };

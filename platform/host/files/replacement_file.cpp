@@ -6,6 +6,10 @@
 
 #include "core/host_error.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -13,73 +17,56 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vellora {
 
 namespace {
 
-std::string DirectoryOf(const std::string& path)
-{
+std::string DirectoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
     return path.substr(0, slash);
 }
 
-std::string BaseNameOf(const std::string& path)
-{
+std::string BaseNameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // ".pdf" of "out.pdf"; empty when the name has no extension.
-std::string ExtensionOf(const std::string& baseName)
-{
+std::string ExtensionOf(const std::string& baseName) {
     const auto dot = baseName.find_last_of('.');
     return dot == std::string::npos || dot == 0 ? std::string() : baseName.substr(dot);
 }
 
-mode_t NewFileMode()
-{
+mode_t NewFileMode() {
     const mode_t mask = umask(0);
     umask(mask);
     return mode_t(0666) & ~mask;
 }
 
-[[noreturn]] void Fail(const std::string& target, int error)
-{
+[[noreturn]] void Fail(const std::string& target, int error) {
     throw HostError(target + ": cannot write: " + std::strerror(error));
 }
 
 // ".out.pdf.vellora-PID.pdf", or ".out.pdf.vellora-PID-K.pdf" for the K-th
 // one a process has at once.
-std::string StagingName(const std::string& target, int k)
-{
+std::string StagingName(const std::string& target, int k) {
     const std::string base = BaseNameOf(target);
     std::string tag = StagingTag(long(getpid()));
-    if (k > 0)
-        tag += "-" + std::to_string(k);
+    if (k > 0) tag += "-" + std::to_string(k);
     return DirectoryOf(target) + "/." + base + "." + tag + ExtensionOf(base);
 }
 
 // The process id in a staging file's name, or 0 when it is not one.
-long StagingOwner(const char* name)
-{
-    if (name[0] != '.')
-        return 0;
+long StagingOwner(const char* name) {
+    if (name[0] != '.') return 0;
     const char* tag = std::strstr(name, ".vellora-");
-    if (!tag)
-        return 0;
+    if (!tag) return 0;
     char* end = nullptr;
     const long pid = std::strtol(tag + 9, &end, 10);
-    if (end == tag + 9 || pid <= 0)
-        return 0;
+    if (end == tag + 9 || pid <= 0) return 0;
     if (*end == '-') {
         char* after = nullptr;
         std::strtol(end + 1, &after, 10);
@@ -89,15 +76,12 @@ long StagingOwner(const char* name)
 }
 
 // Staging files left by processes that were killed.
-void RemoveDeadStaging(const std::string& dir)
-{
+void RemoveDeadStaging(const std::string& dir) {
     DIR* d = opendir(dir.c_str());
-    if (!d)
-        return;
+    if (!d) return;
     while (const dirent* entry = readdir(d)) {
         const long pid = StagingOwner(entry->d_name);
-        if (pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            unlinkat(dirfd(d), entry->d_name, 0);
+        if (pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH) unlinkat(dirfd(d), entry->d_name, 0);
     }
     closedir(d);
 }
@@ -107,10 +91,8 @@ constexpr int kNamedSlots = 8;
 char g_named[kNamedSlots][4096];
 std::atomic<int> g_namedUsed[kNamedSlots];
 
-void Remember(const std::string& name)
-{
-    if (name.size() >= sizeof g_named[0])
-        return;
+void Remember(const std::string& name) {
+    if (name.size() >= sizeof g_named[0]) return;
     for (int i = 0; i < kNamedSlots; ++i) {
         int expected = 0;
         if (g_namedUsed[i].load() == 0 && g_namedUsed[i].compare_exchange_strong(expected, 2)) {
@@ -121,11 +103,9 @@ void Remember(const std::string& name)
     }
 }
 
-void Forget(const std::string& name)
-{
+void Forget(const std::string& name) {
     for (int i = 0; i < kNamedSlots; ++i)
-        if (g_namedUsed[i].load() == 1 && name == g_named[i])
-            g_namedUsed[i].store(0);
+        if (g_namedUsed[i].load() == 1 && name == g_named[i]) g_namedUsed[i].store(0);
 }
 
 // VELLORA_STAGING=named: as on a filesystem without unnamed files (tests).
@@ -135,8 +115,7 @@ bool g_namedOnly = [] {
 }();
 
 // Creates the staging name of a named file, or links an unnamed one there.
-std::string MakeName(const std::string& target, int fd, bool link)
-{
+std::string MakeName(const std::string& target, int fd, bool link) {
     for (int k = 0;; ++k) {
         const std::string name = StagingName(target, k);
         int made = -1;
@@ -145,15 +124,13 @@ std::string MakeName(const std::string& target, int fd, bool link)
             made = linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
         } else {
             made = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (made >= 0)
-                close(made);
+            if (made >= 0) close(made);
         }
         if (made >= 0) {
             Remember(name);
             return name;
         }
-        if (errno != EEXIST)
-            Fail(target, errno);
+        if (errno != EEXIST) Fail(target, errno);
     }
 }
 
@@ -166,30 +143,24 @@ struct Staged {
 
 // Gives the staging file its place: a name first when it has none, then
 // the rename, which is what readers of the target see at once.
-void Place(Staged& s)
-{
+void Place(Staged& s) {
     if (s.appendedAt >= 0) {
         s.appendedAt = -1;  // in place already; nothing to cut back now
         return;
     }
-    if (s.name.empty())
-        s.name = MakeName(s.target, s.fd, true);
-    if (rename(s.name.c_str(), s.target.c_str()) != 0)
-        Fail(s.target, errno);
+    if (s.name.empty()) s.name = MakeName(s.target, s.fd, true);
+    if (rename(s.name.c_str(), s.target.c_str()) != 0) Fail(s.target, errno);
     Forget(s.name);
     s.name.clear();
 }
 
-void Discard(Staged& s)
-{
-    if (s.appendedAt >= 0 && s.fd >= 0 && ftruncate(s.fd, off_t(s.appendedAt)) == 0)
-        fsync(s.fd);
+void Discard(Staged& s) {
+    if (s.appendedAt >= 0 && s.fd >= 0 && ftruncate(s.fd, off_t(s.appendedAt)) == 0) fsync(s.fd);
     if (!s.name.empty()) {
         unlink(s.name.c_str());
         Forget(s.name);
     }
-    if (s.fd >= 0)
-        close(s.fd);
+    if (s.fd >= 0) close(s.fd);
     s = Staged{};
 }
 
@@ -197,20 +168,12 @@ std::vector<Staged>* g_held = nullptr;
 
 }  // namespace
 
-std::string StagingTag(long pid)
-{
-    return "vellora-" + std::to_string(pid);
-}
+std::string StagingTag(long pid) { return "vellora-" + std::to_string(pid); }
 
-void UseNamedStagingOnly(bool named)
-{
-    g_namedOnly = named;
-}
+void UseNamedStagingOnly(bool named) { g_namedOnly = named; }
 
-ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target))
-{
-    if (target_.empty() || target_.back() == '/')
-        throw HostError(target_ + ": cannot write: not a file name");
+ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
+    if (target_.empty() || target_.back() == '/') throw HostError(target_ + ": cannot write: not a file name");
     const std::string dir = DirectoryOf(target_);
     RemoveDeadStaging(dir);
     const mode_t mode = NewFileMode();
@@ -219,8 +182,7 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
         temp_ = "/proc/self/fd/" + std::to_string(fd_);
         return;
     }
-    if (!g_namedOnly && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        Fail(target_, errno);
+    if (!g_namedOnly && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) Fail(target_, errno);
     name_ = MakeName(target_, -1, false);
     fd_ = open(name_.c_str(), O_RDWR | O_CLOEXEC);
     if (fd_ < 0) {
@@ -232,28 +194,23 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
     temp_ = name_;
 }
 
-ReplacementFile::~ReplacementFile()
-{
+ReplacementFile::~ReplacementFile() {
     if (!committed_) {
         Staged s{target_, name_, fd_};
         Discard(s);
     }
 }
 
-void ReplacementFile::write(std::string_view bytes)
-{
+void ReplacementFile::write(std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(target_, n < 0 ? errno : EIO);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail(target_, n < 0 ? errno : EIO);
         bytes.remove_prefix(size_t(n));
     }
 }
 
-void ReplacementFile::copyFrom(int source, int64_t length)
-{
+void ReplacementFile::copyFrom(int source, int64_t length) {
     loff_t at = 0;
     bool kernel = true;
     std::vector<char> buffer;
@@ -261,35 +218,28 @@ void ReplacementFile::copyFrom(int source, int64_t length)
         const size_t want = size_t(length - at);
         if (kernel) {
             const ssize_t n = copy_file_range(source, &at, fd_, nullptr, want, 0);
-            if (n > 0)
-                continue;
+            if (n > 0) continue;
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
                 kernel = false;
                 continue;
             }
-            if (n < 0 && errno == EINTR)
-                continue;
+            if (n < 0 && errno == EINTR) continue;
             Fail(target_, n < 0 ? errno : EIO);
         }
         buffer.resize(1 << 20);
         const ssize_t n = pread(source, buffer.data(), std::min(want, buffer.size()), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            Fail(target_, n < 0 ? errno : EIO);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail(target_, n < 0 ? errno : EIO);
         write(std::string_view(buffer.data(), size_t(n)));
         at += n;
     }
 }
 
-void ReplacementFile::commit()
-{
+void ReplacementFile::commit() {
     struct stat existing {};
-    const mode_t mode = stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
-                            ? (existing.st_mode & 07777)
-                            : NewFileMode();
-    if (fsync(fd_) != 0 || fchmod(fd_, mode) != 0)
-        Fail(target_, errno);
+    const mode_t mode =
+        stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
+    if (fsync(fd_) != 0 || fchmod(fd_, mode) != 0) Fail(target_, errno);
     Staged s{target_, name_, fd_};
     if (g_held) {
         g_held->push_back(s);
@@ -307,27 +257,18 @@ void ReplacementFile::commit()
     committed_ = true;
 }
 
-HeldCommits::HeldCommits()
-{
-    g_held = new std::vector<Staged>();
-}
+HeldCommits::HeldCommits() { g_held = new std::vector<Staged>(); }
 
-HeldCommits::~HeldCommits()
-{
+HeldCommits::~HeldCommits() {
     // Latest first: appends to one file are cut back to the oldest length.
-    for (auto s = g_held->rbegin(); s != g_held->rend(); ++s)
-        Discard(*s);
+    for (auto s = g_held->rbegin(); s != g_held->rend(); ++s) Discard(*s);
     delete g_held;
     g_held = nullptr;
 }
 
-size_t HeldCommits::count() const
-{
-    return g_held->size();
-}
+size_t HeldCommits::count() const { return g_held->size(); }
 
-void HeldCommits::commitAll()
-{
+void HeldCommits::commitAll() {
     std::vector<Staged>& held = *g_held;
     for (size_t i = 0; i < held.size(); ++i) {
         Place(held[i]);
@@ -338,25 +279,20 @@ void HeldCommits::commitAll()
 
 namespace {
 
-FileStamp StampOfStat(const struct stat& st)
-{
+FileStamp StampOfStat(const struct stat& st) {
     return FileStamp{uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size), st.st_mtim};
 }
 
-bool SameStamp(const FileStamp& a, const FileStamp& b)
-{
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+bool SameStamp(const FileStamp& a, const FileStamp& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
+           a.modified.tv_nsec == b.modified.tv_nsec;
 }
 
-bool WriteAt(int fd, std::string_view bytes, int64_t at)
-{
+bool WriteAt(int fd, std::string_view bytes, int64_t at) {
     while (!bytes.empty()) {
         const ssize_t n = pwrite(fd, bytes.data(), bytes.size(), off_t(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         bytes.remove_prefix(size_t(n));
         at += n;
     }
@@ -365,28 +301,21 @@ bool WriteAt(int fd, std::string_view bytes, int64_t at)
 
 }  // namespace
 
-FileStamp StampOf(int fd, const std::string& path)
-{
+FileStamp StampOf(int fd, const std::string& path) {
     struct stat st {};
-    if (fstat(fd, &st) != 0)
-        throw HostError(path + ": cannot read: " + std::strerror(errno));
+    if (fstat(fd, &st) != 0) throw HostError(path + ": cannot read: " + std::strerror(errno));
     return StampOfStat(st);
 }
 
-FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::string_view body,
-                        std::string_view tail, std::string_view holding)
-{
+FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::string_view body, std::string_view tail,
+                        std::string_view holding) {
     constexpr int64_t kPage = 4096;
     FileStamp none;
-    if (holding.size() > tail.size() || tail.size() > size_t(kPage))
-        return none;
+    if (holding.size() > tail.size() || tail.size() > size_t(kPage)) return none;
     const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return none;
+    if (fd < 0) return none;
     struct stat before {};
-    if (fstat(fd, &before) != 0 ||
-        !SameStamp(StampOfStat(before),
-                   stamp)) {
+    if (fstat(fd, &before) != 0 || !SameStamp(StampOfStat(before), stamp)) {
         close(fd);
         return none;
     }
@@ -394,19 +323,17 @@ FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::st
     // page when it would straddle two.
     const int64_t length = stamp.size;
     int64_t tailAt = length + int64_t(body.size());
-    if (tailAt / kPage != (tailAt + int64_t(tail.size()) - 1) / kPage)
-        tailAt = (tailAt / kPage + 1) * kPage;
+    if (tailAt / kPage != (tailAt + int64_t(tail.size()) - 1) / kPage) tailAt = (tailAt / kPage + 1) * kPage;
     const std::string blanks(size_t(tailAt - length - int64_t(body.size())), ' ');
     const std::string held = std::string(tail.size() - holding.size(), ' ') + std::string(holding);
     const bool nothing = body.empty() && tail.empty();
     const bool written = nothing || (WriteAt(fd, held, tailAt) && WriteAt(fd, body, length) &&
-                                     WriteAt(fd, blanks, length + int64_t(body.size())) &&
-                                     fdatasync(fd) == 0 && WriteAt(fd, tail, tailAt) && fsync(fd) == 0);
+                                     WriteAt(fd, blanks, length + int64_t(body.size())) && fdatasync(fd) == 0 &&
+                                     WriteAt(fd, tail, tailAt) && fsync(fd) == 0);
     struct stat st {};
     if (!written || fstat(fd, &st) != 0) {
         const int error = errno;
-        if (ftruncate(fd, off_t(length)) == 0)
-            fsync(fd);
+        if (ftruncate(fd, off_t(length)) == 0) fsync(fd);
         close(fd);
         Fail(path, error);
     }
@@ -418,11 +345,9 @@ FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::st
     return after;
 }
 
-void RemoveNamedStagingFilesNow()
-{
+void RemoveNamedStagingFilesNow() {
     for (int i = 0; i < kNamedSlots; ++i)
-        if (g_namedUsed[i].load() == 1)
-            unlink(g_named[i]);
+        if (g_namedUsed[i].load() == 1) unlink(g_named[i]);
 }
 
 }  // namespace vellora

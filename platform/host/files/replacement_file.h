@@ -97,8 +97,8 @@ FileStamp StampOf(int fd, const std::string& path);
 // HeldCommits that is not committed. Returns the file's new stamp, or a
 // stamp of size -1 when the file is not as stamped or cannot be written in
 // place (nothing done). Throws HostError.
-FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::string_view body,
-                        std::string_view tail, std::string_view holding);
+FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::string_view body, std::string_view tail,
+                        std::string_view holding);
 
 // For a handler of a signal that ends the process: removes staging files
 // that have a name. Async-signal-safe.

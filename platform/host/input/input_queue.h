@@ -26,9 +26,7 @@ public:
     void clearAnswers() { answers_.clear(); }
     // An answer given to the alert QUESTION whenever it is shown, before the
     // queue is consulted; never an error when unused (`answer-when`).
-    void setStandingAnswer(const std::string& question, std::string answer) {
-        standing_[question] = std::move(answer);
-    }
+    void setStandingAnswer(const std::string& question, std::string answer) { standing_[question] = std::move(answer); }
     std::optional<std::string> standingAnswer(const std::string& question) const;
 
     // The gesture of the user action in progress; none outside one.

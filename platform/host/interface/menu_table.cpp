@@ -215,7 +215,8 @@ static void ViewerAddToolbarButton(::Toolbar toolbar, ToolbarButton button, Host
 }
 
 static void ViewerSetButtonExecute(ToolbarButton button, HostCallback routine, void* data) {
-    Attach("Viewer.SetButtonExecute", button, routine, data, [&](Host& h) -> Hook& { return ButtonOf(h, button).execute; });
+    Attach("Viewer.SetButtonExecute", button, routine, data,
+           [&](Host& h) -> Hook& { return ButtonOf(h, button).execute; });
 }
 
 static void ViewerSetButtonEnabledTest(ToolbarButton button, HostCallback routine, void* data) {

@@ -127,11 +127,10 @@ static HostFile ModelDocumentFile(::Document doc) {
 }  // namespace
 
 const ModelTable& ModelTableInstance() {
-    static const ModelTable table{sizeof(ModelTable),    ModelPageCount,      ModelAcquirePage,
-                                  ModelReleasePage,      ModelDocumentPermissions, ModelPageRotation,
-                                  ModelGetMediaBox,      ModelGetCropBox,     ModelGetBoundingBox,
-                                  ModelSetCropBox,       ModelNotifyPageChanged, ModelDocumentFlags,
-                                  ModelDocumentFile};
+    static const ModelTable table{
+        sizeof(ModelTable),     ModelPageCount,     ModelAcquirePage, ModelReleasePage,    ModelDocumentPermissions,
+        ModelPageRotation,      ModelGetMediaBox,   ModelGetCropBox,  ModelGetBoundingBox, ModelSetCropBox,
+        ModelNotifyPageChanged, ModelDocumentFlags, ModelDocumentFile};
     return table;
 }
 

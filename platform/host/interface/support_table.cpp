@@ -69,8 +69,8 @@ static HostFileSystem SupportDefaultFileSystem() {
 }  // namespace
 
 const SupportTable& SupportTableInstance() {
-    static const SupportTable table{sizeof(SupportTable),   SupportAllocate,        SupportFree,
-                                    SupportFixedDiv,        SupportAcquireFilePath, SupportReleaseFilePath,
+    static const SupportTable table{sizeof(SupportTable),    SupportAllocate,        SupportFree,
+                                    SupportFixedDiv,         SupportAcquireFilePath, SupportReleaseFilePath,
                                     SupportDefaultFileSystem};
     return table;
 }

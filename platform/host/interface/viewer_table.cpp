@@ -52,11 +52,20 @@ DeviceRect DraggedRect(const DeviceRect& start, int32_t kind, const DeviceRect* 
             l += shiftX, r += shiftX, tp += shiftY, b += shiftY;
         }
         break;
-    case VX_DRAG_TOP_LEFT: l += dx, tp += dy; break;
-    case VX_DRAG_TOP_RIGHT: r += dx, tp += dy; break;
-    case VX_DRAG_BOTTOM_RIGHT: r += dx, b += dy; break;
-    case VX_DRAG_BOTTOM_LEFT: l += dx, b += dy; break;
-    default: throw HostError("drag kind " + Num(kind) + " is not one of 0 to 4");
+    case VX_DRAG_TOP_LEFT:
+        l += dx, tp += dy;
+        break;
+    case VX_DRAG_TOP_RIGHT:
+        r += dx, tp += dy;
+        break;
+    case VX_DRAG_BOTTOM_RIGHT:
+        r += dx, b += dy;
+        break;
+    case VX_DRAG_BOTTOM_LEFT:
+        l += dx, b += dy;
+        break;
+    default:
+        throw HostError("drag kind " + Num(kind) + " is not one of 0 to 4");
     }
     if (limits != nullptr && kind != VX_DRAG_WHOLE) {
         l = std::clamp<int>(l, limits->left, std::max(limits->left, limits->right));
@@ -367,7 +376,9 @@ static void ViewerSetCursor(HostCursorHandle cursor) {
     HostCall("Viewer.SetCursor", [&](Host& h, TraceLine& t) {
         auto info = vxwin32::DescribeCursor(cursor);
         t.arg([&] {
-            return !info ? std::string("<unknown>") : info->system ? std::string("arrow") : "cursor(" + Num(info->resourceId) + ")";
+            return !info          ? std::string("<unknown>")
+                   : info->system ? std::string("arrow")
+                                  : "cursor(" + Num(info->resourceId) + ")";
         });
         if (!info) throw HostError("not a cursor handle");
         h.cursor = cursor;

@@ -69,7 +69,8 @@ void LoadedModule::load(Host& host, const std::string& path) {
     uint32_t agreed = 0;
     SetupProc setup = nullptr;
     if (entry(c.handshakeVersion, &agreed, &setup, &start) == 0)
-        refuse("refused the entry stage (" VX_ENTRY_POINT_NAME ") for handshake version " + HexText(c.handshakeVersion));
+        refuse("refused the entry stage (" VX_ENTRY_POINT_NAME ") for handshake version " +
+               HexText(c.handshakeVersion));
     if (setup == nullptr) refuse(VX_ENTRY_POINT_NAME " gave no setup routine");
     host.agreedVersion = agreed;
 

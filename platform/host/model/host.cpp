@@ -127,7 +127,8 @@ void Host::closeWindow(DocWindow& window) {
     dropHandle(&window.view());
     std::unique_ptr<DocWindow> keep = std::move(*found);
     windows_.erase(found);
-    bool stillShown = std::any_of(windows_.begin(), windows_.end(), [&](const auto& w) { return w->documentPtr() == doc; });
+    bool stillShown =
+        std::any_of(windows_.begin(), windows_.end(), [&](const auto& w) { return w->documentPtr() == doc; });
     if (!stillShown) {
         // Pages and files stay valid handles: the plug-in may hold them.
         dropHandle(doc.get());
@@ -141,7 +142,8 @@ void Host::closeWindow(DocWindow& window) {
 
 bool Host::closeWindowAsking(DocWindow& w) {
     if (w.document().modified()) {
-        int32_t answer = alert("Save changes to \"" + w.name() + "\" before closing?", {"Save", "Don't Save", "Cancel"});
+        int32_t answer =
+            alert("Save changes to \"" + w.name() + "\" before closing?", {"Save", "Don't Save", "Cancel"});
         if (answer != 1 && answer != 2) return false;
         if (answer == 1) {
             FileRef* file = w.document().file();
@@ -186,7 +188,8 @@ std::vector<std::string> Host::leaks() const {
         held(item.refs - item.kept, "menu item \"" + item.name + "\" acquired by name");
     for (const PathRef& path : paths_) held(path.refs, "path \"" + path.path + "\" from Support.AcquireFilePath");
     if (!blocks_.empty())
-        found.push_back("the plug-in did not free " + std::to_string(blocks_.size()) + " block(s) from Support.Allocate");
+        found.push_back("the plug-in did not free " + std::to_string(blocks_.size()) +
+                        " block(s) from Support.Allocate");
     return found;
 }
 

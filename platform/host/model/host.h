@@ -139,7 +139,8 @@ public:
     // A drag loop from the press at (x, y): where the mouse is released.
     // A script's gesture gives the release at once; a person's mouse is
     // followed with the rubber band `bandAt(x, y)` drawn until the release.
-    std::pair<int, int> followDrag(PageView& view, int16_t x, int16_t y, const std::function<DeviceRect(int, int)>& bandAt);
+    std::pair<int, int> followDrag(PageView& view, int16_t x, int16_t y,
+                                   const std::function<DeviceRect(int, int)>& bandAt);
     size_t drawingRoutineCount() const { return drawing_.size(); }
 
     // ---- Tools.

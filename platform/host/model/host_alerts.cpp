@@ -42,8 +42,8 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
         for (size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i] != nullptr) numbers.push_back(static_cast<int32_t>(VX_ALERT_BUTTON1 + i));
         if (numbers.empty()) numbers.push_back(VX_ALERT_BUTTON1);
-        size_t picked = static_cast<size_t>(
-            std::clamp(input.live->answer(Question{"question", message, shown.buttons}), 1, static_cast<int>(numbers.size())));
+        size_t picked = static_cast<size_t>(std::clamp(input.live->answer(Question{"question", message, shown.buttons}),
+                                                       1, static_cast<int>(numbers.size())));
         choice = numbers[picked - 1];
         shown.answer = shown.buttons[picked - 1];
         if (verbose) PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer);
@@ -84,7 +84,8 @@ void Host::note(const std::string& message, const std::string& kind) {
 
 bool Host::confirm(const std::string& message) {
     std::optional<std::string> answer =
-        input.live != nullptr ? std::optional<std::string>(input.live->answer(Question{"confirm", message, {"Yes", "No"}}) == 1 ? "yes" : "no")
+        input.live != nullptr ? std::optional<std::string>(
+                                    input.live->answer(Question{"confirm", message, {"Yes", "No"}}) == 1 ? "yes" : "no")
                               : input.takeAnswer();
     bool yes = false;
     if (!answer)

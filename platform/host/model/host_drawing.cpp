@@ -41,7 +41,8 @@ void Host::drawPass(PageView& view) {
         std::optional<DeviceRect> outline;
         for (size_t i = 0; i + 4 < seen.outlines.size(); ++i) {
             const DeviceRect& r = seen.outlines[i];
-            std::vector<std::pair<int, int>> corners{{r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
+            std::vector<std::pair<int, int>> corners{
+                {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}, {r.left, r.bottom}};
             std::vector<std::pair<int, int>> centres;
             bool squares = true;
             for (size_t k = 1; k <= 4; ++k) {
@@ -57,7 +58,8 @@ void Host::drawPass(PageView& view) {
         if (!outline) continue;
         for (auto it = seen.converted.rbegin(); it != seen.converted.rend(); ++it) {
             const DeviceRect& d = it->second;
-            if (d.left == outline->left && d.top == outline->top && d.right == outline->right && d.bottom == outline->bottom) {
+            if (d.left == outline->left && d.top == outline->top && d.right == outline->right &&
+                d.bottom == outline->bottom) {
                 regions_[hook.routine] = RegionSeen{it->first, &view.document(), view.pageIndex()};
                 break;
             }
@@ -94,7 +96,8 @@ void Host::noteOutline(const PageView& view, const DeviceRect& rect) {
     if (!observing_.empty() && observing_.back().view == &view) observing_.back().outlines.push_back(rect);
 }
 
-std::pair<int, int> Host::followDrag(PageView& view, int16_t x, int16_t y, const std::function<DeviceRect(int, int)>& bandAt) {
+std::pair<int, int> Host::followDrag(PageView& view, int16_t x, int16_t y,
+                                     const std::function<DeviceRect(int, int)>& bandAt) {
     if (input.live == nullptr) {
         if (input.gesture) return {input.gesture->endX, input.gesture->endY};
         return {x, y};

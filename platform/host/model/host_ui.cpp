@@ -39,35 +39,50 @@ void Host::setUpMenus() {
     auto hasDoc = [this] { return active_ != nullptr; };
     auto item = [&](const char* name) { return menubar.findItem(name); };
 
-    if (MenuObj* file = menu("File", "&File", {{"Open", "&Open..."}, {"Close", "&Close"}, {"Save", "&Save"},
-                                               {"SaveAs", "Save &As..."}, {"Print", "&Print..."}, {"Quit", "E&xit"}})) {
+    if (MenuObj* file = menu("File", "&File",
+                             {{"Open", "&Open..."},
+                              {"Close", "&Close"},
+                              {"Save", "&Save"},
+                              {"SaveAs", "Save &As..."},
+                              {"Print", "&Print..."},
+                              {"Quit", "E&xit"}})) {
         menubar.addTopMenu(*file);
         if (MenuItemObj* i = item("Close")) i->hostAction = [this] { closeWindow(*active_); }, i->hostEnabled = hasDoc;
         if (MenuItemObj* i = item("Save")) {
-            i->hostAction = [this] { saveDocument(active_->document(), active_->document().file()->path, SaveMode::Incremental); };
+            i->hostAction = [this] {
+                saveDocument(active_->document(), active_->document().file()->path, SaveMode::Incremental);
+            };
             i->hostEnabled = [this] { return active_ != nullptr && active_->document().file() != nullptr; };
         }
     }
     if (MenuObj* edit = menu("Edit", "&Edit", {{"Undo", "&Undo"}, {"Copy", "&Copy"}, {"SelectAll", "Select &All"}}))
         menubar.addTopMenu(*edit);
-    if (MenuObj* view = menu("View", "&View", {{"ZoomIn", "Zoom &In"}, {"ZoomOut", "Zoom &Out"},
-                                               {"NextPage", "&Next Page"}, {"PrevPage", "&Previous Page"}})) {
+    if (MenuObj* view = menu("View", "&View",
+                             {{"ZoomIn", "Zoom &In"},
+                              {"ZoomOut", "Zoom &Out"},
+                              {"NextPage", "&Next Page"},
+                              {"PrevPage", "&Previous Page"}})) {
         menubar.addTopMenu(*view);
-        auto zoomBy = [this](double f) { active_->view().setZoom(std::clamp(active_->view().zoom() * f, 1.0, 6400.0)); };
+        auto zoomBy = [this](double f) {
+            active_->view().setZoom(std::clamp(active_->view().zoom() * f, 1.0, 6400.0));
+        };
         auto turn = [this](int step) { active_->view().setPage(active_->view().pageIndex() + step); };
         if (MenuItemObj* i = item("ZoomIn")) i->hostAction = [=] { zoomBy(2.0); }, i->hostEnabled = hasDoc;
         if (MenuItemObj* i = item("ZoomOut")) i->hostAction = [=] { zoomBy(0.5); }, i->hostEnabled = hasDoc;
         if (MenuItemObj* i = item("NextPage")) {
             i->hostAction = [=] { turn(1); };
-            i->hostEnabled = [this] { return active_ && active_->view().pageIndex() + 1 < active_->document().pageCount(); };
+            i->hostEnabled = [this] {
+                return active_ && active_->view().pageIndex() + 1 < active_->document().pageCount();
+            };
         }
         if (MenuItemObj* i = item("PrevPage")) {
             i->hostAction = [=] { turn(-1); };
             i->hostEnabled = [this] { return active_ && active_->view().pageIndex() > 0; };
         }
     }
-    if (MenuObj* tools = menu("Tools", "&Tools", {{"Hand", "&Hand"}, {"Select", "&Select"}, {"Thread", "&Article Thread"},
-                                                  {"Zoom", "&Zoom"}}))
+    if (MenuObj* tools =
+            menu("Tools", "&Tools",
+                 {{"Hand", "&Hand"}, {"Select", "&Select"}, {"Thread", "&Article Thread"}, {"Zoom", "&Zoom"}}))
         menubar.addTopMenu(*tools);
     if (MenuObj* ext = menu("Extensions", "E&xtensions", {{"ExtensionInfo", "Extension &Info..."}}))
         menubar.addTopMenu(*ext);

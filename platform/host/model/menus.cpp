@@ -35,8 +35,8 @@ MenuItemObj* Menubar::walk(MenuObj& menu, F&& match, int depth) {
 MenuObj* Menubar::findMenu(const std::string& name) {
     for (MenuObj* menu : top_) {
         if (menu->name == name) return menu;
-        MenuItemObj* carrier =
-            walk(*menu, [&](const MenuItemObj& i) { return i.submenu != nullptr && i.submenu->name == name; }, 0);
+        MenuItemObj* carrier = walk(
+            *menu, [&](const MenuItemObj& i) { return i.submenu != nullptr && i.submenu->name == name; }, 0);
         if (carrier != nullptr) return carrier->submenu;
     }
     for (MenuObj& menu : menus_)
@@ -46,7 +46,9 @@ MenuObj* Menubar::findMenu(const std::string& name) {
 
 MenuItemObj* Menubar::findItem(const std::string& name) {
     for (MenuObj* menu : top_)
-        if (MenuItemObj* found = walk(*menu, [&](const MenuItemObj& i) { return i.name == name; }, 0)) return found;
+        if (MenuItemObj* found = walk(
+                *menu, [&](const MenuItemObj& i) { return i.name == name; }, 0))
+            return found;
     return nullptr;
 }
 

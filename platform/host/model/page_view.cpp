@@ -85,9 +85,7 @@ void PageView::drawOutline(const DeviceRect& rect, int width) {
 
 void PageView::invalidate(const DeviceRect& rect) { invalid_.push_back(BoxOf(rect)); }
 
-void PageView::invalidateAll() {
-    invalid_.assign(1, DeviceBox{-32768, -32768, 32767, 32767});
-}
+void PageView::invalidateAll() { invalid_.assign(1, DeviceBox{-32768, -32768, 32767, 32767}); }
 
 void PageView::repaintInvalid() {
     for (const DeviceBox& area : invalid_) {

@@ -11,10 +11,14 @@ constexpr int kBarWidth = 40;
 
 std::string ProgressRecord::text() const {
     switch (event) {
-        case ProgressEvent::Begin: return "begin";
-        case ProgressEvent::End: return "end";
-        case ProgressEvent::Duration: return "duration:" + std::to_string(value);
-        case ProgressEvent::Value: return "value:" + std::to_string(value);
+    case ProgressEvent::Begin:
+        return "begin";
+    case ProgressEvent::End:
+        return "end";
+    case ProgressEvent::Duration:
+        return "duration:" + std::to_string(value);
+    case ProgressEvent::Value:
+        return "value:" + std::to_string(value);
     }
     return "";
 }

@@ -25,8 +25,8 @@ DeviceBox TransformBox(const Affine& t, const FixedRect& r) {
         }
     auto clampInt = [](double v) { return static_cast<int>(std::clamp(v, -1e9, 1e9)); };
     // Pixel centres inside the rectangle.
-    return DeviceBox{clampInt(std::ceil(minX - 0.5)), clampInt(std::ceil(minY - 0.5)),
-                     clampInt(std::floor(maxX - 0.5)), clampInt(std::floor(maxY - 0.5))};
+    return DeviceBox{clampInt(std::ceil(minX - 0.5)), clampInt(std::ceil(minY - 0.5)), clampInt(std::floor(maxX - 0.5)),
+                     clampInt(std::floor(maxY - 0.5))};
 }
 
 void FillBox(Raster& raster, const DeviceBox& box, uint32_t rgba) {
@@ -35,7 +35,8 @@ void FillBox(Raster& raster, const DeviceBox& box, uint32_t rgba) {
         for (int x = b.x0; x <= b.x1; ++x) raster.at(x, y) = rgba;
 }
 
-void StrokeRect(Raster& raster, const DeviceRect& rect, int width, uint32_t rgba, const std::vector<DeviceBox>& erased) {
+void StrokeRect(Raster& raster, const DeviceRect& rect, int width, uint32_t rgba,
+                const std::vector<DeviceBox>& erased) {
     DeviceBox outer{std::min(rect.left, rect.right), std::min(rect.top, rect.bottom), std::max(rect.left, rect.right),
                     std::max(rect.top, rect.bottom)};
     int w = std::max(1, width);

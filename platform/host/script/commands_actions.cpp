@@ -52,8 +52,9 @@ void Hover(Interpreter& in, Point at, uint16_t mods) {
     Host& h = in.host();
     in.userAction(Gesture{at.x, at.y, mods}, [&] {
         ToolRecord* tool = h.activeTool();
-        bool set = tool != nullptr && tool->adjustCursor != VX_NO_CALLBACK &&
-                   h.call<ToolCursorProc>(tool->adjustCursor, tool, reinterpret_cast<::PageView>(&view), at.x, at.y) != 0;
+        bool set =
+            tool != nullptr && tool->adjustCursor != VX_NO_CALLBACK &&
+            h.call<ToolCursorProc>(tool->adjustCursor, tool, reinterpret_cast<::PageView>(&view), at.x, at.y) != 0;
         // A tool that leaves the cursor to the host gets the arrow.
         if (!set) h.cursor = static_cast<HostCursorHandle>(vxwin32::SystemArrowCursor());
     });
@@ -107,7 +108,8 @@ void AddActionCommands(std::map<std::string, Command>& t) {
         Point p = PagePoint(in, a);
         Hover(in, p, Modifiers(a));
     });
-    AddCommand(t, "answer", "answer TEXT", 1, 1, [](Interpreter& in, Args& a) { in.host().input.queueAnswer(a.text("answer")); });
+    AddCommand(t, "answer", "answer TEXT", 1, 1,
+               [](Interpreter& in, Args& a) { in.host().input.queueAnswer(a.text("answer")); });
     // The command line's standing answer to a question that may or may not come up.
     AddCommand(t, "answer-when", "answer-when QUESTION ANSWER", 2, 2, [](Interpreter& in, Args& a) {
         std::string question = a.text("question");

@@ -19,15 +19,19 @@ ProgressEntries ParseProgress(Args& args) {
     std::stringstream list(word);
     std::string entry;
     while (std::getline(list, entry, ',')) {
-        if (entry == "begin") e.begin = true;
-        else if (entry == "end") e.end = true;
-        else if (entry == "duration") e.duration = true;
-        else if (entry == "value") e.value = true;
-        else args.fail("unknown progress entry \"" + entry + "\" (begin, end, duration, value)");
+        if (entry == "begin")
+            e.begin = true;
+        else if (entry == "end")
+            e.end = true;
+        else if (entry == "duration")
+            e.duration = true;
+        else if (entry == "value")
+            e.value = true;
+        else
+            args.fail("unknown progress entry \"" + entry + "\" (begin, end, duration, value)");
     }
     return e;
 }
-
 
 void AddConfig(std::map<std::string, Command>& t, const std::string& name, const std::string& usage, size_t minArgs,
                size_t maxArgs, std::function<void(Interpreter&, Args&)> run) {
@@ -37,13 +41,15 @@ void AddConfig(std::map<std::string, Command>& t, const std::string& name, const
 }  // namespace
 
 void AddConfigurationCommands(std::map<std::string, Command>& t) {
-    AddConfig(t, "host can-edit", "host can-edit 0|1", 1, 1, [](Interpreter& in, Args& a) { in.config().canEdit = a.flag("value"); });
+    AddConfig(t, "host can-edit", "host can-edit 0|1", 1, 1,
+              [](Interpreter& in, Args& a) { in.config().canEdit = a.flag("value"); });
     AddConfig(t, "host handshake", "host handshake VERSION", 1, 1,
-        [](Interpreter& in, Args& a) { in.config().handshakeVersion = a.version("version"); });
+              [](Interpreter& in, Args& a) { in.config().handshakeVersion = a.version("version"); });
     AddConfig(t, "host table", "host table NAME VERSION...|none", 2, SIZE_MAX, [](Interpreter& in, Args& a) {
         std::string name = a.text("table name");
         auto& versions = in.config().tableVersions;
-        if (versions.count(name) == 0) a.fail("unknown table \"" + name + "\" (Support, Object, Model, Viewer, Platform)");
+        if (versions.count(name) == 0)
+            a.fail("unknown table \"" + name + "\" (Support, Object, Model, Viewer, Platform)");
         std::set<uint32_t> chosen;
         if (a.peek() == "none") {
             a.text("none");
@@ -53,15 +59,15 @@ void AddConfigurationCommands(std::map<std::string, Command>& t) {
         versions[name] = chosen;
     });
     AddConfig(t, "host toolbar-room", "host toolbar-room 0|1", 1, 1,
-        [](Interpreter& in, Args& a) { in.config().toolbarRoom = a.flag("value"); });
+              [](Interpreter& in, Args& a) { in.config().toolbarRoom = a.flag("value"); });
     AddConfig(t, "host without-menu", "host without-menu NAME", 1, 1,
-        [](Interpreter& in, Args& a) { in.config().withoutMenus.insert(a.text("menu name")); });
+              [](Interpreter& in, Args& a) { in.config().withoutMenus.insert(a.text("menu name")); });
     AddConfig(t, "host without-item", "host without-item NAME", 1, 1,
-        [](Interpreter& in, Args& a) { in.config().withoutItems.insert(a.text("item name")); });
+              [](Interpreter& in, Args& a) { in.config().withoutItems.insert(a.text("item name")); });
     AddConfig(t, "host without-button", "host without-button NAME", 1, 1,
-        [](Interpreter& in, Args& a) { in.config().withoutButtons.insert(a.text("button name")); });
+              [](Interpreter& in, Args& a) { in.config().withoutButtons.insert(a.text("button name")); });
     AddConfig(t, "host progress", "host progress full|none|ENTRY,...", 1, 1,
-        [](Interpreter& in, Args& a) { in.config().progress = ParseProgress(a); });
+              [](Interpreter& in, Args& a) { in.config().progress = ParseProgress(a); });
     AddConfig(t, "host allocate", "host allocate ok|refuse", 1, 1, [](Interpreter& in, Args& a) {
         std::string w = a.text("choice");
         if (w != "ok" && w != "refuse") a.fail("expected ok or refuse");

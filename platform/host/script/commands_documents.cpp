@@ -8,10 +8,11 @@ namespace vellora {
 
 namespace {
 
-
 MemoryBackend& MemoryOf(Interpreter& in) {
     Document& doc = in.activeDocument();
-    if (doc.memory() == nullptr) throw ScriptError("document \"" + doc.name() + "\" is read from a file; only documents made with `new` take `page`");
+    if (doc.memory() == nullptr)
+        throw ScriptError("document \"" + doc.name() +
+                          "\" is read from a file; only documents made with `new` take `page`");
     return *doc.memory();
 }
 
@@ -52,27 +53,32 @@ void AddDocumentCommands(std::map<std::string, Command>& t) {
         h.openWindow(h.newMemoryDocument(name, pages, w, hgt), name);
     });
     AddCommand(t, "page", "page N [media L B R T] [crop L B R T] [rotate DEG] [bbox L B R T]", 1, SIZE_MAX,
-        [](Interpreter& in, Args& a) {
-            MemoryBackend& memory = MemoryOf(in);
-            int index = in.pageIndex(a);
-            PageSetup setup = memory.setup(index);
-            while (a.more()) {
-                std::string key = a.text("box name");
-                if (key == "media") setup.media = a.rect("media box");
-                else if (key == "crop") setup.crop = a.rect("crop box");
-                else if (key == "bbox") setup.bbox = a.rect("bounding box");
-                else if (key == "rotate") setup.rotation = static_cast<int>(a.integer("rotation", -32768, 32767));
-                else a.fail("unknown page setting \"" + key + "\" (media, crop, rotate, bbox)");
-            }
-            memory.setup(index) = setup;
-            // The page changed under any view showing it.
-            in.host().notifyPageChanged(in.activeDocument(), index);
-        });
+               [](Interpreter& in, Args& a) {
+                   MemoryBackend& memory = MemoryOf(in);
+                   int index = in.pageIndex(a);
+                   PageSetup setup = memory.setup(index);
+                   while (a.more()) {
+                       std::string key = a.text("box name");
+                       if (key == "media")
+                           setup.media = a.rect("media box");
+                       else if (key == "crop")
+                           setup.crop = a.rect("crop box");
+                       else if (key == "bbox")
+                           setup.bbox = a.rect("bounding box");
+                       else if (key == "rotate")
+                           setup.rotation = static_cast<int>(a.integer("rotation", -32768, 32767));
+                       else
+                           a.fail("unknown page setting \"" + key + "\" (media, crop, rotate, bbox)");
+                   }
+                   memory.setup(index) = setup;
+                   // The page changed under any view showing it.
+                   in.host().notifyPageChanged(in.activeDocument(), index);
+               });
     AddCommand(t, "doc permissions", "doc permissions N", 1, 1, [](Interpreter& in, Args& a) {
         in.activeDocument().overridePermissions(static_cast<uint32_t>(a.integer("permissions", 0, UINT32_MAX)));
     });
     AddCommand(t, "doc modified", "doc modified 0|1", 1, 1,
-        [](Interpreter& in, Args& a) { in.activeDocument().setModified(a.flag("modified")); });
+               [](Interpreter& in, Args& a) { in.activeDocument().setModified(a.flag("modified")); });
     AddCommand(t, "doc file", "doc file PATH", 1, 1, [](Interpreter& in, Args& a) {
         Document& doc = in.activeDocument();
         doc.setFile(a.text("path"));

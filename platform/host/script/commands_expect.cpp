@@ -27,11 +27,13 @@ void ExpectBox(Interpreter& in, Args& a, const char* what, FixedRect (DocumentBa
     FixedRect expected = a.rect(what);
     FixedRect seen = (in.activeDocument().backend().*read)(index);
     if (!SameRect(seen, expected))
-        Mismatch(std::string("the ") + what + " of page " + std::to_string(index + 1), RectToText(seen), RectToText(expected));
+        Mismatch(std::string("the ") + what + " of page " + std::to_string(index + 1), RectToText(seen),
+                 RectToText(expected));
 }
 
 // Whether a menu item or, failing that, a toolbar button passes its test.
-void ExpectTest(Interpreter& in, Args& a, const char* test, bool (Host::*item)(MenuItemObj&), bool (Host::*button)(ButtonObj&)) {
+void ExpectTest(Interpreter& in, Args& a, const char* test, bool (Host::*item)(MenuItemObj&),
+                bool (Host::*button)(ButtonObj&)) {
     std::string name = a.text("name");
     bool expected = a.flag("expected value");
     Host& h = in.host();
@@ -110,11 +112,16 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         std::string seen = "none";
         if (cursor != nullptr) {
             auto info = vxwin32::DescribeCursor(cursor);
-            if (!info) seen = "unknown";
-            else if (info->system) seen = "standard";
-            else if (info->resourceId == 102) seen = "crop";
-            else if (info->resourceId == 112) seen = "scissors";
-            else seen = "cursor " + std::to_string(info->resourceId);
+            if (!info)
+                seen = "unknown";
+            else if (info->system)
+                seen = "standard";
+            else if (info->resourceId == 102)
+                seen = "crop";
+            else if (info->resourceId == 112)
+                seen = "scissors";
+            else
+                seen = "cursor " + std::to_string(info->resourceId);
         }
         if (seen != expected) Mismatch("the cursor", seen, expected);
     });
@@ -141,7 +148,8 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         int expected = static_cast<int>(a.integer("count", 0, 1000000000));
         int seen = in.host().trace.count(op);
         if (seen != expected)
-            Mismatch("the number of " + op + " calls in the last action", std::to_string(seen), std::to_string(expected));
+            Mismatch("the number of " + op + " calls in the last action", std::to_string(seen),
+                     std::to_string(expected));
     });
     AddCommand(t, "expect dialog-label", "expect dialog-label ID \"TEXT\"", 2, 2, [](Interpreter& in, Args& a) {
         int id = static_cast<int>(a.integer("control id", 0, 65535));
@@ -151,7 +159,8 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         if (!dialog) throw ScriptError("no dialog has been shown");
         for (const vxwin32::ControlState& c : dialog->controls)
             if (c.id == id) {
-                if (c.text != expected) Mismatch("the text of control " + std::to_string(id), Quoted(c.text), Quoted(expected));
+                if (c.text != expected)
+                    Mismatch("the text of control " + std::to_string(id), Quoted(c.text), Quoted(expected));
                 return;
             }
         throw ScriptError("the last dialog has no control " + std::to_string(id));
@@ -166,7 +175,8 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         int dy = (d.top + d.bottom) - (c.windowTop + c.windowBottom);
         if (dx < -2 || dx > 2 || dy < -2 || dy > 2)
             throw ScriptError("the dialog stands at " + std::to_string(d.left) + " " + std::to_string(d.top) + " " +
-                              std::to_string(d.right) + " " + std::to_string(d.bottom) + ", not centred over the main window");
+                              std::to_string(d.right) + " " + std::to_string(d.bottom) +
+                              ", not centred over the main window");
     });
     AddCommand(t, "expect page-count", "expect page-count N", 1, 1, [](Interpreter& in, Args& a) {
         int expected = static_cast<int>(a.integer("count", 0, 1000000000));
@@ -207,8 +217,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         char seen[8];
         std::snprintf(seen, sizeof seen, "%02X%02X%02X", p & 0xFFu, (p >> 8) & 0xFFu, (p >> 16) & 0xFFu);
         for (char& c : expected) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (expected != seen)
-            Mismatch("the pixel at " + std::to_string(x) + "," + std::to_string(y), seen, expected);
+        if (expected != seen) Mismatch("the pixel at " + std::to_string(x) + "," + std::to_string(y), seen, expected);
     });
     AddCommand(t, "expect handshake", "expect handshake VERSION", 1, 1, [](Interpreter& in, Args& a) {
         uint32_t expected = a.version("version");

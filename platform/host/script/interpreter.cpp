@@ -49,8 +49,8 @@ bool Args::flag(const char* what) {
 Fixed Args::fixed(const char* what) {
     std::string word = text(what);
     if (auto v = FixedFromText(word)) return *v;
-    fail(std::string(what) + " must be a number of points within the Fixed range (-32768 to 32767.99998), not \"" + word +
-         "\"");
+    fail(std::string(what) + " must be a number of points within the Fixed range (-32768 to 32767.99998), not \"" +
+         word + "\"");
 }
 
 FixedRect Args::rect(const char* what) {
@@ -105,29 +105,31 @@ HostConfig& Interpreter::config() {
 
 Host& Interpreter::host() {
     if (!host_) {
-        host_ = std::make_unique<Host>(config_, out(), err(), options_.tracePath, options_.progressBar,
-                                       options_.verbose);
+        host_ =
+            std::make_unique<Host>(config_, out(), err(), options_.tracePath, options_.progressBar, options_.verbose);
         Host* h = host_.get();
         // Every modal dialog takes its input from the queued answers.
         auto pending = std::make_shared<std::vector<vxwin32::DialogAction>>();
-        vxwin32::SetDialogInputSource([h, pending](const vxwin32::DialogState& dialog) -> std::optional<vxwin32::DialogAction> {
-            if (h->input.live != nullptr) return h->input.live->nextDialogAction(dialog);
-            if (pending->empty()) {
-                std::optional<std::string> answer = h->input.takeAnswer();
-                if (!answer) {
-                    h->recordPluginError("no answer queued for the dialog " + DescribeDialog(dialog));
-                    return std::nullopt;
-                }
-                *pending = DialogActionsFor(dialog, *answer);
+        vxwin32::SetDialogInputSource(
+            [h, pending](const vxwin32::DialogState& dialog) -> std::optional<vxwin32::DialogAction> {
+                if (h->input.live != nullptr) return h->input.live->nextDialogAction(dialog);
                 if (pending->empty()) {
-                    h->recordPluginError("the answer \"" + *answer + "\" fits no button of the dialog " + DescribeDialog(dialog));
-                    return std::nullopt;
+                    std::optional<std::string> answer = h->input.takeAnswer();
+                    if (!answer) {
+                        h->recordPluginError("no answer queued for the dialog " + DescribeDialog(dialog));
+                        return std::nullopt;
+                    }
+                    *pending = DialogActionsFor(dialog, *answer);
+                    if (pending->empty()) {
+                        h->recordPluginError("the answer \"" + *answer + "\" fits no button of the dialog " +
+                                             DescribeDialog(dialog));
+                        return std::nullopt;
+                    }
                 }
-            }
-            vxwin32::DialogAction next = pending->front();
-            pending->erase(pending->begin());
-            return next;
-        });
+                vxwin32::DialogAction next = pending->front();
+                pending->erase(pending->begin());
+                return next;
+            });
     }
     return *host_;
 }
@@ -169,15 +171,15 @@ void Interpreter::runLine(const std::vector<std::string>& words) {
     if (found == table.end()) {
         bool group = false;
         for (const auto& [name, command] : table) group = group || name.rfind(words[0] + " ", 0) == 0;
-        if (group)
-            throw ScriptError("unknown command \"" + words[0] + (words.size() > 1 ? " " + words[1] : "") + "\"");
+        if (group) throw ScriptError("unknown command \"" + words[0] + (words.size() > 1 ? " " + words[1] : "") + "\"");
         throw ScriptError("unknown command \"" + words[0] + "\"");
     }
     const Command& command = found->second;
     Args args(std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(used), words.end()), command.usage);
     if (args.size() < command.minArgs) args.fail("too few words");
     if (args.size() > command.maxArgs) args.fail("too many words");
-    if (command.configuration && host_) throw ScriptError("host configuration must come before load and before any document");
+    if (command.configuration && host_)
+        throw ScriptError("host configuration must come before load and before any document");
     command.run(*this, args);
     if (args.more()) args.fail("unexpected \"" + args.peek() + "\"");
 }
@@ -193,9 +195,8 @@ void Interpreter::runCommand(const std::vector<std::string>& words) {
 int Interpreter::run(const std::string& text) {
     // Editors on some systems begin a UTF-8 file with a byte-order mark.
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    std::istringstream lines(text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0
-                                 ? text.substr(kByteOrderMark.size())
-                                 : text);
+    std::istringstream lines(
+        text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0 ? text.substr(kByteOrderMark.size()) : text);
     std::string line;
     int number = 0;
     try {

@@ -23,12 +23,12 @@ struct OpenedDocument {
 };
 
 struct ScriptRunOptions {
-    std::string modulePath;     // default module for `load` without an argument
-    std::string tracePath;      // empty: no trace
-    std::ostream* out = nullptr;  // `print` output; std::cout when null
-    std::ostream* err = nullptr;  // messages, warnings, progress; std::cerr when null
-    bool progressBar = false;   // standard error is a terminal: progress as a bar
-    bool verbose = false;       // questions, answers and progress lines are shown too
+    std::string modulePath;                  // default module for `load` without an argument
+    std::string tracePath;                   // empty: no trace
+    std::ostream* out = nullptr;             // `print` output; std::cout when null
+    std::ostream* err = nullptr;             // messages, warnings, progress; std::cerr when null
+    bool progressBar = false;                // standard error is a terminal: progress as a bar
+    bool verbose = false;                    // questions, answers and progress lines are shown too
     std::shared_ptr<OpenedDocument> opened;  // taken by the first `open` of its path
 };
 
@@ -37,8 +37,7 @@ struct ScriptRunOptions {
 // and returns a non-zero status: 1 a failed expectation or bad line, 2 the
 // module could not be loaded or refused to start, 3 a file could not be
 // read or written, 130 the user stopped the run (RequestUserStop).
-int RunHostScript(const std::string& scriptText, const std::string& scriptName,
-                  const ScriptRunOptions& options);
+int RunHostScript(const std::string& scriptText, const std::string& scriptName, const ScriptRunOptions& options);
 
 // Asks the running script to stop as the user's stop request: the cancel
 // check answers "stop" from now on, and the script ends with status 130

@@ -8,7 +8,7 @@
 namespace vellora::viewer {
 
 struct EmbeddedAsset {
-    const char* name;         // "index.html", ...
+    const char* name;  // "index.html", ...
     const char* contentType;
     const unsigned char* data;
     size_t size;

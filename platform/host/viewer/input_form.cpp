@@ -10,12 +10,23 @@ namespace {
 
 const std::map<std::string, UserEvent::Kind>& Kinds() {
     static const std::map<std::string, UserEvent::Kind> kinds = {
-        {"press", UserEvent::Press},       {"move", UserEvent::Move},         {"release", UserEvent::Release},
-        {"hover", UserEvent::Hover},       {"menu", UserEvent::Menu},         {"menu-open", UserEvent::MenuOpen},
-        {"button", UserEvent::Button},     {"answer", UserEvent::Answer},     {"dialog-click", UserEvent::DialogClick},
-        {"dialog-key", UserEvent::DialogKey}, {"stop", UserEvent::Stop},      {"goto", UserEvent::Goto},
-        {"zoom", UserEvent::Zoom},         {"activate", UserEvent::Activate}, {"close", UserEvent::Close},
-        {"save-as", UserEvent::SaveAs},    {"quit", UserEvent::Quit},
+        {"press", UserEvent::Press},
+        {"move", UserEvent::Move},
+        {"release", UserEvent::Release},
+        {"hover", UserEvent::Hover},
+        {"menu", UserEvent::Menu},
+        {"menu-open", UserEvent::MenuOpen},
+        {"button", UserEvent::Button},
+        {"answer", UserEvent::Answer},
+        {"dialog-click", UserEvent::DialogClick},
+        {"dialog-key", UserEvent::DialogKey},
+        {"stop", UserEvent::Stop},
+        {"goto", UserEvent::Goto},
+        {"zoom", UserEvent::Zoom},
+        {"activate", UserEvent::Activate},
+        {"close", UserEvent::Close},
+        {"save-as", UserEvent::SaveAs},
+        {"quit", UserEvent::Quit},
     };
     return kinds;
 }
@@ -38,7 +49,8 @@ int Integer(const FormFields& f, const char* name, int low, int high) {
 
 std::string Text(const FormFields& f, const char* name, size_t longest) {
     const std::string& text = Field(f, name);
-    if (text.empty() || text.size() > longest) throw BadRequest(std::string("the field \"") + name + "\" is empty or too long");
+    if (text.empty() || text.size() > longest)
+        throw BadRequest(std::string("the field \"") + name + "\" is empty or too long");
     return text;
 }
 
@@ -75,10 +87,15 @@ UserEvent ParseUserEvent(const FormFields& f) {
     case UserEvent::DialogKey:
         e.modal = Integer(f, "modal", 1, 1 << 30);
         e.text = Text(f, "key", 16);
-        if (e.text != "escape" && e.text != "enter" && e.text != "close") throw BadRequest("unknown key \"" + e.text + "\"");
+        if (e.text != "escape" && e.text != "enter" && e.text != "close")
+            throw BadRequest("unknown key \"" + e.text + "\"");
         break;
-    case UserEvent::Goto: e.number = Integer(f, "page", 1, 1 << 30); break;
-    case UserEvent::Zoom: e.number = Integer(f, "percent", 1, 6400); break;
+    case UserEvent::Goto:
+        e.number = Integer(f, "page", 1, 1 << 30);
+        break;
+    case UserEvent::Zoom:
+        e.number = Integer(f, "percent", 1, 6400);
+        break;
     case UserEvent::SaveAs:
         e.text = Text(f, "name", 255);
         if (std::string why = FileNameProblem(e.text); !why.empty()) throw BadRequest(why);

@@ -8,7 +8,7 @@ namespace {
 // A page at 400% is tens of megabytes; a few pages and zooms are enough to
 // go back and forth without rendering again.
 constexpr size_t kImagesKept = 6;
-}
+}  // namespace
 
 void Publication::setState(std::string json) {
     {

@@ -85,7 +85,8 @@ std::string ViewerSession::menuJson(MenuObj& menu, int depth) {
             else
                 j.key("enabled").value(found->second.first).key("marked").value(found->second.second);
             j.key("shortcut").value(ShortcutText(*item));
-            j.key("key").value(item->shortcut > 0 && item->shortcut <= 126 ? std::string(1, static_cast<char>(item->shortcut)) : "");
+            j.key("key").value(
+                item->shortcut > 0 && item->shortcut <= 126 ? std::string(1, static_cast<char>(item->shortcut)) : "");
             j.key("modifiers").value(static_cast<int>(item->modifiers));
         }
         if (item->icon != nullptr) j.key("icon").value(bitmapUrl(item->icon));
@@ -139,7 +140,10 @@ std::string ViewerSession::chromeJson() {
     j.endArray();
     DocWindow* active = h.activeWindow();
     j.key("active");
-    if (active == nullptr) j.null(); else j.value(active->name());
+    if (active == nullptr)
+        j.null();
+    else
+        j.value(active->name());
 
     j.key("menus").beginArray();
     for (MenuObj* menu : h.menubar.topMenus()) j.raw(menuJson(*menu, 0));
@@ -180,8 +184,10 @@ std::string ViewerSession::liveJson() {
                 j.key("radio").value(c.isRadio).key("checked").value(c.checked);
                 j.key("default").value((c.style & 0xF) == 1);  // BS_DEFPUSHBUTTON
                 j.key("rect").beginArray();
-                j.value(static_cast<int>(c.rect.left - d->windowRect.left)).value(static_cast<int>(c.rect.top - d->windowRect.top));
-                j.value(static_cast<int>(c.rect.right - c.rect.left)).value(static_cast<int>(c.rect.bottom - c.rect.top));
+                j.value(static_cast<int>(c.rect.left - d->windowRect.left))
+                    .value(static_cast<int>(c.rect.top - d->windowRect.top));
+                j.value(static_cast<int>(c.rect.right - c.rect.left))
+                    .value(static_cast<int>(c.rect.bottom - c.rect.top));
                 j.endArray().endObject();
             }
             j.endArray().endObject();
@@ -223,7 +229,10 @@ void ViewerSession::publishFrame() {
     j.key("pageWidth").value(FixedToDouble(sideways ? shown.top - shown.bottom : shown.right - shown.left));
     j.key("margin").value(g.margin);
     j.key("image");
-    if (key.empty()) j.null(); else j.value("/view/" + key + ".png");
+    if (key.empty())
+        j.null();
+    else
+        j.value("/view/" + key + ".png");
     j.key("ops").beginArray();
     for (const DrawOp& op : view.ops()) {
         j.beginObject().key("rect");
@@ -233,7 +242,10 @@ void ViewerSession::publishFrame() {
         j.endArray().endObject();
     }
     j.endArray().key("band");
-    if (view.rubberBand) Rect(j, *view.rubberBand); else j.null();
+    if (view.rubberBand)
+        Rect(j, *view.rubberBand);
+    else
+        j.null();
     j.key("bandColor").value(RgbaText(kRubberBandRgba));
     j.endObject();
     publication_.setFrame(j.text());

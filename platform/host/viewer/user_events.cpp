@@ -5,7 +5,7 @@ namespace vellora::viewer {
 namespace {
 // Far more than a person makes; a page gone wild cannot grow the queue without end.
 constexpr size_t kMaxQueued = 4096;
-}
+}  // namespace
 
 void UserEventQueue::push(UserEvent event) {
     {

@@ -14,22 +14,22 @@ namespace vellora::viewer {
 
 struct UserEvent {
     enum Kind {
-        Press,      // mouse button down on the page view at (x, y)
-        Move,       // mouse moved with the button down
-        Release,    // mouse button up
-        Hover,      // mouse moved with no button down
-        Menu,       // choose the menu item `text`
-        MenuOpen,   // the menu `text` opens: its items' tests are asked
-        Button,     // press the toolbar button `text`
-        Answer,     // the modal's button `number` (from 1)
+        Press,        // mouse button down on the page view at (x, y)
+        Move,         // mouse moved with the button down
+        Release,      // mouse button up
+        Hover,        // mouse moved with no button down
+        Menu,         // choose the menu item `text`
+        MenuOpen,     // the menu `text` opens: its items' tests are asked
+        Button,       // press the toolbar button `text`
+        Answer,       // the modal's button `number` (from 1)
         DialogClick,  // the dialog's control `number`
-        DialogKey,  // "escape", "enter" or "close" (the close box) on the modal
-        Stop,       // the progress monitor's Stop
-        Goto,       // show page `number` (from 1)
-        Zoom,       // zoom to `number` percent
-        Activate,   // bring the window `text` to the front
-        Close,      // close the active window, asking about unsaved changes
-        SaveAs,     // save the active document as `text` beside its file; `flag`: replace
+        DialogKey,    // "escape", "enter" or "close" (the close box) on the modal
+        Stop,         // the progress monitor's Stop
+        Goto,         // show page `number` (from 1)
+        Zoom,         // zoom to `number` percent
+        Activate,     // bring the window `text` to the front
+        Close,        // close the active window, asking about unsaved changes
+        SaveAs,       // save the active document as `text` beside its file; `flag`: replace
         Quit,
     } kind = Hover;
     int x = 0, y = 0;

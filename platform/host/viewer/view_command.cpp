@@ -131,8 +131,7 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
     }
     // Nothing is written that the person did not save.
     for (const auto& w : interpreter.host().windows())
-        if (w->document().modified())
-            err << "vellora: unsaved changes to \"" << w->name() << "\" were not saved\n";
+        if (w->document().modified()) err << "vellora: unsaved changes to \"" << w->name() << "\" were not saved\n";
     return quit ? 0 : 130;
 }
 

@@ -16,7 +16,7 @@ struct ViewEnvironment {
 
 struct ViewOptions {
     std::vector<std::string> files;
-    int port = 0;           // 0: a free one
+    int port = 0;  // 0: a free one
     bool openBrowser = true;
     double zoom = 100.0;
     bool help = false;

@@ -31,12 +31,15 @@ int CancelButton(const Question& q) {
 
 }  // namespace
 
-ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, Publication& publication, std::ostream& err)
+ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, Publication& publication,
+                             std::ostream& err)
     : interpreter_(interpreter), events_(events), publication_(publication), err_(err) {
     host().input.live = this;
     // What the page does itself: Save As asks it for a name, Exit ends the session.
     if (MenuItemObj* item = host().menubar.findItem("SaveAs"))
-        item->hostEnabled = [this] { return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr; };
+        item->hostEnabled = [this] {
+            return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr;
+        };
     if (MenuItemObj* item = host().menubar.findItem("Quit")) item->hostEnabled = [] { return true; };
     // The dialog's end, whatever ended it, takes it off the page.
     vxwin32::SetDialogObserver([this](const vxwin32::DialogState&, const char* event) {
@@ -85,7 +88,8 @@ void ViewerSession::handle(const UserEvent& e) {
     stop_ = false;
     message_.clear();
     auto point = [&](const char* verb) {
-        return std::vector<std::string>{verb, std::to_string(e.x), std::to_string(e.y), "mods", std::to_string(e.modifiers)};
+        return std::vector<std::string>{verb, std::to_string(e.x), std::to_string(e.y), "mods",
+                                        std::to_string(e.modifiers)};
     };
     switch (e.kind) {
     case UserEvent::Press:
@@ -108,13 +112,27 @@ void ViewerSession::handle(const UserEvent& e) {
         if (MenuObj* menu = host().menubar.findMenu(e.text)) evaluateMenu(*menu, 0);
         menuAnswered_ = e.number;
         break;
-    case UserEvent::Button: command({"button", e.text}); break;
-    case UserEvent::Goto: command({"goto", std::to_string(e.number)}); break;
-    case UserEvent::Zoom: command({"zoom", std::to_string(e.number)}); break;
-    case UserEvent::Activate: command({"activate", e.text}); break;
-    case UserEvent::Close: closeActive(); break;
-    case UserEvent::SaveAs: saveAs(e.text, e.flag); break;
-    case UserEvent::Quit: quit_ = true; break;
+    case UserEvent::Button:
+        command({"button", e.text});
+        break;
+    case UserEvent::Goto:
+        command({"goto", std::to_string(e.number)});
+        break;
+    case UserEvent::Zoom:
+        command({"zoom", std::to_string(e.number)});
+        break;
+    case UserEvent::Activate:
+        command({"activate", e.text});
+        break;
+    case UserEvent::Close:
+        closeActive();
+        break;
+    case UserEvent::SaveAs:
+        saveAs(e.text, e.flag);
+        break;
+    case UserEvent::Quit:
+        quit_ = true;
+        break;
     default:
         // Moves, releases and answers with no loop waiting for them, and
         // Stop with no run in progress.
@@ -166,14 +184,16 @@ void ViewerSession::closeModal() {
 
 PointerStep ViewerSession::nextPointerStep() {
     while (std::optional<UserEvent> e = waitEvent()) {
-        if (e->kind == UserEvent::Move) return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, false};
+        if (e->kind == UserEvent::Move)
+            return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, false};
         // A second press means the release went missing: it ends the drag there.
         if (e->kind == UserEvent::Release || e->kind == UserEvent::Press)
             return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, true};
     }
     // The person is gone: the drag ends where the rubber band is.
     PageView* view = host().activeWindow() ? &host().activeWindow()->view() : nullptr;
-    if (view != nullptr && view->rubberBand) return PointerStep{view->rubberBand->right, view->rubberBand->bottom, 0, true};
+    if (view != nullptr && view->rubberBand)
+        return PointerStep{view->rubberBand->right, view->rubberBand->bottom, 0, true};
     return PointerStep{0, 0, 0, true};
 }
 

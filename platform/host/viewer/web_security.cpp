@@ -71,7 +71,8 @@ std::string FileNameProblem(std::string_view name) {
     if (name == "." || name == "..") return "\"" + std::string(name) + "\" is not a file name";
     if (name.find('/') != std::string_view::npos || name.find('\\') != std::string_view::npos)
         return "give a file name, not a path: it is saved beside the opened file";
-    bool control = std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    bool control =
+        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     if (control) return "the file name holds a control character";
     if (name.front() == '.') return "the file name may not start with a dot";
     return {};

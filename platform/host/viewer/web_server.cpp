@@ -23,7 +23,11 @@ constexpr auto kKeepAlive = std::chrono::seconds(15);
 std::string StateDocument(const Publication::Snapshot& s) {
     JsonWriter j;
     j.beginObject().key("version").value(static_cast<int64_t>(s.stateVersion + s.frameVersion));
-    j.key("state").raw(s.state.empty() ? "null" : s.state).key("frame").raw(s.frame.empty() ? "null" : s.frame).endObject();
+    j.key("state")
+        .raw(s.state.empty() ? "null" : s.state)
+        .key("frame")
+        .raw(s.frame.empty() ? "null" : s.frame)
+        .endObject();
     return j.text();
 }
 
@@ -116,7 +120,8 @@ void WebServer::start(int port) {
     auto servePng = [&impl](bool pageImage) {
         return [&impl, pageImage](const httplib::Request& req, httplib::Response& res) {
             std::string key = req.matches[1];
-            std::shared_ptr<const Bytes> png = pageImage ? impl.publication.image(key) : impl.publication.asset(key + ".png");
+            std::shared_ptr<const Bytes> png =
+                pageImage ? impl.publication.image(key) : impl.publication.asset(key + ".png");
             if (!png) return Refuse(res, 404, "not found");
             res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
         };
@@ -135,9 +140,10 @@ void WebServer::start(int port) {
             "text/event-stream",
             [&impl, seen](size_t, httplib::DataSink& sink) {
                 auto send = [&](const std::string& text) { return sink.write(text.data(), text.size()); };
-                std::optional<Publication::Snapshot> s = seen->first == 0 && seen->second == 0
-                                                             ? std::optional(impl.publication.current())
-                                                             : impl.publication.waitNewer(seen->first, seen->second, kKeepAlive);
+                std::optional<Publication::Snapshot> s =
+                    seen->first == 0 && seen->second == 0
+                        ? std::optional(impl.publication.current())
+                        : impl.publication.waitNewer(seen->first, seen->second, kKeepAlive);
                 if (impl.publication.closed()) {
                     send("event: bye\ndata: {}\n\n");
                     sink.done();
@@ -146,8 +152,10 @@ void WebServer::start(int port) {
                 if (!s) return send(": still here\n\n");
                 bool ok = true;
                 // A drag sends only frames: the state is sent when it changed.
-                if (s->stateVersion != seen->first && !s->state.empty()) ok = send("event: state\ndata: " + s->state + "\n\n");
-                if (ok && s->frameVersion != seen->second && !s->frame.empty()) ok = send("event: frame\ndata: " + s->frame + "\n\n");
+                if (s->stateVersion != seen->first && !s->state.empty())
+                    ok = send("event: state\ndata: " + s->state + "\n\n");
+                if (ok && s->frameVersion != seen->second && !s->frame.empty())
+                    ok = send("event: frame\ndata: " + s->frame + "\n\n");
                 *seen = {s->stateVersion, s->frameVersion};
                 return ok;
             },
@@ -160,7 +168,8 @@ void WebServer::start(int port) {
         FormFields fields;
         for (const auto& [name, value] : req.params) {
             if (name == "token") continue;
-            if (!fields.emplace(name, value).second) return Refuse(res, 400, "the field \"" + name + "\" is given twice");
+            if (!fields.emplace(name, value).second)
+                return Refuse(res, 400, "the field \"" + name + "\" is given twice");
         }
         try {
             impl.events.push(ParseUserEvent(fields));
@@ -181,7 +190,8 @@ void WebServer::start(int port) {
         port_ = s.bind_to_any_port("127.0.0.1");
         if (port_ <= 0) throw std::runtime_error("cannot listen on 127.0.0.1: no free port");
     } else {
-        if (!s.bind_to_port("127.0.0.1", port)) throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + " (in use?)");
+        if (!s.bind_to_port("127.0.0.1", port))
+            throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port) + " (in use?)");
         port_ = port;
     }
     thread_ = std::thread([&s] { s.listen_after_bind(); });

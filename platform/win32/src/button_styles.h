@@ -28,11 +28,15 @@ inline bool IsRadioButton(const Window& control) {
 inline bool IsCheckable(const Window& control) {
     if (!IsButton(control)) return false;
     switch (ButtonKindOf(control)) {
-        case kCheckBox: case kAutoCheckBox: case kRadioButton: case k3State: case kAuto3State:
-        case kAutoRadioButton:
-            return true;
-        default:
-            return false;
+    case kCheckBox:
+    case kAutoCheckBox:
+    case kRadioButton:
+    case k3State:
+    case kAuto3State:
+    case kAutoRadioButton:
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -21,8 +21,10 @@ public:
     size_t remaining() const { return ok_ ? bytes_.size() - pos_ : 0; }
 
     void Seek(uint64_t pos) {
-        if (!ok_ || pos > bytes_.size()) Fail();
-        else pos_ = static_cast<size_t>(pos);
+        if (!ok_ || pos > bytes_.size())
+            Fail();
+        else
+            pos_ = static_cast<size_t>(pos);
     }
     void Skip(uint64_t count) { Seek(static_cast<uint64_t>(pos_) + count); }
     // Moves to the next multiple of `alignment` counted from the start.

@@ -33,19 +33,18 @@ void ClickControl(HWND dialog, int id) {
     const HWND handle = DialogItemHandle(dialog, id);
     Window* control = FindWindow(handle);
     // Only a visible, enabled button reacts to the mouse.
-    if (!control || !IsButton(*control) || !(control->style & kWsVisible) || (control->style & kWsDisabled))
-        return;
+    if (!control || !IsButton(*control) || !(control->style & kWsVisible) || (control->style & kWsDisabled)) return;
     switch (ButtonKindOf(*control)) {
-        case kAutoRadioButton:
-            CheckInGroup(dialog, handle);
-            break;
-        case kAutoCheckBox:
-            control->checked = !control->checked;
-            break;
-        case kGroupBox:
-            return;  // a frame, not a button
-        default:
-            break;
+    case kAutoRadioButton:
+        CheckInGroup(dialog, handle);
+        break;
+    case kAutoCheckBox:
+        control->checked = !control->checked;
+        break;
+    case kGroupBox:
+        return;  // a frame, not a button
+    default:
+        break;
     }
     SendCommand(dialog, id);
 }
@@ -55,8 +54,8 @@ int DefaultButtonId(HWND dialog) {
     const Window* owner = FindDialog(dialog);
     if (owner)
         for (HWND handle : owner->controls)
-            if (const Window* control = FindWindow(handle); control && IsButton(*control) &&
-                                                            ButtonKindOf(*control) == kDefPushButton)
+            if (const Window* control = FindWindow(handle);
+                control && IsButton(*control) && ButtonKindOf(*control) == kDefPushButton)
                 return control->id;
     return IDOK;
 }
@@ -70,19 +69,19 @@ void SendCommand(HWND dialog, int id) {
 
 void ApplyDialogAction(HWND dialog, const DialogAction& action) {
     switch (action.kind) {
-        case DialogAction::ClickControl:
-            ClickControl(dialog, action.controlId);
-            break;
-        case DialogAction::PressEscape:
-            SendCommand(dialog, IDCANCEL);
-            break;
-        case DialogAction::PressEnter:
-            SendCommand(dialog, DefaultButtonId(dialog));
-            break;
-        case DialogAction::CloseBox:
-            // What the default dialog procedure does with an unhandled close.
-            if (SendDialogMessage(dialog, WM_CLOSE, 0, 0) == 0) SendCommand(dialog, IDCANCEL);
-            break;
+    case DialogAction::ClickControl:
+        ClickControl(dialog, action.controlId);
+        break;
+    case DialogAction::PressEscape:
+        SendCommand(dialog, IDCANCEL);
+        break;
+    case DialogAction::PressEnter:
+        SendCommand(dialog, DefaultButtonId(dialog));
+        break;
+    case DialogAction::CloseBox:
+        // What the default dialog procedure does with an unhandled close.
+        if (SendDialogMessage(dialog, WM_CLOSE, 0, 0) == 0) SendCommand(dialog, IDCANCEL);
+        break;
     }
 }
 

@@ -7,10 +7,10 @@
 namespace vxwin32::detail {
 namespace {
 
-constexpr int kFontBaseX = 6;   // 8-point "MS Sans Serif"
+constexpr int kFontBaseX = 6;  // 8-point "MS Sans Serif"
 constexpr int kFontBaseY = 13;
 constexpr int kFontPoints = 8;
-constexpr int kSystemBaseX = 8; // the system font
+constexpr int kSystemBaseX = 8;  // the system font
 constexpr int kSystemBaseY = 16;
 constexpr uint16_t kShellFontPoints = 0x7FFF;  // "use the message box font"
 
@@ -41,15 +41,18 @@ BaseUnits DialogBaseUnits(const DialogTemplate& dialog) {
 
 FrameSizes NonClientFrame(uint32_t style) {
     LONG side = 0;
-    if (style & (kDsModalFrame | kWsDlgFrame)) side = kDialogFrame;
-    else if (style & kWsThickFrame) side = kSizingFrame;
-    else if (style & kWsBorder) side = kBorder;
+    if (style & (kDsModalFrame | kWsDlgFrame))
+        side = kDialogFrame;
+    else if (style & kWsThickFrame)
+        side = kSizingFrame;
+    else if (style & kWsBorder)
+        side = kBorder;
     const LONG caption = (style & kWsCaption) == kWsCaption ? kCaptionBar : 0;
     return {side, side + caption, side, side};
 }
 
-RECT DialogUnitsToScreen(const BaseUnits& units, int64_t originX, int64_t originY, int16_t x, int16_t y,
-                         int16_t cx, int16_t cy) {
+RECT DialogUnitsToScreen(const BaseUnits& units, int64_t originX, int64_t originY, int16_t x, int16_t y, int16_t cx,
+                         int16_t cy) {
     const LONG left = AddClamped(originX, MulDivRounded(x, units.x, 4));
     const LONG top = AddClamped(originY, MulDivRounded(y, units.y, 8));
     return RECT{left, top, AddClamped(left, MulDivRounded(cx, units.x, 4)),

@@ -33,7 +33,7 @@ BaseUnits DialogBaseUnits(const DialogTemplate& dialog);
 FrameSizes NonClientFrame(uint32_t style);
 
 // A rectangle in dialog units as screen pixels, relative to `originX/Y`.
-RECT DialogUnitsToScreen(const BaseUnits& units, int64_t originX, int64_t originY, int16_t x, int16_t y,
-                         int16_t cx, int16_t cy);
+RECT DialogUnitsToScreen(const BaseUnits& units, int64_t originX, int64_t originY, int16_t x, int16_t y, int16_t cx,
+                         int16_t cy);
 
 }  // namespace vxwin32::detail

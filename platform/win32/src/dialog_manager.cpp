@@ -108,8 +108,8 @@ HWND CreateDialogWindows(const detail::DialogTemplate& tmpl, const RECT* owner, 
                                                     tmpl.y, tmpl.cx, tmpl.cy);
     const LONG width = detail::AddClamped(detail::Difference(client.right, client.left), frame.left + frame.right);
     const LONG height = detail::AddClamped(detail::Difference(client.bottom, client.top), frame.top + frame.bottom);
-    dialog.rect = RECT{client.left, client.top, detail::AddClamped(client.left, width),
-                       detail::AddClamped(client.top, height)};
+    dialog.rect =
+        RECT{client.left, client.top, detail::AddClamped(client.left, width), detail::AddClamped(client.top, height)};
     const HWND handle = detail::AddWindow(std::move(dialog));
 
     const int64_t originX = detail::AddClamped(client.left, frame.left);

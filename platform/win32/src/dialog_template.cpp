@@ -10,8 +10,7 @@ namespace {
 constexpr uint16_t kExtendedSignature = 0xFFFF;
 
 // The predefined control classes, by their ordinals 0x80..0x85.
-constexpr std::array<const char*, 6> kPredefinedClasses{"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR",
-                                                        "COMBOBOX"};
+constexpr std::array<const char*, 6> kPredefinedClasses{"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
 
 std::string OrdinalText(uint16_t ordinal) { return "#" + std::to_string(ordinal); }
 
@@ -22,8 +21,7 @@ std::optional<std::string> ReadClass(ByteReader& r) {
         // predefined ones.
         for (size_t i = 0; i < kPredefinedClasses.size(); ++i) {
             const std::string name = kPredefinedClasses[i];
-            if (SameResourceId(ResourceId{false, 0, std::u16string(name.begin(), name.end())}, id))
-                return name;
+            if (SameResourceId(ResourceId{false, 0, std::u16string(name.begin(), name.end())}, id)) return name;
         }
         return NarrowText(id.name);
     }

@@ -61,7 +61,11 @@ std::span<const uint8_t> Contents(std::span<const uint8_t> file, const SectionHe
 }  // namespace
 
 std::optional<std::span<const uint8_t>> FindElfSection(std::span<const uint8_t> file, std::string_view name) {
-    if (file.size() < 16 || std::memcmp(file.data(), "\x7f" "ELF", 4) != 0) throw Win32Error("not an ELF file");
+    if (file.size() < 16 || std::memcmp(file.data(),
+                                        "\x7f"
+                                        "ELF",
+                                        4) != 0)
+        throw Win32Error("not an ELF file");
     if (file[4] != 1 && file[4] != 2) Malformed("unknown class");
     if (file[5] != 1) throw Win32Error("big-endian ELF files are not supported");
     const ElfClass& elf = file[4] == 2 ? kElf64 : kElf32;

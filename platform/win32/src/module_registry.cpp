@@ -77,8 +77,7 @@ const std::vector<uint8_t>* FindResourceData(HINSTANCE module, uint16_t type, co
     const Resource* best = nullptr;
     int bestRank = 3;
     for (const Resource& resource : found->resources) {
-        if (!SameResourceId(ResourceId::Ordinal(type), resource.type) || !SameResourceId(name, resource.name))
-            continue;
+        if (!SameResourceId(ResourceId::Ordinal(type), resource.type) || !SameResourceId(name, resource.name)) continue;
         const int rank = resource.language == kEnglishUnitedStates ? 0 : resource.language == 0 ? 1 : 2;
         if (rank < bestRank) {
             best = &resource;

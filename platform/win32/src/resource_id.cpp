@@ -52,7 +52,8 @@ ResourceId ResourceIdFromArgument(LPCSTR name) {
 }
 
 bool SameResourceId(const ResourceId& wanted, const ResourceId& stored) {
-    if (wanted.isOrdinal || stored.isOrdinal) return wanted.isOrdinal == stored.isOrdinal && wanted.ordinal == stored.ordinal;
+    if (wanted.isOrdinal || stored.isOrdinal)
+        return wanted.isOrdinal == stored.isOrdinal && wanted.ordinal == stored.ordinal;
     if (wanted.name.size() != stored.name.size()) return false;
     for (size_t i = 0; i < wanted.name.size(); ++i)
         if (UpperAscii(wanted.name[i]) != UpperAscii(stored.name[i])) return false;
@@ -63,8 +64,7 @@ std::string NarrowText(const std::u16string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t code = text[i];
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
+        if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
             code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (code >= 0xD800 && code < 0xE000) {

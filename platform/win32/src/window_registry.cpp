@@ -88,8 +88,8 @@ extern "C" BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
     return TRUE;
 }
 
-extern "C" BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter: no z-order here*/, int X, int Y, int cx,
-                                    int cy, UINT uFlags) {
+extern "C" BOOL WINAPI SetWindowPos(HWND hWnd, HWND /*hWndInsertAfter: no z-order here*/, int X, int Y, int cx, int cy,
+                                    UINT uFlags) {
     using namespace vxwin32::detail;
     Window* window = FindWindow(hWnd);
     if (!window) return FALSE;

@@ -93,8 +93,8 @@ Update MakeUpdate(const FileXref& before, std::vector<ChangedObject> objects)
             throw std::invalid_argument("object " + std::to_string(o.num) + " is not in the file");
         XrefEntry& e = after.entries[size_t(o.num)];
         e = XrefEntry{'n', uint16_t(o.gen), before.length + int64_t(out.size())};
-        out += std::to_string(o.num) + " " + std::to_string(o.gen) + " obj\n" + o.body +
-               "\nendobj\n";
+        out +=
+            std::to_string(o.num) + " " + std::to_string(o.gen) + " obj\n" + o.body + "\nendobj\n";
     }
     std::vector<Run> runs = Subsections(objects, after);
     const int64_t xrefAt = before.length + int64_t(out.size());

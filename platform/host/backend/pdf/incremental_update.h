@@ -15,18 +15,18 @@ namespace vellora::pdf {
 // One object number's entry in the file's cross-reference data, as it
 // stands after every section so far.
 struct XrefEntry {
-    char type = 0;      // 'n' at an offset, 'o' in an object stream, 'f' free, 0 none
-    uint16_t gen = 0;   // generation; the index in the stream for 'o'
-    int64_t ofs = 0;    // offset; the stream's object number for 'o'; next free for 'f'
+    char type = 0;     // 'n' at an offset, 'o' in an object stream, 'f' free, 0 none
+    uint16_t gen = 0;  // generation; the index in the stream for 'o'
+    int64_t ofs = 0;   // offset; the stream's object number for 'o'; next free for 'f'
 };
 
 // What an update needs to know of the file it goes after.
 struct FileXref {
-    int64_t length = 0;     // bytes of the file
-    int64_t startxref = 0;  // offset of its newest cross-reference section
-    bool stream = false;    // that section is an xref stream
-    int size = 0;           // the trailer's /Size
-    std::string trailerKeys;  // the trailer's /Root, /Info, /ID and /Encrypt, as text
+    int64_t length = 0;              // bytes of the file
+    int64_t startxref = 0;           // offset of its newest cross-reference section
+    bool stream = false;             // that section is an xref stream
+    int size = 0;                    // the trailer's /Size
+    std::string trailerKeys;         // the trailer's /Root, /Info, /ID and /Encrypt, as text
     std::vector<XrefEntry> entries;  // by object number, `size` of them
 };
 

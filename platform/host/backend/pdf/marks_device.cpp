@@ -28,10 +28,8 @@ bool Invisible(fz_context* ctx, fz_colorspace* cs, const float* color, float alp
         return false;
     float rgb[FZ_MAX_COLORS] = {0, 0, 0};
     int ok = 1;
-    fz_try(ctx)
-        fz_convert_color(ctx, cs, color, fz_device_rgb(ctx), rgb, nullptr, params);
-    fz_catch(ctx)
-        ok = 0;
+    fz_try(ctx) fz_convert_color(ctx, cs, color, fz_device_rgb(ctx), rgb, nullptr, params);
+    fz_catch(ctx) ok = 0;
     return ok && rgb[0] >= kWhite && rgb[1] >= kWhite && rgb[2] >= kWhite;
 }
 
@@ -59,10 +57,8 @@ void StrokePath(fz_context* ctx, fz_device* dev, const fz_path* path, const fz_s
         fz_rectto(ctx, box, r.x0, r.y0, r.x1, r.y1);
         fz_fill_path(ctx, Inner(dev), box, 0, fz_identity, cs, color, alpha, params);
     }
-    fz_always(ctx)
-        fz_drop_path(ctx, box);
-    fz_catch(ctx)
-        fz_rethrow(ctx);
+    fz_always(ctx) fz_drop_path(ctx, box);
+    fz_catch(ctx) fz_rethrow(ctx);
 }
 
 void ClipPath(fz_context* ctx, fz_device* dev, const fz_path* path, int evenOdd, fz_matrix ctm,
@@ -156,8 +152,8 @@ void EndGroup(fz_context* ctx, fz_device* dev)
     fz_end_group(ctx, Inner(dev));
 }
 
-int BeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect view, float xstep,
-              float ystep, fz_matrix ctm, int id)
+int BeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect view, float xstep, float ystep,
+              fz_matrix ctm, int id)
 {
     return fz_begin_tile_id(ctx, Inner(dev), area, view, xstep, ystep, ctm, id);
 }
@@ -183,8 +179,7 @@ fz_device* NewMarksDevice(fz_context* ctx, fz_rect* result)
 {
     fz_device* inner = fz_new_bbox_device(ctx, result);
     MarksDevice* dev = nullptr;
-    fz_try(ctx)
-        dev = fz_new_derived_device(ctx, MarksDevice);
+    fz_try(ctx) dev = fz_new_derived_device(ctx, MarksDevice);
     fz_catch(ctx)
     {
         fz_drop_device(ctx, inner);

@@ -14,13 +14,25 @@ public:
         if (!ctx_)
             throw HostError("cannot start the PDF library (out of memory)");
     }
-    ~MuContext() { MuDropContext(ctx_); }
+    ~MuContext()
+    {
+        MuDropContext(ctx_);
+    }
     MuContext(const MuContext&) = delete;
     MuContext& operator=(const MuContext&) = delete;
 
-    fz_context* get() const { return ctx_; }
-    const MuLog& log() const { return log_; }
-    void clearLog() { log_ = MuLog{}; }
+    fz_context* get() const
+    {
+        return ctx_;
+    }
+    const MuLog& log() const
+    {
+        return log_;
+    }
+    void clearLog()
+    {
+        log_ = MuLog{};
+    }
 
 private:
     MuLog log_{};

@@ -2,11 +2,11 @@
 
 #include "backend/pdf/marks_device.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace vellora::pdf {
 
@@ -169,13 +169,15 @@ bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int pageObject, MuPa
     fz_try(ctx)
     {
         obj = pdf_load_object(ctx, doc, pageObject);
-        out->hasMedia = ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(MediaBox)), out->media);
-        out->hasCrop = ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(CropBox)), out->crop);
+        out->hasMedia =
+            ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(MediaBox)), out->media);
+        out->hasCrop =
+            ReadRect(ctx, pdf_dict_get_inheritable(ctx, obj, PDF_NAME(CropBox)), out->crop);
         pdf_obj* rotate = pdf_dict_get_inheritable(ctx, obj, PDF_NAME(Rotate));
-        out->rotate = pdf_is_int(ctx, rotate) ? double(pdf_to_int64(ctx, rotate)) : double(pdf_to_real(ctx, rotate));
+        out->rotate = pdf_is_int(ctx, rotate) ? double(pdf_to_int64(ctx, rotate))
+                                              : double(pdf_to_real(ctx, rotate));
     }
-    fz_always(ctx)
-        pdf_drop_obj(ctx, obj);
+    fz_always(ctx) pdf_drop_obj(ctx, obj);
     fz_catch(ctx)
     {
         Fail(ctx, err);
@@ -197,8 +199,7 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
         else
             pdf_dict_del(ctx, obj, PDF_NAME(CropBox));
     }
-    fz_always(ctx)
-        pdf_drop_obj(ctx, obj);
+    fz_always(ctx) pdf_drop_obj(ctx, obj);
     fz_catch(ctx)
     {
         Fail(ctx, err);
@@ -271,8 +272,7 @@ bool MuReadXref(fz_context* ctx, pdf_document* doc, XrefEntry* entries, int coun
         }
         fz_close_output(ctx, out);
     }
-    fz_always(ctx)
-        fz_drop_output(ctx, out);
+    fz_always(ctx) fz_drop_output(ctx, out);
     fz_catch(ctx)
     {
         fz_drop_buffer(ctx, buffer);
@@ -297,8 +297,7 @@ bool MuObjectStreamData(fz_context* ctx, pdf_document* doc, int num, MuBytes* da
         *first = pdf_dict_get_int(ctx, stream, PDF_NAME(First));
         buffer = pdf_load_stream_number(ctx, doc, num);
     }
-    fz_always(ctx)
-        pdf_drop_obj(ctx, stream);
+    fz_always(ctx) pdf_drop_obj(ctx, stream);
     fz_catch(ctx)
     {
         fz_drop_buffer(ctx, buffer);
@@ -484,18 +483,15 @@ void WriteDocument(fz_context* ctx, pdf_document* doc, int fd)
         pdf_write_document(ctx, doc, out, &opts);
         fz_close_output(ctx, out);
     }
-    fz_always(ctx)
-        fz_drop_output(ctx, out);
-    fz_catch(ctx)
-        fz_rethrow(ctx);
+    fz_always(ctx) fz_drop_output(ctx, out);
+    fz_catch(ctx) fz_rethrow(ctx);
 }
 
 }  // namespace
 
 bool MuSaveDocument(fz_context* ctx, pdf_document* doc, int fd, MuError* err)
 {
-    fz_try(ctx)
-        WriteDocument(ctx, doc, fd);
+    fz_try(ctx) WriteDocument(ctx, doc, fd);
     fz_catch(ctx)
     {
         Fail(ctx, err);
@@ -523,8 +519,9 @@ bool MuWriteBlankDocument(fz_context* ctx, const MuBlankPage* pages, int count, 
         resources = pdf_new_dict(ctx, doc, 0);
         for (int i = 0; i < count; ++i) {
             const MuBlankPage* p = &pages[i];
-            page = pdf_add_page(ctx, doc, fz_make_rect(p->media[0], p->media[1], p->media[2], p->media[3]),
-                                0, resources, nullptr);
+            page = pdf_add_page(ctx, doc,
+                                fz_make_rect(p->media[0], p->media[1], p->media[2], p->media[3]), 0,
+                                resources, nullptr);
             // pdf_add_page snaps /Rotate to multiples of 90; the page keeps its own.
             pdf_dict_put_int(ctx, page, PDF_NAME(Rotate), p->rotate);
             if (p->hasCrop)

@@ -34,7 +34,7 @@ struct MuDocInfo {
     int needsPassword;  // encrypted, and neither the empty nor the given password opens it
     int passwordGiven;  // a password was given
     int encrypted;
-    int mayEdit;        // the file's permissions allow changes
+    int mayEdit;  // the file's permissions allow changes
     int canSaveIncrementally;
 };
 

@@ -27,10 +27,18 @@ struct Token {
 
 class Lexer {
 public:
-    Lexer(std::string_view text, size_t at) : t_(text), at_(at) {}
+    Lexer(std::string_view text, size_t at) : t_(text), at_(at)
+    {
+    }
 
-    size_t position() const { return at_; }
-    void rewind(size_t at) { at_ = at; }
+    size_t position() const
+    {
+        return at_;
+    }
+    void rewind(size_t at)
+    {
+        at_ = at;
+    }
 
     Token next()
     {
@@ -175,7 +183,7 @@ std::string NameText(std::string_view text, const Token& tok)
     std::string name;
     for (size_t i = tok.begin + 1; i < tok.end; ++i) {
         const auto hex = [](char c) {
-            return c >= '0' && c <= '9' ? c - '0'
+            return c >= '0' && c <= '9'   ? c - '0'
                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                           : -1;

@@ -10,16 +10,16 @@
 #include "backend/pdf/page_units.h"
 #include "files/replacement_file.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace vellora {
@@ -61,9 +61,16 @@ std::string DescriptorPath(int fd)
 class FileDescriptor {
 public:
     FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    explicit FileDescriptor(int fd) : fd_(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        reset();
+    }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1))
+    {
+    }
     FileDescriptor& operator=(FileDescriptor&& other) noexcept
     {
         if (this != &other) {
@@ -72,7 +79,10 @@ public:
         }
         return *this;
     }
-    int get() const { return fd_; }
+    int get() const
+    {
+        return fd_;
+    }
     void reset()
     {
         if (fd_ >= 0)
@@ -118,7 +128,10 @@ public:
     }
     MappedBytes(const MappedBytes&) = delete;
     MappedBytes& operator=(const MappedBytes&) = delete;
-    std::string_view view() const { return std::string_view(data_ ? data_ : "", data_ ? size_ : 0); }
+    std::string_view view() const
+    {
+        return std::string_view(data_ ? data_ : "", data_ ? size_ : 0);
+    }
 
 private:
     const char* data_ = nullptr;
@@ -177,17 +190,20 @@ struct OpenedFile {
     MuDocInfo info{};
 };
 
-OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path, const std::string& password)
+OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path,
+                    const std::string& password)
 {
     OpenedFile opened;
     MuError err{};
-    if (!MuOpenDocument(mu.get(), DescriptorPath(fd).c_str(), password.c_str(), &opened.doc, &opened.info, &err))
+    if (!MuOpenDocument(mu.get(), DescriptorPath(fd).c_str(), password.c_str(), &opened.doc,
+                        &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
 
 // The page objects of an opened document, in page order.
-std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count, const std::string& path)
+std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count,
+                           const std::string& path)
 {
     std::vector<int> objects(size_t(count), 0);
     MuError err{};
@@ -198,8 +214,12 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count, co
 
 class PdfDocument final : public DocumentBackend {
 public:
-    PdfDocument(const std::string& path, const std::string& password, std::vector<std::string>& warnings)
-        : path_(path), password_(password), source_(OpenReadable(path)), stamp_(StampOf(source_.get(), path))
+    PdfDocument(const std::string& path, const std::string& password,
+                std::vector<std::string>& warnings)
+        : path_(path),
+          password_(password),
+          source_(OpenReadable(path)),
+          stamp_(StampOf(source_.get(), path))
     {
         OpenedFile opened = OpenWith(mu_, source_.get(), path, password_);
         doc_ = opened.doc;
@@ -218,12 +238,27 @@ public:
         mu_.clearLog();
     }
 
-    ~PdfDocument() override { MuDropDocument(mu_.get(), doc_); }
+    ~PdfDocument() override
+    {
+        MuDropDocument(mu_.get(), doc_);
+    }
 
-    int pageCount() const override { return int(pages_.size()); }
-    FixedRect mediaBox(int page) const override { return at(page).media; }
-    FixedRect cropBox(int page) const override { return at(page).crop.value_or(at(page).media); }
-    int rotation(int page) const override { return at(page).rotation; }
+    int pageCount() const override
+    {
+        return int(pages_.size());
+    }
+    FixedRect mediaBox(int page) const override
+    {
+        return at(page).media;
+    }
+    FixedRect cropBox(int page) const override
+    {
+        return at(page).crop.value_or(at(page).media);
+    }
+    int rotation(int page) const override
+    {
+        return at(page).rotation;
+    }
 
     FixedRect boundingBox(int page) override
     {
@@ -253,7 +288,10 @@ public:
         }
     }
 
-    uint32_t permissions() const override { return editable_ ? VX_PERMISSION_EDIT : 0u; }
+    uint32_t permissions() const override
+    {
+        return editable_ ? VX_PERMISSION_EDIT : 0u;
+    }
 
     void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) override;
     void save(const std::string& path, SaveMode mode) override;
@@ -265,7 +303,10 @@ private:
         int rotation = 0;
         std::optional<FixedRect> bbox;
         std::optional<FixedRect> fileCrop;  // as the document's file has it, own or inherited
-        bool changed() const { return !SameCrop(crop, fileCrop); }
+        bool changed() const
+        {
+            return !SameCrop(crop, fileCrop);
+        }
     };
 
     const Page& at(int page) const
@@ -274,7 +315,10 @@ private:
             throw HostError(path_ + ": no page " + std::to_string(page + 1));
         return pages_[size_t(page)];
     }
-    Page& at(int page) { return const_cast<Page&>(std::as_const(*this).at(page)); }
+    Page& at(int page)
+    {
+        return const_cast<Page&>(std::as_const(*this).at(page));
+    }
 
     // Null removes the page's own crop box.
     void writeCropBox(int page, const FixedRect* box)
@@ -310,7 +354,10 @@ private:
         return doc_;
     }
 
-    std::string pageName(int page) const { return path_ + ": page " + std::to_string(page + 1); }
+    std::string pageName(int page) const
+    {
+        return path_ + ": page " + std::to_string(page + 1);
+    }
 
     void adopt(const MuDocInfo& info)
     {
@@ -364,7 +411,8 @@ private:
                                " no usable media box; taken as 612 x 792 (Letter)");
     }
 
-    std::optional<FixedRect> readBox(int page, const char* name, int present, const float v[4]) const
+    std::optional<FixedRect> readBox(int page, const char* name, int present,
+                                     const float v[4]) const
     {
         if (!present)
             return std::nullopt;
@@ -433,7 +481,8 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
 void PdfDocument::save(const std::string& path, SaveMode mode)
 {
     if (!editable_)
-        throw HostError(path_ + ": the document's permissions do not allow changes; it cannot be saved");
+        throw HostError(path_ +
+                        ": the document's permissions do not allow changes; it cannot be saved");
     // A repaired file has no trustworthy original to append to: it is
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
@@ -546,8 +595,9 @@ bool PdfDocument::appendInPlace(const std::string& path, Update& update)
     const size_t tailAt = update.bytes.empty() ? 0 : update.bytes.rfind("startxref\n");
     const std::string_view bytes(update.bytes);
     const std::string holding = "startxref\n" + std::to_string(xref_.startxref) + "\n%%EOF\n";
-    const FileStamp after = AppendInPlace(path, stamp_, bytes.substr(0, tailAt), bytes.substr(tailAt),
-                                          update.bytes.empty() ? std::string_view() : holding);
+    const FileStamp after =
+        AppendInPlace(path, stamp_, bytes.substr(0, tailAt), bytes.substr(tailAt),
+                      update.bytes.empty() ? std::string_view() : holding);
     if (after.size < 0)
         return false;
     stamp_ = after;
@@ -570,8 +620,8 @@ void PdfDocument::saveInFull(const std::string& path)
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
-    else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), password_.c_str(), &written,
-                             &info, &err))
+    else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), password_.c_str(), &written, &info,
+                             &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
     std::vector<int> objects;
     FileXref xref;

@@ -10,9 +10,18 @@ struct Vec {
     double x, y;
 };
 
-Vec Sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
-Vec Add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
-Vec Mul(Vec a, double k) { return {a.x * k, a.y * k}; }
+Vec Sub(Vec a, Vec b)
+{
+    return {a.x - b.x, a.y - b.y};
+}
+Vec Add(Vec a, Vec b)
+{
+    return {a.x + b.x, a.y + b.y};
+}
+Vec Mul(Vec a, double k)
+{
+    return {a.x * k, a.y * k};
+}
 
 // Walks the path once, subpath by subpath, adding every point of the
 // stroke's outline that can be extreme: the sides of each segment, the
@@ -134,7 +143,10 @@ struct Walker {
     }
 };
 
-Walker* Of(void* arg) { return static_cast<Walker*>(arg); }
+Walker* Of(void* arg)
+{
+    return static_cast<Walker*>(arg);
+}
 
 void MoveTo(fz_context*, void* arg, float x, float y)
 {
@@ -161,7 +173,8 @@ void CurveTo(fz_context*, void* arg, float x1, float y1, float x2, float y2, flo
         const double t = double(i) / kSteps;
         const double u = 1.0 - t;
         const double b0 = u * u * u, b1 = 3 * u * u * t, b2 = 3 * u * t * t, b3 = t * t * t;
-        w->lineTo(Vec{b0 * p0.x + b1 * x1 + b2 * x2 + b3 * x3, b0 * p0.y + b1 * y1 + b2 * y2 + b3 * y3});
+        w->lineTo(
+            Vec{b0 * p0.x + b1 * x1 + b2 * x2 + b3 * x3, b0 * p0.y + b1 * y1 + b2 * y2 + b3 * y3});
     }
 }
 
@@ -187,7 +200,7 @@ fz_rect StrokeBounds(fz_context* ctx, const fz_path* path, const fz_stroke_state
     if (w.half < 0)
         w.half = -w.half;
 
-    static const fz_path_walker kWalker = {MoveTo, LineTo, CurveTo, ClosePath,
+    static const fz_path_walker kWalker = {MoveTo,  LineTo,  CurveTo, ClosePath,
                                            nullptr, nullptr, nullptr, nullptr};
     fz_walk_path(ctx, path, &kWalker, &w);
     w.finishOpen();

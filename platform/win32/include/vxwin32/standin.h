@@ -60,24 +60,24 @@ struct ControlState {
     std::string className;  // "BUTTON", "STATIC", ...
     std::string text;
     uint32_t style = 0;
-    RECT rect{};             // screen pixels
+    RECT rect{};  // screen pixels
     bool checked = false;
     bool isRadio = false;
-    HWND window = nullptr;   // the control's own handle
+    HWND window = nullptr;  // the control's own handle
 };
 
 struct DialogState {
     HWND window = nullptr;
     std::string title;
     uint32_t style = 0;
-    RECT windowRect{};       // screen pixels, frame included
+    RECT windowRect{};  // screen pixels, frame included
     std::vector<ControlState> controls;
 };
 
 // One step of the user's input to a modal dialog.
 struct DialogAction {
     enum Kind { ClickControl, PressEscape, PressEnter, CloseBox } kind = ClickControl;
-    int controlId = 0;       // for ClickControl
+    int controlId = 0;  // for ClickControl
 };
 
 // Asked for the next action each time a modal dialog waits for input.
@@ -113,11 +113,11 @@ struct Image {
 };
 
 struct CursorInfo {
-    int resourceId = 0;          // the module's cursor number; 0 for a system cursor
+    int resourceId = 0;  // the module's cursor number; 0 for a system cursor
     bool system = false;
     int hotX = 0;
     int hotY = 0;
-    Image image;                 // transparent where the cursor shows the screen
+    Image image;  // transparent where the cursor shows the screen
 };
 struct BitmapInfo {
     int resourceId = 0;
