@@ -54,7 +54,12 @@ def region_shown(browser, corner):
 
 
 def press_plugin_button(browser):
-    browser.by_title(PLUGIN_BUTTON).click()
+    # The toolbar is drawn again when the document's state arrives; a button found
+    # just before that is stale, so it is looked up again until a click lands.
+    def attempt():
+        browser.by_title(PLUGIN_BUTTON).click()
+        return True
+    wait_for("a click on the plug-in's button", attempt, timeout=10)
     wait_for("the red media box", lambda: any(op["color"] == "#ff0000" for op in ops(browser)))
 
 
