@@ -6,17 +6,18 @@ PRESETS := default asan m32
 .PHONY: demo test deps build $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) clean bench \
 	format format-check coverage fuzz build-fuzz
 
-# Seconds each fuzz target runs for under `make fuzz`; `make test` gives each 30.
+# Seconds each fuzz target runs for under `make fuzz`, and under `make test`.
 FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 15
 FUZZ_TARGETS := script win32 pdf
 
 demo: deps build-default
 	./examples/demo.sh build/default
 
-test: deps
+test: deps format-check
 	@set -e; for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p; done
-	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=30
-	@echo "All presets passed: $(PRESETS), and fuzzing: $(FUZZ_TARGETS)"
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
+	@echo "All presets passed: $(PRESETS), formatting, and fuzzing: $(FUZZ_TARGETS)"
 
 deps:
 	@./scripts/install-deps.sh
@@ -41,7 +42,7 @@ bench: deps build-default
 	./bench/run.sh build/default
 	/usr/bin/python3 bench/viewer_bench.py build/default
 
-# Formatting by the .clang-format files of the tree; not part of `make test`.
+# Formatting by the .clang-format files of the tree; `make test` checks it first.
 FORMAT_FILES = $(shell git ls-files '*.c' '*.cpp' '*.h')
 
 format:
