@@ -15,7 +15,10 @@ namespace pdftest {
 
 std::string Sample(const std::string& name)
 {
-    return std::string(VX_BINARY_DIR) + "/samples/" + name;
+    std::string path = VX_BINARY_DIR;
+    path += "/samples/";
+    path += name;
+    return path;
 }
 
 ScratchDir::ScratchDir()
