@@ -2,8 +2,11 @@
 # Both install what is missing, configure with CMake and Ninja, and build.
 
 PRESETS := default asan m32
+# The Windows builds (MinGW-w64), their suites run under Wine.
+WINDOWS_PRESETS := mingw64 mingw32
+ALL_PRESETS := $(PRESETS) $(WINDOWS_PRESETS)
 
-.PHONY: demo test deps build $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS)) clean bench \
+.PHONY: demo test deps build $(addprefix build-,$(ALL_PRESETS)) $(addprefix test-,$(ALL_PRESETS)) clean bench \
 	format format-check coverage fuzz build-fuzz
 
 # Seconds each fuzz target runs for under `make fuzz`, and under `make test`.
@@ -15,20 +18,20 @@ demo: deps build-default
 	./examples/demo.sh build/default
 
 test: deps format-check
-	@set -e; for p in $(PRESETS); do $(MAKE) --no-print-directory test-$$p; done
+	@set -e; for p in $(ALL_PRESETS); do $(MAKE) --no-print-directory test-$$p; done
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
-	@echo "All presets passed: $(PRESETS), formatting, and fuzzing: $(FUZZ_TARGETS)"
+	@echo "All presets passed: $(ALL_PRESETS), formatting, and fuzzing: $(FUZZ_TARGETS)"
 
 deps:
 	@./scripts/install-deps.sh
 
 build: build-default
 
-$(addprefix build-,$(PRESETS)): build-%:
+$(addprefix build-,$(ALL_PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 
-$(addprefix test-,$(PRESETS)): test-%: build-%
+$(addprefix test-,$(ALL_PRESETS)): test-%: build-%
 	ctest --preset $*
 
 build-fuzz:

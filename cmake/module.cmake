@@ -7,8 +7,11 @@ file(GLOB VX_MODULE_SOURCES CONFIGURE_DEPENDS
 
 # The same objects serve the module and in-process test builds.
 add_library(trimvex_objs OBJECT ${VX_MODULE_SOURCES})
-target_include_directories(trimvex_objs PUBLIC ${CMAKE_SOURCE_DIR}
-  ${CMAKE_SOURCE_DIR}/platform/sdk ${CMAKE_SOURCE_DIR}/platform/win32/include)
+target_include_directories(trimvex_objs PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform/sdk)
+# On Windows the module compiles against the platform's own <windows.h>.
+if(NOT WIN32)
+  target_include_directories(trimvex_objs PUBLIC ${CMAKE_SOURCE_DIR}/platform/win32/include)
+endif()
 target_compile_options(trimvex_objs PRIVATE -fno-exceptions -fno-rtti
   -fvisibility=hidden -fvisibility-inlines-hidden)
 set_target_properties(trimvex_objs PROPERTIES POSITION_INDEPENDENT_CODE ON)
@@ -19,6 +22,17 @@ add_library(trimvex_resource_ids INTERFACE)
 target_include_directories(trimvex_resource_ids INTERFACE ${CMAKE_SOURCE_DIR})
 
 add_library(trimvex MODULE $<TARGET_OBJECTS:trimvex_objs>)
+if(WIN32)
+  # trimvex.dll: its resources linked into .rsrc, its one export listed in
+  # the .def file, the C and C++ runtimes linked in, so that it needs
+  # nothing but the system's DLLs.
+  set_target_properties(trimvex PROPERTIES PREFIX "" OUTPUT_NAME trimvex)
+  target_sources(trimvex PRIVATE ${CMAKE_SOURCE_DIR}/cmake/trimvex.def ${VX_RESOURCE_OBJECT})
+  target_link_libraries(trimvex PRIVATE user32)
+  target_link_options(trimvex PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-undefined)
+  add_dependencies(trimvex trimvex_resources)
+  return()
+endif()
 set_target_properties(trimvex PROPERTIES PREFIX "lib" OUTPUT_NAME trimvex)
 target_link_libraries(trimvex PRIVATE vxwin32)
 if(NOT VX_SANITIZE AND NOT VX_FUZZ)

@@ -4,6 +4,7 @@
 
 #include "frame/commands.h"
 #include "module/module_state.h"
+#include "module/platform.h"
 #include "tool/crop_tool.h"
 
 namespace {
@@ -85,10 +86,8 @@ HostBool SetupModule(uint32_t handshakeVersion, SetupRecord *record)
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HostBool PlugInMain(uint32_t hostVersion,
-                                                                      uint32_t *agreedVersion,
-                                                                      SetupProc *setupOut,
-                                                                      const StartRecord *start)
+extern "C" VX_MODULE_EXPORT HostBool PlugInMain(uint32_t hostVersion, uint32_t *agreedVersion,
+                                                SetupProc *setupOut, const StartRecord *start)
 {
     if (start != nullptr) {
         hostMainWindow = start->mainWindow;

@@ -13,8 +13,21 @@ packages=(
   qpdf poppler-utils ghostscript mupdf-tools time clang-format
   libcpp-httplib-dev chromium chromium-driver python3-selenium
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-i686
+  wine wine64 wine32:i386 xvfb
   "$@"
 )
+
+# The 32-bit Windows build runs under Debian's 32-bit Wine (wine32:i386).
+need_i386=0
+case " ${packages[*]} " in *":i386 "*) need_i386=1 ;; esac
+if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "The i386 architecture is not enabled; as root run: dpkg --add-architecture i386" >&2
+    exit 1
+  fi
+  dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,10 +3,10 @@
 #include "cli/command_line.h"
 #include "files/replacement_file.h"
 #include "script/script_runner.h"
+#include "system/stop_request.h"
 
 #include <csignal>
-
-#include <unistd.h>
+#include <cstdlib>
 
 namespace vellora::cli {
 
@@ -14,10 +14,10 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void OnInterrupt(int) {
+void OnInterrupt() {
     if (g_interrupted != 0) {
         RemoveNamedStagingFilesNow();
-        _exit(kExitStopped);
+        std::_Exit(kExitStopped);
     }
     g_interrupted = 1;
     RequestUserStop();
@@ -25,13 +25,6 @@ void OnInterrupt(int) {
 
 }  // namespace
 
-void InstallInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    // Writes blocked on a slow terminal or pipe go on after the request.
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-}
+void InstallInterruptHandler() { system::OnStopRequest(OnInterrupt); }
 
 }  // namespace vellora::cli

@@ -11,7 +11,7 @@ namespace vellora {
 
 Trace::Trace(const std::string& path) {
     if (path.empty()) return;
-    file_ = std::fopen(path.c_str(), "w");
+    file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) throw HostError(path + ": cannot write the trace: " + std::strerror(errno));
 }
 

@@ -2,11 +2,11 @@
 
 #include "interface/tables.h"
 
+#include "system/library.h"
+
 #include <vxwin32/standin.h>
 
 #include <cstring>
-
-#include <dlfcn.h>
 
 namespace vellora {
 
@@ -24,26 +24,25 @@ constexpr uint8_t kReserved[6] = {'V', 'X', 'H', 'S', 0, 1};
 }  // namespace
 
 uint32_t ModuleHandshakeVersion(const std::string& path) {
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* why = dlerror();
-        throw ModuleError("module " + path + ": cannot be loaded: " + (why ? why : "unknown reason"));
-    }
-    auto entry = reinterpret_cast<PlugInMainProc>(dlsym(handle, VX_ENTRY_POINT_NAME));
+    system::Library library;
+    std::string why;
+    if (!library.open(path, why)) throw ModuleError("module " + path + ": cannot be loaded: " + why);
+    auto entry = reinterpret_cast<PlugInMainProc>(library.symbol(VX_ENTRY_POINT_NAME));
     uint32_t agreed = 0;
     const bool ok = entry != nullptr && entry(VX_HANDSHAKE_VERSION, &agreed, nullptr, nullptr) != 0;
-    dlclose(handle);
+    library.close();
     if (!ok) throw ModuleError("module " + path + ": its entry point " VX_ENTRY_POINT_NAME " refused");
     return agreed;
 }
 
-LoadedModule::~LoadedModule() {
-    // Unloading gives the next load in this process fresh module state.
-    if (handle_ != nullptr) dlclose(handle_);
-}
+LoadedModule::LoadedModule() : library_(std::make_unique<system::Library>()) {}
+
+LoadedModule::~LoadedModule() = default;
+
+bool LoadedModule::loaded() const { return library_->isOpen(); }
 
 void LoadedModule::load(Host& host, const std::string& path) {
-    if (handle_ != nullptr) throw ModuleError("a module is loaded already (" + path_ + ")");
+    if (loaded()) throw ModuleError("a module is loaded already (" + path_ + ")");
     path_ = path;
     auto refuse = [&](const std::string& why) { throw ModuleError("module " + path + ": " + why); };
 
@@ -57,12 +56,9 @@ void LoadedModule::load(Host& host, const std::string& path) {
         refuse(std::string("cannot read its resources: ") + e.what());
     }
 
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) {
-        const char* why = dlerror();
-        refuse(std::string("cannot be loaded: ") + (why ? why : "unknown reason"));
-    }
-    auto entry = reinterpret_cast<PlugInMainProc>(dlsym(handle_, VX_ENTRY_POINT_NAME));
+    std::string why;
+    if (!library_->open(path, why)) refuse("cannot be loaded: " + why);
+    auto entry = reinterpret_cast<PlugInMainProc>(library_->symbol(VX_ENTRY_POINT_NAME));
     if (entry == nullptr) refuse("it has no entry point " VX_ENTRY_POINT_NAME);
 
     StartRecord start{reinterpret_cast<HostWindowHandle>(mainWindow), reinterpret_cast<HostModuleHandle>(instance)};

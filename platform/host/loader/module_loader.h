@@ -4,9 +4,14 @@
 
 #include "model/host.h"
 
+#include <memory>
 #include <string>
 
 namespace vellora {
+
+namespace system {
+class Library;
+}
 
 // Raised when the module cannot be loaded or refuses a stage; the message
 // names the module and the stage.
@@ -22,18 +27,18 @@ uint32_t ModuleHandshakeVersion(const std::string& path);
 
 class LoadedModule {
 public:
-    LoadedModule() = default;
+    LoadedModule();
     ~LoadedModule();
     LoadedModule(const LoadedModule&) = delete;
     LoadedModule& operator=(const LoadedModule&) = delete;
 
     // Runs the whole conversation. Throws ModuleError.
     void load(Host& host, const std::string& path);
-    bool loaded() const { return handle_ != nullptr; }
+    bool loaded() const;
     const std::string& path() const { return path_; }
 
 private:
-    void* handle_ = nullptr;
+    std::unique_ptr<system::Library> library_;
     std::string path_;
 };
 

@@ -17,7 +17,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
     std::ostream& err = options.err ? *options.err : std::cerr;
     if (!options.tracePath.empty()) {
         // A trace that cannot be written stops the run before anything happens.
-        std::FILE* f = std::fopen(options.tracePath.c_str(), "w");
+        std::FILE* f = std::fopen(options.tracePath.c_str(), "wb");
         if (f == nullptr) {
             PrintMessage(err, options.tracePath + ": cannot write the trace: " + std::strerror(errno));
             return 3;

@@ -4,13 +4,12 @@
 #include "button_styles.h"
 #include "dialog_layout.h"
 #include "dialog_messages.h"
+#include "dialog_session.h"
 #include "dialog_template.h"
 #include "module_registry.h"
 #include "window_registry.h"
 
 #include <vxwin32/standin.h>
-
-#include <exception>
 
 namespace vxwin32 {
 namespace {
@@ -20,18 +19,6 @@ using detail::Window;
 // A dialog whose procedure never ends it, fed by a source that never runs
 // dry, must not hang the host.
 constexpr int kMaxInputSteps = 1000;
-
-struct DialogSession {
-    DialogInputSource source;
-    DialogObserver observer;
-    std::optional<DialogState> last;
-    std::exception_ptr inputError;
-};
-
-DialogSession& Session() {
-    static DialogSession session;
-    return session;
-}
 
 DialogState Snapshot(HWND handle) {
     DialogState state;
@@ -51,24 +38,13 @@ DialogState Snapshot(HWND handle) {
     return state;
 }
 
-// Host callbacks must not throw through the module's frames: an observer's
-// exception is dropped, an input source's is kept for the host.
 void Notify(HWND dialog, const char* event) {
-    if (!Session().observer) return;
-    try {
-        Session().observer(Snapshot(dialog), event);
-    } catch (...) {
-    }
+    if (detail::Session().observer) detail::NotifyObserver(Snapshot(dialog), event);
 }
 
 std::optional<DialogAction> NextAction(HWND dialog) {
-    if (!Session().source) return std::nullopt;
-    try {
-        return Session().source(Snapshot(dialog));
-    } catch (...) {
-        Session().inputError = std::current_exception();
-        return std::nullopt;
-    }
+    if (!detail::Session().source) return std::nullopt;
+    return detail::AskInputSource(Snapshot(dialog));
 }
 
 bool Ended(HWND dialog) {
@@ -171,21 +147,11 @@ INT_PTR RunDialog(HINSTANCE instance, LPCSTR name, HWND parent, DLGPROC proc, LP
         RunModalLoop(dialog);
     }
     Notify(dialog, "ending");
-    Session().last = Snapshot(dialog);
+    detail::Session().last = Snapshot(dialog);
     return detail::FindDialog(dialog)->result;
 }
 
 }  // namespace
-
-void SetDialogInputSource(DialogInputSource source) { Session().source = std::move(source); }
-void SetDialogObserver(DialogObserver observer) { Session().observer = std::move(observer); }
-std::optional<DialogState> LastDialog() { return Session().last; }
-
-std::exception_ptr TakeDialogInputError() {
-    std::exception_ptr error = Session().inputError;
-    Session().inputError = nullptr;
-    return error;
-}
 
 namespace detail {
 

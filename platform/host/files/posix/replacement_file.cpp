@@ -5,6 +5,7 @@
 #include "files/replacement_file.h"
 
 #include "core/host_error.h"
+#include "files/staging.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,24 +23,6 @@ namespace vellora {
 
 namespace {
 
-std::string DirectoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// ".pdf" of "out.pdf"; empty when the name has no extension.
-std::string ExtensionOf(const std::string& baseName) {
-    const auto dot = baseName.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : baseName.substr(dot);
-}
-
 mode_t NewFileMode() {
     const mode_t mask = umask(0);
     umask(mask);
@@ -50,62 +33,15 @@ mode_t NewFileMode() {
     throw HostError(target + ": cannot write: " + std::strerror(error));
 }
 
-// ".out.pdf.vellora-PID.pdf", or ".out.pdf.vellora-PID-K.pdf" for the K-th
-// one a process has at once.
-std::string StagingName(const std::string& target, int k) {
-    const std::string base = BaseNameOf(target);
-    std::string tag = StagingTag(long(getpid()));
-    if (k > 0) tag += "-" + std::to_string(k);
-    return DirectoryOf(target) + "/." + base + "." + tag + ExtensionOf(base);
-}
-
-// The process id in a staging file's name, or 0 when it is not one.
-long StagingOwner(const char* name) {
-    if (name[0] != '.') return 0;
-    const char* tag = std::strstr(name, ".vellora-");
-    if (!tag) return 0;
-    char* end = nullptr;
-    const long pid = std::strtol(tag + 9, &end, 10);
-    if (end == tag + 9 || pid <= 0) return 0;
-    if (*end == '-') {
-        char* after = nullptr;
-        std::strtol(end + 1, &after, 10);
-        end = after;
-    }
-    return *end == '.' || *end == '\0' ? pid : 0;
-}
-
 // Staging files left by processes that were killed.
 void RemoveDeadStaging(const std::string& dir) {
     DIR* d = opendir(dir.c_str());
     if (!d) return;
     while (const dirent* entry = readdir(d)) {
-        const long pid = StagingOwner(entry->d_name);
+        const long pid = staging::OwnerOf(entry->d_name);
         if (pid > 0 && kill(pid_t(pid), 0) != 0 && errno == ESRCH) unlinkat(dirfd(d), entry->d_name, 0);
     }
     closedir(d);
-}
-
-// Named staging files, for a handler that ends the process.
-constexpr int kNamedSlots = 8;
-char g_named[kNamedSlots][4096];
-std::atomic<int> g_namedUsed[kNamedSlots];
-
-void Remember(const std::string& name) {
-    if (name.size() >= sizeof g_named[0]) return;
-    for (int i = 0; i < kNamedSlots; ++i) {
-        int expected = 0;
-        if (g_namedUsed[i].load() == 0 && g_namedUsed[i].compare_exchange_strong(expected, 2)) {
-            std::memcpy(g_named[i], name.c_str(), name.size() + 1);
-            g_namedUsed[i].store(1);
-            return;
-        }
-    }
-}
-
-void Forget(const std::string& name) {
-    for (int i = 0; i < kNamedSlots; ++i)
-        if (g_namedUsed[i].load() == 1 && name == g_named[i]) g_namedUsed[i].store(0);
 }
 
 // VELLORA_STAGING=named: as on a filesystem without unnamed files (tests).
@@ -116,8 +52,7 @@ bool g_namedOnly = [] {
 
 // Creates the staging name of a named file, or links an unnamed one there.
 std::string MakeName(const std::string& target, int fd, bool link) {
-    for (int k = 0;; ++k) {
-        const std::string name = StagingName(target, k);
+    return staging::MakeFreeName(target, long(getpid()), [&](const std::string& name) {
         int made = -1;
         if (link) {
             const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -126,20 +61,13 @@ std::string MakeName(const std::string& target, int fd, bool link) {
             made = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (made >= 0) close(made);
         }
-        if (made >= 0) {
-            Remember(name);
-            return name;
-        }
-        if (errno != EEXIST) Fail(target, errno);
-    }
+        return made >= 0 ? 0 : errno;
+    });
 }
 
-struct Staged {
-    std::string target;
-    std::string name;  // empty while unnamed
-    int fd = -1;
-    int64_t appendedAt = -1;  // an append in place: the length to cut back to
-};
+}  // namespace
+
+namespace staging {
 
 // Gives the staging file its place: a name first when it has none, then
 // the rename, which is what readers of the target see at once.
@@ -150,31 +78,34 @@ void Place(Staged& s) {
     }
     if (s.name.empty()) s.name = MakeName(s.target, s.fd, true);
     if (rename(s.name.c_str(), s.target.c_str()) != 0) Fail(s.target, errno);
-    Forget(s.name);
+    staging::Forget(s.name);
     s.name.clear();
+}
+
+long WriteSome(int fd, const char* bytes, size_t size) {
+    for (;;) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n >= 0 || errno != EINTR) return long(n);
+    }
 }
 
 void Discard(Staged& s) {
     if (s.appendedAt >= 0 && s.fd >= 0 && ftruncate(s.fd, off_t(s.appendedAt)) == 0) fsync(s.fd);
     if (!s.name.empty()) {
         unlink(s.name.c_str());
-        Forget(s.name);
+        staging::Forget(s.name);
     }
     if (s.fd >= 0) close(s.fd);
     s = Staged{};
 }
 
-std::vector<Staged>* g_held = nullptr;
-
-}  // namespace
-
-std::string StagingTag(long pid) { return "vellora-" + std::to_string(pid); }
+}  // namespace staging
 
 void UseNamedStagingOnly(bool named) { g_namedOnly = named; }
 
 ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
     if (target_.empty() || target_.back() == '/') throw HostError(target_ + ": cannot write: not a file name");
-    const std::string dir = DirectoryOf(target_);
+    const std::string dir = staging::DirectoryOf(target_);
     RemoveDeadStaging(dir);
     const mode_t mode = NewFileMode();
     fd_ = g_namedOnly ? -1 : open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
@@ -188,26 +119,10 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
     if (fd_ < 0) {
         const int error = errno;
         unlink(name_.c_str());
-        Forget(name_);
+        staging::Forget(name_);
         Fail(target_, error);
     }
     temp_ = name_;
-}
-
-ReplacementFile::~ReplacementFile() {
-    if (!committed_) {
-        Staged s{target_, name_, fd_};
-        Discard(s);
-    }
-}
-
-void ReplacementFile::write(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) Fail(target_, n < 0 ? errno : EIO);
-        bytes.remove_prefix(size_t(n));
-    }
 }
 
 void ReplacementFile::copyFrom(int source, int64_t length) {
@@ -240,12 +155,10 @@ void ReplacementFile::commit() {
     const mode_t mode =
         stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
     if (fsync(fd_) != 0 || fchmod(fd_, mode) != 0) Fail(target_, errno);
-    Staged s{target_, name_, fd_};
-    if (g_held) {
-        g_held->push_back(s);
-    } else {
+    staging::Staged s{target_, name_, fd_};
+    if (!staging::Hold(s)) {
         try {
-            Place(s);
+            staging::Place(s);
         } catch (const HostError&) {
             name_ = s.name;
             throw;
@@ -255,26 +168,6 @@ void ReplacementFile::commit() {
     fd_ = -1;
     name_.clear();
     committed_ = true;
-}
-
-HeldCommits::HeldCommits() { g_held = new std::vector<Staged>(); }
-
-HeldCommits::~HeldCommits() {
-    // Latest first: appends to one file are cut back to the oldest length.
-    for (auto s = g_held->rbegin(); s != g_held->rend(); ++s) Discard(*s);
-    delete g_held;
-    g_held = nullptr;
-}
-
-size_t HeldCommits::count() const { return g_held->size(); }
-
-void HeldCommits::commitAll() {
-    std::vector<Staged>& held = *g_held;
-    for (size_t i = 0; i < held.size(); ++i) {
-        Place(held[i]);
-        Discard(held[i]);
-    }
-    held.clear();
 }
 
 namespace {
@@ -338,16 +231,12 @@ FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::st
         Fail(path, error);
     }
     const FileStamp after = StampOfStat(st);
-    if (g_held)
-        g_held->push_back(Staged{path, std::string(), fd, length});
-    else
-        close(fd);
+    if (!staging::Hold(staging::Staged{path, std::string(), fd, length})) close(fd);
     return after;
 }
 
 void RemoveNamedStagingFilesNow() {
-    for (int i = 0; i < kNamedSlots; ++i)
-        if (g_namedUsed[i].load() == 1) unlink(g_named[i]);
+    staging::VisitRemembered([](const char* name) { unlink(name); });
 }
 
 }  // namespace vellora

@@ -1,0 +1,7 @@
+# Cross-building for Windows with Debian's MinGW-w64 (x86_64-w64-mingw32).
+# The posix thread model: the host's std::mutex needs it (gcc 12's win32
+# model has none); winpthreads is linked statically like the rest.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(VX_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,23 @@
+#include "system/program.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace vellora::system {
+
+const char* const kPathSeparators = "/";
+const char* const kModuleFileName = "libtrimvex.so";
+
+std::string ProgramDirectory() {
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : self.parent_path().string();
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+void UseBinaryStandardStreams() {}
+
+}  // namespace vellora::system

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs a program of a Windows build under Wine: CTest's emulator for the
+# mingw64 and mingw32 presets. The first run of a build starts what every
+# later run reuses, so that a run costs a program start, not a Wine start:
+#   - a throw-away Wine prefix in the build folder (wine-prefix/), made once
+#     and kept between runs of the same build;
+#   - a virtual X display (Xvfb) on a free display number, for the real
+#     window system's dialogs, left running for the next runs;
+#   - one wineserver kept alive (`wineserver -p`) for the whole suite.
+# The program is the first argument, a path in the build folder.
+set -u
+program=$1
+shift
+
+build=$(cd "$(dirname "$program")/.." && pwd)
+state=$build/wine-state
+export WINEPREFIX=$build/wine-prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+mkdir -p "$state"
+
+# One runner at a time sets things up; the rest wait for it.
+exec 9>"$state/lock"
+flock 9
+
+# A display of our own: the first free number from 90 on, kept in the state
+# folder while its server lives.
+display=
+if [ -f "$state/display" ] && kill -0 "$(cat "$state/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+  display=$(cat "$state/display")
+else
+  for n in $(seq 90 199); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    if [ -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
+  done
+  [ -n "$display" ] || { echo "run-wine.sh: no free X display for Xvfb" >&2; exit 1; }
+  echo "$display" >"$state/display"
+fi
+export DISPLAY=$display
+
+if [ ! -f "$WINEPREFIX/.made" ]; then
+  wineboot --init </dev/null >/dev/null 2>&1 9>&-
+  wineserver -w
+  touch "$WINEPREFIX/.made"
+fi
+# Persistent: the server stays up between runs (-p), started detached.
+wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+flock -u 9
+exec 9>&-
+
+exec wine "$program" "$@"
