@@ -82,14 +82,16 @@ void BboxLookahead::work(Worker& w)
                 MuSetCropBox(w.ctx, doc, edit.pageObject, edit.removed ? nullptr : edit.box, &err);
     const bool repairedBefore = ready && MuWasRepaired(w.ctx, doc);
     // What the document holds now stays (the crop boxes set in it among
-    // it); objects read for earlier runs of pages are let go, or a worker
-    // would end up holding most of the file's objects.
+    // it). In a file with object streams, reading one object reads its
+    // whole stream: objects read for earlier runs of pages are let go, or
+    // a worker would end up holding most of the file's objects (60 MB of
+    // the pgf manual). Elsewhere that costs more than it saves.
     if (ready)
         MuMarkCache(w.ctx, doc);
     int runs = 0;
     for (int page = ready ? claim(w) : -1; page >= 0; page = claim(w)) {
         if (w.runs != runs) {
-            if (runs > 0)
+            if (runs > 0 && plan_.objectStreams)
                 MuClearCache(w.ctx, doc);
             runs = w.runs;
         }

@@ -47,9 +47,10 @@ struct LookaheadPlan {
     std::string password;
     std::vector<CropEdit> edits;
     int pageCount = 0;
-    int first = 0;            // the first page to find
-    std::vector<bool> known;  // pages not to find, one a page
-    bool repaired = false;    // the document was repaired when it was read
+    int first = 0;              // the first page to find
+    std::vector<bool> known;    // pages not to find, one a page
+    bool repaired = false;      // the document was repaired when it was read
+    bool objectStreams = true;  // the file keeps objects in object streams
     int workers = 1;
 };
 

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -514,6 +515,10 @@ void PdfDocument::startRun(int page)
         plan.edits.push_back(edit);
     }
     plan.repaired = MuWasRepaired(mu_.get(), live());
+    // Known only where the file's table was read; otherwise assumed.
+    plan.objectStreams =
+        !incremental_ || std::any_of(xref_.entries.begin(), xref_.entries.end(),
+                                     [](const XrefEntry& e) { return e.type == 'o'; });
     plan.workers = threads;
     try {
         lookahead_ = std::make_unique<BboxLookahead>(std::move(plan));
