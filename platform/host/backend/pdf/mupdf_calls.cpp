@@ -61,6 +61,26 @@ void MuDropContext(fz_context* ctx)
     fz_drop_context(ctx);
 }
 
+namespace {
+
+// Throws like any MuPDF call.
+void Authenticate(fz_context* ctx, pdf_document* doc, const char* password, MuDocInfo* info)
+{
+    info->encrypted = doc->crypt != nullptr;
+    info->needsPassword = pdf_needs_password(ctx, doc);
+    info->passwordGiven = password != nullptr && *password != '\0';
+    if (info->needsPassword && info->passwordGiven)
+        info->needsPassword = !pdf_authenticate_password(ctx, doc, password);
+    if (!info->needsPassword) {
+        info->pageCount = pdf_count_pages(ctx, doc);
+        info->mayEdit = pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);
+    }
+    info->repaired = pdf_was_repaired(ctx, doc);
+    info->canSaveIncrementally = pdf_can_be_saved_incrementally(ctx, doc);
+}
+
+}  // namespace
+
 bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf_document** out,
                     MuDocInfo* info, MuError* err)
 {
@@ -70,18 +90,33 @@ bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf
     fz_try(ctx)
     {
         doc = pdf_open_document(ctx, path);
-        info->encrypted = doc->crypt != nullptr;
-        info->needsPassword = pdf_needs_password(ctx, doc);
-        info->passwordGiven = password != nullptr && *password != '\0';
-        if (info->needsPassword && info->passwordGiven)
-            info->needsPassword = !pdf_authenticate_password(ctx, doc, password);
-        if (!info->needsPassword) {
-            info->pageCount = pdf_count_pages(ctx, doc);
-            info->mayEdit = pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);
-        }
-        info->repaired = pdf_was_repaired(ctx, doc);
-        info->canSaveIncrementally = pdf_can_be_saved_incrementally(ctx, doc);
+        Authenticate(ctx, doc, password, info);
     }
+    fz_catch(ctx)
+    {
+        pdf_drop_document(ctx, doc);
+        Fail(ctx, err);
+        return false;
+    }
+    *out = doc;
+    return true;
+}
+
+bool MuOpenMemoryDocument(fz_context* ctx, const unsigned char* data, size_t size,
+                          const char* password, pdf_document** out, MuDocInfo* info, MuError* err)
+{
+    pdf_document* doc = nullptr;
+    fz_stream* stream = nullptr;
+    std::memset(info, 0, sizeof *info);
+    fz_var(doc);
+    fz_var(stream);
+    fz_try(ctx)
+    {
+        stream = fz_open_memory(ctx, data, size);
+        doc = pdf_open_document_with_stream(ctx, stream);
+        Authenticate(ctx, doc, password, info);
+    }
+    fz_always(ctx) fz_drop_stream(ctx, stream);
     fz_catch(ctx)
     {
         pdf_drop_document(ctx, doc);
@@ -95,6 +130,57 @@ bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf
 void MuDropDocument(fz_context* ctx, pdf_document* doc)
 {
     pdf_drop_document(ctx, doc);
+}
+
+void MuMarkCache(fz_context* ctx, pdf_document* doc)
+{
+    pdf_mark_xref(ctx, doc);
+}
+
+void MuClearCache(fz_context* ctx, pdf_document* doc)
+{
+    pdf_clear_xref_to_mark(ctx, doc);
+}
+
+bool MuHideDestinations(fz_context* ctx, pdf_document* doc)
+{
+    fz_try(ctx)
+    {
+        pdf_obj* root = pdf_dict_get(ctx, pdf_trailer(ctx, doc), PDF_NAME(Root));
+        pdf_dict_del(ctx, root, PDF_NAME(Dests));
+        if (pdf_obj* names = pdf_dict_get(ctx, root, PDF_NAME(Names)))
+            pdf_dict_del(ctx, names, PDF_NAME(Dests));
+    }
+    fz_catch(ctx) return false;
+    return true;
+}
+
+bool MuKeepPageNumbers(fz_context* ctx, pdf_document* doc)
+{
+#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
+    fz_try(ctx)
+    {
+        pdf_load_page_tree(ctx, doc);
+        fz_free(ctx, doc->fwd_page_map);
+        doc->fwd_page_map = nullptr;
+    }
+    fz_catch(ctx) return false;
+    return true;
+#else
+    (void)ctx;
+    (void)doc;
+    return false;
+#endif
+}
+
+void MuForgetPageNumbers(fz_context* ctx, pdf_document* doc)
+{
+#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
+    pdf_drop_page_tree(ctx, doc);
+#else
+    (void)ctx;
+    (void)doc;
+#endif
 }
 
 namespace {

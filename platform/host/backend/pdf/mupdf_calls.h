@@ -24,7 +24,8 @@ struct MuLog {
 };
 
 // A context whose warnings and errors go to `log` instead of standard error.
-// Null when MuPDF cannot make one.
+// Null when MuPDF cannot make one. Each is used by one thread at a time and
+// shares nothing with another (no locks: see bbox_lookahead.h).
 fz_context* MuNewContext(MuLog* log);
 void MuDropContext(fz_context* ctx);
 
@@ -42,7 +43,31 @@ struct MuDocInfo {
 // empty password).
 bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf_document** out,
                     MuDocInfo* info, MuError* err);
+// The same from bytes in memory, which stay unchanged while it is open.
+bool MuOpenMemoryDocument(fz_context* ctx, const unsigned char* data, size_t size,
+                          const char* password, pdf_document** out, MuDocInfo* info, MuError* err);
 void MuDropDocument(fz_context* ctx, pdf_document* doc);
+
+// The objects the document holds now stay in memory; MuClearCache lets go
+// of those read since that MuPDF holds nowhere else, to be read again when
+// needed.
+void MuMarkCache(fz_context* ctx, pdf_document* doc);
+void MuClearCache(fz_context* ctx, pdf_document* doc);
+
+// Takes the document's named destinations out of its catalog (in memory):
+// pages loaded afterwards resolve no link through them. Resolving them
+// reads the destination tree and much of the file with it, for nothing
+// that shows on a page; for a document only read for its marks, never
+// saved.
+bool MuHideDestinations(fz_context* ctx, pdf_document* doc);
+
+// Page numbers by page object, kept until MuForgetPageNumbers, so that the
+// links pdf_load_page resolves find their target page without a walk of
+// the page tree each. (MuPDF's forward map is not kept: in 1.21 each page
+// looked up through it leaks a reference.) Does nothing with another
+// version of MuPDF.
+bool MuKeepPageNumbers(fz_context* ctx, pdf_document* doc);
+void MuForgetPageNumbers(fz_context* ctx, pdf_document* doc);
 
 // The object number of every page, in page order, found in one walk of the
 // page tree. Later calls find a page by its number directly: MuPDF's own

@@ -4,16 +4,18 @@
 // its update itself (see incremental_update.h) and carries on with the
 // document in memory.
 #include "backend/document_backend.h"
+#include "backend/pdf/bbox_lookahead.h"
 #include "backend/pdf/incremental_update.h"
+#include "backend/pdf/mapped_bytes.h"
 #include "backend/pdf/mu_context.h"
 #include "backend/pdf/object_text.h"
 #include "backend/pdf/page_units.h"
 #include "files/replacement_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -50,6 +52,15 @@ bool SameRect(const FixedRect& a, const FixedRect& b)
 bool SameCrop(const std::optional<FixedRect>& a, const std::optional<FixedRect>& b)
 {
     return a.has_value() == b.has_value() && (!a || SameRect(*a, *b));
+}
+
+// The sides as /CropBox holds them: left, bottom, right, top.
+void WritableBox(const FixedRect& box, float out[4])
+{
+    out[0] = ToWritablePoints(box.left);
+    out[1] = ToWritablePoints(box.bottom);
+    out[2] = ToWritablePoints(box.right);
+    out[3] = ToWritablePoints(box.top);
 }
 
 std::string DescriptorPath(int fd)
@@ -108,35 +119,6 @@ FileDescriptor OpenReadable(const std::string& path)
         throw HostError(path + ": cannot open: it is a directory");
     return fd;
 }
-
-// The first `length` bytes of a file, mapped for reading.
-class MappedBytes {
-public:
-    MappedBytes(int fd, int64_t length) : size_(size_t(length))
-    {
-        if (size_ == 0)
-            return;
-        void* at = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (at == MAP_FAILED)
-            throw HostError(std::string("cannot read the file: ") + std::strerror(errno));
-        data_ = static_cast<const char*>(at);
-    }
-    ~MappedBytes()
-    {
-        if (data_)
-            munmap(const_cast<char*>(data_), size_);
-    }
-    MappedBytes(const MappedBytes&) = delete;
-    MappedBytes& operator=(const MappedBytes&) = delete;
-    std::string_view view() const
-    {
-        return std::string_view(data_ ? data_ : "", data_ ? size_ : 0);
-    }
-
-private:
-    const char* data_ = nullptr;
-    size_t size_ = 0;
-};
 
 // "[l b r t]" with each side as the shortest text that reads back as the
 // float MuPDF would hold.
@@ -229,6 +211,10 @@ public:
             readGeometry(warnings);
             if (incremental_)
                 xref_ = ReadFileXref(mu_, doc_, source_.get(), path_);
+            // Reading the geometry read every page object; where workers
+            // find the bounding boxes this document does not need them.
+            if (BboxThreads() > 1)
+                MuClearCache(mu_.get(), doc_);
             if (opened.info.repaired || mu_.log().count > 0)
                 warnings.insert(warnings.begin(), repairNote(opened.info.repaired));
         } catch (...) {
@@ -240,6 +226,7 @@ public:
 
     ~PdfDocument() override
     {
+        endRun();
         MuDropDocument(mu_.get(), doc_);
     }
 
@@ -264,12 +251,17 @@ public:
     {
         Page& p = at(page);
         if (!p.bbox) {
-            fz_rect r{};
-            int empty = 0;
-            MuError err{};
-            if (!MuMarksBounds(mu_.get(), live(), page, &r, &empty, &err))
-                throw HostError(pageName(page) + ": cannot read the page's content: " + err.text);
-            p.bbox = empty ? p.media : ToFixedRectOutward(PdfRect{r.x0, r.y0, r.x1, r.y1});
+            startRun(page);
+            std::optional<PageMarks> marks;
+            if (lookahead_)
+                marks = lookahead_->take(page);
+            if (!marks)
+                marks = marksHere(page);
+            p.bbox = marks->empty ? p.media
+                                  : ToFixedRectOutward(PdfRect{marks->bounds.x0, marks->bounds.y0,
+                                                               marks->bounds.x1, marks->bounds.y1});
+            if (--unknownBoxes_ == 0)
+                endRun();
         }
         return *p.bbox;
     }
@@ -277,6 +269,8 @@ public:
     void setCropBox(int page, const FixedRect& box) override
     {
         Page& p = at(page);
+        if (lookahead_)
+            lookahead_->invalidate(page);
         // The media box on a page that has no crop box is no change: the
         // page stays as the file has it.
         if (!p.fileCrop && SameRect(box, p.media)) {
@@ -324,17 +318,16 @@ private:
     void writeCropBox(int page, const FixedRect* box)
     {
         float values[4] = {};
-        if (box) {
-            values[0] = ToWritablePoints(box->left);
-            values[1] = ToWritablePoints(box->bottom);
-            values[2] = ToWritablePoints(box->right);
-            values[3] = ToWritablePoints(box->top);
-        }
+        if (box)
+            WritableBox(*box, values);
         MuError err{};
         if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], box ? values : nullptr, &err))
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
     }
 
+    void startRun(int page);
+    void endRun();
+    PageMarks marksHere(int page);
     void saveIncrementally(const std::string& path);
     bool appendInPlace(const std::string& path, Update& update);
     void saveInFull(const std::string& path);
@@ -405,6 +398,7 @@ private:
             p.rotation = NormaliseRotation(RotationFromNumber(g.rotate));
             pages_.push_back(p);
         }
+        unknownBoxes_ = fileCount_;
         if (withoutMedia > 0)
             warnings.push_back(path_ + ": " + std::to_string(withoutMedia) +
                                (withoutMedia == 1 ? " page has" : " pages have") +
@@ -432,6 +426,12 @@ private:
     pdf_document* doc_ = nullptr;
     std::vector<int> objects_;  // page objects, in page order
     std::vector<Page> pages_;
+    // A run of bounding boxes lasts from the first asked for until every
+    // page has one, or the document is saved or closed.
+    std::unique_ptr<BboxLookahead> lookahead_;
+    bool inRun_ = false;
+    bool pageNumbers_ = false;  // MuKeepPageNumbers holds for the run
+    int unknownBoxes_ = 0;
     int fileCount_ = 0;
     bool editable_ = false;
     bool incremental_ = false;
@@ -478,8 +478,82 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
     }
 }
 
+// The look-ahead starts after the page asked for, which is found here
+// meanwhile.
+void PdfDocument::startRun(int page)
+{
+    if (inRun_)
+        return;
+    inRun_ = true;
+    const int threads = BboxThreads();
+    // Alone, this document resolves every link on every page; its page
+    // objects are all read already.
+    if (threads < 2 || page + 1 >= pageCount()) {
+        pageNumbers_ = MuKeepPageNumbers(mu_.get(), live());
+        return;
+    }
+    LookaheadPlan plan;
+    plan.fd = source_.get();
+    struct stat st {};
+    if (fstat(source_.get(), &st) != 0)
+        return;
+    plan.length = st.st_size;
+    plan.password = password_;
+    plan.pageCount = pageCount();
+    plan.first = page + 1;
+    plan.known.resize(size_t(pageCount()));
+    for (int i = 0; i < pageCount(); ++i) {
+        const Page& p = pages_[size_t(i)];
+        plan.known[size_t(i)] = p.bbox.has_value();
+        if (!p.changed())
+            continue;
+        CropEdit edit;
+        edit.pageObject = objects_[size_t(i)];
+        edit.removed = !p.crop;
+        if (p.crop)
+            WritableBox(*p.crop, edit.box);
+        plan.edits.push_back(edit);
+    }
+    plan.repaired = MuWasRepaired(mu_.get(), live());
+    // Known only where the file's table was read; otherwise assumed.
+    plan.objectStreams =
+        !incremental_ || std::any_of(xref_.entries.begin(), xref_.entries.end(),
+                                     [](const XrefEntry& e) { return e.type == 'o'; });
+    plan.workers = threads;
+    try {
+        lookahead_ = std::make_unique<BboxLookahead>(std::move(plan));
+    } catch (const std::exception&) {
+        // Without workers the host's thread finds every box itself.
+    }
+}
+
+void PdfDocument::endRun()
+{
+    lookahead_.reset();
+    if (pageNumbers_ && doc_)
+        MuForgetPageNumbers(mu_.get(), doc_);
+    pageNumbers_ = false;
+    inRun_ = false;
+}
+
+PageMarks PdfDocument::marksHere(int page)
+{
+    pdf_document* doc = live();
+    const bool repairedBefore = MuWasRepaired(mu_.get(), doc);
+    PageMarks marks;
+    MuError err{};
+    const bool found = MuMarksBounds(mu_.get(), doc, page, &marks.bounds, &marks.empty, &err);
+    // Repaired on the way: the workers' documents hold the file as it was.
+    if (lookahead_ && !repairedBefore && MuWasRepaired(mu_.get(), doc))
+        lookahead_->stopFrom(page + 1);
+    if (!found)
+        throw HostError(pageName(page) + ": cannot read the page's content: " + err.text);
+    return marks;
+}
+
 void PdfDocument::save(const std::string& path, SaveMode mode)
 {
+    endRun();
     if (!editable_)
         throw HostError(path_ +
                         ": the document's permissions do not allow changes; it cannot be saved");

@@ -1,0 +1,270 @@
+// Bounding boxes found ahead on worker threads: every answer is the one the
+// host's thread alone gives, whatever the document went through first, and
+// a run stopped, saved or closed half-way leaves nothing behind.
+#include "backend/pdf/bbox_lookahead.h"
+#include "pdf/pdf_test_support.h"
+#include "pdf_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace pdftest;
+
+namespace {
+
+// TRIMVEX_BBOX_THREADS for the life of the object.
+class Threads {
+public:
+    explicit Threads(const char* count)
+    {
+        if (const char* old = std::getenv("TRIMVEX_BBOX_THREADS"))
+            old_ = old;
+        setenv("TRIMVEX_BBOX_THREADS", count, 1);
+    }
+    ~Threads()
+    {
+        if (old_.empty())
+            unsetenv("TRIMVEX_BBOX_THREADS");
+        else
+            setenv("TRIMVEX_BBOX_THREADS", old_.c_str(), 1);
+    }
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+
+private:
+    std::string old_;
+};
+
+std::unique_ptr<vellora::DocumentBackend> Open(const std::string& path)
+{
+    std::vector<std::string> warnings;
+    return vellora::OpenPdfDocument(path, warnings);
+}
+
+using Prepare = std::function<void(vellora::DocumentBackend&)>;
+
+// Every page's box, asked for in `order` (page order when empty), with
+// `threads` finding them, after `prepare` has had the document.
+std::vector<FixedRect> Boxes(const std::string& path, const char* threads,
+                             const Prepare& prepare = {}, std::vector<int> order = {})
+{
+    Threads use(threads);
+    auto doc = Open(path);
+    if (prepare)
+        prepare(*doc);
+    if (order.empty())
+        for (int page = 0; page < doc->pageCount(); ++page)
+            order.push_back(page);
+    std::vector<FixedRect> boxes(size_t(doc->pageCount()));
+    for (int page : order)
+        boxes[size_t(page)] = doc->boundingBox(page);
+    return boxes;
+}
+
+void ExpectSame(const std::vector<FixedRect>& alone, const std::vector<FixedRect>& threaded,
+                const std::string& what)
+{
+    ASSERT_EQ(alone.size(), threaded.size()) << what;
+    for (size_t i = 0; i < alone.size(); ++i) {
+        const FixedRect& a = alone[i];
+        const FixedRect& b = threaded[i];
+        EXPECT_TRUE(a.left == b.left && a.bottom == b.bottom && a.right == b.right &&
+                    a.top == b.top)
+            << what << " page " << i + 1 << ": alone " << Show(ToBox(a)) << ", threaded "
+            << Show(ToBox(b));
+    }
+}
+
+void ExpectThreadsChangeNothing(const std::string& path, const Prepare& prepare = {},
+                                const std::vector<int>& order = {})
+{
+    const auto alone = Boxes(path, "1", prepare, order);
+    for (const char* threads : {"2", "3"})
+        ExpectSame(alone, Boxes(path, threads, prepare, order),
+                   path + " on " + threads + " threads");
+}
+
+TEST(PdfBoundingBoxThreads, AnswersAreTheSameAsOnOneThread)
+{
+    for (const char* name :
+         {"mixed.pdf", "geometry.pdf", "letter-11.pdf", "text-1000.pdf", "damaged/truncated.pdf",
+          "damaged/bad-xref.pdf", "damaged/bad-startxref.pdf", "damaged/wrong-length.pdf",
+          "damaged/missing-object.pdf"})
+        ExpectThreadsChangeNothing(Sample(name));
+}
+
+TEST(PdfBoundingBoxThreads, PagesAskedOutOfOrderOrAgain)
+{
+    ExpectThreadsChangeNothing(Sample("text-1000.pdf"), {}, {500, 0, 1, 2, 999, 3, 4, 998});
+    std::vector<int> backwards;
+    for (int page = 10; page >= 0; --page)
+        backwards.push_back(page);
+    ExpectThreadsChangeNothing(Sample("mixed.pdf"), {}, {6, 5, 4, 3, 2, 1, 0});
+    ExpectThreadsChangeNothing(Sample("letter-11.pdf"), {}, backwards);
+}
+
+// Crop boxes set in memory move MuPDF's page space, and so the rounding of
+// the marks: the workers' documents must hold them too.
+TEST(PdfBoundingBoxThreads, CropBoxesSetInMemoryBeforeAsking)
+{
+    const Prepare crop = [](vellora::DocumentBackend& doc) {
+        for (int page = 0; page < doc.pageCount(); page += 3)
+            doc.setCropBox(page, FixedBox(10.3 + page % 7, 20.7, 500.1 - page % 5, 700.9));
+        doc.setCropBox(1, doc.mediaBox(1));
+    };
+    ExpectThreadsChangeNothing(Sample("text-1000.pdf"), crop);
+    ExpectThreadsChangeNothing(Sample("mixed.pdf"), crop);
+
+    // Far from the origin a float has few bits left for the fraction: there
+    // the crop box's corner shows in the rounding.
+    ScratchDir dir;
+    samplegen::PdfWriter pdf;
+    const int pages = pdf.reserve();
+    std::string kids;
+    for (int i = 0; i < 40; ++i) {
+        const int content = pdf.reserve();
+        const std::string at = std::to_string(28000 + i * 17) + ".3" + std::to_string(i % 10);
+        pdf.setStream(content, "", "0 g " + at + " " + at + " 3.37 4.41 re f");
+        kids += std::to_string(pdf.add("<< /Type /Page /Parent " + std::to_string(pages) +
+                                       " 0 R /MediaBox [0 0 32000 32000] /Rotate " +
+                                       std::to_string(90 * (i % 4)) + " /Contents " +
+                                       std::to_string(content) + " 0 R >>")) +
+                " 0 R ";
+    }
+    pdf.set(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 40 >>");
+    const std::string far = dir.path("far.pdf");
+    pdf.write(far, pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>"));
+    ExpectThreadsChangeNothing(far, [](vellora::DocumentBackend& doc) {
+        for (int page = 1; page < doc.pageCount(); ++page)
+            doc.setCropBox(page, FixedBox(12345.678 + page, 23456.789, 31999.37, 31999.91));
+    });
+}
+
+// The host crops each page after asking for its box, and may change a page
+// the workers have already found.
+TEST(PdfBoundingBoxThreads, PagesChangedWhileTheWorkersAreAhead)
+{
+    const std::string path = Sample("text-1000.pdf");
+    std::vector<FixedRect> alone, threaded;
+    for (auto* out : {&alone, &threaded}) {
+        Threads use(out == &alone ? "1" : "2");
+        auto doc = Open(path);
+        for (int page = 0; page < doc->pageCount(); ++page) {
+            if (page + 5 < doc->pageCount())
+                doc->setCropBox(page + 5, FixedBox(33.3, 44.4, 555.5 - page % 3, 666.6));
+            out->push_back(doc->boundingBox(page));
+            doc->setCropBox(page, out->back());
+        }
+    }
+    ExpectSame(alone, threaded, "cropped as it goes");
+}
+
+// A content stream the table puts at the wrong offset: MuPDF finds out on
+// reading it (on page 151 of 200) and reads the file on from its repair.
+std::string LaterRepairedFile(const ScratchDir& dir)
+{
+    samplegen::PdfWriter pdf;
+    const int pages = pdf.reserve();
+    std::string kids;
+    for (int i = 0; i < 200; ++i) {
+        const int content = pdf.reserve();
+        pdf.setStream(
+            content, "",
+            "0 g " + std::to_string(20 + i) + " 30 100 " + std::to_string(200 + i % 90) + " re f");
+        kids += std::to_string(pdf.add("<< /Type /Page /Parent " + std::to_string(pages) +
+                                       " 0 R /MediaBox [0 0 300 400] /Contents " +
+                                       std::to_string(content) + " 0 R >>")) +
+                " 0 R ";
+    }
+    pdf.set(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 200 >>");
+    const int root = pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    std::string bytes = pdf.bytes(root);
+    // Page 151's content is object 302 (the tree is 1, then content and
+    // page in turn); its entry is moved one byte on.
+    const size_t table = bytes.rfind("\nxref\n") + 1;
+    const size_t entry = bytes.find('\n', table + 5) + 1 + 302 * 20;
+    std::string moved = std::to_string(std::stol(bytes.substr(entry, 10)) + 1);
+    moved.insert(0, 10 - moved.size(), '0');
+    bytes.replace(entry, 10, moved);
+    const std::string path = dir.path("later-repaired.pdf");
+    WriteBytes(path, bytes);
+    return path;
+}
+
+TEST(PdfBoundingBoxThreads, DamageMetOnTheWayIsMetAsOnOneThread)
+{
+    ScratchDir dir;
+    const std::string path = LaterRepairedFile(dir);
+    {
+        Threads use("1");
+        auto doc = OpenClean(path);  // the damage does not show yet
+        ASSERT_EQ(doc->pageCount(), 200);
+    }
+    ExpectThreadsChangeNothing(path);
+    // The repair is the host's document's own: a save after it is written
+    // in full, as on one thread, and reads back.
+    for (const char* threads : {"1", "2"}) {
+        Threads use(threads);
+        auto doc = Open(path);
+        for (int page = 0; page < doc->pageCount(); ++page)
+            doc->setCropBox(page, doc->boundingBox(page));
+        const std::string out = dir.path(std::string("saved-") + threads + ".pdf");
+        doc->save(out, vellora::SaveMode::Incremental);
+        EXPECT_EQ(ReadBytes(out).find("/Prev"), std::string::npos)
+            << threads << " threads: appended to a file MuPDF had to repair";
+        EXPECT_TRUE(QpdfCheckClean(out)) << threads << " threads";
+    }
+}
+
+// Closed, saved or stopped half-way: workers are waited for (the
+// sanitizers see what they leave), and a save does not wait for a run.
+TEST(PdfBoundingBoxThreads, StoppedSavedOrClosedHalfWay)
+{
+    Threads use("2");
+    const std::string path = Sample("text-1000.pdf");
+    for (int asked : {0, 1, 7, 300}) {
+        auto doc = Open(path);
+        for (int page = 0; page < asked; ++page)
+            doc->boundingBox(page);
+    }
+    ScratchDir dir;
+    const auto alone = Boxes(path, "1");
+    auto doc = Open(path);
+    std::vector<FixedRect> boxes;
+    for (int page = 0; page < doc->pageCount(); ++page) {
+        boxes.push_back(doc->boundingBox(page));
+        doc->setCropBox(page, boxes.back());
+        if (page == 100)
+            doc->save(dir.path("half.pdf"), vellora::SaveMode::Incremental);
+        if (page == 400)
+            doc->save(dir.path("full.pdf"), vellora::SaveMode::Full);
+    }
+    ExpectSame(alone, boxes, "saved on the way");
+    doc->save(dir.path("all.pdf"), vellora::SaveMode::Incremental);
+    EXPECT_TRUE(QpdfCheckClean(dir.path("half.pdf")));
+    EXPECT_TRUE(QpdfCheckClean(dir.path("all.pdf")));
+    ExpectSame(alone, Boxes(dir.path("all.pdf"), "1"), "read back from the saved file");
+}
+
+TEST(PdfBoundingBoxThreads, ThreadCountFromTheEnvironment)
+{
+    {
+        Threads use("3");
+        EXPECT_EQ(vellora::pdf::BboxThreads(), 3);
+    }
+    for (const char* bad : {"0", "65", "two", "2x", ""}) {
+        Threads use(bad);
+        EXPECT_GE(vellora::pdf::BboxThreads(), 1) << bad;
+        EXPECT_LE(vellora::pdf::BboxThreads(), 64) << bad;
+        unsetenv("TRIMVEX_BBOX_THREADS");
+        const int fallback = vellora::pdf::BboxThreads();
+        setenv("TRIMVEX_BBOX_THREADS", bad, 1);
+        EXPECT_EQ(vellora::pdf::BboxThreads(), fallback) << bad;
+    }
+}
+
+}  // namespace
