@@ -1,5 +1,5 @@
 // Windows: the staging file is always a named one (the system has no
-// unnamed files), opened without sharing so nothing else writes it, and
+// unnamed files), created anew under a name no other process uses, and
 // MoveFileExW(MOVEFILE_REPLACE_EXISTING) puts it in place of the target in
 // one step. Files here get the folder's permissions, as new files do.
 #include "files/replacement_file.h"
