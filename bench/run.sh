@@ -26,10 +26,11 @@ for tool in "$vellora" "$build/bin/samplegen"; do
   [ -x "$tool" ] || { echo "bench/run.sh: $tool is not built (cmake --build $build)" >&2; exit 1; }
 done
 
-# The manual comes from Debian's texlive-pictures-doc, installed here when
-# missing and allowed (root); otherwise its jobs are skipped with a note.
-if [ ! -f "$manual" ] && [ "$(id -u)" = 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends texlive-pictures-doc >/dev/null 2>&1 || true
+# The manual comes from Debian's texlive-pictures-doc and pdfcrop from
+# texlive-extra-utils, installed here when missing and allowed (root);
+# otherwise their jobs are skipped with a note.
+if { [ ! -f "$manual" ] || ! command -v pdfcrop >/dev/null 2>&1; } && [ "$(id -u)" = 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends texlive-pictures-doc texlive-extra-utils >/dev/null 2>&1 || true
 fi
 
 # cpu COMMAND...: processor seconds of one run (exits on failure).
