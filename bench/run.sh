@@ -26,19 +26,21 @@ for tool in "$vellora" "$build/bin/samplegen"; do
   [ -x "$tool" ] || { echo "bench/run.sh: $tool is not built (cmake --build $build)" >&2; exit 1; }
 done
 
-# The manual comes from Debian's texlive-pictures-doc, installed here when
-# missing and allowed (root); otherwise its jobs are skipped with a note.
-if [ ! -f "$manual" ] && [ "$(id -u)" = 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends texlive-pictures-doc >/dev/null 2>&1 || true
+# The manual comes from Debian's texlive-pictures-doc and pdfcrop from
+# texlive-extra-utils, installed here when missing and allowed (root);
+# otherwise their jobs are skipped with a note.
+if { [ ! -f "$manual" ] || ! command -v pdfcrop >/dev/null 2>&1; } && [ "$(id -u)" = 0 ]; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends texlive-pictures-doc texlive-extra-utils >/dev/null 2>&1 || true
 fi
 
 # cpu COMMAND...: processor seconds of one run (exits on failure).
 cpu() {
-  /usr/bin/time -f '%U %S %M' -o "$work/time.txt" "$@" >"$work/out.txt" 2>"$work/err.txt" || {
+  /usr/bin/time -f '%U %S %M %e' -o "$work/time.txt" "$@" >"$work/out.txt" 2>"$work/err.txt" || {
     echo "bench/run.sh: failed: $*" >&2; tail -5 "$work/err.txt" >&2; exit 1; }
   awk '{printf "%.3f\n", $1 + $2}' "$work/time.txt"
 }
 peak() { awk '{printf "%d", $3 / 1024}' "$work/time.txt"; }
+wall() { awk '{printf "%.3f\n", $4}' "$work/time.txt"; }
 median() { sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a <= 0) a = 0.001; printf "%.2f", b / a}'; }
 size() { stat -c %s "$1"; }
@@ -49,10 +51,17 @@ pair() {
   name=$1; shift
   cpu "$@" >>"$work/$name.times"
   peak >"$work/$name.peak"
+  wall >>"$work/$name.walls"
 }
-medians() { for job in "$@"; do median <"$work/$job.times" >"$work/$job.median"; done; }
+medians() {
+  for job in "$@"; do
+    median <"$work/$job.times" >"$work/$job.median"
+    median <"$work/$job.walls" >"$work/$job.wmedian"
+  done
+}
 m() { cat "$work/$1.median"; }
-reset_times() { for job in "$@"; do : >"$work/$job.times"; done; }
+w() { cat "$work/$1.wmedian"; }
+reset_times() { for job in "$@"; do : >"$work/$job.times"; : >"$work/$job.walls"; done; }
 
 {
   echo "Machine: $(nproc) processors, $(uname -m); load average at start: $(cut -d' ' -f1-3 /proc/loadavg)."
@@ -96,6 +105,9 @@ reset_times() { for job in "$@"; do : >"$work/$job.times"; done; }
   echo "Ratios are the peer's time over vellora's: above 1, vellora is faster."
   echo
 
+  # Bounding boxes are found on every processor: the time a user waits is
+  # the wall-clock time; processor time shows what the threads cost.
+
   # bbox_table NAME FILE GS_PAGES: vellora bbox --each against mutool on
   # every page, Ghostscript and pdfcrop on the first GS_PAGES pages (their
   # figures are scaled to a page so that the ratio compares like with like).
@@ -110,6 +122,7 @@ reset_times() { for job in "$@"; do : >"$work/$job.times"; done; }
       pair mu mutool draw -q -F bbox -o "$work/mutool.bbox" "$file"
       mupeak=$(peak)
       pair gs gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=bbox -dFirstPage=1 -dLastPage="$sub" "$file"
+      gspeak=$(peak)
       cp "$work/err.txt" "$work/gs.bbox"
       if command -v pdfcrop >/dev/null 2>&1; then
         mutool merge -o "$work/sub.pdf" "$file" "1-$sub" 2>/dev/null
@@ -120,21 +133,27 @@ reset_times() { for job in "$@"; do : >"$work/$job.times"; done; }
     medians vb mu gs
     echo "### $label ($pages pages, $(size "$file") bytes)"
     echo
-    echo "| job | processor s | a page ms | ratio to vellora (a page) | peak MB |"
-    echo "|---|---|---|---|---|"
-    vbp=$(awk -v t="$(m vb)" -v n="$pages" 'BEGIN {printf "%.3f", t * 1000 / n}')
-    echo "| vellora bbox --each | $(m vb) | $vbp | 1 | $vbpeak |"
-    mup=$(awk -v t="$(m mu)" -v n="$pages" 'BEGIN {printf "%.3f", t * 1000 / n}')
-    echo "| mutool draw -F bbox | $(m mu) | $mup | $(ratio "$vbp" "$mup")x | $mupeak |"
-    gsp=$(awk -v t="$(m gs)" -v n="$sub" 'BEGIN {printf "%.3f", t * 1000 / n}')
-    echo "| gs -sDEVICE=bbox (first $sub pages) | $(m gs) | $gsp | $(ratio "$vbp" "$gsp")x | $(peak) |"
+    echo "| job | wall s | a page ms | ratio to vellora (wall, a page) | processor s | ratio (processor) | peak MB |"
+    echo "|---|---|---|---|---|---|---|"
+    # row LABEL JOB PAGES PEAK: a line of the table, the ratios against vellora's.
+    row() {
+      per=$(awk -v t="$(w "$2")" -v n="$3" 'BEGIN {printf "%.3f", t * 1000 / n}')
+      cper=$(awk -v t="$(m "$2")" -v n="$3" 'BEGIN {printf "%.3f", t * 1000 / n}')
+      echo "| $1 | $(w "$2") | $per | $(ratio "$vbp" "$per")x | $(m "$2") | $(ratio "$vbc" "$cper")x | $4 |"
+    }
+    vbp=$(awk -v t="$(w vb)" -v n="$pages" 'BEGIN {printf "%.3f", t * 1000 / n}')
+    vbc=$(awk -v t="$(m vb)" -v n="$pages" 'BEGIN {printf "%.3f", t * 1000 / n}')
+    row "vellora bbox --each" vb "$pages" "$vbpeak"
+    row "mutool draw -F bbox" mu "$pages" "$mupeak"
+    row "gs -sDEVICE=bbox (first $sub pages)" gs "$sub" "$gspeak"
     if [ -s "$work/pc.times" ]; then
       medians pc
-      pcp=$(awk -v t="$(m pc)" -v n="$sub" 'BEGIN {printf "%.3f", t * 1000 / n}')
-      echo "| pdfcrop (first $sub pages) | $(m pc) | $pcp | $(ratio "$vbp" "$pcp")x | |"
+      row "pdfcrop (first $sub pages)" pc "$sub" ""
     else
-      echo "| pdfcrop | not installed (texlive-extra-utils) | | | |"
+      echo "| pdfcrop | not installed (texlive-extra-utils) | | | | | |"
     fi
+    echo
+    echo "Peak memory against mutool's: $(ratio "$mupeak" "$vbpeak")x; vellora found the boxes on ${TRIMVEX_BBOX_THREADS:-$(nproc)} threads."
     echo
   }
 
