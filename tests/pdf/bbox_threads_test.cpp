@@ -248,6 +248,15 @@ TEST(PdfBoundingBoxThreads, StoppedSavedOrClosedHalfWay)
     EXPECT_TRUE(QpdfCheckClean(dir.path("half.pdf")));
     EXPECT_TRUE(QpdfCheckClean(dir.path("all.pdf")));
     ExpectSame(alone, Boxes(dir.path("all.pdf"), "1"), "read back from the saved file");
+    // The crop boxes set during the run reached both saved files, the one
+    // MuPDF wrote from its objects among them.
+    for (const char* name : {"full.pdf", "all.pdf"}) {
+        auto saved = Open(dir.path(name));
+        const int last = std::string(name) == "full.pdf" ? 400 : saved->pageCount() - 1;
+        for (int page = 0; page <= last; ++page)
+            ASSERT_LT(Distance(ToBox(saved->cropBox(page)), ToBox(boxes[size_t(page)])), 1e-3)
+                << name << " page " << page + 1;
+    }
 }
 
 TEST(PdfBoundingBoxThreads, ThreadCountFromTheEnvironment)

@@ -273,7 +273,7 @@ bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int pageObject, MuPa
 }
 
 bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const float box[4],
-                  MuError* err)
+                  MuError* err, int* unmarked)
 {
     pdf_obj* obj = nullptr;
     fz_var(obj);
@@ -284,6 +284,12 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
             PutBox(ctx, obj, PDF_NAME(CropBox), box);
         else
             pdf_dict_del(ctx, obj, PDF_NAME(CropBox));
+        // The changed object is the only copy of the change.
+        pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pageObject);
+        if (entry->obj == obj)
+            entry->marked = 1;
+        else if (unmarked)
+            *unmarked = 1;
     }
     fz_always(ctx) pdf_drop_obj(ctx, obj);
     fz_catch(ctx)

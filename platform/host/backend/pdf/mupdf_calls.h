@@ -88,9 +88,10 @@ bool MuReadPageGeometry(fz_context* ctx, pdf_document* doc, int pageObject, MuPa
                         MuError* err);
 
 // Writes /CropBox on the page object itself; a null `box` removes the
-// page's own /CropBox.
+// page's own /CropBox. The changed object is marked to stay in memory
+// (MuClearCache keeps it) unless *unmarked is set.
 bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const float box[4],
-                  MuError* err);
+                  MuError* err, int* unmarked = nullptr);
 
 // Bytes MuPDF made; the caller drops them with MuDropBytes.
 struct MuBytes {

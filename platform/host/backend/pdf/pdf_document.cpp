@@ -211,10 +211,6 @@ public:
             readGeometry(warnings);
             if (incremental_)
                 xref_ = ReadFileXref(mu_, doc_, source_.get(), path_);
-            // Reading the geometry read every page object; where workers
-            // find the bounding boxes this document does not need them.
-            if (BboxThreads() > 1)
-                MuClearCache(mu_.get(), doc_);
             if (opened.info.repaired || mu_.log().count > 0)
                 warnings.insert(warnings.begin(), repairNote(opened.info.repaired));
         } catch (...) {
@@ -321,8 +317,15 @@ private:
         if (box)
             WritableBox(*box, values);
         MuError err{};
-        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], box ? values : nullptr, &err))
+        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], box ? values : nullptr, &err,
+                          &unmarked_))
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
+        // In a run on worker threads this document reads pages for their
+        // crop boxes only; what it read besides is let go now and then.
+        if (lookahead_ && !unmarked_ && ++editsSinceCleared_ >= BboxLookahead::kAhead) {
+            MuClearCache(mu_.get(), live());
+            editsSinceCleared_ = 0;
+        }
     }
 
     void startRun(int page);
@@ -432,6 +435,8 @@ private:
     bool inRun_ = false;
     bool pageNumbers_ = false;  // MuKeepPageNumbers holds for the run
     int unknownBoxes_ = 0;
+    int unmarked_ = 0;  // a changed object MuPDF's cache might let go
+    int editsSinceCleared_ = 0;
     int fileCount_ = 0;
     bool editable_ = false;
     bool incremental_ = false;
@@ -520,6 +525,12 @@ void PdfDocument::startRun(int page)
         !incremental_ || std::any_of(xref_.entries.begin(), xref_.entries.end(),
                                      [](const XrefEntry& e) { return e.type == 'o'; });
     plan.workers = threads;
+    // Reading the geometry read every page object (in a file with object
+    // streams, most of the file); the workers read what they need. Only
+    // objects MuPDF holds nowhere else are let go, and never a changed one
+    // (it may be the only copy of a crop box).
+    if (!unmarked_)
+        MuClearCache(mu_.get(), live());
     try {
         lookahead_ = std::make_unique<BboxLookahead>(std::move(plan));
     } catch (const std::exception&) {
@@ -729,6 +740,7 @@ void PdfDocument::saveInFull(const std::string& path)
     mu_.clearLog();
     MuDropDocument(mu_.get(), doc_);
     doc_ = written;
+    unmarked_ = 0;
     objects_ = std::move(objects);
     source_ = std::move(reader);
     stamp_ = stamp;
@@ -746,6 +758,7 @@ void PdfDocument::restoreAfterFailedSave()
     try {
         OpenedFile opened = OpenWith(mu_, source_.get(), path_, password_);
         doc_ = opened.doc;
+        unmarked_ = 0;
         objects_ = ListPages(mu_, doc_, opened.info.pageCount, path_);
         if (opened.info.pageCount != pageCount())
             throw HostError(path_ + ": the file has changed");
