@@ -8,7 +8,22 @@
 #     window system's dialogs, left running for the next runs;
 #   - one wineserver kept alive (`wineserver -p`) for the whole suite.
 # The program is the first argument, a path in the build folder.
+# `run-wine.sh --stop BUILD` ends that build's wineserver and display once
+# the suite is done (the prefix stays).
 set -u
+
+if [ "${1:-}" = --stop ]; then
+  build=$(cd "$2" && pwd)
+  if [ -d "$build/wine-prefix" ]; then
+    WINEPREFIX=$build/wine-prefix wineserver -k 2>/dev/null
+  fi
+  if [ -f "$build/wine-state/xvfb.pid" ]; then
+    kill "$(cat "$build/wine-state/xvfb.pid")" 2>/dev/null
+    rm -f "$build/wine-state/xvfb.pid" "$build/wine-state/display"
+  fi
+  exit 0
+fi
+
 program=$1
 shift
 
@@ -25,7 +40,7 @@ flock 9
 
 # A display of our own: the first free number from 90 on, kept in the state
 # folder while its server lives.
-display=
+display= fresh=
 if [ -f "$state/display" ] && kill -0 "$(cat "$state/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
   display=$(cat "$state/display")
 else
@@ -34,7 +49,7 @@ else
     Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp </dev/null >/dev/null 2>&1 9>&- &
     echo $! >"$state/xvfb.pid"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    if [ -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
+    if [ -e "/tmp/.X11-unix/X$n" ]; then display=:$n fresh=1; break; fi
   done
   [ -n "$display" ] || { echo "run-wine.sh: no free X display for Xvfb" >&2; exit 1; }
   echo "$display" >"$state/display"
@@ -48,6 +63,11 @@ if [ ! -f "$WINEPREFIX/.made" ]; then
 fi
 # Persistent: the server stays up between runs (-p), started detached.
 wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+# With a new display the session's own processes (services, the desktop)
+# start now, while the lock is held, not in two test programs at once.
+if [ -n "$fresh" ]; then
+  wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+fi
 flock -u 9
 exec 9>&-
 

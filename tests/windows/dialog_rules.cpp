@@ -51,6 +51,8 @@ INT_PTR CALLBACK TestProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 // Runs the dialog with `source` and prints the procedure's commands, the
 // observer's events, the result and whether the source's failure came back.
 void Case(const char* name, HINSTANCE module, HWND owner, Procedure procedure, vxwin32::DialogInputSource source) {
+    // Where a run stood, should a dialog never end under a slow display.
+    std::fprintf(stderr, "dialog_rules: %s\n", name);
     g_procedure = procedure;
     g_commands.clear();
     std::string events;

@@ -29,6 +29,8 @@ INT_PTR CALLBACK EndOnCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 
 // Shows the dialog and gives it one action; its result.
 INT_PTR RunWith(HINSTANCE module, HWND owner, vxwin32::DialogAction action) {
+    // Where a run stood, should a dialog never end under a slow display.
+    std::fprintf(stderr, "window_figures: action %d, control %d\n", int(action.kind), action.controlId);
     bool given = false;
     vxwin32::SetDialogInputSource([&](const vxwin32::DialogState&) -> std::optional<vxwin32::DialogAction> {
         if (given) return std::nullopt;
