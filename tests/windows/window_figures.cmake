@@ -21,7 +21,7 @@ function(vx_window_figures_test expected)
   add_test(NAME window.dialog_rules
     COMMAND ${dir}/check_output.sh ${dir}/dialog_rules.txt ${ARGN} $<TARGET_FILE:dialog_rules> $<TARGET_FILE:trimvex>)
   # A dialog that waits for input no one gives would wait for ever.
-  set_tests_properties(window.figures window.dialog_rules PROPERTIES TIMEOUT 90)
+  set_tests_properties(window.figures window.dialog_rules PROPERTIES TIMEOUT 45)
   add_test(NAME window.same_cursors_and_bitmaps
     COMMAND ${dir}/same_images.sh ${dir}/standin_figures.txt ${dir}/wine_figures.txt)
 endfunction()
