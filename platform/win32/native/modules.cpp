@@ -28,8 +28,7 @@ const std::vector<HINSTANCE>& RegisteredModules() { return Modules(); }
 
 HINSTANCE RegisterModuleFile(const std::string& path) {
     HMODULE module = LoadLibraryW(Wide(path).c_str());
-    if (module == nullptr)
-        throw Win32Error(path + ": cannot be loaded (system error " + std::to_string(GetLastError()) + ")");
+    if (module == nullptr) throw Win32Error(path + ": cannot be loaded: " + SystemErrorText(GetLastError()));
     native::Modules().push_back(module);
     return module;
 }

@@ -1,5 +1,5 @@
 // File names and messages between the host's UTF-8 and the system's UTF-16
-// (the conversions are the window system's own).
+// (the window system's own conversions).
 #pragma once
 
 #include <vxwin32/wide_text.h>
@@ -8,10 +8,8 @@
 
 namespace vellora::system {
 
+using vxwin32::SystemErrorText;
 using vxwin32::Utf8;
 using vxwin32::Wide;
-
-// The system's message for an error code, without its line break.
-std::string SystemErrorText(unsigned long code);
 
 }  // namespace vellora::system
