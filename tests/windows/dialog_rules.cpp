@@ -7,6 +7,8 @@
 
 #include <vxwin32/standin.h>
 
+#include "window_program.h"
+
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -80,13 +82,7 @@ vxwin32::DialogInputSource Giving(std::vector<DialogAction> actions) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: dialog_rules MODULE\n");
-        return 2;
-    }
-    try {
-        const HINSTANCE module = vxwin32::RegisterModuleFile(argv[1]);
-        const HWND owner = vxwin32::CreateTopLevelWindow("owner", RECT{100, 50, 1101, 850});
+    return RunWindowProgram(argc, argv, "dialog_rules", [](HINSTANCE module, HWND owner) {
         const DialogAction click{DialogAction::ClickControl, IDC_EVEN_PAGES};
         Case("enter", module, owner, Procedure::EndsOnCommand, Giving({{DialogAction::PressEnter, 0}}));
         Case("radio then cancel", module, owner, Procedure::EndsOnCommand,
@@ -100,9 +96,5 @@ int main(int argc, char** argv) {
              });
         Case("endless input", module, owner, Procedure::NeverEnds,
              [click](const vxwin32::DialogState&) -> std::optional<DialogAction> { return click; });
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "dialog_rules: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    });
 }

@@ -9,6 +9,8 @@
 
 #include <vxwin32/standin.h>
 
+#include "window_program.h"
+
 #include <cstdio>
 #include <string>
 
@@ -88,21 +90,11 @@ void PrintBitmap(HINSTANCE module, int id) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: window_figures MODULE\n");
-        return 2;
-    }
-    try {
-        const HINSTANCE module = vxwin32::RegisterModuleFile(argv[1]);
-        const HWND owner = vxwin32::CreateTopLevelWindow("owner", RECT{100, 50, 1101, 850});
+    return RunWindowProgram(argc, argv, "window_figures", [](HINSTANCE module, HWND owner) {
         PrintDialog(module, owner);
         PrintCursor(module, IDCUR_CROP);
         PrintCursor(module, IDCUR_SCISSORS);
         PrintBitmap(module, IDB_TOOLBAR);
         PrintBitmap(module, IDB_MENU);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "window_figures: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    });
 }
