@@ -39,9 +39,10 @@ struct MuDocInfo {
     int canSaveIncrementally;
 };
 
-// Opens a PDF file; an encrypted one with `password` (null or empty: the
-// empty password).
-bool MuOpenDocument(fz_context* ctx, const char* path, const char* password, pdf_document** out,
+// Opens the PDF file `fd` reads (the document keeps a descriptor of its
+// own); an encrypted one with `password` (null or empty: the empty
+// password).
+bool MuOpenDocument(fz_context* ctx, int fd, const char* password, pdf_document** out,
                     MuDocInfo* info, MuError* err);
 // The same from bytes in memory, which stay unchanged while it is open.
 bool MuOpenMemoryDocument(fz_context* ctx, const unsigned char* data, size_t size,

@@ -63,11 +63,6 @@ void WritableBox(const FixedRect& box, float out[4])
     out[3] = ToWritablePoints(box.top);
 }
 
-std::string DescriptorPath(int fd)
-{
-    return "/proc/self/fd/" + std::to_string(fd);
-}
-
 // A descriptor owned alone.
 class FileDescriptor {
 public:
@@ -105,7 +100,7 @@ private:
     int fd_ = -1;
 };
 
-// The file, opened once: MuPDF reads it through this descriptor's path, so
+// The file, opened once: MuPDF reads it through a copy of this descriptor, so
 // the bytes an update is appended to are the bytes MuPDF read.
 FileDescriptor OpenReadable(const std::string& path)
 {
@@ -177,7 +172,7 @@ OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path,
 {
     OpenedFile opened;
     MuError err{};
-    if (!MuOpenDocument(mu.get(), DescriptorPath(fd).c_str(), password.c_str(), &opened.doc,
+    if (!MuOpenDocument(mu.get(), fd, password.c_str(), &opened.doc,
                         &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
@@ -705,7 +700,7 @@ void PdfDocument::saveInFull(const std::string& path)
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
-    else if (!MuOpenDocument(mu_.get(), file.tempPath().c_str(), password_.c_str(), &written, &info,
+    else if (!MuOpenDocument(mu_.get(), file.fd(), password_.c_str(), &written, &info,
                              &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
     std::vector<int> objects;
