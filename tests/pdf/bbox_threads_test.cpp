@@ -39,10 +39,20 @@ private:
     std::string old_;
 };
 
-std::unique_ptr<vellora::DocumentBackend> Open(const std::string& path)
+using vellora::OpenFor;
+
+// Opened for anything, the workers start on the first box asked for; for
+// every box, while the file is being read.
+std::unique_ptr<vellora::DocumentBackend> Open(const std::string& path,
+                                               OpenFor use = OpenFor::Anything)
 {
     std::vector<std::string> warnings;
-    return vellora::OpenPdfDocument(path, warnings);
+    return vellora::OpenPdfDocument(path, warnings, "", use);
+}
+
+const char* Name(OpenFor use)
+{
+    return use == OpenFor::Anything ? "opened for anything" : "opened for every box";
 }
 
 using Prepare = std::function<void(vellora::DocumentBackend&)>;
@@ -50,10 +60,11 @@ using Prepare = std::function<void(vellora::DocumentBackend&)>;
 // Every page's box, asked for in `order` (page order when empty), with
 // `threads` finding them, after `prepare` has had the document.
 std::vector<FixedRect> Boxes(const std::string& path, const char* threads,
-                             const Prepare& prepare = {}, std::vector<int> order = {})
+                             const Prepare& prepare = {}, std::vector<int> order = {},
+                             OpenFor opened = OpenFor::Anything)
 {
     Threads use(threads);
-    auto doc = Open(path);
+    auto doc = Open(path, opened);
     if (prepare)
         prepare(*doc);
     if (order.empty())
@@ -83,9 +94,10 @@ void ExpectThreadsChangeNothing(const std::string& path, const Prepare& prepare 
                                 const std::vector<int>& order = {})
 {
     const auto alone = Boxes(path, "1", prepare, order);
-    for (const char* threads : {"2", "3"})
-        ExpectSame(alone, Boxes(path, threads, prepare, order),
-                   path + " on " + threads + " threads");
+    for (const OpenFor use : {OpenFor::Anything, OpenFor::EveryBoundingBox})
+        for (const char* threads : {"2", "3"})
+            ExpectSame(alone, Boxes(path, threads, prepare, order, use),
+                       path + " on " + threads + " threads, " + Name(use));
 }
 
 TEST(PdfBoundingBoxThreads, AnswersAreTheSameAsOnOneThread)
@@ -107,21 +119,10 @@ TEST(PdfBoundingBoxThreads, PagesAskedOutOfOrderOrAgain)
     ExpectThreadsChangeNothing(Sample("letter-11.pdf"), {}, backwards);
 }
 
-// Crop boxes set in memory move MuPDF's page space, and so the rounding of
-// the marks: the workers' documents must hold them too.
-TEST(PdfBoundingBoxThreads, CropBoxesSetInMemoryBeforeAsking)
+// Far from the origin a float has few bits left for the fraction: there
+// the crop box's corner shows in the rounding of the marks.
+std::string FarFromTheOrigin(const ScratchDir& dir)
 {
-    const Prepare crop = [](vellora::DocumentBackend& doc) {
-        for (int page = 0; page < doc.pageCount(); page += 3)
-            doc.setCropBox(page, FixedBox(10.3 + page % 7, 20.7, 500.1 - page % 5, 700.9));
-        doc.setCropBox(1, doc.mediaBox(1));
-    };
-    ExpectThreadsChangeNothing(Sample("text-1000.pdf"), crop);
-    ExpectThreadsChangeNothing(Sample("mixed.pdf"), crop);
-
-    // Far from the origin a float has few bits left for the fraction: there
-    // the crop box's corner shows in the rounding.
-    ScratchDir dir;
     samplegen::PdfWriter pdf;
     const int pages = pdf.reserve();
     std::string kids;
@@ -138,10 +139,29 @@ TEST(PdfBoundingBoxThreads, CropBoxesSetInMemoryBeforeAsking)
     pdf.set(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 40 >>");
     const std::string far = dir.path("far.pdf");
     pdf.write(far, pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>"));
-    ExpectThreadsChangeNothing(far, [](vellora::DocumentBackend& doc) {
-        for (int page = 1; page < doc.pageCount(); ++page)
-            doc.setCropBox(page, FixedBox(12345.678 + page, 23456.789, 31999.37, 31999.91));
-    });
+    return far;
+}
+
+void CropFar(vellora::DocumentBackend& doc)
+{
+    for (int page = 1; page < doc.pageCount(); ++page)
+        doc.setCropBox(page, FixedBox(12345.678 + page, 23456.789, 31999.37, 31999.91));
+}
+
+// Crop boxes set in memory move MuPDF's page space, and so the rounding of
+// the marks: the workers' documents must hold them too.
+TEST(PdfBoundingBoxThreads, CropBoxesSetInMemoryBeforeAsking)
+{
+    const Prepare crop = [](vellora::DocumentBackend& doc) {
+        for (int page = 0; page < doc.pageCount(); page += 3)
+            doc.setCropBox(page, FixedBox(10.3 + page % 7, 20.7, 500.1 - page % 5, 700.9));
+        doc.setCropBox(1, doc.mediaBox(1));
+    };
+    ExpectThreadsChangeNothing(Sample("text-1000.pdf"), crop);
+    ExpectThreadsChangeNothing(Sample("mixed.pdf"), crop);
+
+    ScratchDir dir;
+    ExpectThreadsChangeNothing(FarFromTheOrigin(dir), CropFar);
 }
 
 // The host crops each page after asking for its box, and may change a page
@@ -149,10 +169,10 @@ TEST(PdfBoundingBoxThreads, CropBoxesSetInMemoryBeforeAsking)
 TEST(PdfBoundingBoxThreads, PagesChangedWhileTheWorkersAreAhead)
 {
     const std::string path = Sample("text-1000.pdf");
-    std::vector<FixedRect> alone, threaded;
-    for (auto* out : {&alone, &threaded}) {
+    std::vector<FixedRect> alone, threaded, early;
+    for (auto* out : {&alone, &threaded, &early}) {
         Threads use(out == &alone ? "1" : "2");
-        auto doc = Open(path);
+        auto doc = Open(path, out == &early ? OpenFor::EveryBoundingBox : OpenFor::Anything);
         for (int page = 0; page < doc->pageCount(); ++page) {
             if (page + 5 < doc->pageCount())
                 doc->setCropBox(page + 5, FixedBox(33.3, 44.4, 555.5 - page % 3, 666.6));
@@ -161,11 +181,14 @@ TEST(PdfBoundingBoxThreads, PagesChangedWhileTheWorkersAreAhead)
         }
     }
     ExpectSame(alone, threaded, "cropped as it goes");
+    ExpectSame(alone, early, "cropped as it goes, opened for every box");
 }
 
-// A content stream the table puts at the wrong offset: MuPDF finds out on
-// reading it (on page 151 of 200) and reads the file on from its repair.
-std::string LaterRepairedFile(const ScratchDir& dir)
+// An object the table puts at the wrong offset: MuPDF finds out on reading
+// it and reads the file on from its repair. Page 151 (of 200) is object
+// 303, its content 302: the page is read with the page tree, when the file
+// is opened; the content when its marks are looked for.
+std::string LaterRepairedFile(const ScratchDir& dir, int moved = 302)
 {
     samplegen::PdfWriter pdf;
     const int pages = pdf.reserve();
@@ -183,14 +206,14 @@ std::string LaterRepairedFile(const ScratchDir& dir)
     pdf.set(pages, "<< /Type /Pages /Kids [" + kids + "] /Count 200 >>");
     const int root = pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
     std::string bytes = pdf.bytes(root);
-    // Page 151's content is object 302 (the tree is 1, then content and
-    // page in turn); its entry is moved one byte on.
+    // The tree is object 1, then content and page in turn; the entry is
+    // moved one byte on.
     const size_t table = bytes.rfind("\nxref\n") + 1;
-    const size_t entry = bytes.find('\n', table + 5) + 1 + 302 * 20;
-    std::string moved = std::to_string(std::stol(bytes.substr(entry, 10)) + 1);
-    moved.insert(0, 10 - moved.size(), '0');
-    bytes.replace(entry, 10, moved);
-    const std::string path = dir.path("later-repaired.pdf");
+    const size_t entry = bytes.find('\n', table + 5) + 1 + size_t(moved) * 20;
+    std::string offset = std::to_string(std::stol(bytes.substr(entry, 10)) + 1);
+    offset.insert(0, 10 - offset.size(), '0');
+    bytes.replace(entry, 10, offset);
+    const std::string path = dir.path("repaired-at-" + std::to_string(moved) + ".pdf");
     WriteBytes(path, bytes);
     return path;
 }
@@ -205,11 +228,14 @@ TEST(PdfBoundingBoxThreads, DamageMetOnTheWayIsMetAsOnOneThread)
         ASSERT_EQ(doc->pageCount(), 200);
     }
     ExpectThreadsChangeNothing(path);
+    // Repaired while the pages are read, after the workers of a document
+    // opened for every box have started on the file as it was.
+    ExpectThreadsChangeNothing(LaterRepairedFile(dir, 303));
     // The repair is the host's document's own: a save after it is written
     // in full, as on one thread, and reads back.
-    for (const char* threads : {"1", "2"}) {
-        Threads use(threads);
-        auto doc = Open(path);
+    for (const char* threads : {"1", "2", "2 early"}) {
+        Threads use(threads[0] == '1' ? "1" : "2");
+        auto doc = Open(path, threads[1] ? OpenFor::EveryBoundingBox : OpenFor::Anything);
         for (int page = 0; page < doc->pageCount(); ++page)
             doc->setCropBox(page, doc->boundingBox(page));
         const std::string out = dir.path(std::string("saved-") + threads + ".pdf");
@@ -226,11 +252,12 @@ TEST(PdfBoundingBoxThreads, StoppedSavedOrClosedHalfWay)
 {
     Threads use("2");
     const std::string path = Sample("text-1000.pdf");
-    for (int asked : {0, 1, 7, 300}) {
-        auto doc = Open(path);
-        for (int page = 0; page < asked; ++page)
-            doc->boundingBox(page);
-    }
+    for (const OpenFor opened : {OpenFor::Anything, OpenFor::EveryBoundingBox})
+        for (int asked : {0, 1, 7, 300}) {
+            auto doc = Open(path, opened);
+            for (int page = 0; page < asked; ++page)
+                doc->boundingBox(page);
+        }
     ScratchDir dir;
     const auto alone = Boxes(path, "1");
     auto doc = Open(path);

@@ -56,11 +56,15 @@ public:
 // True when this build reads and writes PDF files.
 bool PdfSupportAvailable();
 
+// What the opener knows it will ask of the document. A backend may start on
+// the bounding boxes of every page while the file is still being opened.
+enum class OpenFor { Anything, EveryBoundingBox };
+
 // Opens a PDF file; an encrypted one with `password` when the empty one
 // does not open it. Repairs are reported as one line each in `warnings`.
 // Throws HostError naming the file and the problem.
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>& warnings,
-                                                 const std::string& password = "");
+                                                 const std::string& password = "", OpenFor use = OpenFor::Anything);
 
 // The PDF library and its version ("MuPDF 1.21.1"); empty without one.
 std::string PdfLibraryVersion();

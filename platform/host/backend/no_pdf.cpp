@@ -14,8 +14,8 @@ namespace {
 
 bool PdfSupportAvailable() { return false; }
 
-std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>&,
-                                                 const std::string&) {
+std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>&, const std::string&,
+                                                 OpenFor) {
     Refuse(path);
 }
 

@@ -91,9 +91,12 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
         throw HostError("this build of vellora reads no PDF files (built without PDF support)");
     }
     opened.path = request.input;
+    const OpenFor use = request.verb == Verb::BBox && request.bboxMode != BBoxMode::Page
+                            ? OpenFor::EveryBoundingBox
+                            : OpenFor::Anything;
     try {
         opened.backend =
-            OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""));
+            OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""), use);
     } catch (const HostError& e) {
         if (!request.password &&
             std::string(e.what()).find("without its password") != std::string::npos) {

@@ -1,18 +1,19 @@
 // Bounding boxes found ahead of the host on worker threads.
 //
 // The host asks for the boxes of a document's pages one after the other.
-// Once it has asked for one, workers find the following pages' boxes in
-// page order, each on a document of its own opened from the same bytes
-// with a MuPDF context of its own, so that the answers are there when the
-// host asks. The contexts are not clones sharing one cache: MuPDF takes a
-// lock shared by all clones for every reference count, and on the pgf
-// manual two clones took 1.74 s against 1.47 s for two contexts that share
-// nothing (3.1 s of processor time against 2.6 s); the documents share no
-// object anyway. A worker's document holds the crop boxes the
-// host's document holds in memory; a page changed after the start, and
-// every page from one where a worker's document had to be repaired on the
-// way, is left to the host's own document, so that every answer is the
-// one that document would give.
+// Once it has asked for one (or from the start, when the document was
+// opened for every box, while the host's thread reads the page tree),
+// workers find the following pages' boxes in page order, each on a
+// document of its own opened from the same bytes with a MuPDF context of
+// its own, so that the answers are there when the host asks. The contexts
+// are not clones sharing one cache: MuPDF takes a lock shared by all
+// clones for every reference count, and on the pgf manual two clones took
+// 1.74 s against 1.47 s for two contexts that share nothing (3.1 s of
+// processor time against 2.6 s); the documents share no object anyway. A
+// worker's document holds the crop boxes the host's document holds in
+// memory; a page changed after the start, and every page from one where a
+// worker's document had to be repaired on the way, is left to the host's
+// own document, so that every answer is the one that document would give.
 #pragma once
 
 #include "backend/pdf/mapped_bytes.h"
@@ -57,10 +58,10 @@ struct LookaheadPlan {
 class BboxLookahead {
 public:
     // Pages a worker may be ahead of the last one asked for.
-    static constexpr int kAhead = 64;
+    static constexpr int kAhead = 256;
     // Pages a worker takes at a time: neighbouring pages share objects
     // (object streams, fonts), which each worker reads for itself.
-    static constexpr int kRun = 16;
+    static constexpr int kRun = 64;
 
     // Starts the workers. Throws HostError or std::system_error when the
     // file cannot be mapped or a thread cannot start.

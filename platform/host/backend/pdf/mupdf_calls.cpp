@@ -524,6 +524,20 @@ bool MuWasRepaired(fz_context* ctx, pdf_document* doc)
     return pdf_was_repaired(ctx, doc) != 0;
 }
 
+bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc)
+{
+    int found = 0;
+    fz_var(found);
+    fz_try(ctx)
+    {
+        const int n = pdf_xref_len(ctx, doc);
+        for (int i = 1; i < n && !found; ++i)
+            found = pdf_get_xref_entry_no_null(ctx, doc, i)->type == 'o';
+    }
+    fz_catch(ctx) found = 1;  // assumed, as it costs little where wrong
+    return found != 0;
+}
+
 bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, int* empty,
                    MuError* err)
 {

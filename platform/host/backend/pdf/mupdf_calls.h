@@ -122,6 +122,8 @@ bool MuPrintObject(fz_context* ctx, pdf_document* doc, int num, int gen, MuBytes
 // True when MuPDF rebuilt the cross-reference table (when opening, or later
 // when it met an object that was not where the table said).
 bool MuWasRepaired(fz_context* ctx, pdf_document* doc);
+// Some object of the document lives in an object stream.
+bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc);
 
 // The bounds of the page's marks in its user space (y up), or empty = 1 when
 // it has none. See marks_device.h for what counts as a mark.

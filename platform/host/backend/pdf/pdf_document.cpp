@@ -172,8 +172,7 @@ OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path,
 {
     OpenedFile opened;
     MuError err{};
-    if (!MuOpenDocument(mu.get(), fd, password.c_str(), &opened.doc,
-                        &opened.info, &err))
+    if (!MuOpenDocument(mu.get(), fd, password.c_str(), &opened.doc, &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
@@ -192,7 +191,7 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count,
 class PdfDocument final : public DocumentBackend {
 public:
     PdfDocument(const std::string& path, const std::string& password,
-                std::vector<std::string>& warnings)
+                std::vector<std::string>& warnings, OpenFor use)
         : path_(path),
           password_(password),
           source_(OpenReadable(path)),
@@ -202,13 +201,28 @@ public:
         doc_ = opened.doc;
         try {
             adopt(opened.info);
+            // Workers start on the boxes while this thread reads the pages.
+            if (use == OpenFor::EveryBoundingBox && !opened.info.repaired && fileCount_ > 1 &&
+                BboxThreads() >= 2) {
+                startLookahead(0);
+                inRun_ = lookahead_ != nullptr;
+            }
             objects_ = ListPages(mu_, doc_, fileCount_, path_);
             readGeometry(warnings);
             if (incremental_)
                 xref_ = ReadFileXref(mu_, doc_, source_.get(), path_);
             if (opened.info.repaired || mu_.log().count > 0)
                 warnings.insert(warnings.begin(), repairNote(opened.info.repaired));
+            if (lookahead_) {
+                // Repaired while reading the pages: the workers' documents
+                // hold the file as it was.
+                if (MuWasRepaired(mu_.get(), doc_))
+                    lookahead_->stopFrom(0);
+                if (!unmarked_)
+                    MuClearCache(mu_.get(), doc_);
+            }
         } catch (...) {
+            endRun();
             MuDropDocument(mu_.get(), doc_);
             throw;
         }
@@ -324,6 +338,7 @@ private:
     }
 
     void startRun(int page);
+    void startLookahead(int first);
     void endRun();
     PageMarks marksHere(int page);
     void saveIncrementally(const std::string& path);
@@ -484,14 +499,32 @@ void PdfDocument::startRun(int page)
 {
     if (inRun_)
         return;
-    inRun_ = true;
-    const int threads = BboxThreads();
     // Alone, this document resolves every link on every page; its page
     // objects are all read already.
-    if (threads < 2 || page + 1 >= pageCount()) {
+    if (BboxThreads() < 2 || page + 1 >= pageCount()) {
+        inRun_ = true;
         pageNumbers_ = MuKeepPageNumbers(mu_.get(), live());
         return;
     }
+    inRun_ = true;
+    startLookahead(page + 1);
+    // Reading the geometry read every page object (in a file with object
+    // streams, most of the file); the workers read what they need. Only
+    // objects MuPDF holds nowhere else are let go, and never a changed one
+    // (it may be the only copy of a crop box).
+    if (lookahead_ && !unmarked_)
+        MuClearCache(mu_.get(), live());
+}
+
+// Workers from page `first` on, when there are cores for them; none
+// otherwise, and the host's thread finds every box itself. Called when the
+// document is opened (first 0) as well as on the first box asked for.
+void PdfDocument::startLookahead(int first)
+{
+    const int threads = BboxThreads();
+    const int count = fileCount_;
+    if (threads < 2 || first >= count)
+        return;
     LookaheadPlan plan;
     plan.fd = source_.get();
     struct stat st {};
@@ -499,33 +532,24 @@ void PdfDocument::startRun(int page)
         return;
     plan.length = st.st_size;
     plan.password = password_;
-    plan.pageCount = pageCount();
-    plan.first = page + 1;
-    plan.known.resize(size_t(pageCount()));
-    for (int i = 0; i < pageCount(); ++i) {
-        const Page& p = pages_[size_t(i)];
-        plan.known[size_t(i)] = p.bbox.has_value();
+    plan.pageCount = count;
+    plan.first = first;
+    plan.known.resize(size_t(count));
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        const Page& p = pages_[i];
+        plan.known[i] = p.bbox.has_value();
         if (!p.changed())
             continue;
         CropEdit edit;
-        edit.pageObject = objects_[size_t(i)];
+        edit.pageObject = objects_[i];
         edit.removed = !p.crop;
         if (p.crop)
             WritableBox(*p.crop, edit.box);
         plan.edits.push_back(edit);
     }
     plan.repaired = MuWasRepaired(mu_.get(), live());
-    // Known only where the file's table was read; otherwise assumed.
-    plan.objectStreams =
-        !incremental_ || std::any_of(xref_.entries.begin(), xref_.entries.end(),
-                                     [](const XrefEntry& e) { return e.type == 'o'; });
+    plan.objectStreams = MuHasObjectStreams(mu_.get(), live());
     plan.workers = threads;
-    // Reading the geometry read every page object (in a file with object
-    // streams, most of the file); the workers read what they need. Only
-    // objects MuPDF holds nowhere else are let go, and never a changed one
-    // (it may be the only copy of a crop box).
-    if (!unmarked_)
-        MuClearCache(mu_.get(), live());
     try {
         lookahead_ = std::make_unique<BboxLookahead>(std::move(plan));
     } catch (const std::exception&) {
@@ -700,8 +724,7 @@ void PdfDocument::saveInFull(const std::string& path)
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
-    else if (!MuOpenDocument(mu_.get(), file.fd(), password_.c_str(), &written, &info,
-                             &err))
+    else if (!MuOpenDocument(mu_.get(), file.fd(), password_.c_str(), &written, &info, &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
     std::vector<int> objects;
     FileXref xref;
@@ -776,9 +799,9 @@ bool PdfSupportAvailable()
 
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path,
                                                  std::vector<std::string>& warnings,
-                                                 const std::string& password)
+                                                 const std::string& password, OpenFor use)
 {
-    return std::make_unique<PdfDocument>(path, password, warnings);
+    return std::make_unique<PdfDocument>(path, password, warnings, use);
 }
 
 std::string PdfLibraryVersion()
