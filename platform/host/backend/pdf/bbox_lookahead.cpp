@@ -9,7 +9,6 @@ namespace vellora::pdf {
 
 BboxLookahead::BboxLookahead(LookaheadPlan plan)
     : plan_(std::move(plan)),
-      bytes_(plan_.fd, plan_.length),
       slots_(size_t(plan_.pageCount), Slot::Open),
       marks_(size_t(plan_.pageCount)),
       next_(plan_.first),
@@ -71,11 +70,10 @@ void BboxLookahead::work(Worker& w)
     pdf_document* doc = nullptr;
     MuDocInfo info{};
     MuError err{};
-    const std::string_view data = bytes_.view();
-    bool ready = MuOpenMemoryDocument(w.ctx, reinterpret_cast<const unsigned char*>(data.data()),
-                                      data.size(), plan_.password.c_str(), &doc, &info, &err) &&
-                 !info.needsPassword && info.pageCount == plan_.pageCount &&
-                 (info.repaired != 0) == plan_.repaired;
+    bool ready =
+        MuOpenDocument(w.ctx, plan_.fd, plan_.length, plan_.password.c_str(), &doc, &info, &err) &&
+        !info.needsPassword && info.pageCount == plan_.pageCount &&
+        (info.repaired != 0) == plan_.repaired;
     ready = ready && MuHideDestinations(w.ctx, doc);
     for (const CropEdit& edit : plan_.edits)
         ready = ready &&

@@ -16,7 +16,6 @@
 // own document, so that every answer is the one that document would give.
 #pragma once
 
-#include "backend/pdf/mapped_bytes.h"
 #include "backend/pdf/mupdf_calls.h"
 
 #include <condition_variable>
@@ -63,8 +62,8 @@ public:
     // (object streams, fonts), which each worker reads for itself.
     static constexpr int kRun = 64;
 
-    // Starts the workers. Throws HostError or std::system_error when the
-    // file cannot be mapped or a thread cannot start.
+    // Starts the workers. Throws std::system_error when a thread cannot
+    // start.
     explicit BboxLookahead(LookaheadPlan plan);
     // Stops the workers (each finishes the page it is on) and waits for them.
     ~BboxLookahead();
@@ -105,7 +104,6 @@ private:
     void stopFromLocked(int page);
 
     LookaheadPlan plan_;
-    MappedBytes bytes_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Slot> slots_;

@@ -90,6 +90,7 @@ namespace {
 // most of the run. The window is read again only when a seek leaves it.
 struct WindowedFile {
     int fd;
+    int64_t end;    // the file ends here for the stream, whatever it becomes
     int64_t start;  // the file offset of window[0]
     unsigned char window[64 * 1024];
 };
@@ -97,9 +98,13 @@ struct WindowedFile {
 int NextWindow(fz_context* ctx, fz_stream* stm, size_t)
 {
     WindowedFile* f = static_cast<WindowedFile*>(stm->state);
-    ssize_t n;
+    const int64_t left = f->end - stm->pos;
+    const size_t want = left <= 0                          ? 0
+                        : left < int64_t(sizeof f->window) ? size_t(left)
+                                                           : sizeof f->window;
+    ssize_t n = 0;
     do
-        n = pread(f->fd, f->window, sizeof f->window, stm->pos);
+        n = want == 0 ? 0 : pread(f->fd, f->window, want, stm->pos);
     while (n < 0 && errno == EINTR);
     if (n < 0)
         fz_throw(ctx, FZ_ERROR_GENERIC, "read error: %s", std::strerror(errno));
@@ -113,15 +118,11 @@ int NextWindow(fz_context* ctx, fz_stream* stm, size_t)
 }
 
 // fz_seek has made a relative offset absolute already.
-void SeekWindow(fz_context* ctx, fz_stream* stm, int64_t offset, int whence)
+void SeekWindow(fz_context*, fz_stream* stm, int64_t offset, int whence)
 {
     WindowedFile* f = static_cast<WindowedFile*>(stm->state);
-    if (whence == SEEK_END) {
-        const off_t end = lseek(f->fd, 0, SEEK_END);
-        if (end < 0)
-            fz_throw(ctx, FZ_ERROR_GENERIC, "cannot seek: %s", std::strerror(errno));
-        offset += end;
-    }
+    if (whence == SEEK_END)
+        offset += f->end;
     if (offset < 0)
         offset = 0;
     const int64_t held = stm->wp - f->window;
@@ -142,7 +143,7 @@ void DropWindow(fz_context* ctx, void* state)
 }
 
 // The stream owns a duplicate of `fd`, so that the caller may close its own.
-fz_stream* OpenWindowedFile(fz_context* ctx, int fd)
+fz_stream* OpenWindowedFile(fz_context* ctx, int fd, int64_t length)
 {
     const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0)
@@ -155,6 +156,7 @@ fz_stream* OpenWindowedFile(fz_context* ctx, int fd)
         fz_rethrow(ctx);
     }
     f->fd = own;
+    f->end = length;
     f->start = 0;
     fz_stream* stm = fz_new_stream(ctx, f, NextWindow, DropWindow);
     stm->seek = SeekWindow;
@@ -163,8 +165,8 @@ fz_stream* OpenWindowedFile(fz_context* ctx, int fd)
 
 }  // namespace
 
-bool MuOpenDocument(fz_context* ctx, int fd, const char* password, pdf_document** out,
-                    MuDocInfo* info, MuError* err)
+bool MuOpenDocument(fz_context* ctx, int fd, int64_t length, const char* password,
+                    pdf_document** out, MuDocInfo* info, MuError* err)
 {
     pdf_document* doc = nullptr;
     fz_stream* stream = nullptr;
@@ -173,7 +175,7 @@ bool MuOpenDocument(fz_context* ctx, int fd, const char* password, pdf_document*
     fz_var(stream);
     fz_try(ctx)
     {
-        stream = OpenWindowedFile(ctx, fd);
+        stream = OpenWindowedFile(ctx, fd, length);
         doc = pdf_open_document_with_stream(ctx, stream);
         Authenticate(ctx, doc, password, info);
     }

@@ -39,11 +39,11 @@ struct MuDocInfo {
     int canSaveIncrementally;
 };
 
-// Opens the PDF file `fd` reads (the document keeps a descriptor of its
-// own); an encrypted one with `password` (null or empty: the empty
-// password).
-bool MuOpenDocument(fz_context* ctx, int fd, const char* password, pdf_document** out,
-                    MuDocInfo* info, MuError* err);
+// Opens the PDF file `fd` reads, as its first `length` bytes (the document
+// keeps a descriptor of its own, and reads nothing a later writer appends);
+// an encrypted one with `password` (null or empty: the empty password).
+bool MuOpenDocument(fz_context* ctx, int fd, int64_t length, const char* password,
+                    pdf_document** out, MuDocInfo* info, MuError* err);
 // The same from bytes in memory, which stay unchanged while it is open.
 bool MuOpenMemoryDocument(fz_context* ctx, const unsigned char* data, size_t size,
                           const char* password, pdf_document** out, MuDocInfo* info, MuError* err);

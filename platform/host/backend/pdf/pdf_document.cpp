@@ -172,7 +172,8 @@ OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path,
 {
     OpenedFile opened;
     MuError err{};
-    if (!MuOpenDocument(mu.get(), fd, password.c_str(), &opened.doc, &opened.info, &err))
+    const int64_t length = StampOf(fd, path).size;
+    if (!MuOpenDocument(mu.get(), fd, length, password.c_str(), &opened.doc, &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
@@ -724,7 +725,8 @@ void PdfDocument::saveInFull(const std::string& path)
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
-    else if (!MuOpenDocument(mu_.get(), file.fd(), password_.c_str(), &written, &info, &err))
+    else if (!MuOpenDocument(mu_.get(), file.fd(), StampOf(file.fd(), path).size, password_.c_str(),
+                             &written, &info, &err))
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
     std::vector<int> objects;
     FileXref xref;
