@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -283,6 +285,33 @@ TEST(PdfBoundingBoxThreads, StoppedSavedOrClosedHalfWay)
         for (int page = 0; page <= last; ++page)
             ASSERT_LT(Distance(ToBox(saved->cropBox(page)), ToBox(boxes[size_t(page)])), 1e-3)
                 << name << " page " << page + 1;
+    }
+}
+
+// Another program cuts the file short while it is open: what lies beyond
+// the cut is an error on the page that needs it, never a crash, on the
+// host's thread and on the workers' alike.
+TEST(PdfBoundingBoxThreads, FileCutShortWhileOpen)
+{
+    ScratchDir dir;
+    const std::string bytes = ReadBytes(Sample("text-1000.pdf"));
+    for (const char* threads : {"1", "2"}) {
+        Threads use(threads);
+        const std::string path = dir.path(std::string("cut-") + threads + ".pdf");
+        WriteBytes(path, bytes);
+        auto doc = Open(path, OpenFor::EveryBoundingBox);
+        ASSERT_EQ(truncate(path.c_str(), off_t(bytes.size() / 2)), 0);
+        int answered = 0, refused = 0;
+        for (int page = 0; page < doc->pageCount(); ++page) {
+            try {
+                doc->boundingBox(page);
+                ++answered;
+            } catch (const vellora::HostError&) {
+                ++refused;
+            }
+        }
+        EXPECT_EQ(answered + refused, doc->pageCount()) << threads << " threads";
+        EXPECT_GT(refused, 0) << threads << " threads: the lost half was read from somewhere";
     }
 }
 
