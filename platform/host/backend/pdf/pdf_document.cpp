@@ -167,12 +167,12 @@ struct OpenedFile {
     MuDocInfo info{};
 };
 
-OpenedFile OpenWith(const MuContext& mu, int fd, const std::string& path,
+// The document as the first `length` bytes of `fd`.
+OpenedFile OpenWith(const MuContext& mu, int fd, int64_t length, const std::string& path,
                     const std::string& password)
 {
     OpenedFile opened;
     MuError err{};
-    const int64_t length = StampOf(fd, path).size;
     if (!MuOpenDocument(mu.get(), fd, length, password.c_str(), &opened.doc, &opened.info, &err))
         throw HostError(path + ": cannot be read as a PDF file: " + err.text);
     return opened;
@@ -198,13 +198,12 @@ public:
           source_(OpenReadable(path)),
           stamp_(StampOf(source_.get(), path))
     {
-        OpenedFile opened = OpenWith(mu_, source_.get(), path, password_);
+        OpenedFile opened = OpenWith(mu_, source_.get(), stamp_.size, path, password_);
         doc_ = opened.doc;
         try {
             adopt(opened.info);
             // Workers start on the boxes while this thread reads the pages.
-            if (use == OpenFor::EveryBoundingBox && !opened.info.repaired && fileCount_ > 1 &&
-                BboxThreads() >= 2) {
+            if (use == OpenFor::EveryBoundingBox && !opened.info.repaired && fileCount_ > 1) {
                 startLookahead(0);
                 inRun_ = lookahead_ != nullptr;
             }
@@ -219,8 +218,7 @@ public:
                 // hold the file as it was.
                 if (MuWasRepaired(mu_.get(), doc_))
                     lookahead_->stopFrom(0);
-                if (!unmarked_)
-                    MuClearCache(mu_.get(), doc_);
+                letGoOfPageObjects();
             }
         } catch (...) {
             endRun();
@@ -340,6 +338,16 @@ private:
 
     void startRun(int page);
     void startLookahead(int first);
+    // Reading the geometry read every page object (in a file with object
+    // streams, most of the file); with workers running, the host's document
+    // reads only what it needs. Only objects MuPDF holds nowhere else are
+    // let go, and never a changed one (it may be the only copy of a crop
+    // box).
+    void letGoOfPageObjects()
+    {
+        if (lookahead_ && !unmarked_)
+            MuClearCache(mu_.get(), live());
+    }
     void endRun();
     PageMarks marksHere(int page);
     void saveIncrementally(const std::string& path);
@@ -509,12 +517,7 @@ void PdfDocument::startRun(int page)
     }
     inRun_ = true;
     startLookahead(page + 1);
-    // Reading the geometry read every page object (in a file with object
-    // streams, most of the file); the workers read what they need. Only
-    // objects MuPDF holds nowhere else are let go, and never a changed one
-    // (it may be the only copy of a crop box).
-    if (lookahead_ && !unmarked_)
-        MuClearCache(mu_.get(), live());
+    letGoOfPageObjects();
 }
 
 // Workers from page `first` on, when there are cores for them; none
@@ -528,10 +531,7 @@ void PdfDocument::startLookahead(int first)
         return;
     LookaheadPlan plan;
     plan.fd = source_.get();
-    struct stat st {};
-    if (fstat(source_.get(), &st) != 0)
-        return;
-    plan.length = st.st_size;
+    plan.length = stamp_.size;  // as far as this document reads the file
     plan.password = password_;
     plan.pageCount = count;
     plan.first = first;
@@ -776,7 +776,7 @@ void PdfDocument::restoreAfterFailedSave()
     MuDropDocument(mu_.get(), doc_);
     doc_ = nullptr;
     try {
-        OpenedFile opened = OpenWith(mu_, source_.get(), path_, password_);
+        OpenedFile opened = OpenWith(mu_, source_.get(), stamp_.size, path_, password_);
         doc_ = opened.doc;
         unmarked_ = 0;
         objects_ = ListPages(mu_, doc_, opened.info.pageCount, path_);
