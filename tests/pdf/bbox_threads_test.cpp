@@ -315,6 +315,66 @@ TEST(PdfBoundingBoxThreads, FileCutShortWhileOpen)
     }
 }
 
+// Pages are found by their objects, not by their place in the tree: 300
+// pages whose objects run against page order, the first 50 in a subtree,
+// each with a square of its own, and links on some (to a page given by
+// number, by object and through an action), which MuPDF resolves while
+// loading the page.
+std::string ShuffledTree(const ScratchDir& dir)
+{
+    samplegen::PdfWriter pdf;
+    const int root = pdf.reserve();
+    const int sub = pdf.reserve();
+    std::vector<int> page(300);
+    for (int i = 299; i >= 0; --i)
+        page[size_t(i)] = pdf.reserve();
+    const auto ref = [](int object) { return std::to_string(object) + " 0 R"; };
+    std::string subKids, rootKids = ref(sub) + " ";
+    for (int i = 0; i < 300; ++i) {
+        const int content = pdf.reserve();
+        pdf.setStream(content, "",
+                      "0 g " + std::to_string(10 + i % 97) + " " +
+                          std::to_string(20 + i / 97 * 70) + " 50 60 re f");
+        std::string annots;
+        if (i == 7)
+            annots = " /Annots [<< /Subtype /Link /Rect [0 0 9 9] /Dest [3 /Fit] >>]";
+        else if (i == 8)
+            annots =
+                " /Annots [<< /Subtype /Link /Rect [0 0 9 9] /Dest [" + ref(page[2]) + " /Fit] >>]";
+        else if (i == 260)
+            annots =
+                " /Annots [<< /Subtype /Link /Rect [0 0 9 9] /A << /S /GoTo /D [250 /XYZ 0 0 0] >> "
+                ">>]";
+        const int parent = i < 50 ? sub : root;
+        pdf.set(page[size_t(i)], "<< /Type /Page /Parent " + ref(parent) +
+                                     " /MediaBox [0 0 400 400] /Contents " + ref(content) + annots +
+                                     " >>");
+        (i < 50 ? subKids : rootKids) += ref(page[size_t(i)]) + " ";
+    }
+    pdf.set(sub, "<< /Type /Pages /Parent " + ref(root) + " /Kids [" + subKids + "] /Count 50 >>");
+    pdf.set(root, "<< /Type /Pages /Kids [" + rootKids + "] /Count 300 >>");
+    const std::string path = dir.path("shuffled.pdf");
+    pdf.write(path, pdf.add("<< /Type /Catalog /Pages " + ref(root) + " >>"));
+    return path;
+}
+
+TEST(PdfBoundingBoxThreads, PagesAreFoundByTheirObjectsWhateverTheTree)
+{
+    ScratchDir dir;
+    const std::string path = ShuffledTree(dir);
+    for (const OpenFor use : {OpenFor::Anything, OpenFor::EveryBoundingBox})
+        for (const char* threads : {"1", "2"}) {
+            const auto boxes = Boxes(path, threads, {}, {}, use);
+            ASSERT_EQ(boxes.size(), 300u);
+            for (int i = 0; i < 300; ++i) {
+                const double x = 10 + i % 97, y = 20 + i / 97 * 70;
+                EXPECT_LT(Distance(ToBox(boxes[size_t(i)]), Box{x, y, x + 50, y + 60}), 0.01)
+                    << threads << " threads, " << Name(use) << ": page " << i + 1 << " is "
+                    << Show(ToBox(boxes[size_t(i)]));
+            }
+        }
+}
+
 TEST(PdfBoundingBoxThreads, ThreadCountFromTheEnvironment)
 {
     {

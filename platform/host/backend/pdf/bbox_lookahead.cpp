@@ -16,6 +16,8 @@ BboxLookahead::BboxLookahead(LookaheadPlan plan)
       stop_(plan_.pageCount),
       workers_(size_t(std::max(plan_.workers, 1)))
 {
+    if (plan_.pageObjects.size() == size_t(plan_.pageCount))
+        pageObjects_ = std::make_shared<const std::vector<int>>(std::move(plan_.pageObjects));
     for (int page = 0; page < plan_.pageCount; ++page)
         if (page < plan_.first || (size_t(page) < plan_.known.size() && plan_.known[size_t(page)]))
             slots_[size_t(page)] = Slot::Caller;
@@ -86,15 +88,24 @@ void BboxLookahead::work(Worker& w)
     // the pgf manual). Elsewhere that costs more than it saves.
     if (ready)
         MuMarkCache(w.ctx, doc);
+    // The caller's list holds for the worker's document: both read the
+    // same bytes, and a worker whose document comes out different stops
+    // (above, and when it is repaired on the way). Until the caller has
+    // its list, the worker is on the first pages, where a walk is short.
+    std::shared_ptr<const std::vector<int>> objects;
+    MuPageList pages{};
     int runs = 0;
     for (int page = ready ? claim(w) : -1; page >= 0; page = claim(w)) {
+        if (!objects && (objects = listedPages()))
+            pages = MuPageList{objects->data(), int(objects->size())};
         if (w.runs != runs) {
             if (runs > 0 && plan_.objectStreams)
                 MuClearCache(w.ctx, doc);
             runs = w.runs;
         }
         PageMarks marks;
-        const bool found = MuMarksBounds(w.ctx, doc, page, &marks.bounds, &marks.empty, &err);
+        const bool found = MuMarksBounds(w.ctx, doc, objects ? &pages : nullptr, page,
+                                         &marks.bounds, &marks.empty, &err);
         // Damage met on the way: the caller's document would meet it too,
         // and read on from the repaired file.
         const bool repaired = !repairedBefore && MuWasRepaired(w.ctx, doc);
@@ -109,6 +120,21 @@ void BboxLookahead::work(Worker& w)
     w.page = -1;
     --running_;
     changed_.notify_all();
+}
+
+void BboxLookahead::pagesListed(const std::vector<int>& objects)
+{
+    if (objects.size() != size_t(plan_.pageCount))
+        return;
+    auto listed = std::make_shared<const std::vector<int>>(objects);
+    std::lock_guard<std::mutex> lock(mutex_);
+    pageObjects_ = std::move(listed);
+}
+
+std::shared_ptr<const std::vector<int>> BboxLookahead::listedPages() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pageObjects_;
 }
 
 int BboxLookahead::claim(Worker& w)

@@ -20,6 +20,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -47,6 +48,9 @@ struct LookaheadPlan {
     std::string password;
     std::vector<CropEdit> edits;
     int pageCount = 0;
+    // The page objects as the caller's document lists them, when it has
+    // listed them already (see pagesListed).
+    std::vector<int> pageObjects;
     int first = 0;              // the first page to find
     std::vector<bool> known;    // pages not to find, one a page
     bool repaired = false;      // the document was repaired when it was read
@@ -81,6 +85,10 @@ public:
     void stopFrom(int page);
     // Every worker has ended.
     bool done() const;
+    // The caller's document has listed its page objects (when it was not
+    // done before the start): workers find pages by them from now on,
+    // instead of by a walk of the page tree each.
+    void pagesListed(const std::vector<int>& objects);
 
 private:
     enum class Slot : unsigned char { Open, Working, Found, Caller };
@@ -102,6 +110,7 @@ private:
     void publish(Worker& w, bool found, const PageMarks& marks, bool repaired);
     void end();
     void stopFromLocked(int page);
+    std::shared_ptr<const std::vector<int>> listedPages() const;
 
     LookaheadPlan plan_;
     mutable std::mutex mutex_;
@@ -114,6 +123,7 @@ private:
     int stop_ = 0;     // no worker goes to this page or beyond
     int running_ = 0;
     bool cancelled_ = false;
+    std::shared_ptr<const std::vector<int>> pageObjects_;
     std::vector<Worker> workers_;
 };
 

@@ -540,8 +540,103 @@ bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc)
     return found != 0;
 }
 
-bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, int* empty,
-                   MuError* err)
+namespace {
+
+// Whether the page has a link: MuPDF resolves a link's destination while
+// loading the page, and a destination given as a page number is looked up
+// through the forward page map (below). Throws like any MuPDF call.
+bool HasLinks(fz_context* ctx, pdf_obj* page)
+{
+    pdf_obj* annots = pdf_dict_get(ctx, page, PDF_NAME(Annots));
+    const int n = pdf_array_len(ctx, annots);
+    for (int i = 0; i < n; ++i)
+        if (pdf_name_eq(ctx, pdf_dict_get(ctx, pdf_array_get(ctx, annots, i), PDF_NAME(Subtype)),
+                        PDF_NAME(Link)))
+            return true;
+    return false;
+}
+
+// The page object to load page `number` by, read and kept; null where
+// MuPDF's own lookup is to find the page: without a list, with another
+// version of MuPDF, in a repaired document (whose page tree may no longer
+// be the one listed), where the object cannot be read or is no page, and
+// for a page with links (see LoadPage). Never throws.
+pdf_obj* ListedPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int number)
+{
+#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
+    if (!pages || number < 0 || number >= pages->count || pages->objects[number] <= 0 ||
+        doc->file_reading_linearly || doc->fwd_page_map || pdf_was_repaired(ctx, doc) ||
+        doc->map_page_count != (doc->rev_page_map ? pages->count : 0))
+        return nullptr;
+    pdf_obj* object = nullptr;
+    fz_var(object);
+    fz_try(ctx)
+    {
+        object = pdf_load_object(ctx, doc, pages->objects[number]);
+        if (!pdf_is_dict(ctx, object) || pdf_was_repaired(ctx, doc) || HasLinks(ctx, object)) {
+            pdf_drop_obj(ctx, object);
+            object = nullptr;
+        }
+    }
+    fz_catch(ctx)
+    {
+        pdf_drop_obj(ctx, object);
+        object = nullptr;
+    }
+    return object;
+#else
+    (void)ctx;
+    (void)doc;
+    (void)pages;
+    (void)number;
+    return nullptr;
+#endif
+}
+
+// pdf_load_page, finding the page through `pages` (see MuPageList). MuPDF
+// 1.21 looks a page up in its forward page map when the document has one;
+// the list is lent to it as that map for the call. Its lookup through the
+// map keeps a reference to the object it returns that nothing lets go of:
+// the page's own is let go here, and a page with links, whose destinations
+// may be looked up the same way, is found by MuPDF's walk instead. The
+// page does not join the document's list of open pages (so that the
+// lookup is sure to run); nothing here keeps a page open between calls.
+// Throws like any MuPDF call.
+pdf_page* LoadPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int number)
+{
+    pdf_obj* object = ListedPage(ctx, doc, pages, number);
+    if (!object)
+        return pdf_load_page(ctx, doc, number);
+#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
+    const int mapCount = doc->map_page_count;
+    fz_page* page = nullptr;
+    fz_var(page);
+    doc->fwd_page_map = const_cast<int*>(pages->objects);
+    doc->map_page_count = pages->count;
+    fz_try(ctx)
+    {
+        page = doc->super.load_page(ctx, &doc->super, 0, number);
+    }
+    fz_always(ctx)
+    {
+        doc->fwd_page_map = nullptr;
+        doc->map_page_count = mapCount;
+        pdf_drop_obj(ctx, object);  // ListedPage's
+        pdf_drop_obj(ctx, object);  // the lookup's
+    }
+    fz_catch(ctx) fz_rethrow(ctx);
+    page->chapter = 0;
+    page->number = number;
+    return reinterpret_cast<pdf_page*>(page);
+#else
+    return pdf_load_page(ctx, doc, number);
+#endif
+}
+
+}  // namespace
+
+bool MuMarksBounds(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                   fz_rect* out, int* empty, MuError* err)
 {
     pdf_page* pg = nullptr;
     fz_device* dev = nullptr;
@@ -550,7 +645,7 @@ bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, i
     fz_var(dev);
     fz_try(ctx)
     {
-        pg = pdf_load_page(ctx, doc, page);
+        pg = LoadPage(ctx, doc, pages, page);
         const fz_matrix ctm = fz_concat(UserSpaceFor(ctx, pg), fz_scale(kMarksScale, kMarksScale));
         dev = NewMarksDevice(ctx, &bounds);
         pdf_run_page(ctx, pg, dev, ctm, nullptr);
@@ -577,8 +672,9 @@ bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, i
     return true;
 }
 
-bool MuRenderPage(fz_context* ctx, pdf_document* doc, int page, fz_matrix userToDevice,
-                  fz_rect clip, fz_irect area, unsigned char* rgba, int stride, MuError* err)
+bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                  fz_matrix userToDevice, fz_rect clip, fz_irect area, unsigned char* rgba,
+                  int stride, MuError* err)
 {
     pdf_page* pg = nullptr;
     fz_pixmap* pix = nullptr;
@@ -590,7 +686,7 @@ bool MuRenderPage(fz_context* ctx, pdf_document* doc, int page, fz_matrix userTo
     fz_var(clipPath);
     fz_try(ctx)
     {
-        pg = pdf_load_page(ctx, doc, page);
+        pg = LoadPage(ctx, doc, pages, page);
         const fz_matrix ctm = fz_concat(UserSpaceFor(ctx, pg), userToDevice);
         pix = fz_new_pixmap_with_bbox_and_data(ctx, fz_device_rgb(ctx), area, nullptr, 1, rgba);
         if (pix->stride != stride)

@@ -125,17 +125,28 @@ bool MuWasRepaired(fz_context* ctx, pdf_document* doc);
 // Some object of the document lives in an object stream.
 bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc);
 
+// The object numbers of a document's pages in page order, as MuListPages
+// found them. Pages loaded with one are found by number, not by a walk of
+// the page tree from its root, which costs a read of every page before
+// them in a flat tree: quadratic in the page count over a document. Null
+// for MuPDF's own lookup.
+struct MuPageList {
+    const int* objects;
+    int count;
+};
+
 // The bounds of the page's marks in its user space (y up), or empty = 1 when
 // it has none. See marks_device.h for what counts as a mark.
-bool MuMarksBounds(fz_context* ctx, pdf_document* doc, int page, fz_rect* out, int* empty,
-                   MuError* err);
+bool MuMarksBounds(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                   fz_rect* out, int* empty, MuError* err);
 
 // Renders the page into `rgba` (premultiplied R, G, B, A bytes; `area` of the
 // device, `stride` bytes a row), which starts transparent: the clip
 // quadrilateral (user space `clip` through `userToDevice`) is painted white
 // and the page's content drawn inside it.
-bool MuRenderPage(fz_context* ctx, pdf_document* doc, int page, fz_matrix userToDevice,
-                  fz_rect clip, fz_irect area, unsigned char* rgba, int stride, MuError* err);
+bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                  fz_matrix userToDevice, fz_rect clip, fz_irect area, unsigned char* rgba,
+                  int stride, MuError* err);
 
 // Writes the whole document through descriptor `fd`, from its current
 // offset (which it does not close).

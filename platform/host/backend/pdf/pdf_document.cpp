@@ -208,6 +208,8 @@ public:
                 inRun_ = lookahead_ != nullptr;
             }
             objects_ = ListPages(mu_, doc_, fileCount_, path_);
+            if (lookahead_)
+                lookahead_->pagesListed(objects_);
             readGeometry(warnings);
             if (incremental_)
                 xref_ = ReadFileXref(mu_, doc_, source_.get(), path_);
@@ -388,6 +390,11 @@ private:
         incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
     }
 
+    MuPageList pageList() const
+    {
+        return MuPageList{objects_.data(), int(objects_.size())};
+    }
+
     std::string repairNote(bool repaired) const
     {
         const int n = mu_.log().count;
@@ -479,7 +486,8 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
     const int h = area.y1 - area.y0;
     std::vector<unsigned char> rgba(size_t(w) * size_t(h) * 4);
     MuError err{};
-    if (!MuRenderPage(mu_.get(), live(), page, m, user, area, rgba.data(), w * 4, &err))
+    const MuPageList pages = pageList();
+    if (!MuRenderPage(mu_.get(), live(), &pages, page, m, user, area, rgba.data(), w * 4, &err))
         throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
 
     // Premultiplied source over the raster; untouched where the source is clear.
@@ -534,6 +542,7 @@ void PdfDocument::startLookahead(int first)
     plan.length = stamp_.size;  // as far as this document reads the file
     plan.password = password_;
     plan.pageCount = count;
+    plan.pageObjects = objects_;
     plan.first = first;
     plan.known.resize(size_t(count));
     for (size_t i = 0; i < pages_.size(); ++i) {
@@ -573,7 +582,9 @@ PageMarks PdfDocument::marksHere(int page)
     const bool repairedBefore = MuWasRepaired(mu_.get(), doc);
     PageMarks marks;
     MuError err{};
-    const bool found = MuMarksBounds(mu_.get(), doc, page, &marks.bounds, &marks.empty, &err);
+    const MuPageList pages = pageList();
+    const bool found =
+        MuMarksBounds(mu_.get(), doc, &pages, page, &marks.bounds, &marks.empty, &err);
     // Repaired on the way: the workers' documents hold the file as it was.
     if (lookahead_ && !repairedBefore && MuWasRepaired(mu_.get(), doc))
         lookahead_->stopFrom(page + 1);
