@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pdftest;
 using vellora::SaveMode;
@@ -364,6 +365,32 @@ TEST(PdfIncrementalSave, SavesOntoItsOwnFileAppendInPlace)
         EXPECT_GT(ReadBytes(path).size(), committed.size());
     }
     EXPECT_EQ(ReadBytes(path), committed) << "cut back";
+}
+
+// Another program cuts the file short between the open and the save: the
+// save is refused with one message, nothing is written, and the process
+// lives (the page objects' text is read from a mapping of the file).
+TEST(PdfIncrementalSave, FileCutShortBeforeTheSaveIsRefused)
+{
+    ScratchDir dir;
+    const std::string path = dir.path("cut.pdf");
+    const std::string bytes = ReadBytes(Sample("mixed.pdf"));
+    WriteBytes(path, bytes);
+    auto doc = OpenClean(path);
+    doc->setCropBox(0, FixedBox(50, 60, 300, 400));
+    ASSERT_EQ(truncate(path.c_str(), off_t(bytes.size() / 8)), 0);
+    const std::string other = dir.path("other.pdf");
+    for (const std::string& target : {other, path}) {
+        try {
+            doc->save(target, SaveMode::Incremental);
+            ADD_FAILURE() << target << ": saved";
+        } catch (const vellora::HostError& e) {
+            EXPECT_NE(std::string(e.what()).find("cut the file short"), std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_EQ(ReadBytes(path), bytes.substr(0, bytes.size() / 8));
 }
 
 }  // namespace

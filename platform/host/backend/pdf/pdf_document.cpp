@@ -668,6 +668,15 @@ void PdfDocument::saveIncrementally(const std::string& path)
 {
     std::vector<ChangedObject> changed;
     {
+        // Mapped bytes beyond the end of a file another program has cut
+        // short would end the process (SIGBUS), and the update would be
+        // appended to what is no longer the file it describes.
+        const int64_t now = StampOf(source_.get(), path_).size;
+        if (now < xref_.length)
+            throw HostError(
+                path_ +
+                ": cannot save: another program has cut the file short since it was read (" +
+                std::to_string(now) + " bytes, not " + std::to_string(xref_.length) + ")");
         MappedBytes file(source_.get(), xref_.length);
         std::map<int, std::pair<std::string, int>> streams;
         for (int i = 0; i < pageCount(); ++i)
