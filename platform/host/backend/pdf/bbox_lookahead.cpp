@@ -16,8 +16,8 @@ BboxLookahead::BboxLookahead(LookaheadPlan plan)
       stop_(plan_.pageCount),
       workers_(size_t(std::max(plan_.workers, 1)))
 {
-    if (plan_.pageObjects.size() == size_t(plan_.pageCount))
-        pageObjects_ = std::make_shared<const std::vector<int>>(std::move(plan_.pageObjects));
+    pagesListed(plan_.pageObjects);
+    plan_.pageObjects = {};  // pageObjects_ holds them from here
     for (int page = 0; page < plan_.pageCount; ++page)
         if (page < plan_.first || (size_t(page) < plan_.known.size() && plan_.known[size_t(page)]))
             slots_[size_t(page)] = Slot::Caller;
