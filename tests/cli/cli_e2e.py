@@ -776,6 +776,41 @@ def read_bytes(path):
         return f.read()
 
 
+PAGE_LOADS = re.compile(r"pages loaded: (\d+), (\d+) of them by their listed objects; "
+                        r"page tree read (\d+) times?$", re.M)
+
+
+def page_loads(args, threads, what):
+    """(loaded, direct, tree reads) as `--verbose` reports them; None on failure."""
+    r = run(*args, "--verbose", env=dict(os.environ, TRIMVEX_BBOX_THREADS=str(threads)))
+    found = PAGE_LOADS.search(r.stderr)
+    check(r.returncode == 0 and found, f"{what}: status {r.returncode}, no page-load line: {r.stderr[-300:]}")
+    return tuple(int(v) for v in found.groups()) if found else None
+
+
+def case_page_lookup():
+    # Every page is found directly on the MuPDF release built against: a
+    # walk of the page tree per page is quadratic over a flat tree, and a
+    # port to a release where the lookup falls back to it fails here.
+    pages = 400
+    flat = os.path.join(WORK, "flat.pdf")
+    subprocess.run([SAMPLEGEN, WORK, "--text", str(pages), "flat.pdf"], check=True)
+    for threads in (1, 3):
+        loads = page_loads(["boxes", flat], threads, f"boxes on {threads} thread(s)")
+        if loads:
+            loaded, direct, reads = loads
+            check(loaded == pages and direct == pages,
+                  f"boxes on {threads} thread(s): {direct} of {loaded} pages found directly, not {pages}")
+            # One read of the tree a document at most (the workers' own).
+            check(reads <= threads, f"boxes on {threads} thread(s): the page tree was read {reads} times")
+    # Crop boxes set between pages leave the tree as it was: its cache stays.
+    loads = page_loads(["bbox", flat, "--each", "-o", os.path.join(WORK, "each.pdf")], 1, "bbox --each")
+    if loads:
+        loaded, direct, reads = loads
+        check(loaded == pages and direct == pages, f"bbox --each: {direct} of {loaded} pages found directly")
+        check(reads <= 1, f"bbox --each: the page tree was read {reads} times")
+
+
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 if __name__ == "__main__":

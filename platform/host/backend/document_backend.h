@@ -69,6 +69,17 @@ std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::v
 // The PDF library and its version ("MuPDF 1.21.1"); empty without one.
 std::string PdfLibraryVersion();
 
+// Pages the PDF backend has loaded (drawn or run for their marks) in this
+// process; those found directly by their listed objects, not by a walk of
+// the page tree (quadratic over a flat tree of many pages); and how often
+// the PDF library read the whole page tree into its cache. Any thread.
+struct PdfPageLoads {
+    long loaded = 0;
+    long direct = 0;
+    long treeReads = 0;
+};
+PdfPageLoads PdfPagesLoaded();
+
 // Writes a PDF of blank pages with the given geometry (crop box and rotation
 // included) to `path`, atomically. Throws HostError.
 void WriteBlankPdf(const std::vector<PageSetup>& pages, const std::string& path);

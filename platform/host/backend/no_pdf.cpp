@@ -21,6 +21,8 @@ std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::v
 
 std::string PdfLibraryVersion() { return ""; }
 
+PdfPageLoads PdfPagesLoaded() { return PdfPageLoads{}; }
+
 void WriteBlankPdf(const std::vector<PageSetup>&, const std::string& path) { Refuse(path); }
 
 }  // namespace vellora

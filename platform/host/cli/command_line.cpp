@@ -179,6 +179,15 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
     }
 }
 
+// How the pages drawn or run for their marks were found: a port to another
+// PDF library release shows here whether it still finds them directly.
+void SayPageLoads(std::ostream& err) {
+    const PdfPageLoads loads = PdfPagesLoaded();
+    Say(err, "pages loaded: " + std::to_string(loads.loaded) + ", " + std::to_string(loads.direct) +
+                 " of them by their listed objects; page tree read " +
+                 std::to_string(loads.treeReads) + (loads.treeReads == 1 ? " time" : " times"));
+}
+
 // Runs the command's script; messages pass through, its failure is told in
 // the command line's terms.
 int RunGenerated(const PageRequest& request, const PageFacts& facts,
@@ -244,10 +253,15 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         out << MakePageScript(shown, facts, request.output);
         return kExitOk;
     }
-    if (request.verb == Verb::Boxes) return RunGenerated(request, facts, opened, "", args[0], env);
+    if (request.verb == Verb::Boxes) {
+        const int status = RunGenerated(request, facts, opened, "", args[0], env);
+        if (request.verbose) SayPageLoads(err);
+        return status;
+    }
     try {
         StagedOutput staged(target);
         const int status = RunGenerated(request, facts, opened, staged.path(), args[0], env);
+        if (request.verbose) SayPageLoads(err);
         if (status != kExitOk) return status;
         staged.commit();
         return kExitOk;
@@ -280,7 +294,8 @@ std::string CommandHelp(const std::string& command) {
         {"run",
          "usage: vellora run SCRIPT [--trace FILE]\n"
          "Runs a host script (docs/host-scripts.md).\n"
-         "  --trace FILE     write one line per host operation the plug-in calls\n"},
+         "  --trace FILE     write one line per host operation the plug-in calls\n"
+         "  --verbose        show the questions, their answers and progress lines\n"},
         {"crop",
          "usage: vellora crop IN.pdf -o OUT.pdf --region L,B,R,T [options]\n"
          "Crops pages to a region with the plug-in's crop tool.\n"
@@ -316,7 +331,9 @@ std::string CommandHelp(const std::string& command) {
     text +=
         "  --password PW    the password of an encrypted input (also --password-file FILE,\n"
         "                   or the variable VELLORA_PASSWORD)\n"
-        "  --print-script   print the host script the command runs, and stop\n";
+        "  --print-script   print the host script the command runs, and stop\n"
+        "  --verbose        show the questions, their answers, progress lines and how the\n"
+        "                   pages were found in the file\n";
     if (command == "crop" || command == "bbox" || command == "reset") {
         text += "  --in-place       write over the input (without -o), or let -o name it\n";
     }
@@ -334,6 +351,16 @@ std::string UsageText() {
            "  vellora show IN.pdf --page N -o OUT.png [--zoom PERCENT] [--media-box]\n"
            "               [--region L,B,R,T]\n"
            "  vellora view FILE.pdf [FILE.pdf ...] [--port N] [--no-browser] [--zoom PERCENT]\n"
+           "  vellora --version\n"
+           "  vellora COMMAND --help\n"
+           "exit status:\n"
+           "  0    done\n"
+           "  1    the run failed: a refused region, an unanswered question, a failed script line\n"
+           "  2    a bad command line, or the module could not be loaded\n"
+           "  3    a file could not be read or written: missing, not a PDF, damaged beyond "
+           "repair,\n"
+           "       encrypted without its password, without editing permission\n"
+           "  130  stopped by Ctrl-C\n"
            "See docs/command-line.md.\n";
 }
 

@@ -1,5 +1,6 @@
 #include "backend/pdf/marks_device.h"
 
+#include "backend/pdf/mupdf_compat.h"
 #include "backend/pdf/stroke_bounds.h"
 
 namespace vellora::pdf {
@@ -136,11 +137,6 @@ void BeginMask(fz_context* ctx, fz_device* dev, fz_rect area, int luminosity, fz
     fz_begin_mask(ctx, Inner(dev), area, luminosity, cs, bc, params);
 }
 
-void EndMask(fz_context* ctx, fz_device* dev)
-{
-    fz_end_mask(ctx, Inner(dev));
-}
-
 void BeginGroup(fz_context* ctx, fz_device* dev, fz_rect area, fz_colorspace* cs, int isolated,
                 int knockout, int blendmode, float alpha)
 {
@@ -150,12 +146,6 @@ void BeginGroup(fz_context* ctx, fz_device* dev, fz_rect area, fz_colorspace* cs
 void EndGroup(fz_context* ctx, fz_device* dev)
 {
     fz_end_group(ctx, Inner(dev));
-}
-
-int BeginTile(fz_context* ctx, fz_device* dev, fz_rect area, fz_rect view, float xstep, float ystep,
-              fz_matrix ctm, int id)
-{
-    return fz_begin_tile_id(ctx, Inner(dev), area, view, xstep, ystep, ctm, id);
 }
 
 void EndTile(fz_context* ctx, fz_device* dev)
@@ -202,10 +192,9 @@ fz_device* NewMarksDevice(fz_context* ctx, fz_rect* result)
     dev->super.clip_image_mask = ClipImageMask;
     dev->super.pop_clip = PopClip;
     dev->super.begin_mask = BeginMask;
-    dev->super.end_mask = EndMask;
     dev->super.begin_group = BeginGroup;
     dev->super.end_group = EndGroup;
-    dev->super.begin_tile = BeginTile;
+    compat::PassMaskEndAndTilesOn<Inner>(&dev->super);
     dev->super.end_tile = EndTile;
     return &dev->super;
 }

@@ -1,9 +1,11 @@
 #include "backend/pdf/mupdf_calls.h"
 
 #include "backend/pdf/marks_device.h"
+#include "backend/pdf/mupdf_compat.h"
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -67,7 +69,7 @@ namespace {
 // Throws like any MuPDF call.
 void Authenticate(fz_context* ctx, pdf_document* doc, const char* password, MuDocInfo* info)
 {
-    info->encrypted = doc->crypt != nullptr;
+    info->encrypted = compat::IsEncrypted(doc);
     info->needsPassword = pdf_needs_password(ctx, doc);
     info->passwordGiven = password != nullptr && *password != '\0';
     if (info->needsPassword && info->passwordGiven)
@@ -269,30 +271,16 @@ bool MuHideDestinations(fz_context* ctx, pdf_document* doc)
 
 bool MuKeepPageNumbers(fz_context* ctx, pdf_document* doc)
 {
-#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
-    fz_try(ctx)
-    {
-        pdf_load_page_tree(ctx, doc);
-        fz_free(ctx, doc->fwd_page_map);
-        doc->fwd_page_map = nullptr;
-    }
+    bool kept = false;
+    fz_var(kept);
+    fz_try(ctx) kept = compat::KeepPageNumbers(ctx, doc);
     fz_catch(ctx) return false;
-    return true;
-#else
-    (void)ctx;
-    (void)doc;
-    return false;
-#endif
+    return kept;
 }
 
 void MuForgetPageNumbers(fz_context* ctx, pdf_document* doc)
 {
-#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
-    pdf_drop_page_tree(ctx, doc);
-#else
-    (void)ctx;
-    (void)doc;
-#endif
+    compat::ForgetPageNumbers(ctx, doc);
 }
 
 namespace {
@@ -322,28 +310,11 @@ void PutBox(fz_context* ctx, pdf_obj* dict, pdf_obj* key, const float box[4])
 
 bool MuListPages(fz_context* ctx, pdf_document* doc, int* objects, int count, MuError* err)
 {
-    int loaded = 0;
-    fz_var(loaded);
     fz_try(ctx)
     {
-        pdf_load_page_tree(ctx, doc);
-        loaded = 1;
         if (pdf_count_pages(ctx, doc) != count)
             fz_throw(ctx, FZ_ERROR_GENERIC, "the page count changed while reading the page tree");
-        for (int i = 0; i < count; ++i) {
-#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
-            if (doc->fwd_page_map) {
-                objects[i] = doc->fwd_page_map[i];
-                continue;
-            }
-#endif
-            objects[i] = pdf_to_num(ctx, pdf_lookup_page_obj(ctx, doc, i));
-        }
-    }
-    fz_always(ctx)
-    {
-        if (loaded)
-            pdf_drop_page_tree(ctx, doc);
+        compat::ListPageObjects(ctx, doc, objects, count);
     }
     fz_catch(ctx)
     {
@@ -389,6 +360,7 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
 {
     pdf_obj* obj = nullptr;
     fz_var(obj);
+    const int edit = compat::BeginBoxEdit(doc);
     fz_try(ctx)
     {
         obj = pdf_load_object(ctx, doc, pageObject);
@@ -397,13 +369,14 @@ bool MuSetCropBox(fz_context* ctx, pdf_document* doc, int pageObject, const floa
         else
             pdf_dict_del(ctx, obj, PDF_NAME(CropBox));
         // The changed object is the only copy of the change.
-        pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx, doc, pageObject);
-        if (entry->obj == obj)
-            entry->marked = 1;
-        else if (unmarked)
+        if (!compat::KeepObject(ctx, doc, pageObject, obj) && unmarked)
             *unmarked = 1;
     }
-    fz_always(ctx) pdf_drop_obj(ctx, obj);
+    fz_always(ctx)
+    {
+        compat::EndBoxEdit(doc, edit);
+        pdf_drop_obj(ctx, obj);
+    }
     fz_catch(ctx)
     {
         Fail(ctx, err);
@@ -455,13 +428,12 @@ bool MuReadXref(fz_context* ctx, pdf_document* doc, XrefEntry* entries, int coun
     {
         const int known = pdf_xref_len(ctx, doc);
         for (int i = 0; i < count && i < known; ++i) {
-            const pdf_xref_entry* e = pdf_get_xref_entry_no_null(ctx, doc, i);
             XrefEntry& mine = entries[i];
-            mine.type = e->type == 'n' || e->type == 'o' || e->type == 'f' ? e->type : 0;
-            mine.gen = e->gen;
-            mine.ofs = e->ofs;
+            int gen = 0;
+            compat::XrefEntryOf(ctx, doc, i, &mine.type, &gen, &mine.ofs);
+            mine.gen = uint16_t(gen);
         }
-        *startxref = doc->startxref;
+        *startxref = compat::StartXref(doc);
         buffer = fz_new_buffer(ctx, 256);
         out = fz_new_output_with_buffer(ctx, buffer);
         pdf_obj* trailer = pdf_trailer(ctx, doc);
@@ -527,7 +499,7 @@ bool MuPrintObject(fz_context* ctx, pdf_document* doc, int num, int gen, MuBytes
         obj = pdf_load_object(ctx, doc, num);
         buffer = fz_new_buffer(ctx, 256);
         out = fz_new_output_with_buffer(ctx, buffer);
-        pdf_print_encrypted_obj(ctx, out, obj, 1, 0, doc->crypt, num, gen);
+        compat::PrintEncryptedObject(ctx, out, doc, obj, num, gen);
         fz_close_output(ctx, out);
     }
     fz_always(ctx)
@@ -557,8 +529,13 @@ bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc)
     fz_try(ctx)
     {
         const int n = pdf_xref_len(ctx, doc);
-        for (int i = 1; i < n && !found; ++i)
-            found = pdf_get_xref_entry_no_null(ctx, doc, i)->type == 'o';
+        for (int i = 1; i < n && !found; ++i) {
+            char type = 0;
+            int gen = 0;
+            int64_t ofs = 0;
+            compat::XrefEntryOf(ctx, doc, i, &type, &gen, &ofs);
+            found = type == 'o';
+        }
     }
     fz_catch(ctx) found = 1;  // assumed, as it costs little where wrong
     return found != 0;
@@ -566,98 +543,29 @@ bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc)
 
 namespace {
 
-// Whether the page has a link: MuPDF resolves a link's destination while
-// loading the page, and a destination given as a page number is looked up
-// through the forward page map (below). Throws like any MuPDF call.
-bool HasLinks(fz_context* ctx, pdf_obj* page)
-{
-    pdf_obj* annots = pdf_dict_get(ctx, page, PDF_NAME(Annots));
-    const int n = pdf_array_len(ctx, annots);
-    for (int i = 0; i < n; ++i)
-        if (pdf_name_eq(ctx, pdf_dict_get(ctx, pdf_array_get(ctx, annots, i), PDF_NAME(Subtype)),
-                        PDF_NAME(Link)))
-            return true;
-    return false;
-}
+std::atomic<long> pagesLoaded{0};
+std::atomic<long> pagesLoadedDirectly{0};
+std::atomic<long> pageTreeReads{0};
 
-// The page object to load page `number` by, read and kept; null where
-// MuPDF's own lookup is to find the page: without a list, with another
-// version of MuPDF, in a repaired document (whose page tree may no longer
-// be the one listed), where the object cannot be read or is no page, and
-// for a page with links (see LoadPage). Never throws.
-pdf_obj* ListedPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int number)
-{
-#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
-    if (!pages || number < 0 || number >= pages->count || pages->objects[number] <= 0 ||
-        doc->file_reading_linearly || doc->fwd_page_map || pdf_was_repaired(ctx, doc) ||
-        doc->map_page_count != (doc->rev_page_map ? pages->count : 0))
-        return nullptr;
-    pdf_obj* object = nullptr;
-    fz_var(object);
-    fz_try(ctx)
-    {
-        object = pdf_load_object(ctx, doc, pages->objects[number]);
-        if (!pdf_is_dict(ctx, object) || pdf_was_repaired(ctx, doc) || HasLinks(ctx, object)) {
-            pdf_drop_obj(ctx, object);
-            object = nullptr;
-        }
-    }
-    fz_catch(ctx)
-    {
-        pdf_drop_obj(ctx, object);
-        object = nullptr;
-    }
-    return object;
-#else
-    (void)ctx;
-    (void)doc;
-    (void)pages;
-    (void)number;
-    return nullptr;
-#endif
-}
-
-// pdf_load_page, finding the page through `pages` (see MuPageList). MuPDF
-// 1.21 looks a page up in its forward page map when the document has one;
-// the list is lent to it as that map for the call. Its lookup through the
-// map keeps a reference to the object it returns that nothing lets go of:
-// the page's own is let go here, and a page with links, whose destinations
-// may be looked up the same way, is found by MuPDF's walk instead. The
-// page does not join the document's list of open pages (so that the
-// lookup is sure to run); nothing here keeps a page open between calls.
-// Throws like any MuPDF call.
+// compat::LoadPage, counted.
 pdf_page* LoadPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int number)
 {
-    pdf_obj* object = ListedPage(ctx, doc, pages, number);
-    if (!object)
-        return pdf_load_page(ctx, doc, number);
-#if FZ_VERSION_MAJOR == 1 && FZ_VERSION_MINOR == 21
-    const int mapCount = doc->map_page_count;
-    fz_page* page = nullptr;
-    fz_var(page);
-    doc->fwd_page_map = const_cast<int*>(pages->objects);
-    doc->map_page_count = pages->count;
-    fz_try(ctx)
-    {
-        page = doc->super.load_page(ctx, &doc->super, 0, number);
-    }
-    fz_always(ctx)
-    {
-        doc->fwd_page_map = nullptr;
-        doc->map_page_count = mapCount;
-        pdf_drop_obj(ctx, object);  // ListedPage's
-        pdf_drop_obj(ctx, object);  // the lookup's
-    }
-    fz_catch(ctx) fz_rethrow(ctx);
-    page->chapter = 0;
-    page->number = number;
-    return reinterpret_cast<pdf_page*>(page);
-#else
-    return pdf_load_page(ctx, doc, number);
-#endif
+    compat::PageLoad how{};
+    pdf_page* page = compat::LoadPage(ctx, doc, pages, number, &how);
+    pagesLoaded.fetch_add(1, std::memory_order_relaxed);
+    if (how.direct)
+        pagesLoadedDirectly.fetch_add(1, std::memory_order_relaxed);
+    if (how.treeRead)
+        pageTreeReads.fetch_add(1, std::memory_order_relaxed);
+    return page;
 }
 
 }  // namespace
+
+MuPageLoads MuPagesLoaded()
+{
+    return MuPageLoads{pagesLoaded.load(), pagesLoadedDirectly.load(), pageTreeReads.load()};
+}
 
 bool MuMarksBounds(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
                    fz_rect* out, int* empty, MuError* err)

@@ -64,16 +64,14 @@ bool MuHideDestinations(fz_context* ctx, pdf_document* doc);
 
 // Page numbers by page object, kept until MuForgetPageNumbers, so that the
 // links pdf_load_page resolves find their target page without a walk of
-// the page tree each. (MuPDF's forward map is not kept: in 1.21 each page
-// looked up through it leaks a reference.) Does nothing with another
-// version of MuPDF.
+// the page tree each (MuPDF 1.21; later ones keep them by themselves).
+// True when there is something for MuForgetPageNumbers to let go of.
 bool MuKeepPageNumbers(fz_context* ctx, pdf_document* doc);
 void MuForgetPageNumbers(fz_context* ctx, pdf_document* doc);
 
 // The object number of every page, in page order, found in one walk of the
-// page tree. Later calls find a page by its number directly: MuPDF's own
-// lookup is either a walk per page or, with its page map loaded, leaks a
-// reference to every page it returns (1.21).
+// page tree. Later calls find a page by its number directly (see
+// compat::LoadPage).
 bool MuListPages(fz_context* ctx, pdf_document* doc, int* objects, int count, MuError* err);
 
 // One page's geometry as the file states it, with inheritance resolved.
@@ -129,11 +127,22 @@ bool MuHasObjectStreams(fz_context* ctx, pdf_document* doc);
 // found them. Pages loaded with one are found by number, not by a walk of
 // the page tree from its root, which costs a read of every page before
 // them in a flat tree: quadratic in the page count over a document. Null
-// for MuPDF's own lookup.
+// for MuPDF's own lookup (which from 1.22 has a page-tree cache of its own).
 struct MuPageList {
     const int* objects;
     int count;
 };
+
+// Pages loaded so far by this process (MuMarksBounds, MuRenderPage), those
+// found by their listed objects through a page map rather than by a walk of
+// the page tree, and how often MuPDF read the whole tree into its page-tree
+// cache (once a document unless the tree changes). Any thread.
+struct MuPageLoads {
+    long loaded;
+    long direct;
+    long treeReads;
+};
+MuPageLoads MuPagesLoaded();
 
 // The bounds of the page's marks in its user space (y up), or empty = 1 when
 // it has none. See marks_device.h for what counts as a mark.

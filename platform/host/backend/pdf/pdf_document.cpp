@@ -831,4 +831,10 @@ std::string PdfLibraryVersion()
     return "MuPDF " FZ_VERSION;
 }
 
+PdfPageLoads PdfPagesLoaded()
+{
+    const MuPageLoads loads = MuPagesLoaded();
+    return PdfPageLoads{loads.loaded, loads.direct, loads.treeReads};
+}
+
 }  // namespace vellora
