@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ g++-multilib make pkg-config
   googletest libgtest-dev libbenchmark-dev
   libmupdf-dev libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev
-  libharfbuzz-dev libjpeg-dev libfreetype-dev zlib1g-dev
+  libharfbuzz-dev libjpeg-dev libfreetype-dev zlib1g-dev lib32z1-dev libz-mingw-w64-dev
   binutils-mingw-w64-x86-64 binutils qemu-user python3
   qpdf poppler-utils ghostscript mupdf-tools time clang-format
   libcpp-httplib-dev chromium chromium-driver python3-selenium

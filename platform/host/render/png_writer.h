@@ -1,5 +1,7 @@
-// PNG files from RGBA rasters: 8-bit RGBA, no filtering, zlib stored
-// blocks. Needs no compression library, so every build has it.
+// PNG files from RGBA rasters: 8-bit RGBA, each row filtered (None, Sub or
+// Up, whichever leaves its bytes smallest as signed values), deflated by
+// zlib. The one PNG writer of the host: snapshots,
+// `show`, the viewer's pictures.
 #pragma once
 
 #include "core/host_error.h"
@@ -12,7 +14,6 @@
 namespace vellora {
 
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0);
-uint32_t Adler32(const uint8_t* data, size_t size);
 
 std::vector<uint8_t> EncodePng(const Raster& raster);
 // Written next to the target and renamed into place. Throws HostError.
