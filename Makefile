@@ -6,7 +6,7 @@ PRESETS := default asan m32
 WINDOWS_PRESETS := mingw64 mingw32
 ALL_PRESETS := $(PRESETS) $(WINDOWS_PRESETS)
 
-.PHONY: demo test deps build $(addprefix build-,$(ALL_PRESETS)) $(addprefix test-,$(ALL_PRESETS)) clean bench \
+.PHONY: deb demo test deps build $(addprefix build-,$(ALL_PRESETS)) $(addprefix test-,$(ALL_PRESETS)) clean bench \
 	format format-check coverage fuzz build-fuzz
 
 # Seconds each fuzz target runs for under `make fuzz`, and under `make test`.
@@ -24,6 +24,10 @@ test: deps format-check
 
 deps:
 	@./scripts/install-deps.sh
+
+# The Debian package vellora_VERSION_ARCH.deb, from the default build.
+deb: deps build-default
+	./scripts/make-deb.sh build/default .
 
 build: build-default
 

@@ -13,6 +13,7 @@ packages=(
   qpdf poppler-utils ghostscript mupdf-tools time clang-format
   libcpp-httplib-dev chromium chromium-driver python3-selenium
   clang libclang-rt-14-dev
+  dpkg-dev lintian man-db bsdextrautils
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine64 wine32:i386 xvfb
   "$@"
