@@ -230,12 +230,17 @@ class Browser:
                         name: a.dataset.name || '', inModal: a.closest('#modal-layer') !== null,
                         role: a.getAttribute('role') || a.tagName.toLowerCase(), checked: !!a.checked} : null""")
 
-    def accessibility_violations(self):
-        """axe-core's violations of any impact on the page as it stands, as
-        "rule (impact): first elements" texts. Needs VELLORA_AXE."""
+    def load_axe(self):
+        """Puts axe-core into the page (a run during a short-lived state then
+        does not wait for it). Needs VELLORA_AXE."""
         if not self.js("return typeof window.axe === 'object'"):
             with open(os.environ["VELLORA_AXE"]) as f:
                 self.js(f.read())
+
+    def accessibility_violations(self):
+        """axe-core's violations of any impact on the page as it stands, as
+        "rule (impact): first elements" texts."""
+        self.load_axe()
         found = self.driver.execute_async_script("""const done = arguments[arguments.length - 1];
             axe.run(document, {resultTypes: ['violations']})
               .then((r) => done(r.violations.map((v) => `${v.id} (${v.impact}): ` +
