@@ -19,6 +19,10 @@ packages=(
   "$@"
 )
 
+# npm fetches the viewer's pinned accessibility checker (tests/viewer/axe);
+# an npm already on the PATH will do.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
 # The 32-bit Windows build runs under Debian's 32-bit Wine (wine32:i386).
 need_i386=0
 case " ${packages[*]} " in *":i386 "*) need_i386=1 ;; esac

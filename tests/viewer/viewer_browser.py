@@ -9,15 +9,21 @@ with WebDriver's pointer and key actions, and checks what the page shows
 read back with `vellora boxes` and compared with the command line's own
 crop of the same region.
 """
+import hashlib
+import http.client
+import http.server
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
+import threading
 import time
+import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from viewer_support import (Browser, Viewer, boxes, check, decode_png, finish,  # noqa: E402
+from viewer_support import (Browser, Viewer, axe_missing, boxes, check, decode_png, finish,  # noqa: E402
                             skip_without_browser, wait_for)
 
 VELLORA, SAMPLES, SAMPLEGEN, WORK, CASE = sys.argv[1:6]
@@ -279,6 +285,19 @@ def case_stop():
     browser = Browser()
     try:
         browser.open(viewer)
+        # axe-core runs the moment the progress bar shows, in the page: the run
+        # may be over before a check from here would start.
+        if axe_missing():
+            check(False, "stop: axe-core is not installed")
+        else:
+            browser.load_axe()
+            browser.js("""window.progressAxe = null;
+                new MutationObserver((changes, observer) => {
+                  if (!document.getElementById('progress-box')) return;
+                  observer.disconnect();
+                  axe.run(document, {resultTypes: ['violations']})
+                    .then((r) => { window.progressAxe = r.violations.map((v) => `${v.id} (${v.impact})`); });
+                }).observe(document.getElementById('modal-layer'), {childList: true, subtree: true});""")
         press_plugin_button(browser)
         drag_region(browser)
         browser.click_at((START[0] + END[0]) // 2, (START[1] + END[1]) // 2)
@@ -293,12 +312,18 @@ def case_stop():
         click_button(browser, "OK")
         wait_for("the run's end", lambda: browser.modal() is None and browser.state()["live"]["progress"] is None,
                  timeout=120)
-        browser.by_title("Save").click()
-        time.sleep(1)
-        wait_for("the save", lambda: "*" not in tab_text(browser), timeout=60)
+        if not axe_missing():
+            found = wait_for("axe-core's run during the progress bar",
+                             lambda: browser.js("return window.progressAxe && [window.progressAxe]"), timeout=30)[0]
+            check(found == [], f"accessibility, a run with its progress bar: {found}")
+        # Every page was given back: nothing is changed, so nothing is marked.
+        time.sleep(0.5)
+        check("*" not in tab_text(browser), f"stop: the tab shows {tab_text(browser)!r} after a stopped run")
     finally:
         browser.close()
         viewer.stop()
+        log = viewer.log()
+    check("unsaved" not in log, f"stop: the end names unsaved changes after a stopped run: {log[-300:]}")
     check(crop_boxes(big) == before, "stop: pages were not given back after Stop")
 
 
@@ -386,8 +411,315 @@ def case_files_and_keys():
     check(status == 130, f"files_and_keys: ended with {status}")
 
 
+def accessible(browser, state):
+    """axe-core finds nothing, of any impact, with the page in `state`."""
+    if axe_missing():
+        check(False, f"axe-core is not installed (VELLORA_AXE={os.environ.get('VELLORA_AXE')!r}): "
+                     "the viewer.axe_install test installs it")
+        return
+    found = browser.accessibility_violations()
+    check(found == [], f"accessibility, {state}: {found}")
+
+
+def sha(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def focus_where(browser, what, test, limit=40, key=None):
+    """Presses `key` (Tab) until test(focused) holds."""
+    from selenium.webdriver.common.keys import Keys
+    for _ in range(limit):
+        f = browser.focused()
+        if f and test(f):
+            return f
+        browser.keys(key or Keys.TAB)
+        time.sleep(0.03)
+    raise AssertionError(f"the keyboard never reached {what}; the focus is on {browser.focused()}")
+
+
+def choose_trim_vex_item(browser, item_key="c"):
+    """Alt+X, down to the Trim Vex submenu, Right, then the item's access key."""
+    from selenium.webdriver.common.keys import Keys
+    browser.chord("ALT", "x")
+    wait_for("the Extensions menu focused", lambda: browser.focused()["role"] == "menuitem" and
+             browser.js("return window.vellora.openMenu") == "Extensions")
+    focus_where(browser, "the Trim Vex submenu", lambda f: f["name"] == "ZUNO:Trim Vex", key=Keys.ARROW_DOWN, limit=12)
+    browser.keys(Keys.ARROW_RIGHT)
+    wait_for("the submenu's first item focused", lambda: browser.focused()["name"].startswith("ZUNO:TrimVexBBox"))
+    wait_for("the submenu's answer", lambda: browser.js(
+        "return document.querySelector('#menubar .menu-item.pending') === null"))
+    browser.keys(item_key)
+
+
+def case_keyboard():
+    """The whole page by keyboard: the crop of the odd pages from the menu to
+    the saved file, Cancel and Don't Save by Tab and Enter, and axe-core in
+    every state on the way."""
+    from selenium.webdriver.common.keys import Keys
+    pdf = fresh("mixed.pdf")
+    expected_file = os.path.join(WORK, "by-command-line.pdf")
+    subprocess.run([VELLORA, "crop", pdf, "-o", expected_file, "--region", "100,392,400,692", "--pages", "odd",
+                    "--mismatch", "crop"], check=True, capture_output=True)
+    viewer = Viewer(VELLORA, [pdf], WORK)
+    browser = Browser()
+    try:
+        browser.open(viewer)
+        accessible(browser, "the page loaded")
+
+        # The page view is reached by Tab; its keys turn pages and zoom.
+        focus_where(browser, "the page view", lambda f: f["id"] == "page-view")
+        label = browser.element("#page-view").get_attribute("aria-label")
+        check(label.startswith("Page 1 of 7, 612 by 792 points") and "Crop box" in label,
+              f"keyboard: the page view's text alternative is {label!r}")
+        for key, page in ((Keys.PAGE_DOWN, 2), (Keys.END, 7), (Keys.PAGE_UP, 6), (Keys.HOME, 1)):
+            browser.keys(key)
+            wait_for(f"page {page} after a key", lambda: browser.frame()["page"] == page, timeout=10)
+        browser.chord("CONTROL", "=")
+        wait_for("a zoom in by Ctrl+plus", lambda: browser.frame()["zoom"] == 125, timeout=10)
+        browser.chord("CONTROL", "0")
+        wait_for("100% by Ctrl+0", lambda: browser.frame()["zoom"] == 100, timeout=10)
+        check(browser.js("return [...document.querySelectorAll('#toolbar button')].filter(b => b.tabIndex === 0).length")
+              == 1, "keyboard: the toolbar is not one tab stop")
+
+        # F10 and the arrows in the menubar; Escape gives the focus back.
+        browser.keys(Keys.F10)
+        wait_for("the menubar focused", lambda: browser.focused()["key"] == "menu:File")
+        browser.keys(Keys.ARROW_RIGHT)
+        wait_for("the next menu focused", lambda: browser.focused()["key"] == "menu:Edit")
+        browser.keys(Keys.ARROW_DOWN)
+        wait_for("the Edit menu open", lambda: browser.focused()["role"] == "menuitem" and
+                 browser.js("return window.vellora.openMenu") == "Edit")
+        accessible(browser, "a menu open")
+        browser.keys(Keys.ESCAPE)
+        wait_for("the menu closed", lambda: browser.js("return window.vellora.openMenu") is None and
+                 browser.focused()["key"] == "menu:Edit")
+        browser.keys(Keys.ESCAPE)
+        wait_for("the focus back on the page view", lambda: browser.focused()["id"] == "page-view")
+
+        # The crop tool from Tools by its arrows, a region drawn with the
+        # keyboard pointer, Enter inside it: Pages To Crop.
+        browser.chord("ALT", "t")
+        wait_for("the Tools menu focused", lambda: browser.js("return window.vellora.openMenu") == "Tools")
+        focus_where(browser, "the crop tool's item", lambda f: f["name"] == "ZUNO:TrimVexSelTool", key=Keys.ARROW_DOWN)
+        wait_for("the Tools menu's answer", lambda: browser.js(
+            "return document.querySelector('#menubar .menu-item.pending') === null"))
+        browser.keys(Keys.ENTER)
+        wait_for("the crop tool", lambda: browser.state()["chrome"]["tool"] == "ZUNO:Trim Vex")
+        wait_for("the focus back on the page view", lambda: browser.focused()["id"] == "page-view")
+
+        def pointer(dx, dy):
+            for key, n in ((Keys.ARROW_RIGHT, dx // 10), (Keys.ARROW_DOWN, dy // 10),
+                           (Keys.ARROW_LEFT, -dx // 10), (Keys.ARROW_UP, -dy // 10)):
+                for _ in range(max(0, n)):
+                    browser.chord("SHIFT", key)
+        pointer(START[0] - MARGIN, START[1] - MARGIN)  # the pointer starts at the page's corner
+        browser.keys(" ")
+        pointer(END[0] - START[0], END[1] - START[1])
+        browser.keys(" ")
+        wait_for("the region drawn by keyboard", lambda: region_shown(browser, END))
+        check("Region: left 100, bottom 392, right 400, top 692" in
+              browser.element("#page-view").get_attribute("aria-label"),
+              f"keyboard: the text alternative does not name the region: "
+              f"{browser.element('#page-view').get_attribute('aria-label')}")
+        pointer(-150, -150)
+
+        def crop_dialog():
+            browser.keys(Keys.ENTER)
+            wait_dialog(browser)
+            wait_for("the dialog's focus", lambda: browser.focused()["inModal"])
+
+        # Tab to Cancel and Enter crops nothing.
+        crop_dialog()
+        accessible(browser, "Pages To Crop open")
+        focus_where(browser, "Cancel", lambda f: f["text"] == "Cancel")
+        browser.keys(Keys.ENTER)
+        wait_for("the dialog gone", lambda: browser.modal() is None)
+        time.sleep(0.5)
+        check("*" not in tab_text(browser), "keyboard: Tab to Cancel and Enter cropped pages")
+        wait_for("the focus given back", lambda: browser.focused()["id"] == "page-view")
+        # A cancelled crop lets go of the region: drawn again.
+        pointer(-150, -150)
+        browser.keys(" ")
+        pointer(END[0] - START[0], END[1] - START[1])
+        browser.keys(" ")
+        wait_for("the region drawn again", lambda: region_shown(browser, END))
+        pointer(-150, -150)
+        crop_dialog()
+        # Tab stays inside a modal.
+        for _ in range(6):
+            browser.keys(Keys.TAB)
+            check(browser.focused()["inModal"], "keyboard: Tab left the dialog")
+        # The arrows move the choice and the focus stays on the group.
+        focus_where(browser, "the checked radio button", lambda f: f["key"].startswith("control:") and f["checked"])
+        for _ in range(4):
+            if any(c["checked"] and c["text"] == "Odd Pages" for c in browser.modal()["dialog"]["controls"]):
+                break
+            browser.keys(Keys.ARROW_DOWN)
+            time.sleep(0.3)
+            f = browser.focused()
+            check(f["inModal"] and f["key"].startswith("control:"), f"keyboard: an arrow lost the focus: {f}")
+        wait_for("Odd Pages chosen", lambda: any(c["checked"] and c["text"] == "Odd Pages"
+                                                 for c in browser.modal()["dialog"]["controls"]))
+        check(browser.focused()["checked"], "keyboard: the focus is not on the chosen radio button")
+        browser.keys(Keys.ENTER)  # the default push button: OK
+
+        def settled(answer):
+            def step():
+                m = browser.modal()
+                if m and not m.get("dialog"):
+                    focus_where(browser, answer, lambda f: f["text"] == answer)
+                    browser.keys(Keys.ENTER)
+                    time.sleep(0.2)
+                    return False
+                return m is None and "*" in tab_text(browser)
+            return step
+        wait_for("the odd pages cropped", settled("Crop"), timeout=60)
+
+        # Alt+F, S: saved, and the page says so.
+        browser.chord("ALT", "f")
+        wait_for("the File menu's answer", lambda: browser.elements('#menubar .menu-item[data-name="Save"]:not(.pending)'))
+        browser.keys("s")
+        wait_for("the saved document", lambda: "*" not in tab_text(browser), timeout=20)
+        wait_for("the note that it saved", lambda: "Saved mixed.pdf" in browser.element("#message").text, timeout=5)
+        check(boxes(VELLORA, pdf) == boxes(VELLORA, expected_file),
+              f"keyboard: the saved boxes differ from the command line's:\n{boxes(VELLORA, pdf)}")
+
+        # A change, then File > Close: Tab to Don't Save and Enter writes nothing.
+        choose_trim_vex_item(browser, "c")  # Crop Page(s) to Bounding Box asks which
+        m = wait_for("the question", lambda: browser.modal())
+        wait_for("the question's focus", lambda: browser.focused()["inModal"])
+        accessible(browser, "a question open")
+        browser.keys(Keys.ENTER)  # Enter on the focused first button: Current
+        wait_for("page 1 cropped to its marks", settled(m["buttons"][0].replace("&", "")), timeout=60)
+        before_close = sha(pdf)
+        browser.chord("ALT", "f")
+        wait_for("the File menu's answer", lambda: browser.elements('#menubar .menu-item[data-name="Close"]:not(.pending)'))
+        browser.keys("c")
+        m = wait_for("the question before closing", lambda: browser.modal())
+        check("before closing" in m["text"], f"keyboard: the question is {m['text']!r}")
+        wait_for("the question's focus", lambda: browser.focused()["inModal"])
+        focus_where(browser, "Don't Save", lambda f: f["text"] == "Don't Save")
+        browser.keys(Keys.ENTER)
+        wait_for("the window closed", lambda: browser.modal() is None and browser.frame() is None)
+        check(sha(pdf) == before_close, "keyboard: Tab to Don't Save and Enter changed the file")
+        wait_for("the empty state", lambda: browser.element("#empty-state").is_displayed())
+        check("No document is open" in browser.element("#empty-state").text, "keyboard: the empty state says nothing")
+        accessible(browser, "no document open")
+    finally:
+        browser.close()
+        viewer.stop()
+
+
+def start_drag(browser, x1, y1, x2, y2):
+    """Presses on the page view and moves, without letting go."""
+    from selenium.webdriver.common.actions.action_builder import ActionBuilder
+    builder = ActionBuilder(browser.driver, duration=0)
+    builder.pointer_action.move_to_location(*browser._client(x1, y1))
+    builder.pointer_action.pointer_down()
+    for i in range(1, 5):
+        builder.pointer_action.move_to_location(*browser._client(x1 + (x2 - x1) * i // 4, y1 + (y2 - y1) * i // 4))
+        builder.pointer_action.pause(0.02)
+    builder.perform()
+
+
+def post(viewer, fields):
+    conn = http.client.HTTPConnection("127.0.0.1", viewer.port, timeout=10)
+    conn.request("POST", f"{viewer.prefix}/input?token={viewer.token}", urllib.parse.urlencode(fields),
+                 {"Origin": viewer.origin, "Content-Type": "application/x-www-form-urlencoded"})
+    status = conn.getresponse().status
+    conn.close()
+    return status
+
+
+class Recorder(http.server.BaseHTTPRequestHandler):
+    """Another server on the loopback address: writes down what it is sent."""
+    seen = []
+
+    def do_GET(self):
+        Recorder.seen.append(f"{self.path}\n{self.headers}")
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.end_headers()
+        self.wfile.write(b"<!doctype html><title>other</title><p>another server")
+
+    def log_message(self, *args):
+        pass
+
+
+def case_reload():
+    """Reloads recover: a drag the page lost is cancelled, ten reloads leave a
+    page that follows the host, a dropped stream comes back by itself, and
+    the token reaches no other server on the same address."""
+    pdf = fresh("mixed.pdf")
+    viewer = Viewer(VELLORA, [pdf], WORK)
+    browser = Browser()
+    other = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Recorder)
+    threading.Thread(target=other.serve_forever, daemon=True).start()
+    try:
+        browser.open(viewer)
+        check("token" not in browser.driver.current_url, f"reload: the address bar shows {browser.driver.current_url}")
+        press_plugin_button(browser)
+        start_drag(browser, *START, *END)
+        wait_for("the rubber band", lambda: browser.frame()["band"] is not None)
+        browser.driver.refresh()
+        wait_for("the page again", lambda: browser.js("return window.vellora && window.vellora.frames > 0"))
+        browser.element("#nav-next").click()
+        wait_for("page 2 after the reload", lambda: browser.frame()["page"] == 2, timeout=5)
+        browser.element("#nav-prev").click()
+        wait_for("page 1 again", lambda: browser.frame()["page"] == 1, timeout=5)
+        f = browser.frame()
+        check(f["band"] is None and f["region"] is None and len(f["ops"]) == 1,
+              f"reload: a region or band is left after a drag the page lost: {f['region']}, {f['ops']}")
+
+        for _ in range(10):
+            browser.driver.refresh()
+        wait_for("the page after ten reloads", lambda: browser.js(
+            "return window.vellora && window.vellora.frames > 0 && window.vellora.connected"))
+        started = time.monotonic()
+        check(post(viewer, {"kind": "goto", "page": "3"}) == 204, "reload: a goto was refused")
+        wait_for("the page turn shown", lambda: browser.frame()["page"] == 3, timeout=10, interval=0.02)
+        took = time.monotonic() - started
+        check(took < 1.0, f"reload: after ten reloads the page followed a page turn in {took:.2f} s")
+
+        # The stream taken away (four other streams open): the page says so and gets it back.
+        browser.js("""window.connectionNotes = [];
+            new MutationObserver(() => window.connectionNotes.push(document.getElementById('connection').textContent))
+              .observe(document.getElementById('connection'), {childList: true, characterData: true, subtree: true});""")
+        connects = browser.js("return window.vellora.connects")
+        streams = []
+        for _ in range(4):
+            sock = socket.create_connection(("127.0.0.1", viewer.port), timeout=10)
+            sock.sendall(f"GET {viewer.prefix}/events?token={viewer.token} HTTP/1.1\r\n"
+                         f"Host: 127.0.0.1:{viewer.port}\r\n\r\n".encode())
+            streams.append(sock)
+        wait_for("the page reconnected", lambda: browser.js("return window.vellora.connects") > connects and
+                 browser.js("return window.vellora.connected"), timeout=10)
+        notes = browser.js("return window.connectionNotes")
+        check(any("Reconnecting" in n for n in notes), f"reload: no reconnecting note was shown: {notes}")
+        wait_for("the note cleared", lambda: browser.element("#connection").text == "")
+        check(post(viewer, {"kind": "goto", "page": "4"}) == 204, "reload: a goto was refused")
+        wait_for("the reconnected page follows", lambda: browser.frame()["page"] == 4, timeout=5)
+        for sock in streams:
+            sock.close()
+
+        # Another server on 127.0.0.1, opened later in the same browser, is sent no token.
+        port = other.server_address[1]
+        for host in ("127.0.0.1", "localhost"):
+            browser.driver.get(f"http://{host}:{port}/")
+            browser.driver.get(f"http://{host}:{port}/{viewer.prefix.strip('/')[:4]}/events")
+        seen = "\n".join(Recorder.seen)
+        check(len(Recorder.seen) >= 4, f"reload: the other server saw {len(Recorder.seen)} requests")
+        check(viewer.token not in seen and "vellora_" not in seen,
+              f"reload: another server on the loopback address was sent the token:\n{seen}")
+    finally:
+        other.shutdown()
+        browser.close()
+        viewer.stop()
+
+
 CASES = {"crop_flow": case_crop_flow, "dialog_cancel": case_dialog_cancel, "stop": case_stop, "revert": case_revert,
-         "files_and_keys": case_files_and_keys}
+         "files_and_keys": case_files_and_keys, "keyboard": case_keyboard, "reload": case_reload}
 
 if __name__ == "__main__":
     skip_without_browser()

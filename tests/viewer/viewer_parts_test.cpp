@@ -90,6 +90,10 @@ TEST(InputRequests, EachKindTakesItsFieldsWithinBounds)
     e = ParseUserEvent({{"kind", "save-as"}, {"name", "copy.pdf"}, {"replace", "1"}});
     EXPECT_TRUE(e.flag);
     EXPECT_EQ(ParseUserEvent({{"kind", "quit"}}).kind, UserEvent::Quit);
+    EXPECT_EQ(ParseUserEvent({{"kind", "hello"}}).kind, UserEvent::PageGone);
+    e = ParseUserEvent({{"kind", "activate"}, {"number", "2"}});
+    EXPECT_EQ(e.number, 2);
+    EXPECT_EQ(ParseUserEvent({{"kind", "activate"}, {"name", "a.pdf"}}).text, "a.pdf");
 
     const std::vector<FormFields> bad = {
         {},
@@ -105,6 +109,8 @@ TEST(InputRequests, EachKindTakesItsFieldsWithinBounds)
         {{"kind", "dialog-key"}, {"modal", "1"}, {"key", "space"}},
         {{"kind", "answer"}, {"modal", "0"}, {"number", "1"}},
         {{"kind", "save-as"}, {"name", "../up.pdf"}},
+        {{"kind", "activate"}, {"number", "0"}},
+        {{"kind", "activate"}},
     };
     for (const FormFields &f : bad)
         EXPECT_THROW(ParseUserEvent(f), BadRequest) << (f.count("kind") ? f.at("kind") : "");
@@ -118,6 +124,8 @@ TEST(PublishedJson, StringsAreEscapedAndNeverBreakOutOfTheirScript)
     EXPECT_EQ(JsonString("caf\xc3\xa9"), "\"caf\xc3\xa9\"");
     EXPECT_EQ(JsonString("bad \xff byte"), "\"bad \\ufffd byte\"");
     EXPECT_EQ(JsonString("cut \xc3"), "\"cut \\ufffd\"");
+    // A file name as a person reads it: odd bytes as \xHH, the rest kept.
+    EXPECT_EQ(Utf8OrEscaped("caf\xe9 \xc3\xa9.pdf"), "caf\\xE9 \xc3\xa9.pdf");
     JsonWriter j;
     j.beginObject()
         .key("a")

@@ -203,6 +203,74 @@ TEST_F(Session, StopDuringARunGivesThePagesBack)
     ASSERT_FALSE(host().alerts.empty());
     EXPECT_NE(host().alerts.back().text.find("ancel"), std::string::npos)
         << host().alerts.back().text;
+    // Every page has its box back: nothing is changed.
+    EXPECT_FALSE(doc.modified());
+}
+
+UserEvent PageGone()
+{
+    UserEvent e;
+    e.kind = UserEvent::PageGone;
+    return e;
+}
+
+TEST_F(Session, ADragWhosePageWentAwayIsCancelled)
+{
+    // A new region: the page reloads half way; nothing is drawn, and the
+    // next press is a press again, not the end of the old drag.
+    events.push(Mouse(UserEvent::Move, 300, 300));
+    events.push(PageGone());
+    session->handle(Mouse(UserEvent::Press, kMargin + 100, kMargin + 100));
+    EXPECT_FALSE(host().region());
+    EXPECT_FALSE(host().activeWindow()->view().rubberBand);
+    // A corner moved half way: the region stays where it was.
+    dragRegion();
+    events.push(Mouse(UserEvent::Move, 400, 500));
+    events.push(PageGone());
+    session->handle(Mouse(UserEvent::Press, 316, 416));
+    ASSERT_TRUE(host().region());
+    EXPECT_EQ(RectToText(host().region()->rect), RectToText(Points(100, 392, 300, 692)));
+    // Outside a drag it changes nothing.
+    session->handle(PageGone());
+    EXPECT_TRUE(host().region());
+}
+
+TEST_F(Session, AZoomTooLargeShowsTheLargestThatCanBeShown)
+{
+    UserEvent z;
+    z.kind = UserEvent::Zoom;
+    z.number = 6400;
+    session->handle(z);
+    PageView &view = host().activeWindow()->view();
+    EXPECT_TRUE(view.rasterisable());
+    EXPECT_LT(view.zoom(), 6400);
+    EXPECT_GT(view.zoom(), 400);
+    view.setZoom(view.zoom() + 1);
+    EXPECT_FALSE(view.rasterisable()) << "not the largest zoom";
+    const Publication::Snapshot now = publication.current();
+    EXPECT_NE(now.frame.find("\"image\":\"view/"), std::string::npos)
+        << "no rendering: " << now.frame;
+    EXPECT_NE(now.state.find("too large to show at 6400%"), std::string::npos) << now.state;
+}
+
+TEST_F(Session, WindowsAreChosenByNumberAndShownWhateverTheirNames)
+{
+    interpreter->runCommand({"new", "caf\xe9.pdf", "2"});
+    session->publish();
+    std::string state = publication.current().state;
+    EXPECT_NE(state.find("\"name\":\"caf\\\\xE9.pdf\""), std::string::npos) << state;
+    EXPECT_NE(state.find("\"activeIndex\":1"), std::string::npos) << state;
+    UserEvent first;
+    first.kind = UserEvent::Activate;
+    first.number = 1;
+    session->handle(first);
+    EXPECT_EQ(host().activeWindow()->name(), "doc");
+    first.number = 2;
+    session->handle(first);
+    EXPECT_EQ(host().activeWindow()->name(), "caf\xe9.pdf");
+    first.number = 3;  // no such window: nothing happens
+    session->handle(first);
+    EXPECT_EQ(host().activeWindow()->name(), "caf\xe9.pdf");
 }
 
 TEST_F(Session, HoverPublishesThePlugInsCursorsWithTheirHotSpots)
@@ -210,7 +278,7 @@ TEST_F(Session, HoverPublishesThePlugInsCursorsWithTheirHotSpots)
     dragRegion();
     session->handle(Mouse(UserEvent::Hover, 200, 200));
     std::string state = publication.current().state;
-    EXPECT_NE(state.find("\"url\":\"/asset/cursor-112.png\""), std::string::npos) << state;
+    EXPECT_NE(state.find("\"url\":\"asset/cursor-112.png\""), std::string::npos) << state;
     EXPECT_TRUE(publication.asset("cursor-112.png"));
     session->handle(Mouse(UserEvent::Hover, 316, 416));
     EXPECT_NE(publication.current().state.find("\"cursor\":null"), std::string::npos)
@@ -235,7 +303,7 @@ TEST_F(Session, MenusAreAskedWhenTheyOpenAndQuitEndsTheSession)
         std::string::npos)
         << state;
     EXPECT_NE(state.find("\"title\":\"Trim Vex - used to crop pages\""), std::string::npos);
-    EXPECT_NE(state.find("/asset/bitmap-101.png"), std::string::npos);
+    EXPECT_NE(state.find("\"asset/bitmap-101.png\""), std::string::npos);
     // Save As (named on the page) and Exit are the viewer's own, and enabled.
     open = Named(UserEvent::MenuOpen, "File");
     open.number = 5;

@@ -37,6 +37,11 @@ def finish():
     sys.exit(0)
 
 
+def axe_missing():
+    path = os.environ.get("VELLORA_AXE", "")
+    return not path or not os.path.exists(path)
+
+
 def skip_without_browser():
     missing = [p for p in (CHROMIUM, CHROMEDRIVER) if not os.path.exists(p)]
     try:
@@ -67,18 +72,21 @@ def wait_for(what, condition, timeout=20.0, interval=0.05):
 class Viewer:
     """A `vellora view` process serving FILES, and its URL."""
 
-    def __init__(self, vellora, files, work, *extra):
+    def __init__(self, vellora, files, work, *extra, env=None, open_browser=False):
         self.stderr_path = os.path.join(work, "viewer-stderr.txt")
         self.stderr = open(self.stderr_path, "w")
-        self.proc = subprocess.Popen([vellora, "view", *files, "--no-browser", *extra],
-                                     stdout=subprocess.PIPE, stderr=self.stderr, text=True)
+        flags = [] if open_browser else ["--no-browser"]
+        self.proc = subprocess.Popen([vellora, "view", *files, *flags, *extra],
+                                     stdout=subprocess.PIPE, stderr=self.stderr, text=True, env=env)
         line = self.proc.stdout.readline().strip()
-        if not re.match(r"^http://127\.0\.0\.1:\d+/\?token=[0-9a-f]{32,}$", line):
+        m = re.match(r"^http://127\.0\.0\.1:(\d+)(/[0-9a-f]{32})/\?token=([0-9a-f]{64})$", line)
+        if not m:
             self.stop()
             raise AssertionError(f"vellora view printed {line!r}, not its address; stderr: {self.log()}")
         self.url = line
-        self.port = int(re.search(r":(\d+)/", line).group(1))
-        self.token = line.rsplit("=", 1)[1]
+        self.port = int(m.group(1))
+        self.prefix = m.group(2)  # the page and everything it asks for live under it
+        self.token = m.group(3)
         self.origin = f"http://127.0.0.1:{self.port}"
 
     def log(self):
@@ -202,6 +210,43 @@ class Browser:
 
     def cursor(self):
         return self.js("return document.getElementById('page-view').style.cursor")
+
+    # ---- The keyboard, to whatever has the focus.
+    def keys(self, *keys):
+        from selenium.webdriver.common.action_chains import ActionChains
+        ActionChains(self.driver, duration=0).send_keys(*keys).perform()
+
+    def chord(self, modifier, key):
+        """`key` with `modifier` ("ALT", "CONTROL", "SHIFT") held."""
+        from selenium.webdriver.common.action_chains import ActionChains
+        from selenium.webdriver.common.keys import Keys
+        mod = getattr(Keys, modifier)
+        ActionChains(self.driver, duration=0).key_down(mod).send_keys(key).key_up(mod).perform()
+
+    def focused(self):
+        """What has the focus: {id, key, text, name, inModal, role}."""
+        return self.js("""const a = document.activeElement;
+            return a ? {id: a.id, key: a.dataset.focusKey || '', text: (a.innerText || a.value || '').trim(),
+                        name: a.dataset.name || '', inModal: a.closest('#modal-layer') !== null,
+                        role: a.getAttribute('role') || a.tagName.toLowerCase(), checked: !!a.checked} : null""")
+
+    def load_axe(self):
+        """Puts axe-core into the page (a run during a short-lived state then
+        does not wait for it). Needs VELLORA_AXE."""
+        if not self.js("return typeof window.axe === 'object'"):
+            with open(os.environ["VELLORA_AXE"]) as f:
+                self.js(f.read())
+
+    def accessibility_violations(self):
+        """axe-core's violations of any impact on the page as it stands, as
+        "rule (impact): first elements" texts."""
+        self.load_axe()
+        found = self.driver.execute_async_script("""const done = arguments[arguments.length - 1];
+            axe.run(document, {resultTypes: ['violations']})
+              .then((r) => done(r.violations.map((v) => `${v.id} (${v.impact}): ` +
+                                v.nodes.slice(0, 3).map((n) => n.target.join(' ')).join(', '))))
+              .catch((e) => done(['axe failed: ' + e]));""")
+        return found
 
 
 def xpath_literal(text):

@@ -22,8 +22,11 @@ uint32_t Document::permissions() const { return permissions_ ? *permissions_ : b
 
 void Document::setCropBox(int index, const FixedRect& box) {
     checkIndex(index);
+    auto saved = changedCrops_.emplace(index, backend_->cropBox(index)).first;
     backend_->setCropBox(index, box);
-    modified_ = true;
+    const FixedRect& was = saved->second;
+    if (was.left == box.left && was.top == box.top && was.right == box.right && was.bottom == box.bottom)
+        changedCrops_.erase(saved);
 }
 
 std::vector<std::string> Document::heldPages() const {

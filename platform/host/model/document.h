@@ -6,6 +6,7 @@
 #include "vx_types.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,15 +45,22 @@ public:
 
     uint32_t permissions() const;
     void overridePermissions(uint32_t permissions) { permissions_ = permissions; }
-    bool modified() const { return modified_; }
-    void setModified(bool modified) { modified_ = modified; }
+    // Modified: marked so, or a page's crop box differs from the one it had
+    // when the document was opened or last saved.
+    bool modified() const { return modified_ || !changedCrops_.empty(); }
+    // False: the document as it stands is the saved one.
+    void setModified(bool modified) {
+        modified_ = modified;
+        if (!modified) changedCrops_.clear();
+    }
 
     // The document's file, or null when it was never saved.
     FileRef* file() { return file_.empty() ? nullptr : &file_.back(); }
     // Older FileRefs stay valid: the plug-in may still hold them.
     void setFile(const std::string& path) { file_.push_back(FileRef{path}); }
 
-    // Sets the crop box as given and marks the document modified.
+    // Sets the crop box as given; the document is modified unless every page
+    // has its saved box again (a stopped run that gave every page back).
     void setCropBox(int index, const FixedRect& box);
 
     bool closed() const { return closed_; }
@@ -67,6 +75,7 @@ private:
     std::deque<PageRef> pages_;
     std::optional<uint32_t> permissions_;
     bool modified_ = false;
+    std::map<int, FixedRect> changedCrops_;  // page index -> its saved crop box
     std::deque<FileRef> file_;
     bool closed_ = false;
 };

@@ -103,10 +103,15 @@ Raster PageView::rasterise() const {
     return raster;
 }
 
+bool PageView::rasterisable() const {
+    ViewGeometry g = geometry();
+    return static_cast<size_t>(DeviceWidth(g)) * static_cast<size_t>(DeviceHeight(g)) <= kMaxSnapshotPixels;
+}
+
 Raster PageView::rasterisePage() const {
     ViewGeometry g = geometry();
     size_t w = static_cast<size_t>(DeviceWidth(g)), h = static_cast<size_t>(DeviceHeight(g));
-    if (w * h > kMaxSnapshotPixels)
+    if (!rasterisable())
         throw HostError("the view is " + std::to_string(w) + " x " + std::to_string(h) +
                         " pixels at this zoom, too large for a snapshot; lower the zoom");
     Raster raster(static_cast<int>(w), static_cast<int>(h), 0xFF808080u);

@@ -35,6 +35,8 @@ public:
     void setPage(int index);
     double zoom() const { return zoom_; }
     void setZoom(double percent);
+    // Whether the page at this zoom is small enough to be rasterised.
+    bool rasterisable() const;
     ViewGeometry geometry() const;
 
     const ColorValue& color() const { return color_; }

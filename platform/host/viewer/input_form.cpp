@@ -27,6 +27,7 @@ const std::map<std::string, UserEvent::Kind>& Kinds() {
         {"close", UserEvent::Close},
         {"save-as", UserEvent::SaveAs},
         {"quit", UserEvent::Quit},
+        {"hello", UserEvent::PageGone},  // a page loaded: any earlier page is gone
     };
     return kinds;
 }
@@ -72,8 +73,14 @@ UserEvent ParseUserEvent(const FormFields& f) {
         break;
     case UserEvent::Menu:
     case UserEvent::Button:
-    case UserEvent::Activate:
         e.text = Text(f, "name", 256);
+        break;
+    case UserEvent::Activate:
+        // By number: a window whose name is not text can be chosen too.
+        if (f.count("number") != 0)
+            e.number = Integer(f, "number", 1, 1 << 20);
+        else
+            e.text = Text(f, "name", 256);
         break;
     case UserEvent::MenuOpen:
         e.text = Text(f, "name", 256);
@@ -104,6 +111,7 @@ UserEvent ParseUserEvent(const FormFields& f) {
     case UserEvent::Stop:
     case UserEvent::Close:
     case UserEvent::Quit:
+    case UserEvent::PageGone:
         break;
     }
     return e;

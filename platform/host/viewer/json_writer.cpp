@@ -20,6 +20,23 @@ size_t Utf8Length(std::string_view s, size_t i) {
 
 }  // namespace
 
+std::string Utf8OrEscaped(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned char>(text[i]));
+            out += buffer;
+            ++i;
+        } else {
+            out.append(text.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {

@@ -10,6 +10,9 @@ namespace vellora::viewer {
 
 // `text` as a JSON string literal; bytes that are not valid UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
+// `text` with every byte that does not begin a UTF-8 sequence written as
+// \xHH: a file name as a person can read it.
+std::string Utf8OrEscaped(std::string_view text);
 
 class JsonWriter {
 public:

@@ -37,6 +37,11 @@ void Rect(JsonWriter& j, const DeviceRect& r) {
     j.beginArray().value(r.left).value(r.top).value(r.right).value(r.bottom).endArray();
 }
 
+void PointsRect(JsonWriter& j, const FixedRect& r) {
+    j.beginArray().value(FixedToDouble(r.left)).value(FixedToDouble(r.bottom));
+    j.value(FixedToDouble(r.right)).value(FixedToDouble(r.top)).endArray();
+}
+
 std::shared_ptr<const Bytes> PngOf(const vxwin32::Image& image) {
     Raster raster;
     raster.width = image.width;
@@ -49,8 +54,9 @@ std::shared_ptr<const Bytes> PngOf(const vxwin32::Image& image) {
 
 void ViewerSession::publish() {
     chrome_ = chromeJson();
-    publishState();
+    // The frame first: a page it cannot draw is a message in the state.
     publishFrame();
+    publishState();
 }
 
 void ViewerSession::publishState() {
@@ -101,7 +107,7 @@ std::string ViewerSession::bitmapUrl(void* bitmap) {
     if (!info) return {};
     std::string key = "bitmap-" + std::to_string(info->resourceId) + ".png";
     if (!publication_.asset(key)) publication_.putAsset(key, PngOf(info->image));
-    return "/asset/" + key;
+    return "asset/" + key;
 }
 
 std::string ViewerSession::cursorJson() {
@@ -110,7 +116,7 @@ std::string ViewerSession::cursorJson() {
     std::string key = "cursor-" + std::to_string(info->resourceId) + ".png";
     if (!publication_.asset(key)) publication_.putAsset(key, PngOf(info->image));
     JsonWriter j;
-    j.beginObject().key("url").value("/asset/" + key).key("x").value(info->hotX).key("y").value(info->hotY).endObject();
+    j.beginObject().key("url").value("asset/" + key).key("x").value(info->hotX).key("y").value(info->hotY).endObject();
     return j.text();
 }
 
@@ -135,15 +141,22 @@ std::string ViewerSession::chromeJson() {
     Host& h = host();
     JsonWriter j;
     j.beginObject().key("windows").beginArray();
-    for (const auto& w : h.windows())
-        j.beginObject().key("name").value(w->name()).key("modified").value(w->document().modified()).endObject();
-    j.endArray();
     DocWindow* active = h.activeWindow();
+    int activeIndex = -1;
+    for (size_t i = 0; i < h.windows().size(); ++i) {
+        const auto& w = h.windows()[i];
+        if (w.get() == active) activeIndex = static_cast<int>(i);
+        // A name that is not UTF-8 is shown with its odd bytes as \xHH.
+        j.beginObject().key("name").value(Utf8OrEscaped(w->name())).key("modified").value(w->document().modified());
+        j.endObject();
+    }
+    j.endArray();
     j.key("active");
     if (active == nullptr)
         j.null();
     else
-        j.value(active->name());
+        j.value(Utf8OrEscaped(active->name()));
+    j.key("activeIndex").value(activeIndex);
 
     j.key("menus").beginArray();
     for (MenuObj* menu : h.menubar.topMenus()) j.raw(menuJson(*menu, 0));
@@ -200,7 +213,7 @@ std::string ViewerSession::liveJson() {
     else
         j.null();
     j.key("cursor").raw(cursorJson());
-    j.key("message").value(message_);
+    j.key("message").value(message_).key("messageKind").value(messageIsError_ ? "error" : "note");
     j.key("quit").value(quit_);
     j.endObject();
     return j.text();
@@ -227,12 +240,25 @@ void ViewerSession::publishFrame() {
     bool sideways = g.rotation == 90 || g.rotation == 270;
     FixedRect shown = g.shown;
     j.key("pageWidth").value(FixedToDouble(sideways ? shown.top - shown.bottom : shown.right - shown.left));
+    j.key("pageHeight").value(FixedToDouble(sideways ? shown.right - shown.left : shown.top - shown.bottom));
     j.key("margin").value(g.margin);
+    // In points, for the page view's text alternative.
+    const DocumentBackend& backend = view.document().backend();
+    j.key("mediaBox");
+    PointsRect(j, backend.mediaBox(view.pageIndex()));
+    j.key("cropBox");
+    PointsRect(j, backend.cropBox(view.pageIndex()));
+    j.key("region");
+    std::optional<RegionSeen> region = host().region();
+    if (region && region->doc == &view.document() && region->page == view.pageIndex())
+        PointsRect(j, region->rect);
+    else
+        j.null();
     j.key("image");
     if (key.empty())
         j.null();
     else
-        j.value("/view/" + key + ".png");
+        j.value("view/" + key + ".png");
     j.key("ops").beginArray();
     for (const DrawOp& op : view.ops()) {
         j.beginObject().key("rect");

@@ -27,10 +27,11 @@ struct UserEvent {
         Stop,         // the progress monitor's Stop
         Goto,         // show page `number` (from 1)
         Zoom,         // zoom to `number` percent
-        Activate,     // bring the window `text` to the front
+        Activate,     // bring the window `text` (or number `number`, from 1) to the front
         Close,        // close the active window, asking about unsaved changes
         SaveAs,       // save the active document as `text` beside its file; `flag`: replace
         Quit,
+        PageGone,  // a page went away or a new one loaded: a drag it held ends, cancelled
     } kind = Hover;
     int x = 0, y = 0;
     uint16_t modifiers = 0;

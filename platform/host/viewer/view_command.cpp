@@ -6,12 +6,20 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
+#include <streambuf>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -28,11 +36,51 @@ int Number(const std::string& option, const std::string& text, int low, int high
     return v;
 }
 
-// Hands the address to the desktop's browser; the viewer does not wait for it.
-void OpenInBrowser(const std::string& url, std::ostream& err) {
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) return;
+// A page only this user can read that forwards the browser to the viewer's
+// address. The browser is handed its file name: a process's arguments are
+// there for every local user to read, the token must not be.
+class ForwardingPage {
+public:
+    explicit ForwardingPage(const std::string& url) {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        std::string base = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
+        std::string pattern = base + "/vellora-view-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) return;  // a directory only this user can enter
+        dir_ = pattern;
+        std::string path = dir_ + "/open.html";
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) return;
+        std::string page =
+            "<!doctype html>\n<html><head><meta charset=\"utf-8\">"
+            "<meta name=\"referrer\" content=\"no-referrer\">"
+            "<meta http-equiv=\"refresh\" content=\"0;url=" +
+            url + "\"><title>Vellora</title></head>\n<body><p><a href=\"" + url +
+            "\">Open the Vellora viewer</a></p></body></html>\n";
+        bool written = write(fd, page.data(), page.size()) == static_cast<ssize_t>(page.size());
+        if (close(fd) == 0 && written) path_ = path;
+    }
+    ~ForwardingPage() {
+        std::error_code ec;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+    }
+    ForwardingPage(const ForwardingPage&) = delete;
+    ForwardingPage& operator=(const ForwardingPage&) = delete;
+    // Empty when it could not be written.
+    const std::string& path() const { return path_; }
+
+private:
+    std::string dir_, path_;
+};
+
+// Hands the forwarding page to the desktop's browser; the viewer does not wait for it.
+void OpenInBrowser(const ForwardingPage& page, std::ostream& err) {
+    if (page.path().empty()) {
+        err << "vellora: could not write the page that opens the viewer; open the address above in a browser\n";
+        return;
+    }
     std::string program = "xdg-open";
-    char* argv[] = {program.data(), const_cast<char*>(url.c_str()), nullptr};
+    std::string target = "file://" + page.path();
+    char* argv[] = {program.data(), target.data(), nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) {
         err << "vellora: could not start xdg-open; open the address above in a browser\n";
@@ -40,6 +88,38 @@ void OpenInBrowser(const std::string& url, std::ostream& err) {
     }
     std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
 }
+
+// Passes what the host prints on to standard error and keeps its warnings
+// (a file repaired on opening) for the page's status bar.
+class WarningTap : public std::streambuf {
+public:
+    explicit WarningTap(std::ostream& to) : to_(to) {}
+    std::vector<std::string> take() { return std::exchange(warnings_, {}); }
+
+protected:
+    int overflow(int c) override {
+        if (c == traits_type::eof()) return 0;
+        to_.put(static_cast<char>(c));
+        if (c != '\n') {
+            line_ += static_cast<char>(c);
+        } else {
+            if (line_.rfind("warning: ", 0) == 0) warnings_.push_back("Warning: " + line_.substr(9));
+            line_.clear();
+        }
+        return c;
+    }
+    int sync() override {
+        to_.flush();
+        return 0;
+    }
+
+private:
+    std::ostream& to_;
+    std::string line_;
+    std::vector<std::string> warnings_;
+};
+
+bool HasDisplay() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr; }
 
 }  // namespace
 
@@ -93,7 +173,9 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
     ScriptRunOptions run;
     run.modulePath = env.modulePath;
     run.out = &out;
-    run.err = &err;
+    WarningTap tap(err);
+    std::ostream hostErr(&tap);
+    run.err = &hostErr;
     Interpreter interpreter("vellora view", run);
     try {
         interpreter.runCommand({"load"});
@@ -118,10 +200,12 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
     try {
         WebServer server(events, publication);
         ViewerSession session(interpreter, events, publication, err);
+        session.setWarningSource([&tap] { return tap.take(); });
         session.publish();
         server.start(options.port);
         out << server.url() << std::endl;
-        if (options.openBrowser) OpenInBrowser(server.url(), err);
+        std::optional<ForwardingPage> forward;
+        if (options.openBrowser && HasDisplay()) OpenInBrowser(forward.emplace(server.url()), err);
         quit = session.run();
         events.close();
         server.stop();

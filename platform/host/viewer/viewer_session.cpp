@@ -1,8 +1,10 @@
 #include "viewer/viewer_session.h"
 
+#include "viewer/json_writer.h"
 #include "viewer/web_security.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <ostream>
 
@@ -60,6 +62,8 @@ std::optional<UserEvent> ViewerSession::waitEvent() {
 }
 
 bool ViewerSession::run() {
+    takeWarnings();
+    keepPageShowable();
     publish();
     while (!quit_) {
         std::optional<UserEvent> e = waitEvent();
@@ -70,8 +74,46 @@ bool ViewerSession::run() {
 }
 
 void ViewerSession::problem(const std::string& message) {
-    message_ = message;
     err_ << "vellora: " << message << "\n";
+    // The page shows it without the script's grammar, as a sentence.
+    std::string text = message.substr(0, message.find(" (usage: "));
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    message_ = text;
+    messageIsError_ = true;
+}
+
+void ViewerSession::note(const std::string& message) {
+    message_ = message;
+    messageIsError_ = false;
+}
+
+void ViewerSession::takeWarnings() {
+    if (!warnings_) return;
+    std::string text;
+    for (const std::string& w : warnings_()) text += (text.empty() ? "" : " ") + w;
+    if (!text.empty()) note(text);
+}
+
+// A page too large to show at the zoom asked for is shown at the largest
+// zoom that can be, with a note, rather than not at all.
+void ViewerSession::keepPageShowable() {
+    DocWindow* w = host().activeWindow();
+    if (w == nullptr || w->view().rasterisable()) return;
+    PageView& view = w->view();
+    double asked = view.zoom();
+    int low = 1, high = static_cast<int>(asked);
+    while (low < high) {
+        int middle = (low + high + 1) / 2;
+        view.setZoom(middle);
+        if (view.rasterisable())
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    view.setZoom(low);
+    problem("page " + std::to_string(view.pageIndex() + 1) + " is too large to show at " +
+            std::to_string(static_cast<int>(asked)) + "%; it is shown at " + std::to_string(low) +
+            "%, the largest zoom it can be shown at");
 }
 
 void ViewerSession::command(const std::vector<std::string>& words) {
@@ -87,6 +129,12 @@ void ViewerSession::command(const std::vector<std::string>& words) {
 void ViewerSession::handle(const UserEvent& e) {
     stop_ = false;
     message_.clear();
+    messageIsError_ = false;
+    auto saved = [&](const std::string& name) {
+        DocWindow* w = host().activeWindow();
+        if (name == "Save" && w != nullptr && !w->document().modified() && !messageIsError_)
+            note("Saved " + Utf8OrEscaped(w->name()));
+    };
     auto point = [&](const char* verb) {
         return std::vector<std::string>{verb, std::to_string(e.x), std::to_string(e.y), "mods",
                                         std::to_string(e.modifiers)};
@@ -94,6 +142,7 @@ void ViewerSession::handle(const UserEvent& e) {
     switch (e.kind) {
     case UserEvent::Press:
         // The tool's click entry runs; its drag loops follow the mouse from here.
+        press_ = e;
         if (host().activeWindow() != nullptr) command(point("click"));
         break;
     case UserEvent::Hover:
@@ -106,6 +155,7 @@ void ViewerSession::handle(const UserEvent& e) {
             closeActive();
         } else {
             command({"menu", e.text});
+            saved(e.text);
         }
         break;
     case UserEvent::MenuOpen:
@@ -114,15 +164,24 @@ void ViewerSession::handle(const UserEvent& e) {
         break;
     case UserEvent::Button:
         command({"button", e.text});
+        saved(e.text);
         break;
     case UserEvent::Goto:
         command({"goto", std::to_string(e.number)});
+        keepPageShowable();
         break;
     case UserEvent::Zoom:
         command({"zoom", std::to_string(e.number)});
+        keepPageShowable();
         break;
     case UserEvent::Activate:
-        command({"activate", e.text});
+        if (e.number > 0) {
+            if (e.number <= static_cast<int>(host().windows().size()))
+                command({"activate", host().windows()[static_cast<size_t>(e.number) - 1]->name()});
+        } else {
+            command({"activate", e.text});
+        }
+        keepPageShowable();
         break;
     case UserEvent::Close:
         closeActive();
@@ -138,6 +197,7 @@ void ViewerSession::handle(const UserEvent& e) {
         // Stop with no run in progress.
         return;
     }
+    takeWarnings();
     publish();
 }
 
@@ -164,6 +224,7 @@ void ViewerSession::saveAs(const std::string& name, bool replace) {
     try {
         host().saveDocument(w->document(), target.string(), SaveMode::Full);
         err_ << "saved: " << target.string() << "\n";
+        note("Saved a copy as " + Utf8OrEscaped(name));
     } catch (const std::exception& e) {
         problem(e.what());
     }
@@ -189,6 +250,10 @@ PointerStep ViewerSession::nextPointerStep() {
         // A second press means the release went missing: it ends the drag there.
         if (e->kind == UserEvent::Release || e->kind == UserEvent::Press)
             return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, true};
+        // The page that held the button is gone: the drag is cancelled by a
+        // release where it began, which draws no region and moves no corner.
+        if (e->kind == UserEvent::PageGone)
+            return PointerStep{static_cast<int16_t>(press_.x), static_cast<int16_t>(press_.y), press_.modifiers, true};
     }
     // The person is gone: the drag ends where the rubber band is.
     PageView* view = host().activeWindow() ? &host().activeWindow()->view() : nullptr;

@@ -10,6 +10,7 @@
 #include "viewer/user_events.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ public:
     void publish();
     // Runs one event as run() does; for tests and the benchmark.
     void handle(const UserEvent& event);
+    // Where the host's warnings (a file repaired on opening) are taken
+    // from: each call gives those printed since the last.
+    void setWarningSource(std::function<std::vector<std::string>()> source) { warnings_ = std::move(source); }
 
     // ---- LiveInput
     PointerStep nextPointerStep() override;
@@ -51,7 +55,11 @@ private:
     // The next event, or nullopt once the person is gone (stop request, closed queue).
     std::optional<UserEvent> waitEvent();
     void command(const std::vector<std::string>& words);
+    // For the status bar: an error (also on standard error) or a note.
     void problem(const std::string& message);
+    void note(const std::string& message);
+    void takeWarnings();
+    void keepPageShowable();
     void closeActive();
     void saveAs(const std::string& name, bool replace);
     void openModal(Modal modal);
@@ -73,11 +81,14 @@ private:
     Publication& publication_;
     std::ostream& err_;
 
+    UserEvent press_;  // the press the drag in progress began with
     std::optional<Modal> modal_;
     int modalSerial_ = 0;
     bool stop_ = false;
     bool quit_ = false;
     std::string message_;
+    bool messageIsError_ = false;
+    std::function<std::vector<std::string>()> warnings_;
     int menuAnswered_ = 0;
     std::map<const MenuItemObj*, std::pair<bool, bool>> menuStates_;  // enabled, marked at the last opening
     std::string chrome_;  // menus, toolbar, windows and view, as of the last idle moment

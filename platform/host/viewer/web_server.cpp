@@ -8,6 +8,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <list>
+#include <mutex>
 #include <regex>
 #include <stdexcept>
 
@@ -17,7 +19,9 @@ namespace {
 
 constexpr size_t kMaxBody = 16 * 1024;  // an input request is a few fields
 constexpr int kMaxStreams = 4;          // event streams open at once
-constexpr auto kKeepAlive = std::chrono::seconds(15);
+// A stream with nothing new writes a comment this often: a write is how a
+// page that has gone is noticed (a closed socket still selects writable).
+constexpr auto kHeartbeat = std::chrono::milliseconds(300);
 
 // The state and the page view's drawing as one JSON document.
 std::string StateDocument(const Publication::Snapshot& s) {
@@ -38,21 +42,55 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
 
 }  // namespace
 
+// An open event stream. A new page always gets one: when all are taken,
+// the oldest gives way (a page that reloaded leaves its old one behind
+// until a write fails).
+struct EventStream {
+    std::atomic<bool> replaced{false};
+};
+
 struct WebServer::Impl {
     Impl(UserEventQueue& e, Publication& p) : events(e), publication(p) {}
     UserEventQueue& events;
     Publication& publication;
     httplib::Server server;
     RateLimiter limiter{200, 200};  // far above a page's mouse moves, far below a flood
-    std::atomic<int> streams{0};
+    std::mutex streamsMutex;
+    std::list<std::shared_ptr<EventStream>> streams;  // oldest first
+    std::atomic<bool> stopping{false};
+
+    std::shared_ptr<EventStream> openStream() {
+        auto stream = std::make_shared<EventStream>();
+        std::lock_guard<std::mutex> lock(streamsMutex);
+        if (streams.size() >= kMaxStreams) {
+            streams.front()->replaced = true;
+            streams.pop_front();
+        }
+        streams.push_back(stream);
+        return stream;
+    }
+    void closeStream(const std::shared_ptr<EventStream>& stream) {
+        {
+            std::lock_guard<std::mutex> lock(streamsMutex);
+            streams.remove(stream);
+        }
+        // Whatever that page held (a mouse button in a drag) is let go.
+        if (!stopping) {
+            UserEvent gone;
+            gone.kind = UserEvent::PageGone;
+            events.push(gone);
+        }
+    }
 };
 
 WebServer::WebServer(UserEventQueue& events, Publication& publication)
-    : impl_(std::make_unique<Impl>(events, publication)), token_(NewToken()) {}
+    : impl_(std::make_unique<Impl>(events, publication)), token_(NewToken()), prefix_("/" + NewToken().substr(0, 32)) {}
 
 WebServer::~WebServer() { stop(); }
 
-std::string WebServer::url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_; }
+std::string WebServer::url() const {
+    return "http://127.0.0.1:" + std::to_string(port_) + prefix_ + "/?token=" + token_;
+}
 
 void WebServer::start(int port) {
     httplib::Server& s = impl_->server;
@@ -74,10 +112,12 @@ void WebServer::start(int port) {
          "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
     });
 
+    // The order matters: a request without the token is refused before it
+    // counts against the rate, so a flood from elsewhere cannot starve the page.
     s.set_pre_routing_handler([this, &impl, cookieName](const httplib::Request& req, httplib::Response& res) {
         using R = httplib::Server::HandlerResponse;
-        if (!impl.limiter.allow()) {
-            Refuse(res, 429, "too many requests");
+        if (req.get_header_value_count("Host") != 1) {
+            Refuse(res, 400, "a request names one Host");
             return R::Handled;
         }
         if (!HostAllowed(req.get_header_value("Host"), port_)) {
@@ -86,17 +126,31 @@ void WebServer::start(int port) {
         }
         std::optional<std::string> cookie = CookieValue(req.get_header_value("Cookie"), cookieName());
         bool byCookie = cookie && TokensEqual(*cookie, token_);
-        bool byUrl = req.has_param("token") && TokensEqual(req.get_param_value("token"), token_);
+        bool byUrl = req.get_param_value_count("token") == 1 && TokensEqual(req.get_param_value("token"), token_);
         if (!byCookie && !byUrl) {
             Refuse(res, 403, "the access token is missing or wrong: open the address vellora printed");
+            return R::Handled;
+        }
+        if (!impl.limiter.allow()) {
+            Refuse(res, 429, "too many requests");
             return R::Handled;
         }
         if (req.method != "GET" && req.method != "HEAD" && !OriginAllowed(req.get_header_value("Origin"), port_)) {
             Refuse(res, 403, "requests that change anything must come from the viewer's own page");
             return R::Handled;
         }
-        if (byUrl && !byCookie)
-            res.set_header("Set-Cookie", cookieName() + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
+        if (byUrl) {
+            // The token becomes a cookie sent only under this run's prefix (no
+            // server on another port sees it), and leaves the address bar.
+            res.set_header("Set-Cookie",
+                           cookieName() + "=" + token_ + "; Path=" + prefix_ + "/; HttpOnly; SameSite=Lax");
+            if (req.method == "GET" && req.path == prefix_ + "/") {
+                res.status = 303;
+                res.set_header("Location", prefix_ + "/");
+                res.set_content("", "text/plain");
+                return R::Handled;
+            }
+        }
         return R::Unhandled;
     });
 
@@ -107,11 +161,12 @@ void WebServer::start(int port) {
             res.set_content(reinterpret_cast<const char*>(a->data), a->size, a->contentType);
         };
     };
-    s.Get("/", serveAsset("index.html"));
-    s.Get("/viewer.css", serveAsset("viewer.css"));
-    s.Get("/viewer.js", serveAsset("viewer.js"));
+    const std::string& p = prefix_;
+    s.Get(p + "/", serveAsset("index.html"));
+    s.Get(p + "/viewer.css", serveAsset("viewer.css"));
+    s.Get(p + "/viewer.js", serveAsset("viewer.js"));
 
-    s.Get("/state", [&impl](const httplib::Request&, httplib::Response& res) {
+    s.Get(p + "/state", [&impl](const httplib::Request&, httplib::Response& res) {
         res.set_content(StateDocument(impl.publication.current()), "application/json");
     });
 
@@ -126,30 +181,38 @@ void WebServer::start(int port) {
             res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
         };
     };
-    s.Get(R"(/view/(p[0-9]{1,9})\.png)", servePng(true));
-    s.Get(R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)", servePng(false));
+    s.Get(p + R"(/view/(p[0-9]{1,9})\.png)", servePng(true));
+    s.Get(p + R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)", servePng(false));
 
-    s.Get("/events", [&impl](const httplib::Request&, httplib::Response& res) {
-        if (impl.streams.fetch_add(1) >= kMaxStreams) {
-            impl.streams.fetch_sub(1);
-            return Refuse(res, 503, "too many pages are open on this viewer");
-        }
+    s.Get(p + "/events", [&impl](const httplib::Request&, httplib::Response& res) {
+        std::shared_ptr<EventStream> stream = impl.openStream();
         auto seen = std::make_shared<std::pair<uint64_t, uint64_t>>(0, 0);
+        auto started = std::make_shared<bool>(false);
         res.set_header("Cache-Control", "no-store");
         res.set_chunked_content_provider(
             "text/event-stream",
-            [&impl, seen](size_t, httplib::DataSink& sink) {
+            [&impl, seen, started, stream](size_t, httplib::DataSink& sink) {
                 auto send = [&](const std::string& text) { return sink.write(text.data(), text.size()); };
-                std::optional<Publication::Snapshot> s =
-                    seen->first == 0 && seen->second == 0
-                        ? std::optional(impl.publication.current())
-                        : impl.publication.waitNewer(seen->first, seen->second, kKeepAlive);
+                if (stream->replaced) {
+                    send("event: replaced\ndata: {}\n\n");
+                    sink.done();
+                    return true;
+                }
+                std::optional<Publication::Snapshot> s;
+                if (!*started) {
+                    *started = true;
+                    // A dropped stream comes back soon; the first message is the state as it is.
+                    if (!send("retry: 500\n\n")) return false;
+                    s = impl.publication.current();
+                } else {
+                    s = impl.publication.waitNewer(seen->first, seen->second, kHeartbeat);
+                }
                 if (impl.publication.closed()) {
                     send("event: bye\ndata: {}\n\n");
                     sink.done();
                     return true;
                 }
-                if (!s) return send(": still here\n\n");
+                if (!s) return send(":\n\n");
                 bool ok = true;
                 // A drag sends only frames: the state is sent when it changed.
                 if (s->stateVersion != seen->first && !s->state.empty())
@@ -159,10 +222,10 @@ void WebServer::start(int port) {
                 *seen = {s->stateVersion, s->frameVersion};
                 return ok;
             },
-            [&impl](bool) { impl.streams.fetch_sub(1); });
+            [&impl, stream](bool) { impl.closeStream(stream); });
     });
 
-    s.Post("/input", [&impl](const httplib::Request& req, httplib::Response& res) {
+    s.Post(p + "/input", [&impl](const httplib::Request& req, httplib::Response& res) {
         if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0)
             return Refuse(res, 415, "input comes as a form");
         FormFields fields;
@@ -198,6 +261,7 @@ void WebServer::start(int port) {
 }
 
 void WebServer::stop() {
+    impl_->stopping = true;
     impl_->publication.close();
     if (thread_.joinable()) {
         impl_->server.stop();

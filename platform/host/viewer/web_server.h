@@ -25,8 +25,10 @@ public:
     void start(int port);
     void stop();
     int port() const { return port_; }
-    // The page's address with its token.
+    // The page's address with its token. The page is served under a random
+    // prefix of the run's own, where the token's cookie is scoped.
     std::string url() const;
+    const std::string& prefix() const { return prefix_; }
     const std::string& token() const { return token_; }
 
 private:
@@ -35,6 +37,7 @@ private:
     std::thread thread_;
     int port_ = 0;
     std::string token_;
+    std::string prefix_;
 };
 
 }  // namespace vellora::viewer
