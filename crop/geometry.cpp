@@ -34,36 +34,52 @@ int RotationPlus(int16_t rotation, int turn)
     return (static_cast<int>(rotation) + turn) % 360;
 }
 
+namespace {
+
+struct MiddlePoint {
+    Fixed x;
+    Fixed y;
+};
+
+// The middle of a box: left plus half the width, bottom plus half the
+// height. A region is carried about this point, so a media box that does
+// not start at 0,0 does not drag the region by its offset.
+MiddlePoint MiddleOf(FixedRect box)
+{
+    const HalfSizePair half = HalfSize(box);
+    return MiddlePoint{FixedAdd(box.left, half.halfWidth), FixedAdd(box.bottom, half.halfHeight)};
+}
+
+}  // namespace
+
 FixedRect MapRegion(FixedRect pageMediaBox, FixedRect region, FixedRect capturedMediaBox,
                     int16_t pageRotation, int16_t capturedRotation)
 {
-    const HalfSizePair c = HalfSize(capturedMediaBox);
-    const HalfSizePair p = HalfSize(pageMediaBox);
-    const Fixed cw = c.halfWidth, ch = c.halfHeight;
-    const Fixed pw = p.halfWidth, ph = p.halfHeight;
+    const MiddlePoint c = MiddleOf(capturedMediaBox);
+    const MiddlePoint p = MiddleOf(pageMediaBox);
     const Fixed l = region.left, t = region.top, r = region.right, b = region.bottom;
 
     FixedRect out = {0, 0, 0, 0};
     if (pageRotation == capturedRotation) {
-        const Fixed dx = FixedSub(pw, cw), dy = FixedSub(ph, ch);
+        const Fixed dx = FixedSub(p.x, c.x), dy = FixedSub(p.y, c.y);
         out.left = FixedAdd(dx, l);
         out.top = FixedAdd(dy, t);
         out.right = FixedAdd(dx, r);
         out.bottom = FixedAdd(dy, b);
     } else if (pageRotation == RotationPlus(capturedRotation, 90)) {
-        const Fixed x0 = FixedAdd(pw, ch), y0 = FixedSub(ph, cw);
+        const Fixed x0 = FixedAdd(p.x, c.y), y0 = FixedSub(p.y, c.x);
         out.left = FixedSub(x0, t);
         out.top = FixedAdd(y0, r);
         out.right = FixedSub(x0, b);
         out.bottom = FixedAdd(y0, l);
     } else if (pageRotation == RotationPlus(capturedRotation, 180)) {
-        const Fixed x0 = FixedAdd(pw, cw), y0 = FixedAdd(ph, ch);
+        const Fixed x0 = FixedAdd(p.x, c.x), y0 = FixedAdd(p.y, c.y);
         out.left = FixedSub(x0, r);
         out.top = FixedSub(y0, b);
         out.right = FixedSub(x0, l);
         out.bottom = FixedSub(y0, t);
     } else if (pageRotation == RotationPlus(capturedRotation, 270)) {
-        const Fixed x0 = FixedSub(pw, ch), y0 = FixedAdd(ph, cw);
+        const Fixed x0 = FixedSub(p.x, c.y), y0 = FixedAdd(p.y, c.x);
         out.left = FixedAdd(x0, b);
         out.top = FixedSub(y0, l);
         out.right = FixedAdd(x0, t);

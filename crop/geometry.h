@@ -22,8 +22,9 @@ HostBool OverlapsBy(FixedRect region, FixedRect box, Fixed margin);
 int RotationPlus(int16_t rotation, int turn);
 
 // The region drawn on a page with capturedMediaBox and capturedRotation,
-// placed on a page with pageMediaBox and pageRotation; the zero rectangle
-// when the rotations fit none of the four turns.
+// placed on a page with pageMediaBox and pageRotation, turned about the
+// middles of the two media boxes; the zero rectangle when the rotations fit
+// none of the four turns.
 FixedRect MapRegion(FixedRect pageMediaBox, FixedRect region, FixedRect capturedMediaBox,
                     int16_t pageRotation, int16_t capturedRotation);
 

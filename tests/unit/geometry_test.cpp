@@ -113,13 +113,44 @@ TEST_F(Geometry, MapRegionTurnsTheRegionAsThePageStandsToTheCapturedOne)
     }
 }
 
-TEST_F(Geometry, MapRegionUsesOnlyTheHalfSizesOfTheMediaBoxes)
+TEST_F(Geometry, MapRegionCarriesTheRegionAboutTheMiddlesOfTheMediaBoxes)
 {
     const FixedRect region = Rect(100, 700, 300, 500);
-    // Same size moved by 100: the region keeps its page coordinates.
-    ExpectRect(region, MapRegion(Rect(100, 892, 712, 100), region, kLetter, 0, 0));
+    // Same size moved by 100, 200: the region moves with the page.
+    ExpectRect(Rect(200, 900, 400, 700),
+               MapRegion(Rect(100, 992, 712, 200), region, kLetter, 0, 0));
+    // And back: a region drawn on the moved page lands where it was drawn from.
+    ExpectRect(region,
+               MapRegion(kLetter, Rect(200, 900, 400, 700), Rect(100, 992, 712, 200), 0, 0));
     // A page 100 wider and 50 taller: moved by the difference of the halves.
     ExpectRect(Rect(150, 725, 350, 525), MapRegion(Rect(0, 842, 712, 0), region, kLetter, 0, 0));
+    // Negative origins count the same way.
+    ExpectRect(Rect(-206, 304, -6, 104),
+               MapRegion(Rect(-306, 396, 306, -396), region, kLetter, 0, 0));
+}
+
+TEST_F(Geometry, MapRegionTurnsAboutTheMiddlesWhenNeitherBoxStartsAtZero)
+{
+    // Captured on a letter page whose media box starts at 50, 20 (middle
+    // 356, 416); carried to pages whose boxes start at 100, 200.
+    const FixedRect captured = Rect(50, 812, 662, 20);
+    const FixedRect region = Rect(150, 720, 350, 520);  // 100 700 300 500 on a 0,0 page
+    const FixedRect upright = Rect(100, 992, 712, 200);
+    const FixedRect turned = Rect(100, 812, 892, 200);
+    const MapCase cases[] = {
+        {"same rotation", upright, 0, 0, Rect(200, 900, 400, 700)},
+        {"quarter turn", turned, 90, 0, Rect(192, 500, 392, 300)},
+        {"half turn", upright, 180, 0, Rect(412, 492, 612, 292)},
+        {"three-quarter turn", turned, 270, 0, Rect(600, 712, 800, 512)},
+    };
+    for (const MapCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        // The same answer as on boxes at 0,0, moved by the page's own origin.
+        ExpectRect(c.want,
+                   MapRegion(c.pageMedia, region, captured, c.pageRotation, c.capturedRotation));
+        ExpectRect(region,
+                   MapRegion(captured, c.want, c.pageMedia, c.capturedRotation, c.pageRotation));
+    }
 }
 
 TEST_F(Geometry, MapRegionThereAndBackRestoresTheRegionExactly)
@@ -138,8 +169,8 @@ TEST_F(Geometry, MapRegionThereAndBackRestoresTheRegionExactly)
 TEST_F(Geometry, MapRegionWrapsAtTheEndsOfTheRange)
 {
     const FixedRect region = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
-    const FixedRect media = {0, Pt(2), Pt(2), 0};  // half sizes 1.0, 1.0
-    const FixedRect moved = {0, 0, Pt(4), Pt(4)};  // half sizes 2.0, -2.0
+    const FixedRect media = {0, Pt(2), Pt(2), 0};   // half sizes 1.0, 1.0
+    const FixedRect moved = {0, 0, Pt(4), Pt(-4)};  // half sizes 2.0, 2.0; middle 2.0, -2.0
     const FixedRect got = MapRegion(moved, region, media, 0, 0);
     // Moved by (+1.0, -3.0): two sides wrap around, two do not.
     EXPECT_EQ(INT32_MIN + Pt(1) - 1, got.left);
