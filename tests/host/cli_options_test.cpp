@@ -102,6 +102,38 @@ TEST(CliOptions, ModesOfBBoxAndReset) {
     EXPECT_NE(UsageMessage({"reset", "a.pdf", "-o", "b.pdf", "--all", "--page", "2"}), "(accepted)");
 }
 
+TEST(CliOptions, MarginAndInkSettings) {
+    const PageRequest one = Parse({"bbox", "in.pdf", "-o", "out.pdf", "--margin", "10"});
+    ASSERT_TRUE(one.margin);
+    EXPECT_EQ(one.margin->left, 10 * kPt);
+    EXPECT_EQ(one.margin->top, 10 * kPt);
+    const PageRequest four =
+        Parse({"bbox", "in.pdf", "-o", "out.pdf", "--margin", "5,10.5,0,2e1", "--ink-threshold", "12.5"});
+    EXPECT_EQ(four.margin->left, 5 * kPt);
+    EXPECT_EQ(four.margin->bottom, 10 * kPt + kPt / 2);
+    EXPECT_EQ(four.margin->right, 0);
+    EXPECT_EQ(four.margin->top, 20 * kPt);
+    EXPECT_DOUBLE_EQ(InkSettingsOf(four).threshold, 12.5);
+    EXPECT_FALSE(InkSettingsOf(four).ignoreDarkEdges);
+    EXPECT_DOUBLE_EQ(InkSettingsOf(Parse({"boxes", "in.pdf"})).threshold, vellora::kDefaultInkThreshold);
+    EXPECT_TRUE(InkSettingsOf(Parse({"boxes", "in.pdf", "--ignore-dark-edges"})).ignoreDarkEdges);
+    for (const char* bad : {"-1", "1,2,3", "1,2,3,4,", "x", "1,2,-3,4", ""}) {
+        EXPECT_NE(UsageMessage({"bbox", "in.pdf", "-o", "out.pdf", "--margin", bad}).find("--margin"),
+                  std::string::npos)
+            << bad;
+    }
+    for (const char* bad : {"-1", "100", "x", "1e9"}) {
+        EXPECT_NE(UsageMessage({"bbox", "in.pdf", "-o", "out.pdf", "--ink-threshold", bad}).find("--ink-threshold"),
+                  std::string::npos)
+            << bad;
+    }
+    EXPECT_NE(UsageMessage({"crop", "in.pdf", "-o", "o.pdf", "--region", "0,0,100,100", "--margin", "1"})
+                  .find("does not take --margin"),
+              std::string::npos);
+    EXPECT_NE(UsageMessage({"bbox", "in.pdf", "-o", "o.pdf", "--margin", "1", "--margin", "2"}).find("twice"),
+              std::string::npos);
+}
+
 TEST(CliOptions, InPlaceWritesOverTheInput) {
     PageRequest r = Parse({"reset", "a.pdf", "--in-place"});
     EXPECT_TRUE(r.inPlace);

@@ -90,6 +90,18 @@ TEST(CliScript, BoundingBoxAndResetAnswersQueuedBeforeTheMenu) {
               (Script{"load", "open \"a.pdf\"", "menu \"ZUNO:TrimVexMediaBox\"", "save \"out dir/o.pdf\""}));
 }
 
+// The settings are host configuration: before the module is loaded and the
+// document opened.
+TEST(CliScript, BoxSettingsComeFirst) {
+    EXPECT_EQ(
+        ScriptOf(
+            {"bbox", "a.pdf", "-o", "x", "--margin", "5,10,5,10.5", "--ink-threshold", "40", "--ignore-dark-edges"}, 1),
+        (Script{"host margin 5 10 5 10.5", "host ink-threshold 40", "host dark-edges ignore", "load", "open \"a.pdf\"",
+                "menu \"ZUNO:TrimVexBBox\"", "save \"out dir/o.pdf\""}));
+    EXPECT_EQ(ScriptOf({"boxes", "a.pdf", "--margin", "2"}, 1),
+              (Script{"host margin 2 2 2 2", "open \"a.pdf\"", "print boxes"}));
+}
+
 TEST(CliScript, ShowRegionWithoutMediaBoxHidesTheOutlineTheToolTurnedOn) {
     Script s = ScriptOf({"show", "a.pdf", "--page", "2", "-o", "p.png", "--region", "10,10,200,200"}, 2);
     EXPECT_EQ(s, (Script{"load", "open \"a.pdf\"", "goto 2", "zoom 100", "button \"ZUNO:TrimVex\"",

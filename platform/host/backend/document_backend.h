@@ -3,6 +3,7 @@
 // an in-memory test document or a real PDF file.
 #pragma once
 
+#include "core/box_settings.h"
 #include "core/host_error.h"
 #include "render/raster.h"
 #include "vx_types.h"
@@ -36,7 +37,8 @@ public:
     virtual FixedRect cropBox(int page) const = 0;
     // Multiples of 90 in 0..270; any other value as it stands.
     virtual int rotation(int page) const = 0;
-    // The bounding box of the page's marks; the media box for a blank page.
+    // The bounding box of the page's marks (for a PDF page, those it shows
+    // inside its crop box); the media box (the crop box) for a blank page.
     virtual FixedRect boundingBox(int page) = 0;
     // Keeps the box exactly as given; cropBox() gives it back unchanged.
     virtual void setCropBox(int page, const FixedRect& box) = 0;
@@ -62,9 +64,11 @@ enum class OpenFor { Anything, EveryBoundingBox };
 
 // Opens a PDF file; an encrypted one with `password` when the empty one
 // does not open it. Repairs are reported as one line each in `warnings`.
-// Throws HostError naming the file and the problem.
+// `ink` says which pixels of the page's images are marks. Throws HostError
+// naming the file and the problem.
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>& warnings,
-                                                 const std::string& password = "", OpenFor use = OpenFor::Anything);
+                                                 const std::string& password = "", OpenFor use = OpenFor::Anything,
+                                                 const InkSettings& ink = {});
 
 // The PDF library and its version ("MuPDF 1.21.1"); empty without one.
 std::string PdfLibraryVersion();

@@ -15,7 +15,7 @@ namespace {
 bool PdfSupportAvailable() { return false; }
 
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path, std::vector<std::string>&, const std::string&,
-                                                 OpenFor) {
+                                                 OpenFor, const InkSettings&) {
     Refuse(path);
 }
 

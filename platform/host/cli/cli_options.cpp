@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <sstream>
+#include <vector>
 
 namespace vellora::cli {
 
@@ -60,6 +61,14 @@ double ParseZoom(const std::string& text) {
     return value;
 }
 
+Fixed ParseInkThreshold(const std::string& text) {
+    std::optional<Fixed> fixed = FixedFromText(text);
+    if (!fixed || *fixed < 0 || *fixed >= 100 * VX_FIXED_ONE) {
+        throw UsageError("--ink-threshold: '" + text + "' is not a percentage from 0 to below 100");
+    }
+    return *fixed;
+}
+
 PageSet ParsePageSet(const std::string& text) {
     if (text == "current") return PageSet::Current;
     if (text == "all") return PageSet::All;
@@ -103,22 +112,34 @@ void SetOnce(bool& seen, const std::string& option) {
     seen = true;
 }
 
-}  // namespace
-
-bool IsPageVerb(const std::string& word) { return VerbFromName(word).has_value(); }
-
-FixedRect ParseRegion(const std::string& text) {
+// Comma-separated numbers of points; `check` refuses a part. A trailing
+// comma makes the list one too long, so that no count accepts it.
+template <class Check>
+std::vector<Fixed> PointsList(const std::string& text, Check check) {
     std::vector<Fixed> values;
     std::stringstream stream(text);
     std::string part;
     while (std::getline(stream, part, ',')) {
         std::optional<Fixed> value = FixedFromText(part);
+        check(part, value);
+        values.push_back(*value);
+    }
+    if (!text.empty() && text.back() == ',') values.push_back(0);
+    return values;
+}
+
+}  // namespace
+
+bool IsPageVerb(const std::string& word) { return VerbFromName(word).has_value(); }
+
+FixedRect ParseRegion(const std::string& text) {
+    const std::vector<Fixed> values = PointsList(text, [](const std::string& part,
+                                                          std::optional<Fixed> value) {
         if (!value) {
             throw UsageError("--region: '" + part + "' is not a number of points within +-32767");
         }
-        values.push_back(*value);
-    }
-    if (values.size() != 4 || (!text.empty() && text.back() == ',')) {
+    });
+    if (values.size() != 4) {
         throw UsageError("--region: '" + text + "' is not four numbers L,B,R,T");
     }
     FixedRect rect{values[0], values[3], values[2], values[1]};
@@ -137,6 +158,27 @@ FixedRect ParseRegion(const std::string& text) {
     return rect;
 }
 
+BoxMargin ParseMargin(const std::string& text) {
+    const std::vector<Fixed> sides =
+        PointsList(text, [](const std::string& part, std::optional<Fixed> value) {
+            if (!value || *value < 0) {
+                throw UsageError("--margin: '" + part + "' is not a number of points from 0");
+            }
+        });
+    if (sides.size() != 1 && sides.size() != 4) {
+        throw UsageError("--margin: '" + text + "' is not one number or four L,B,R,T");
+    }
+    if (sides.size() == 1) return BoxMargin{sides[0], sides[0], sides[0], sides[0]};
+    return BoxMargin{sides[0], sides[1], sides[2], sides[3]};
+}
+
+InkSettings InkSettingsOf(const PageRequest& request) {
+    InkSettings ink;
+    if (request.inkThreshold) ink.threshold = FixedToDouble(*request.inkThreshold);
+    ink.ignoreDarkEdges = request.ignoreDarkEdges;
+    return ink;
+}
+
 PageRequest ParsePageRequest(const std::vector<std::string>& args) {
     PageRequest request;
     std::optional<Verb> verb = args.empty() ? std::nullopt : VerbFromName(args[0]);
@@ -146,6 +188,7 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
     OptionReader reader(args, request.verb);
     bool seenOutput = false, seenRegion = false, seenPage = false, seenPages = false;
     bool seenMismatch = false, seenMode = false, seenZoom = false, seenPassword = false;
+    bool seenMargin = false, seenThreshold = false;
     std::string word;
     while (reader.next(word)) {
         const Verb v = request.verb;
@@ -187,6 +230,14 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
             request.zoom = ParseZoom(reader.value(word));
         } else if (word == "--media-box" && v == Verb::Show) {
             request.mediaBox = true;
+        } else if (word == "--margin" && (v == Verb::BBox || v == Verb::Boxes)) {
+            SetOnce(seenMargin, word);
+            request.margin = ParseMargin(reader.value(word));
+        } else if (word == "--ink-threshold" && (v == Verb::BBox || v == Verb::Boxes)) {
+            SetOnce(seenThreshold, word);
+            request.inkThreshold = ParseInkThreshold(reader.value(word));
+        } else if (word == "--ignore-dark-edges" && (v == Verb::BBox || v == Verb::Boxes)) {
+            request.ignoreDarkEdges = true;
         } else if (!word.empty() && word[0] == '-' && word != "-") {
             reader.unknown(word);
         } else if (request.input.empty()) {

@@ -3,6 +3,7 @@
 // is checked once the document is open.
 #pragma once
 
+#include "core/box_settings.h"
 #include "vx_types.h"
 
 #include <optional>
@@ -40,7 +41,14 @@ struct PageRequest {
     bool resetAll = true;        // reset: --all (default) or --page N
     std::optional<double> zoom;  // show --zoom PERCENT
     bool mediaBox = false;       // show --media-box
+    // bbox and boxes: --margin, --ink-threshold, --ignore-dark-edges
+    std::optional<BoxMargin> margin;
+    std::optional<Fixed> inkThreshold;  // percent
+    bool ignoreDarkEdges = false;
 };
+
+// Which pixels of images the request counts as ink.
+InkSettings InkSettingsOf(const PageRequest& request);
 
 // True for the words that name a page command (crop, bbox, reset, boxes, show).
 bool IsPageVerb(const std::string& word);
@@ -58,5 +66,8 @@ int StartPage(const PageRequest& request);
 
 // "L,B,R,T" in points; throws UsageError naming the problem.
 FixedRect ParseRegion(const std::string& text);
+
+// "M" or "L,B,R,T" in points, none negative; throws UsageError.
+BoxMargin ParseMargin(const std::string& text);
 
 }  // namespace vellora::cli

@@ -96,7 +96,8 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
                             : OpenFor::Anything;
     try {
         opened.backend =
-            OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""), use);
+            OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""), use,
+                            InkSettingsOf(request));
     } catch (const HostError& e) {
         if (!request.password &&
             std::string(e.what()).find("without its password") != std::string::npos) {
@@ -308,7 +309,12 @@ std::string CommandHelp(const std::string& command) {
          "Crops pages to the bounding box of their marks.\n"
          "  --each           every page to its own box (default)\n"
          "  --biggest        every page to the biggest box of the document\n"
-         "  --page N         page N alone\n"},
+         "  --page N         page N alone\n"
+         "  --margin M|L,B,R,T   points added around every box (default 0); the crop\n"
+         "                   stops at the media box\n"
+         "  --ink-threshold PERCENT  how far from white an image's pixel must be to count\n"
+         "                   as ink (default 25)\n"
+         "  --ignore-dark-edges  leave out dark bands along a scanned image's edges\n"},
         {"reset",
          "usage: vellora reset IN.pdf -o OUT.pdf [--all|--page N] [options]\n"
          "Sets crop boxes back to the media box.\n"
@@ -316,7 +322,8 @@ std::string CommandHelp(const std::string& command) {
          "  --page N         page N alone\n"},
         {"boxes",
          "usage: vellora boxes IN.pdf [options]\n"
-         "Prints each page's rotation, media box, crop box and bounding box.\n"},
+         "Prints each page's rotation, media box, crop box and bounding box.\n"
+         "  --margin, --ink-threshold, --ignore-dark-edges   as for bbox\n"},
         {"show",
          "usage: vellora show IN.pdf --page N -o OUT.png [options]\n"
          "Writes page N as PNG, as the host's page view draws it.\n"
@@ -345,7 +352,8 @@ std::string UsageText() {
            "  vellora run SCRIPT [--trace FILE]\n"
            "  vellora crop IN.pdf -o OUT.pdf --region L,B,R,T [--page N]\n"
            "               [--pages current|all|odd|even] [--mismatch crop|skip]\n"
-           "  vellora bbox IN.pdf -o OUT.pdf [--each|--biggest|--page N]\n"
+           "  vellora bbox IN.pdf -o OUT.pdf [--each|--biggest|--page N] [--margin M|L,B,R,T]\n"
+           "               [--ink-threshold PERCENT] [--ignore-dark-edges]\n"
            "  vellora reset IN.pdf -o OUT.pdf [--all|--page N]\n"
            "  vellora boxes IN.pdf\n"
            "  vellora show IN.pdf --page N -o OUT.png [--zoom PERCENT] [--media-box]\n"

@@ -59,7 +59,20 @@ void DragOutRegion(std::ostringstream& s, const FixedRect& region) {
     s << "pdrag " << RegionCorners(region) << "\n";
 }
 
+// The host's settings for finding and reporting bounding boxes, when asked for.
+void BoxSettingLines(std::ostringstream& s, const PageRequest& request) {
+    if (request.margin) {
+        const BoxMargin& m = *request.margin;
+        s << "host margin " << FixedToText(m.left) << " " << FixedToText(m.bottom) << " "
+          << FixedToText(m.right) << " " << FixedToText(m.top) << "\n";
+    }
+    if (request.inkThreshold)
+        s << "host ink-threshold " << FixedToText(*request.inkThreshold) << "\n";
+    if (request.ignoreDarkEdges) s << "host dark-edges ignore\n";
+}
+
 void OpenAtPage(std::ostringstream& s, const PageRequest& request, bool load) {
+    BoxSettingLines(s, request);
     if (load) s << "load\n";
     s << "open " << QuoteArgument(request.input);
     if (request.password) s << " password " << QuoteArgument(*request.password);

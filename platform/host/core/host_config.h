@@ -1,6 +1,7 @@
 // What a script's `host ...` lines configure before the module is loaded.
 #pragma once
 
+#include "core/box_settings.h"
 #include "vx_tables.h"
 
 #include <map>
@@ -25,6 +26,8 @@ struct HostConfig {
     bool allocateRefused = false;
     bool closeRefused = false;
     int windowLeft = 0, windowTop = 0, windowRight = 1280, windowBottom = 800;
+    InkSettings ink;   // how documents opened from now on find their marks
+    BoxMargin margin;  // added to every bounding box reported
 
     HostConfig();
 };

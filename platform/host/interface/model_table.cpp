@@ -17,7 +17,7 @@ void ReadBox(const char* operation, Page page, FixedRect* box, Read read) {
         t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         if (box == nullptr) throw HostError("no rectangle to fill (NULL)");
-        *box = read(p);
+        *box = read(h, p);
         t.result(*box);
     });
 }
@@ -74,15 +74,17 @@ static int16_t ModelPageRotation(Page page) {
 }
 
 static void ModelGetMediaBox(Page page, FixedRect* box) {
-    ReadBox("Model.GetMediaBox", page, box, [](PageRef& p) { return p.doc->backend().mediaBox(p.index); });
+    ReadBox("Model.GetMediaBox", page, box, [](Host&, PageRef& p) { return p.doc->backend().mediaBox(p.index); });
 }
 
 static void ModelGetCropBox(Page page, FixedRect* box) {
-    ReadBox("Model.GetCropBox", page, box, [](PageRef& p) { return p.doc->backend().cropBox(p.index); });
+    ReadBox("Model.GetCropBox", page, box, [](Host&, PageRef& p) { return p.doc->backend().cropBox(p.index); });
 }
 
 static void ModelGetBoundingBox(Page page, FixedRect* box) {
-    ReadBox("Model.GetBoundingBox", page, box, [](PageRef& p) { return p.doc->backend().boundingBox(p.index); });
+    // With the margin the user asked for; the plug-in clips it to the media box.
+    ReadBox("Model.GetBoundingBox", page, box,
+            [](Host& h, PageRef& p) { return GrowBox(p.doc->backend().boundingBox(p.index), h.config.margin); });
 }
 
 static void ModelSetCropBox(Page page, Fixed left, Fixed top, Fixed right, Fixed bottom) {

@@ -84,7 +84,7 @@ std::shared_ptr<Document> Host::openPdfDocument(const std::string& path, const s
     std::vector<std::string> warnings;
     const auto known = passwords_.find(path);
     const std::string& given = password.empty() && known != passwords_.end() ? known->second : password;
-    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings, given);
+    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings, given, OpenFor::Anything, config.ink);
     return adoptPdfDocument(path, std::move(backend), warnings, given);
 }
 

@@ -1,7 +1,10 @@
 // Host configuration lines and `load`.
 #include "script/interpreter.h"
 
+#include "core/fixed_text.h"
+
 #include <sstream>
+#include <vector>
 
 namespace vellora {
 
@@ -36,6 +39,19 @@ ProgressEntries ParseProgress(Args& args) {
 void AddConfig(std::map<std::string, Command>& t, const std::string& name, const std::string& usage, size_t minArgs,
                size_t maxArgs, std::function<void(Interpreter&, Args&)> run) {
     AddCommand(t, name, usage, minArgs, maxArgs, std::move(run), true);
+}
+
+// One margin for every side, or four: left, bottom, right, top.
+BoxMargin ParseMargin(Args& a) {
+    std::vector<Fixed> sides;
+    while (a.more()) {
+        const Fixed side = a.fixed("margin");
+        if (side < 0) a.fail("a margin cannot be negative");
+        sides.push_back(side);
+    }
+    if (sides.size() != 1 && sides.size() != 4) a.fail("expected one margin or four (left bottom right top)");
+    if (sides.size() == 1) return BoxMargin{sides[0], sides[0], sides[0], sides[0]};
+    return BoxMargin{sides[0], sides[1], sides[2], sides[3]};
 }
 
 }  // namespace
@@ -84,6 +100,19 @@ void AddConfigurationCommands(std::map<std::string, Command>& t) {
         c.windowTop = static_cast<int>(a.integer("top", -32768, 32767));
         c.windowRight = static_cast<int>(a.integer("right", c.windowLeft, 32767));
         c.windowBottom = static_cast<int>(a.integer("bottom", c.windowTop, 32767));
+    });
+
+    AddConfig(t, "host margin", "host margin M | host margin L B R T", 1, 4,
+              [](Interpreter& in, Args& a) { in.config().margin = ParseMargin(a); });
+    AddConfig(t, "host ink-threshold", "host ink-threshold PERCENT", 1, 1, [](Interpreter& in, Args& a) {
+        const double value = FixedToDouble(a.fixed("threshold"));
+        if (!(value >= 0.0 && value < 100.0)) a.fail("the ink threshold is a percentage from 0 to below 100");
+        in.config().ink.threshold = value;
+    });
+    AddConfig(t, "host dark-edges", "host dark-edges keep|ignore", 1, 1, [](Interpreter& in, Args& a) {
+        std::string w = a.text("choice");
+        if (w != "keep" && w != "ignore") a.fail("expected keep or ignore");
+        in.config().ink.ignoreDarkEdges = w == "ignore";
     });
 
     t["load"] = Command{"load [MODULE]", 0, 1, false, [](Interpreter& in, Args& a) {

@@ -73,7 +73,8 @@ void AddOutputCommands(std::map<std::string, Command>& t) {
         DocumentBackend& b = doc.backend();
         for (int i = 0; i < doc.pageCount(); ++i)
             in.out() << "page " << i + 1 << " rotate " << b.rotation(i) << " media " << RectToText(b.mediaBox(i))
-                     << " crop " << RectToText(b.cropBox(i)) << " bbox " << RectToText(b.boundingBox(i)) << "\n";
+                     << " crop " << RectToText(b.cropBox(i)) << " bbox "
+                     << RectToText(GrowBox(b.boundingBox(i), in.host().config.margin)) << "\n";
     });
     AddCommand(t, "print menus", "print menus", 0, 0, [](Interpreter& in, Args&) {
         Host& h = in.host();

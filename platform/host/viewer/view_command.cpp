@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <streambuf>
 #include <thread>
@@ -125,6 +126,7 @@ bool HasDisplay() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAY
 
 std::string ViewUsage() {
     return "usage: vellora view FILE.pdf [FILE.pdf ...] [--port N] [--no-browser] [--zoom PERCENT]\n"
+           "       [--margin M|L,B,R,T] [--ink-threshold PERCENT] [--ignore-dark-edges]\n"
            "Serves an interactive viewer on http://127.0.0.1:PORT/ (port 0, the default, picks a free one)\n"
            "and prints its address with the access token. Ctrl-C or File > Exit on the page ends it.\n";
 }
@@ -141,6 +143,15 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
             o.port = Number(a, value(), 0, 65535);
         } else if (a == "--zoom") {
             o.zoom = Number(a, value(), 1, 6400);
+        } else if (a == "--margin") {
+            std::vector<std::string> line{"host", "margin"};
+            std::stringstream sides(value());
+            for (std::string side; std::getline(sides, side, ',');) line.push_back(side);
+            o.boxSettings.push_back(line);
+        } else if (a == "--ink-threshold") {
+            o.boxSettings.push_back({"host", "ink-threshold", value()});
+        } else if (a == "--ignore-dark-edges") {
+            o.boxSettings.push_back({"host", "dark-edges", "ignore"});
         } else if (a == "--no-browser") {
             o.openBrowser = false;
         } else if (a == "--help" || a == "-h") {
@@ -178,6 +189,7 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
     run.err = &hostErr;
     Interpreter interpreter("vellora view", run);
     try {
+        for (const std::vector<std::string>& line : options.boxSettings) interpreter.runCommand(line);
         interpreter.runCommand({"load"});
         for (const std::string& file : options.files) {
             interpreter.runCommand({"open", file});

@@ -20,6 +20,9 @@ struct ViewOptions {
     bool openBrowser = true;
     double zoom = 100.0;
     bool help = false;
+    // `host` lines for the bounding boxes: --margin, --ink-threshold,
+    // --ignore-dark-edges, checked as the script checks them.
+    std::vector<std::vector<std::string>> boxSettings;
 };
 
 // Throws std::invalid_argument with the message for a bad command line.

@@ -104,7 +104,7 @@ void BboxLookahead::work(Worker& w)
             runs = w.runs;
         }
         PageMarks marks;
-        const bool found = MuMarksBounds(w.ctx, doc, objects ? &pages : nullptr, page,
+        const bool found = MuMarksBounds(w.ctx, doc, objects ? &pages : nullptr, page, plan_.ink,
                                          &marks.bounds, &marks.empty, &err);
         // Damage met on the way: the caller's document would meet it too,
         // and read on from the repaired file.

@@ -56,6 +56,7 @@ struct LookaheadPlan {
     bool repaired = false;      // the document was repaired when it was read
     bool objectStreams = true;  // the file keeps objects in object streams
     int workers = 1;
+    InkOptions ink{};  // which pixels of images are marks
 };
 
 class BboxLookahead {

@@ -568,23 +568,36 @@ MuPageLoads MuPagesLoaded()
 }
 
 bool MuMarksBounds(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
-                   fz_rect* out, int* empty, MuError* err)
+                   const InkOptions& ink, fz_rect* out, int* empty, MuError* err)
 {
     pdf_page* pg = nullptr;
     fz_device* dev = nullptr;
+    fz_path* shown = nullptr;
     fz_rect bounds = fz_empty_rect;
     fz_var(pg);
     fz_var(dev);
+    fz_var(shown);
     fz_try(ctx)
     {
         pg = LoadPage(ctx, doc, pages, page);
-        const fz_matrix ctm = fz_concat(UserSpaceFor(ctx, pg), fz_scale(kMarksScale, kMarksScale));
-        dev = NewMarksDevice(ctx, &bounds);
+        fz_rect visible;
+        fz_matrix pageCtm;
+        pdf_page_transform(ctx, pg, &visible, &pageCtm);
+        const fz_matrix ctm =
+            fz_concat(fz_invert_matrix(pageCtm), fz_scale(kMarksScale, kMarksScale));
+        dev = NewMarksDevice(ctx, &bounds, ink, kMarksScale);
+        // Only what the page shows counts: marks a crop box hides stay hidden.
+        // The device's space is user space, scaled.
+        shown = fz_new_path(ctx);
+        fz_rectto(ctx, shown, visible.x0, visible.y0, visible.x1, visible.y1);
+        fz_clip_path(ctx, dev, shown, 0, fz_scale(kMarksScale, kMarksScale), fz_infinite_rect);
         pdf_run_page(ctx, pg, dev, ctm, nullptr);
+        fz_pop_clip(ctx, dev);
         fz_close_device(ctx, dev);
     }
     fz_always(ctx)
     {
+        fz_drop_path(ctx, shown);
         fz_drop_device(ctx, dev);
         fz_drop_page(ctx, reinterpret_cast<fz_page*>(pg));
     }

@@ -5,6 +5,7 @@
 // into HostError.
 #pragma once
 
+#include "backend/pdf/image_ink.h"
 #include "backend/pdf/incremental_update.h"
 
 #include <mupdf/fitz.h>
@@ -144,10 +145,11 @@ struct MuPageLoads {
 };
 MuPageLoads MuPagesLoaded();
 
-// The bounds of the page's marks in its user space (y up), or empty = 1 when
-// it has none. See marks_device.h for what counts as a mark.
+// The bounds of the page's marks in its user space (y up) inside the box the
+// page shows (its crop box within its media box), or empty = 1 when it has
+// none there. See marks_device.h for what counts as a mark.
 bool MuMarksBounds(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
-                   fz_rect* out, int* empty, MuError* err);
+                   const InkOptions& ink, fz_rect* out, int* empty, MuError* err);
 
 // Renders the page into `rgba` (premultiplied R, G, B, A bytes; `area` of the
 // device, `stride` bytes a row), which starts transparent: the clip

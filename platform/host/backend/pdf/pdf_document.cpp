@@ -189,11 +189,42 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count,
     return objects;
 }
 
+FixedRect Ordered(const FixedRect& r)
+{
+    return FixedRect{std::min(r.left, r.right), std::max(r.top, r.bottom),
+                     std::max(r.left, r.right), std::min(r.top, r.bottom)};
+}
+
+// Of two ordered rectangles; empty ones come out with a side past its other.
+FixedRect Intersect(const FixedRect& a, const FixedRect& b)
+{
+    return FixedRect{std::max(a.left, b.left), std::min(a.top, b.top), std::min(a.right, b.right),
+                     std::max(a.bottom, b.bottom)};
+}
+
+// The box of the marks a page shows: inside its crop box and media box,
+// where MuMarksBounds looked for them, exactly (MuPDF held the crop box as
+// floats). A page that shows no marks answers the box it shows.
+FixedRect ShownMarks(const PageMarks& marks, const FixedRect& media, const FixedRect& crop)
+{
+    const FixedRect c = Ordered(crop);
+    FixedRect shown = Intersect(c, media);
+    if (shown.left >= shown.right || shown.bottom >= shown.top)
+        shown = c;
+    if (marks.empty)
+        return shown;
+    const FixedRect found = Intersect(ToFixedRectOutward(PdfRect{marks.bounds.x0, marks.bounds.y0,
+                                                                 marks.bounds.x1, marks.bounds.y1}),
+                                      shown);
+    return found.left < found.right && found.bottom < found.top ? found : shown;
+}
+
 class PdfDocument final : public DocumentBackend {
 public:
     PdfDocument(const std::string& path, const std::string& password,
-                std::vector<std::string>& warnings, OpenFor use)
-        : path_(path),
+                std::vector<std::string>& warnings, OpenFor use, const InkSettings& ink)
+        : ink_{float(ink.threshold / 100.0), ink.ignoreDarkEdges},
+          path_(path),
           password_(password),
           source_(OpenReadable(path)),
           stamp_(StampOf(source_.get(), path))
@@ -253,22 +284,26 @@ public:
         return at(page).rotation;
     }
 
+    // Found again when the crop box changed since: only what the page shows
+    // counts.
     FixedRect boundingBox(int page) override
     {
         Page& p = at(page);
-        if (!p.bbox) {
+        const FixedRect crop = cropBox(page);
+        if (p.bbox && SameRect(p.bboxCrop, crop))
+            return *p.bbox;
+        const bool first = !p.bbox;
+        if (first)
             startRun(page);
-            std::optional<PageMarks> marks;
-            if (lookahead_)
-                marks = lookahead_->take(page);
-            if (!marks)
-                marks = marksHere(page);
-            p.bbox = marks->empty ? p.media
-                                  : ToFixedRectOutward(PdfRect{marks->bounds.x0, marks->bounds.y0,
-                                                               marks->bounds.x1, marks->bounds.y1});
-            if (--unknownBoxes_ == 0)
-                endRun();
-        }
+        std::optional<PageMarks> marks;
+        if (lookahead_ && first)
+            marks = lookahead_->take(page);
+        if (!marks)
+            marks = marksHere(page);
+        p.bbox = ShownMarks(*marks, p.media, crop);
+        p.bboxCrop = crop;
+        if (first && --unknownBoxes_ == 0)
+            endRun();
         return *p.bbox;
     }
 
@@ -302,6 +337,7 @@ private:
         std::optional<FixedRect> crop;
         int rotation = 0;
         std::optional<FixedRect> bbox;
+        FixedRect bboxCrop{};               // the crop box the bounding box was found inside
         std::optional<FixedRect> fileCrop;  // as the document's file has it, own or inherited
         bool changed() const
         {
@@ -446,6 +482,7 @@ private:
         return box;
     }
 
+    InkOptions ink_;
     MuContext mu_;
     std::string path_;
     std::string password_;   // opens the file and every file it is saved as
@@ -560,6 +597,7 @@ void PdfDocument::startLookahead(int first)
     plan.repaired = MuWasRepaired(mu_.get(), live());
     plan.objectStreams = MuHasObjectStreams(mu_.get(), live());
     plan.workers = threads;
+    plan.ink = ink_;
     try {
         lookahead_ = std::make_unique<BboxLookahead>(std::move(plan));
     } catch (const std::exception&) {
@@ -584,7 +622,7 @@ PageMarks PdfDocument::marksHere(int page)
     MuError err{};
     const MuPageList pages = pageList();
     const bool found =
-        MuMarksBounds(mu_.get(), doc, &pages, page, &marks.bounds, &marks.empty, &err);
+        MuMarksBounds(mu_.get(), doc, &pages, page, ink_, &marks.bounds, &marks.empty, &err);
     // Repaired on the way: the workers' documents hold the file as it was.
     if (lookahead_ && !repairedBefore && MuWasRepaired(mu_.get(), doc))
         lookahead_->stopFrom(page + 1);
@@ -821,9 +859,10 @@ bool PdfSupportAvailable()
 
 std::unique_ptr<DocumentBackend> OpenPdfDocument(const std::string& path,
                                                  std::vector<std::string>& warnings,
-                                                 const std::string& password, OpenFor use)
+                                                 const std::string& password, OpenFor use,
+                                                 const InkSettings& ink)
 {
-    return std::make_unique<PdfDocument>(path, password, warnings, use);
+    return std::make_unique<PdfDocument>(path, password, warnings, use, ink);
 }
 
 std::string PdfLibraryVersion()
