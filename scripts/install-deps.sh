@@ -10,7 +10,7 @@ packages=(
   libmupdf-dev libmujs-dev libgumbo-dev libopenjp2-7-dev libjbig2dec0-dev
   libharfbuzz-dev libjpeg-dev libfreetype-dev zlib1g-dev lib32z1-dev libz-mingw-w64-dev
   binutils-mingw-w64-x86-64 binutils qemu-user python3
-  qpdf poppler-utils ghostscript mupdf-tools time clang-format
+  qpdf poppler-utils ghostscript mupdf-tools time clang-format acl
   img2pdf tesseract-ocr tesseract-ocr-eng python3-pil
   libcpp-httplib-dev chromium chromium-driver python3-selenium
   clang libclang-rt-14-dev

@@ -11,9 +11,12 @@ plug-in's code.
 import hashlib
 import os
 import re
+import fcntl
 import shutil
 import select
 import signal
+import socket
+import stat
 import subprocess
 import sys
 import time
@@ -355,9 +358,7 @@ def case_print_script():
 
 
 def case_interrupt():
-    big = os.path.join(WORK, "pages-10000.pdf")
-    if not os.path.exists(big):
-        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+    big = big_file()
     digest = sha(big)
     out = os.path.join(WORK, "stopped.pdf")
     # The command's own script, run with its trace going into a pipe that we
@@ -491,18 +492,23 @@ def case_show():
     check(not leftovers(), f"show: staging files left: {leftovers()}")
 
 
-def staging_open(pid, folder):
-    """True while process `pid` holds a file of `folder` open (its staging file)."""
+def holds_open(pid, wanted):
+    """True while process `pid` holds open a file whose path wanted(path) accepts."""
     try:
         for fd in os.listdir(f"/proc/{pid}/fd"):
             try:
-                if os.readlink(f"/proc/{pid}/fd/{fd}").startswith(folder + "/"):
+                if wanted(os.readlink(f"/proc/{pid}/fd/{fd}")):
                     return True
             except OSError:
                 pass
     except OSError:
         pass
     return False
+
+
+def staging_open(pid, folder):
+    """True while process `pid` holds a file of `folder` open (its staging file)."""
+    return holds_open(pid, lambda path: path.startswith(folder + "/"))
 
 
 def kill_during(args, saving, delay, env=None):
@@ -520,9 +526,7 @@ def kill_during(args, saving, delay, env=None):
 
 
 def case_killed_save():
-    big = os.path.join(WORK, "pages-10000.pdf")
-    if not os.path.exists(big):
-        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+    big = big_file()
     command = ["crop", big, "--pages", "all", "--region", "100,100,400,500", "-o"]
     reference = os.path.join(WORK, "reference.pdf")
     r = run(*command, reference)
@@ -771,6 +775,14 @@ def case_passwords():
     check(not leftovers(), f"passwords: staging files left: {leftovers()}")
 
 
+def big_file():
+    """The 10,000-page file, made once per work folder."""
+    big = os.path.join(WORK, "pages-10000.pdf")
+    if not os.path.exists(big):
+        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+    return big
+
+
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
@@ -809,6 +821,333 @@ def case_page_lookup():
         loaded, direct, reads = loads
         check(loaded == pages and direct == pages, f"bbox --each: {direct} of {loaded} pages found directly")
         check(reads <= 1, f"bbox --each: the page tree was read {reads} times")
+
+
+# ---- Files other programs hold, or that are not files ----------------------
+
+def write_pdf(path, bodies):
+    """A PDF of the given object bodies, numbered from 1 (1 the catalog)."""
+    out = bytearray(b"%PDF-1.7\n")
+    offsets = []
+    for number, body in enumerate(bodies, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n%s\nendobj\n" % (number, body.encode())
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(bodies) + 1)
+    for at in offsets:
+        out += b"%010d 00000 n \n" % at
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(bodies) + 1, xref)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+def case_special_targets():
+    src = fresh_copy("mixed.pdf")
+    device = os.path.join(WORK, "null")
+    os.mknod(device, 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+    fifo = os.path.join(WORK, "fifo")
+    os.mkfifo(fifo)
+    sock = os.path.join(WORK, "socket")
+    server = socket.socket(socket.AF_UNIX)
+    server.bind(sock)
+    link = os.path.join(WORK, "to-null.pdf")
+    os.symlink("null", link)
+    kinds = {device: stat.S_ISCHR, fifo: stat.S_ISFIFO, sock: stat.S_ISSOCK, link: stat.S_ISCHR}
+    for node, kind in kinds.items():
+        for args in (["reset", src, "-o", node], ["show", src, "--page", "1", "-o", node],
+                     ["crop", src, "-o", node, "--region", REGION, "--page", "1"]):
+            r = expect_refused(args, 3, [os.path.basename(node), "writes only regular files"],
+                               f"{args[0]} -o {os.path.basename(node)}")
+            check(kind(os.stat(node).st_mode), f"{args[0]} -o {node}: no longer what it was")
+            check("progress" not in r.stderr, f"{args[0]} -o {node}: work done before the refusal")
+    server.close()
+    # A script's save onto one is refused as well, with the node kept.
+    script = os.path.join(WORK, "save.vscript")
+    with open(script, "w") as f:
+        f.write(f"load\nopen {src}\nsave {device} full\n")
+    r = run("run", script)
+    check(r.returncode == 3 and "not a regular file" in r.stderr, f"script save onto a device: {r.returncode} {r.stderr}")
+    check(stat.S_ISCHR(os.stat(device).st_mode), "script save onto a device: replaced")
+    check(not leftovers(), f"special targets: staging files left: {leftovers()}")
+
+
+def case_early_stop():
+    big = big_file()
+    target = os.path.join(WORK, "target.pdf")
+    shutil.copyfile(big, target)
+    digest = sha(target)
+    out = os.path.join(WORK, "out.pdf")
+    for delay in (0.01, 0.01, 0.03, None, None, None):
+        for args in (["crop", target, "--in-place", "--region", "100,100,400,500"],
+                     ["reset", target, "-o", out]):
+            proc = subprocess.Popen([VELLORA, *args], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            if delay is None:
+                # The first instant the program catches the signal at all.
+                while proc.poll() is None and not catches_sigint(proc.pid):
+                    time.sleep(0.0002)
+            else:
+                time.sleep(delay)
+            proc.send_signal(signal.SIGINT)
+            err = proc.stderr.read()
+            status = proc.wait()
+            what = f"SIGINT {'as the handler is set' if delay is None else f'after {delay} s'}"
+            # Before the program's handler is in place (on a loaded machine,
+            # loading takes tens of ms) the signal ends it as it would any
+            # program; from then on the run stops by its own rule.
+            if delay is None:
+                check(status == 130 and "stopped" in err, f"{what}: status {status}: {err[-300:]}")
+            else:
+                check(status in (130, -signal.SIGINT), f"{what}: status {status}: {err[-300:]}")
+            check(not os.path.exists(out) and sha(target) == digest, f"{what}: a file was written")
+    # While the input is being read: the script that follows does not start.
+    proc = subprocess.Popen([VELLORA, "crop", target, "--in-place", "--region", "100,100,400,500"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    while proc.poll() is None and not holds_open(proc.pid, lambda path: path == target):
+        time.sleep(0.0002)
+    proc.send_signal(signal.SIGINT)
+    err = proc.stderr.read()
+    check(proc.wait() == 130 and "stopped" in err and "Model." not in err,
+          f"SIGINT while opening: status {proc.returncode}: {err[-300:]}")
+    check(sha(target) == digest, "SIGINT while opening: the file changed")
+    # While waiting for another process's lock.
+    with open(target, "rb") as held:
+        fcntl.flock(held, fcntl.LOCK_EX)
+        proc = subprocess.Popen([VELLORA, "reset", target, "--in-place", "--wait"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        time.sleep(0.5)
+        check(proc.poll() is None, "--wait: did not wait for the lock")
+        proc.send_signal(signal.SIGINT)
+        err = proc.stderr.read()
+        check(proc.wait() == 130 and "stopped" in err, f"SIGINT while waiting: {proc.returncode}: {err}")
+    check(sha(target) == digest and not leftovers(), "early stop: a file was written")
+
+
+def catches_sigint(pid):
+    try:
+        with open(f"/proc/{pid}/status") as f:
+            caught = [l for l in f if l.startswith("SigCgt:")]
+        return bool(caught) and int(caught[0].split()[1], 16) & (1 << (signal.SIGINT - 1)) != 0
+    except OSError:
+        return False
+
+
+def case_concurrent():
+    src = os.path.join(SAMPLES, "mixed.pdf")
+    odd = ["crop", "--pages", "odd", "--region", REGION, "--mismatch", "crop", "--in-place"]
+    even = ["crop", "--pages", "even", "--region", "100,100,400,500", "--mismatch", "crop", "--in-place"]
+    target = os.path.join(WORK, "shared.pdf")
+
+    def boxes_after(*commands):
+        shutil.copyfile(src, target)
+        for c in commands:
+            r = run(c[0], target, *c[1:])
+            check(r.returncode == 0, f"concurrent: reference run: {r.stderr}")
+        return crop_boxes(target, 7)
+
+    both, only_odd, only_even = boxes_after(odd, even), boxes_after(odd), boxes_after(even)
+    check(both != only_odd and both != only_even, "concurrent: the two crops are not told apart")
+    refused = 0
+    for k in range(50):
+        shutil.copyfile(src, target)
+        wait = ["--wait"] if k >= 40 else []
+        procs = [subprocess.Popen([VELLORA, c[0], target, *c[1:], *wait], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE, text=True) for c in (odd, even)]
+        results = [(p.wait(), p.stderr.read()) for p in procs]
+        got = crop_boxes(target, 7)
+        statuses = [status for status, _ in results]
+        if statuses == [0, 0]:
+            check(got == both, f"concurrent pair {k}: both ran, but a crop is missing")
+            continue
+        refused += 1
+        check(not wait, f"concurrent pair {k}: refused although --wait: {results}")
+        check(sorted(statuses) == [0, 3], f"concurrent pair {k}: statuses {statuses}: {results}")
+        loser = statuses.index(3)
+        check("shared.pdf: is being changed by another vellora process" in results[loser][1],
+              f"concurrent pair {k}: refusal without its message: {results[loser][1]}")
+        check(got == (only_even if loser == 0 else only_odd), f"concurrent pair {k}: the winner's crop is missing")
+        ok, report = qpdf_clean(target)
+        check(ok, f"concurrent pair {k}: qpdf --check: {report}")
+    print(f"concurrent: {refused} of 40 pairs had one run refused")
+    check(not leftovers(), f"concurrent: staging files left: {leftovers()}")
+
+
+def paused_run(args, change):
+    """Runs a command's own script with its trace going into a pipe nobody
+    reads for a while: the host blocks in the page loop, `change` runs, and
+    the run goes on to its save. Returns (status, stderr)."""
+    printed = run(*args, "--print-script")
+    check(printed.returncode == 0, f"paused run: --print-script: {printed.stderr}")
+    script = os.path.join(WORK, "paused.vscript")
+    with open(script, "w") as f:
+        f.write(printed.stdout)
+    fifo = os.path.join(WORK, "paused.trace")
+    os.mkfifo(fifo)
+    fd = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+    proc = subprocess.Popen([VELLORA, "run", script, "--trace", fifo],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    data = b""
+    deadline = time.time() + 60
+    while b"Model.SetCropBox" not in data and proc.poll() is None and time.time() < deadline:
+        if select.select([fd], [], [], 0.1)[0]:
+            try:
+                data += os.read(fd, 4096)
+            except BlockingIOError:
+                pass
+    time.sleep(0.3)
+    check(proc.poll() is None, "paused run: the run ended before the change")
+    change()
+    while proc.poll() is None:
+        if select.select([fd], [], [], 0.1)[0]:
+            try:
+                os.read(fd, 1 << 16)
+            except BlockingIOError:
+                pass
+    os.close(fd)
+    os.unlink(fifo)
+    return proc.returncode, proc.stderr.read()
+
+
+def case_outside_changes():
+    big = big_file()
+    target = os.path.join(WORK, "pages.pdf")
+    other = os.path.join(WORK, "other.pdf")
+    out = os.path.join(WORK, "out.pdf")
+    appended = b"\n% another program's line\n"
+
+    def append():
+        with open(target, "ab") as f:
+            f.write(appended)
+
+    def replace():
+        shutil.copyfile(os.path.join(SAMPLES, "mixed.pdf"), other)
+        os.rename(other, target)
+
+    def cut():
+        os.truncate(target, os.path.getsize(target) // 2)
+
+    def touch():
+        os.utime(target, (time.time() + 5, time.time() + 5))
+
+    changes = {"append": (append, "added to the file"), "rename": (replace, "replaced the file"),
+               "truncate": (cut, "cut the file short"), "touch": (touch, "written to the file")}
+    for name, (change, words) in changes.items():
+        for mode in ("in place", "-o"):
+            shutil.copyfile(big, target)
+            if os.path.exists(out):
+                os.unlink(out)
+            args = ["reset", target, "--all"] + (["--in-place"] if mode == "in place" else ["-o", out])
+            status, err = paused_run(args, change)
+            after = read_bytes(target)
+            what = f"{name} during a run ({mode})"
+            if name == "rename" and mode == "-o":
+                # The file read is unchanged (the run holds it open): the
+                # result is made from it, and nothing of the new file is lost.
+                check(status == 0 and os.path.exists(out), f"{what}: status {status}: {err[-300:]}")
+                check(after == read_bytes(os.path.join(SAMPLES, "mixed.pdf")), f"{what}: the new file changed")
+                continue
+            check(status == 3, f"{what}: status {status}: {err[-300:]}")
+            check(words in err and "nothing written" in err, f"{what}: the message does not say so: {err[-300:]}")
+            check(not os.path.exists(out), f"{what}: output written")
+            if name == "append":
+                check(after == read_bytes(big) + appended, f"{what}: the other program's change is lost")
+            elif name == "rename":
+                check(after == read_bytes(os.path.join(SAMPLES, "mixed.pdf")), f"{what}: the new file is lost")
+            elif name == "touch":
+                check(after == read_bytes(big), f"{what}: the file changed")
+    check(not leftovers(), f"outside changes: staging files left: {leftovers()}")
+
+
+def case_identity():
+    with open(os.path.join(SAMPLES, "mixed.pdf"), "rb") as f:
+        data = f.read()
+    # A file MuPDF repairs is written whole: the file keeps what it was.
+    damaged = os.path.join(WORK, "damaged.pdf")
+    with open(damaged, "wb") as f:
+        f.write(data[:data.rindex(b"startxref")] + b"startxref\n999999\n%%EOF\n")
+    os.chown(damaged, 1234, 2345)
+    os.chmod(damaged, 0o640)
+    os.setxattr(damaged, "user.note", b"kept")
+    r = subprocess.run(["setfacl", "-m", "u:4321:rw", damaged], capture_output=True, text=True)
+    check(r.returncode == 0, f"identity: setfacl: {r.stderr}")
+    acl = subprocess.run(["getfacl", "-c", damaged], capture_output=True, text=True).stdout
+    r = run("reset", damaged, "--in-place", "--page", "3")
+    check(r.returncode == 0, f"identity: status {r.returncode}: {r.stderr}")
+    check("written whole, not appended to: it was damaged, and repaired on opening" in r.stderr,
+          f"identity: the whole write is not told: {r.stderr}")
+    st = os.stat(damaged)
+    check((st.st_uid, st.st_gid) == (1234, 2345), f"identity: owner {st.st_uid}:{st.st_gid}")
+    check(stat.S_IMODE(st.st_mode) & 0o707 == 0o600, f"identity: mode {oct(st.st_mode)}")
+    check(os.getxattr(damaged, "user.note") == b"kept", "identity: the extended attribute is gone")
+    now = subprocess.run(["getfacl", "-c", damaged], capture_output=True, text=True).stdout
+    check("user:4321:rw-" in now and now == acl, f"identity: ACL {now!r}, was {acl!r}")
+    expect_boxes(damaged, {3: (0.0, 0.0, 792.0, 612.0)}, "identity")
+    ok, report = qpdf_clean(damaged)
+    check(ok, f"identity: qpdf --check: {report}")
+
+    # A second hard link: writing whole would split the two names.
+    with open(damaged, "wb") as f:
+        f.write(data[:data.rindex(b"startxref")] + b"startxref\n999999\n%%EOF\n")
+    second = os.path.join(WORK, "second-name.pdf")
+    os.link(damaged, second)
+    before = read_bytes(damaged)
+    r = run("reset", damaged, "--in-place", "--page", "3")
+    check(r.returncode == 3 and "damaged.pdf: cannot write it whole: it has 2 hard links" in r.stderr,
+          f"two links: status {r.returncode}: {r.stderr}")
+    check(os.stat(damaged).st_ino == os.stat(second).st_ino and read_bytes(second) == before,
+          "two links: split or changed")
+    # A sound file is appended to: the links stay one file.
+    sound = fresh_copy("mixed.pdf", "sound.pdf")
+    os.link(sound, os.path.join(WORK, "sound-link.pdf"))
+    r = run("reset", sound, "--in-place", "--page", "3")
+    check(r.returncode == 0 and os.stat(sound).st_nlink == 2, f"sound file with two links: {r.stderr}")
+    check(not leftovers(), f"identity: staging files left: {leftovers()}")
+
+
+def case_listings():
+    # One page object listed at every leaf of a tree of shared nodes.
+    def tree(path, levels):
+        bodies = ["<< /Type /Catalog /Pages 2 0 R >>"]
+        for level in range(levels):
+            kids = " ".join([f"{3 + level} 0 R"] * 10)
+            parent = "" if level == 0 else f" /Parent {1 + level} 0 R"
+            bodies.append(f"<< /Type /Pages /Kids [{kids}] /Count {10 ** (levels - level)}{parent} >>")
+        bodies.append(f"<< /Type /Page /Parent {1 + levels} 0 R /MediaBox [0 0 612 792] >>")
+        write_pdf(path, bodies)
+
+    many = os.path.join(WORK, "many.pdf")
+    tree(many, 7)
+    expect_refused(["crop", many, "-o", os.path.join(WORK, "x.pdf"), "--region", "100,100,400,500"], 3,
+                   ["many.pdf", "10000000 pages", "1000000"], "10,000,000 listings")
+    some = os.path.join(WORK, "some.pdf")
+    tree(some, 3)
+    out = os.path.join(WORK, "some-cropped.pdf")
+    r = run("crop", some, "-o", out, "--pages", "all", "--region", "100,100,400,500")
+    check(r.returncode == 0, f"1000 listings: status {r.returncode}: {r.stderr[-300:]}")
+    grown = os.path.getsize(out) - os.path.getsize(some)
+    check(0 < grown < 1000, f"1000 listings: the update is {grown} bytes")
+    # (poppler refuses a tree of more pages than objects: read the update.)
+    update = read_bytes(out)[os.path.getsize(some):]
+    check(update.count(b"/CropBox [100 100 400 500]") == 1 and update.count(b" obj") == 1,
+          f"1000 listings: the update is not the page object once: {update!r}")
+
+    # Rotations as readers take them: reduced to 0..359.
+    rotated = os.path.join(WORK, "rotated.pdf")
+    # (MuPDF reads an integer past 32 bits as 2147483647; the reduction of
+    # larger ones is shown by the unit test.)
+    values = ["32768", "-450", "2147483647", "-2147483648", "90"]
+    write_pdf(rotated, ["<< /Type /Catalog /Pages 2 0 R >>",
+                        "<< /Type /Pages /Kids [%s] /Count %d >>" % (
+                            " ".join(f"{3 + i} 0 R" for i in range(len(values))), len(values))] +
+              [f"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Rotate {v} >>" for v in values])
+    r = run("boxes", rotated)
+    check(r.returncode == 0, f"rotations: boxes: {r.stderr}")
+    shown = re.findall(r"rotat\w*\D*(-?\d+)", r.stdout)
+    check(shown == ["8", "270", "127", "232", "90"], f"rotations: boxes shows {shown}: {r.stdout}")
+    out = os.path.join(WORK, "rotated-cropped.pdf")
+    r = run("crop", rotated, "-o", out, "--page", "2", "--pages", "all", "--region", "100,100,400,500",
+            "--mismatch", "crop")
+    check(r.returncode == 0, f"rotations: crop: status {r.returncode}: {r.stderr[-300:]}")
+    expect_boxes(out, {2: (100.0, 100.0, 400.0, 500.0)}, "rotation -450")
 
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}

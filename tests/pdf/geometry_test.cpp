@@ -93,9 +93,20 @@ TEST(PdfGeometry, RotationNormalisation)
     EXPECT_EQ(NormaliseRotation(45), 45);
     EXPECT_EQ(NormaliseRotation(-45), -45);
     EXPECT_EQ(NormaliseRotation(INT_MIN), INT_MIN);
-    EXPECT_EQ(RotationFromNumber(1e30), INT_MAX);
-    EXPECT_EQ(RotationFromNumber(-90.0), -90);
+    // Any integer a file holds is a number of degrees, reduced as readers do.
+    EXPECT_EQ(RotationFromNumber(-90.0), 270);
+    EXPECT_EQ(RotationFromNumber(-450.0), 270);
+    EXPECT_EQ(RotationFromNumber(32768.0), 8);
+    EXPECT_EQ(RotationFromNumber(2147483647.0), 127);
+    EXPECT_EQ(RotationFromNumber(2147483648.0), 128);
+    EXPECT_EQ(RotationFromNumber(4294967296.0), 256);
+    EXPECT_EQ(RotationFromNumber(9999999999.0), 279);
+    EXPECT_EQ(RotationFromNumber(-45.0), 315);
+    EXPECT_EQ(RotationFromNumber(89.6), 90);
+    const int huge = RotationFromNumber(1e30);
+    EXPECT_TRUE(huge >= 0 && huge < 360) << huge;
     EXPECT_EQ(RotationFromNumber(std::nan("")), 0);
+    EXPECT_EQ(RotationFromNumber(INFINITY), 0);
 }
 
 }  // namespace

@@ -53,6 +53,10 @@ public:
     // Writes the document to `path`: a new file next to it, renamed into
     // place, so a failure leaves `path` as it was. Throws HostError.
     virtual void save(const std::string& path, SaveMode mode) = 0;
+    // Why the last save wrote the whole file although an update could have
+    // been asked for (the file was repaired, say); empty after an append,
+    // or a whole write of a file that could have been appended to.
+    virtual std::string wholeFileReason() const { return std::string(); }
 };
 
 // True when this build reads and writes PDF files.

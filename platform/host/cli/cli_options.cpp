@@ -206,6 +206,8 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
             request.printScript = true;
         } else if (word == "--verbose") {
             request.verbose = true;
+        } else if (word == "--wait" && v != Verb::Boxes) {
+            request.wait = true;
         } else if (word == "--in-place" && writesPdf) {
             request.inPlace = true;
         } else if (word == "--region" && (v == Verb::Crop || v == Verb::Show)) {

@@ -31,6 +31,8 @@ struct PageRequest {
     std::optional<std::string> password;      // --password PW
     std::optional<std::string> passwordFile;  // --password-file FILE
     bool inPlace = false;
+    bool wait =
+        false;  // --wait: for another vellora process changing the file, instead of refusing
     bool printScript = false;
     bool verbose = false;             // the host conversation: questions, answers, progress lines
     std::optional<FixedRect> region;  // --region, as given (left, top, right, bottom)

@@ -6,6 +6,7 @@
 #include "cli/output_file.h"
 #include "cli/page_script.h"
 #include "core/message_text.h"
+#include "files/file_lock.h"
 #include "loader/module_loader.h"
 #include "model/view_geometry.h"
 #include "script/script_runner.h"
@@ -20,23 +21,35 @@
 #include <memory>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 namespace vellora::cli {
 
 namespace {
 
+// Scripts and password files are small: a file past this is refused before
+// it is read (a regular file), or once this much is read (/dev/zero, a pipe).
+constexpr size_t kLargestReadFile = size_t(16) << 20;
+
 // Reads a whole file; throws HostError naming the file and the problem.
 std::string ReadWholeFile(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) throw HostError(path + ": is a directory");
+    const std::string tooLarge =
+        path + ": larger than 16 MB, more than a script or password file holds";
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kLargestReadFile) throw HostError(tooLarge);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw HostError(path + ": cannot read: " + std::strerror(errno));
-    std::ostringstream buffer;
-    // An empty file reads as nothing, which is no failure.
-    if (in.peek() != std::char_traits<char>::eof() && !(buffer << in.rdbuf())) {
-        throw HostError(path + ": cannot read");
+    std::string text;
+    std::vector<char> chunk(64 * 1024);
+    while (in) {
+        in.read(chunk.data(), std::streamsize(chunk.size()));
+        text.append(chunk.data(), size_t(in.gcount()));
+        if (text.size() > kLargestReadFile) throw HostError(tooLarge);
     }
-    return buffer.str();
+    if (in.bad()) throw HostError(path + ": cannot read");
+    return text;
 }
 
 // The command line's own message: one line, which names what went wrong.
@@ -137,6 +150,13 @@ std::optional<std::string> PasswordFor(const PageRequest& request, const Environ
     return password;
 }
 
+// A stopped run: nothing was written.
+int Stopped(std::ostream& err, const PageRequest& request) {
+    Say(err, "stopped" + (request.output.empty() ? std::string()
+                                                 : "; nothing written to " + request.output));
+    return kExitStopped;
+}
+
 // Refuses an output that would overwrite the input unless asked to.
 void CheckOutputTarget(const PageRequest& request) {
     if (request.output.empty() || request.inPlace) return;
@@ -164,7 +184,7 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
     const std::string unwritten =
         request.output.empty() ? std::string() : "; nothing written to " + request.output;
     if (status == kExitStopped) {
-        Say(err, "stopped" + unwritten);
+        Stopped(err, request);
         return;
     }
     for (const std::string& message : held) {
@@ -213,6 +233,22 @@ int RunGenerated(const PageRequest& request, const PageFacts& facts,
     return status;
 }
 
+// Locks the target, and for --in-place the input, against other vellora
+// processes; with --wait waits for them (a Ctrl-C ends the wait).
+void LockFiles(const PageRequest& request, const std::string& target,
+               std::vector<std::unique_ptr<FileLock>>& locks) {
+    try {
+        if (!target.empty())
+            locks.push_back(std::make_unique<FileLock>(target, request.wait, UserStopRequested));
+        if (request.inPlace)
+            locks.push_back(
+                std::make_unique<FileLock>(request.input, request.wait, UserStopRequested));
+    } catch (const HostError& e) {
+        if (UserStopRequested()) throw;
+        throw HostError(std::string(e.what()) + "; nothing done (give --wait to wait for it)");
+    }
+}
+
 int RunPageCommand(const std::vector<std::string>& args, const Environment& env) {
     std::ostream& err = env.err ? *env.err : std::cerr;
     std::ostream& out = env.out ? *env.out : std::cout;
@@ -220,6 +256,8 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     PageFacts facts;
     auto opened = std::make_shared<OpenedDocument>();
     std::string target;
+    // Held from before the input is read until the result is in place.
+    std::vector<std::unique_ptr<FileLock>> locks;
     try {
         request = ParsePageRequest(args);
     } catch (const UsageError& e) {
@@ -237,12 +275,15 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         // Through a symbolic link the result goes to the file it names, once
         // resolved here: the link stays a link.
         target = request.output.empty() ? std::string() : ResolvedTarget(request.output);
+        if (!target.empty()) CheckRegularTarget(target, request.output);
+        if (!request.printScript) LockFiles(request, target, locks);
         facts = ReadPageFacts(request, *opened);
         CheckAgainstDocument(request, facts);
     } catch (const UsageError& e) {
         Say(err, e.what());
         return kExitUsage;
     } catch (const HostError& e) {
+        if (UserStopRequested()) return Stopped(err, request);
         Say(err, e.what());
         return kExitFile;
     }
@@ -261,9 +302,12 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     }
     try {
         StagedOutput staged(target);
+        if (UserStopRequested()) return Stopped(err, request);
         const int status = RunGenerated(request, facts, opened, staged.path(), args[0], env);
         if (request.verbose) SayPageLoads(err);
         if (status != kExitOk) return status;
+        // A stop asked once the script was done still keeps the result out.
+        if (UserStopRequested()) return Stopped(err, request);
         staged.commit();
         return kExitOk;
     } catch (const HostError& e) {
@@ -341,6 +385,11 @@ std::string CommandHelp(const std::string& command) {
         "  --print-script   print the host script the command runs, and stop\n"
         "  --verbose        show the questions, their answers, progress lines and how the\n"
         "                   pages were found in the file\n";
+    if (command != "boxes") {
+        text +=
+            "  --wait           wait while another vellora process changes the file, instead of "
+            "refusing\n";
+    }
     if (command == "crop" || command == "bbox" || command == "reset") {
         text += "  --in-place       write over the input (without -o), or let -o name it\n";
     }

@@ -37,6 +37,21 @@ std::string ResolvedTarget(const std::string& output) {
     return (fs::canonical(dir, ec) / path.filename()).string();
 }
 
+void CheckRegularTarget(const std::string& target, const std::string& given) {
+    struct stat st {};
+    if (stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return;
+    const char* kind = S_ISCHR(st.st_mode)    ? "a character device"
+                       : S_ISBLK(st.st_mode)  ? "a block device"
+                       : S_ISFIFO(st.st_mode) ? "a FIFO"
+#ifdef S_ISSOCK
+                       : S_ISSOCK(st.st_mode) ? "a socket"
+#endif
+                                              : "not a regular file";
+    const std::string through =
+        target == given ? std::string() : " (through the link to " + target + ")";
+    throw HostError(given + ": is " + kind + through + "; vellora writes only regular files");
+}
+
 std::string StagedOutput::CheckedTarget(const std::string& target) {
     fs::path path(target);
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();

@@ -19,6 +19,11 @@ bool SameFile(const std::string& a, const std::string& b);
 // throws HostError when that file's directory does not exist.
 std::string ResolvedTarget(const std::string& output);
 
+// Throws HostError, naming `given` (the -o as the user wrote it), when
+// `target` exists and is not a regular file: a device, a FIFO or a socket
+// is never replaced by the result, and never written to.
+void CheckRegularTarget(const std::string& target, const std::string& given);
+
 class StagedOutput {
 public:
     // Throws HostError when the target's directory does not exist or the

@@ -2,6 +2,7 @@
 
 #include "backend/memory/memory_backend.h"
 #include "core/message_text.h"
+#include "files/file_lock.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -167,7 +168,12 @@ DocWindow* Host::findWindow(const std::string& name) const {
 }
 
 void Host::saveDocument(Document& doc, const std::string& path, SaveMode mode) {
+    // A command-line run holds it already; the viewer's Save and a script's
+    // take it for the save.
+    const FileLock lock(path);
     doc.backend().save(path, mode);
+    const std::string whole = doc.backend().wholeFileReason();
+    if (!whole.empty()) PrintMessage(err, "warning: " + path + ": written whole, not appended to: " + whole);
     doc.setModified(false);
     FileRef* before = doc.file();
     if (before == nullptr || before->path != path) {

@@ -203,6 +203,7 @@ int Interpreter::run(const std::string& text) {
         while (std::getline(lines, line)) {
             ++number;
             std::string where = std::to_string(number);
+            if (UserStopFlag().load()) fail(130, where, "stopped by the user");
             try {
                 std::vector<std::string> words = Tokenize(line);
                 if (words.empty()) continue;

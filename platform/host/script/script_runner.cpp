@@ -13,7 +13,8 @@
 namespace vellora {
 
 int RunHostScript(const std::string& scriptText, const std::string& scriptName, const ScriptRunOptions& options) {
-    UserStopFlag().store(false);
+    // A stop asked before the run started counts: the run ends before its
+    // first line.
     std::ostream& err = options.err ? *options.err : std::cerr;
     if (!options.tracePath.empty()) {
         // A trace that cannot be written stops the run before anything happens.
@@ -36,5 +37,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
 OpenedDocument::~OpenedDocument() = default;
 
 void RequestUserStop() { UserStopFlag().store(true); }
+
+bool UserStopRequested() { return UserStopFlag().load(); }
 
 }  // namespace vellora

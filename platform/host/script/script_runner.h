@@ -44,5 +44,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
 // after the command in progress, writing nothing further. Safe to call from
 // a signal handler.
 void RequestUserStop();
+// True once the user asked to stop; a request is never taken back.
+bool UserStopRequested();
 
 }  // namespace vellora

@@ -180,7 +180,6 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         out << ViewUsage();
         return 0;
     }
-    UserStopFlag().store(false);
     ScriptRunOptions run;
     run.modulePath = env.modulePath;
     run.out = &out;

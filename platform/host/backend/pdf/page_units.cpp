@@ -77,11 +77,12 @@ int NormaliseRotation(int degrees)
 
 int RotationFromNumber(double value)
 {
-    if (std::isnan(value))
+    if (!std::isfinite(value))
         return 0;
-    const double rounded = std::nearbyint(value);
-    return int(std::clamp(rounded, double(std::numeric_limits<int>::min()),
-                          double(std::numeric_limits<int>::max())));
+    // Reduced before it is narrowed: 32768 and 2147483648 are turns like any
+    // other, not numbers past a limit.
+    const double turns = std::fmod(std::nearbyint(value), 360.0);
+    return int(turns < 0 ? turns + 360.0 : turns);
 }
 
 }  // namespace vellora::pdf

@@ -35,8 +35,9 @@ float ToWritablePoints(Fixed f);
 // stands.
 int NormaliseRotation(int degrees);
 
-// A /Rotate value as read (a PDF number), as an int: integral values exactly,
-// others rounded, everything clamped to the int range.
+// A /Rotate value as read (a PDF number), as PDF readers take it: rounded to
+// an integer and reduced to 0..359 (-450 is 270, 32768 is 8); 0 when not
+// finite.
 int RotationFromNumber(double value);
 
 }  // namespace vellora::pdf

@@ -5,8 +5,8 @@
 // document in memory.
 #include "backend/document_backend.h"
 #include "backend/pdf/bbox_lookahead.h"
+#include "backend/pdf/file_bytes.h"
 #include "backend/pdf/incremental_update.h"
-#include "backend/pdf/mapped_bytes.h"
 #include "backend/pdf/mu_context.h"
 #include "backend/pdf/object_text.h"
 #include "backend/pdf/page_units.h"
@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <utility>
 
@@ -31,6 +32,9 @@ namespace {
 using namespace vellora::pdf;
 
 const FixedRect kLetter{0, 792 * VX_FIXED_ONE, 612 * VX_FIXED_ONE, 0};
+
+// Far above any real document (docs/command-line.md).
+constexpr int kMostPages = 1000000;
 
 PdfRect RectOf(const float v[4])
 {
@@ -113,6 +117,33 @@ FileDescriptor OpenReadable(const std::string& path)
     if (S_ISDIR(st.st_mode))
         throw HostError(path + ": cannot open: it is a directory");
     return fd;
+}
+
+// The last bytes of the file's first `length`: what an update is appended
+// after.
+std::string TailOf(int fd, int64_t length)
+{
+    FileBytes bytes(fd, length, std::string());
+    const int64_t n = std::min<int64_t>(length, 1024);
+    try {
+        return std::string(bytes.from(length - n, size_t(n)));
+    } catch (const HostError&) {
+        return std::string();
+    }
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// True when both names lead to one place, links followed; true too of a
+// name whose file another program has replaced since.
+bool SameName(const std::string& a, const std::string& b)
+{
+    std::error_code ea, eb;
+    return a == b ||
+           std::filesystem::weakly_canonical(a, ea) == std::filesystem::weakly_canonical(b, eb);
 }
 
 // "[l b r t]" with each side as the shortest text that reads back as the
@@ -229,6 +260,7 @@ public:
           source_(OpenReadable(path)),
           stamp_(StampOf(source_.get(), path))
     {
+        tail_ = TailOf(source_.get(), stamp_.size);
         OpenedFile opened = OpenWith(mu_, source_.get(), stamp_.size, path, password_);
         doc_ = opened.doc;
         try {
@@ -330,6 +362,10 @@ public:
 
     void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) override;
     void save(const std::string& path, SaveMode mode) override;
+    std::string wholeFileReason() const override
+    {
+        return wholeReason_;
+    }
 
 private:
     struct Page {
@@ -391,9 +427,10 @@ private:
     void saveIncrementally(const std::string& path);
     bool appendInPlace(const std::string& path, Update& update);
     void saveInFull(const std::string& path);
-    std::string pageObjectText(int page, std::string_view file,
+    std::string pageObjectText(int page, FileBytes& file,
                                std::map<int, std::pair<std::string, int>>& streams);
     void restoreAfterFailedSave();
+    void checkUnchanged(const std::string& path) const;
     void markSaved()
     {
         for (Page& p : pages_)
@@ -420,10 +457,16 @@ private:
             throw HostError(path_ + ": encrypted; it cannot be opened without its password");
         if (info.pageCount < 1)
             throw HostError(path_ + ": the document has no pages");
+        // Checked before the tree is walked: a small file can list one page
+        // object millions of times, and each listing costs memory and time.
+        if (info.pageCount > kMostPages)
+            throw HostError(path_ + ": the page tree lists " + std::to_string(info.pageCount) +
+                            " pages, more than vellora opens (" + std::to_string(kMostPages) + ")");
         fileCount_ = info.pageCount;
         editable_ = info.mayEdit != 0;
         encrypted_ = info.encrypted != 0;
         incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
+        repairedOnOpen_ = info.repaired != 0;
     }
 
     MuPageList pageList() const
@@ -485,10 +528,13 @@ private:
     InkOptions ink_;
     MuContext mu_;
     std::string path_;
-    std::string password_;   // opens the file and every file it is saved as
-    FileDescriptor source_;  // the document's file, as last read or written
-    FileStamp stamp_;        // and how it was then
-    FileXref xref_;          // its cross-reference data, when it can be appended to
+    std::string password_;     // opens the file and every file it is saved as
+    FileDescriptor source_;    // the document's file, as last read or written
+    FileStamp stamp_;          // and how it was then
+    std::string tail_;         // its last bytes then
+    std::string wholeReason_;  // why the last save wrote the whole file, if it had to
+    bool repairedOnOpen_ = false;
+    FileXref xref_;  // its cross-reference data, when it can be appended to
     pdf_document* doc_ = nullptr;
     std::vector<int> objects_;  // page objects, in page order
     std::vector<Page> pages_;
@@ -640,29 +686,47 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     // A repaired file has no trustworthy original to append to: it is
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
-    if (incremental_ && MuWasRepaired(mu_.get(), live()))
+    const bool repairedLater = incremental_ && MuWasRepaired(mu_.get(), live());
+    if (repairedLater)
         incremental_ = false;
-    if (incremental_ && (mode == SaveMode::Incremental || encrypted_))
+    checkUnchanged(path);
+    wholeReason_.clear();
+    if (incremental_ && (mode == SaveMode::Incremental || encrypted_)) {
         saveIncrementally(path);
-    else
-        saveInFull(path);
+        return;
+    }
+    const std::string why = incremental_ ? std::string()
+                            : repairedLater
+                                ? "it was damaged, and repaired while its pages were read"
+                            : repairedOnOpen_ ? "it was damaged, and repaired on opening"
+                                              : "MuPDF cannot append an update to it";
+    saveInFull(path);
+    wholeReason_ = why;
 }
 
 // The page object as the file spells it with only /CropBox set anew; as
 // MuPDF prints it where the file's text cannot serve (an object MuPDF had to
 // find elsewhere, or one from an object stream whose strings an encrypted
 // file would need encrypted).
-std::string PdfDocument::pageObjectText(int page, std::string_view file,
+std::string PdfDocument::pageObjectText(int page, FileBytes& file,
                                         std::map<int, std::pair<std::string, int>>& streams)
 {
     const int num = objects_[size_t(page)];
     const XrefEntry& e = xref_.entries[size_t(num)];
     const int gen = e.type == 'n' ? e.gen : 0;
     std::optional<std::string_view> dict;
-    if (e.type == 'n' && e.ofs >= 0 && e.ofs < int64_t(file.size())) {
-        if (const auto body = ObjectHeaderAt(file, size_t(e.ofs), num, gen))
-            if (const auto span = DictionaryAt(file, *body))
-                dict = file.substr(span->begin, span->end - span->begin);
+    if (e.type == 'n' && e.ofs >= 0 && e.ofs < file.length()) {
+        // A window that holds the whole dictionary: one read for any page
+        // but one with a very long array.
+        for (size_t want = 64 * 1024;; want *= 4) {
+            const std::string_view text = file.from(e.ofs, want);
+            const auto body = ObjectHeaderAt(text, 0, num, gen);
+            const auto span = body ? DictionaryAt(text, *body) : std::nullopt;
+            if (span)
+                dict = text.substr(span->begin, span->end - span->begin);
+            if (span || !body || text.size() < want)
+                break;
+        }
     } else if (e.type == 'o') {
         auto found = streams.find(int(e.ofs));
         if (found == streams.end()) {
@@ -706,23 +770,20 @@ void PdfDocument::saveIncrementally(const std::string& path)
 {
     std::vector<ChangedObject> changed;
     {
-        // Mapped bytes beyond the end of a file another program has cut
-        // short would end the process (SIGBUS), and the update would be
-        // appended to what is no longer the file it describes.
-        const int64_t now = StampOf(source_.get(), path_).size;
-        if (now < xref_.length)
-            throw HostError(
-                path_ +
-                ": cannot save: another program has cut the file short since it was read (" +
-                std::to_string(now) + " bytes, not " + std::to_string(xref_.length) + ")");
-        MappedBytes file(source_.get(), xref_.length);
+        FileBytes file(source_.get(), xref_.length, path_);
         std::map<int, std::pair<std::string, int>> streams;
+        // A page object listed more than once is written once, as its last
+        // listing left it.
+        std::vector<int> lastListing(size_t(xref_.size), -1);
         for (int i = 0; i < pageCount(); ++i)
-            if (pages_[size_t(i)].changed()) {
+            if (pages_[size_t(i)].changed())
+                lastListing[size_t(objects_[size_t(i)])] = i;
+        for (int i = 0; i < pageCount(); ++i)
+            if (pages_[size_t(i)].changed() && lastListing[size_t(objects_[size_t(i)])] == i) {
                 const int num = objects_[size_t(i)];
                 const XrefEntry& e = xref_.entries[size_t(num)];
                 changed.push_back(ChangedObject{num, e.type == 'n' ? e.gen : 0,
-                                                pageObjectText(i, file.view(), streams)});
+                                                pageObjectText(i, file, streams)});
             }
     }
     Update update;
@@ -732,15 +793,25 @@ void PdfDocument::saveIncrementally(const std::string& path)
         update = MakeUpdate(xref_, std::move(changed));
     if (appendInPlace(path, update))
         return;
+    // Not appended: changed by another program since the check, or a file
+    // this process may not write in place.
+    checkUnchanged(path);
 
     ReplacementFile file(path);
-    file.copyFrom(source_.get(), xref_.length);
+    try {
+        file.copyFrom(source_.get(), xref_.length);
+    } catch (const HostError&) {
+        checkUnchanged(path);  // the file cut short is what failed, not the write
+        throw;
+    }
     file.write(update.bytes);
     FileDescriptor written(dup(file.fd()));
     if (written.get() < 0)
         throw HostError(path + ": cannot write: " + std::strerror(errno));
+    checkUnchanged(path);
     file.commit();
     stamp_ = StampOf(written.get(), path);
+    tail_ = TailOf(written.get(), stamp_.size);
     source_ = std::move(written);
     xref_ = std::move(update.after);
     path_ = path;
@@ -764,6 +835,7 @@ bool PdfDocument::appendInPlace(const std::string& path, Update& update)
     if (after.size < 0)
         return false;
     stamp_ = after;
+    tail_ = TailOf(source_.get(), stamp_.size);
     xref_ = std::move(update.after);
     xref_.length = after.size;
     path_ = path;
@@ -778,8 +850,10 @@ void PdfDocument::saveInFull(const std::string& path)
     pdf_document* written = nullptr;
     MuDocInfo info{};
     std::string failure;
-    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err))
+    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
+        checkUnchanged(path);  // a file cut short is why, not the save
         failure = std::string("cannot save: ") + err.text;
+    }
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
@@ -804,6 +878,8 @@ void PdfDocument::saveInFull(const std::string& path)
             incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
             if (incremental_)
                 xref = ReadFileXref(mu_, written, reader.get(), path);
+            // MuPDF read objects as it wrote them: from the file as read.
+            checkUnchanged(path);
             file.commit();
         } catch (const HostError&) {
             MuDropDocument(mu_.get(), written);
@@ -822,9 +898,38 @@ void PdfDocument::saveInFull(const std::string& path)
     objects_ = std::move(objects);
     source_ = std::move(reader);
     stamp_ = stamp;
+    tail_ = TailOf(source_.get(), stamp_.size);
     xref_ = std::move(xref);
     path_ = path;
     markSaved();
+}
+
+// Refuses, saying what another program did, when the document's file is no
+// longer the one read: a save would put this stale view over that change,
+// or be made of a file cut short. A file saved onto its own name must
+// still have that name, too.
+void PdfDocument::checkUnchanged(const std::string& path) const
+{
+    const FileStamp now = StampOf(source_.get(), path_);
+    std::string what;
+    if (now.size < stamp_.size)
+        what = "cut the file short";
+    else if (now.size > stamp_.size)
+        what = "added to the file";
+    else if (!SameTime(now.modified, stamp_.modified))
+        what = "written to the file";
+    else if (TailOf(source_.get(), stamp_.size) != tail_)
+        what = "rewritten the end of the file";
+    struct stat st {};
+    if (what.empty() && SameName(path, path_)) {
+        if (stat(path.c_str(), &st) != 0)
+            what = "removed the file";
+        else if (uint64_t(st.st_dev) != stamp_.device || uint64_t(st.st_ino) != stamp_.inode)
+            what = "replaced the file";
+    }
+    if (!what.empty())
+        throw HostError(path_ + ": another program has " + what +
+                        " since vellora read it; nothing written");
 }
 
 // A failed full save may leave MuPDF's document half-finalised; start again

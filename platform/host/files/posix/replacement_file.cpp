@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <algorithm>
 #include <atomic>
@@ -65,6 +66,52 @@ std::string MakeName(const std::string& target, int fd, bool link) {
     });
 }
 
+// What a file that is replaced passes on, so that it stays the user's file:
+// its owner and group. A device, a FIFO or a socket is never replaced, nor a
+// file with other names, which would keep the old contents.
+void CheckReplaceable(const std::string& target, const struct stat& existing) {
+    if (!S_ISREG(existing.st_mode)) throw HostError(target + ": cannot write: not a regular file");
+    if (existing.st_nlink > 1) {
+        throw HostError(target + ": cannot write it whole: it has " + std::to_string(existing.st_nlink) +
+                        " hard links, which would keep the old contents (write to a new file with -o, then copy "
+                        "that over it)");
+    }
+}
+
+void KeepIdentity(const std::string& target, const struct stat& existing, int fd) {
+    CheckReplaceable(target, existing);
+    struct stat mine {};
+    if (fstat(fd, &mine) != 0) Fail(target, errno);
+    if ((mine.st_uid != existing.st_uid || mine.st_gid != existing.st_gid) &&
+        fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        throw HostError(target + ": cannot write it whole: its owner and group could not be kept (" +
+                        std::strerror(errno) + ")");
+    }
+}
+
+// Extended attributes, ACLs among them (system.posix_acl_access).
+void CopyAttributes(const std::string& target, int fd) {
+    std::vector<char> names(4096);
+    ssize_t listed;
+    while ((listed = listxattr(target.c_str(), names.data(), names.size())) < 0 && errno == ERANGE) {
+        names.resize(names.size() * 4);
+    }
+    if (listed < 0) {
+        if (errno == ENOTSUP) return;
+        Fail(target, errno);
+    }
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + listed; name += std::strlen(name) + 1) {
+        const ssize_t size = getxattr(target.c_str(), name, nullptr, 0);
+        value.resize(size_t(std::max<ssize_t>(size, 1)));
+        const ssize_t got = size < 0 ? -1 : getxattr(target.c_str(), name, value.data(), value.size());
+        if (got < 0 || fsetxattr(fd, name, value.data(), size_t(got), 0) != 0) {
+            throw HostError(target + ": cannot write it whole: its extended attribute " + name +
+                            " could not be kept (" + std::strerror(errno) + ")");
+        }
+    }
+}
+
 }  // namespace
 
 namespace staging {
@@ -105,6 +152,8 @@ void UseNamedStagingOnly(bool named) { g_namedOnly = named; }
 
 ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
     if (target_.empty() || target_.back() == '/') throw HostError(target_ + ": cannot write: not a file name");
+    struct stat existing {};
+    if (stat(target_.c_str(), &existing) == 0) CheckReplaceable(target_, existing);
     const std::string dir = staging::DirectoryOf(target_);
     RemoveDeadStaging(dir);
     const mode_t mode = NewFileMode();
@@ -152,9 +201,11 @@ void ReplacementFile::copyFrom(int source, int64_t length) {
 
 void ReplacementFile::commit() {
     struct stat existing {};
-    const mode_t mode =
-        stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : NewFileMode();
+    const bool replaces = stat(target_.c_str(), &existing) == 0;
+    if (replaces) KeepIdentity(target_, existing, fd_);
+    const mode_t mode = replaces ? (existing.st_mode & 07777) : NewFileMode();
     if (fsync(fd_) != 0 || fchmod(fd_, mode) != 0) Fail(target_, errno);
+    if (replaces) CopyAttributes(target_, fd_);
     staging::Staged s{target_, name_, fd_};
     if (!staging::Hold(s)) {
         try {
