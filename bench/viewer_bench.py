@@ -36,21 +36,21 @@ class Session:
         self.proc = subprocess.Popen([VELLORA, "view", pdf, "--no-browser", "--zoom", str(zoom)],
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         url = self.proc.stdout.readline().strip()
-        m = re.match(r"http://127\.0\.0\.1:(\d+)/\?token=(\w+)", url)
+        m = re.match(r"http://127\.0\.0\.1:(\d+)(/\w+)/\?token=(\w+)", url)
         if not m:
             raise SystemExit(f"vellora view printed {url!r}")
-        self.port, token = int(m.group(1)), m.group(2)
+        self.port, self.prefix, token = int(m.group(1)), m.group(2), m.group(3)
         self.host = f"127.0.0.1:{self.port}"
         self.cookie = f"vellora_{self.port}={token}"
         self.conn = http.client.HTTPConnection("127.0.0.1", self.port)
         # The event stream, read by hand: one frame event after another.
         self.events = socket.create_connection(("127.0.0.1", self.port))
-        self.events.sendall(f"GET /events HTTP/1.1\r\nHost: {self.host}\r\nCookie: {self.cookie}\r\n\r\n".encode())
+        self.events.sendall(f"GET {self.prefix}/events HTTP/1.1\r\nHost: {self.host}\r\nCookie: {self.cookie}\r\n\r\n".encode())
         self.buffer = b""
         self.frame = None
 
     def post(self, **fields):
-        self.conn.request("POST", "/input", urllib.parse.urlencode(fields),
+        self.conn.request("POST", self.prefix + "/input", urllib.parse.urlencode(fields),
                           {"Host": self.host, "Cookie": self.cookie, "Origin": f"http://{self.host}",
                            "Content-Type": "application/x-www-form-urlencoded"})
         r = self.conn.getresponse()
@@ -58,7 +58,7 @@ class Session:
         assert r.status == 204, r.status
 
     def get(self, path):
-        self.conn.request("GET", path, headers={"Host": self.host, "Cookie": self.cookie})
+        self.conn.request("GET", self.prefix + "/" + path.lstrip("/"), headers={"Host": self.host, "Cookie": self.cookie})
         r = self.conn.getresponse()
         body = r.read()
         assert r.status == 200, (path, r.status)

@@ -649,8 +649,10 @@ class Recorder(http.server.BaseHTTPRequestHandler):
 
 def case_reload():
     """Reloads recover: a drag the page lost is cancelled, ten reloads leave a
-    page that follows the host, a dropped stream comes back by itself, and
-    the token reaches no other server on the same address."""
+    page that follows the host, a dropped stream comes back by itself; the
+    zoom field, Fit Width and Fit Page fit, a drag scrolls the view; and the
+    token reaches no other server on the same address."""
+    from selenium.webdriver.common.keys import Keys
     pdf = fresh("mixed.pdf")
     viewer = Viewer(VELLORA, [pdf], WORK)
     browser = Browser()
@@ -702,6 +704,35 @@ def case_reload():
         wait_for("the reconnected page follows", lambda: browser.frame()["page"] == 4, timeout=5)
         for sock in streams:
             sock.close()
+
+        # The zoom field, Fit Width (no horizontal scroll bar), Fit Page (no scroll bar at all).
+        field = browser.element("#zoom-field")
+        field.clear()
+        field.send_keys("150", Keys.ENTER)
+        wait_for("150% from the zoom field", lambda: browser.frame()["zoom"] == 150, timeout=5)
+        view = "const v = document.getElementById('viewport'); "
+        browser.element("#zoom-fit").click()
+        wait_for("Fit Width", lambda: browser.frame()["zoom"] != 150 and browser.js(
+            view + "return v.scrollWidth <= v.clientWidth && v.scrollHeight > v.clientHeight"), timeout=5)
+        browser.element("#zoom-page").click()
+        wait_for("Fit Page", lambda: browser.js(
+            view + "return v.scrollWidth <= v.clientWidth && v.scrollHeight <= v.clientHeight"), timeout=5)
+        # At 400% a drag held at the view's bottom edge scrolls it, and the band follows.
+        field.clear()
+        field.send_keys("400", Keys.ENTER)
+        wait_for("400%", lambda: browser.frame()["zoom"] == 400, timeout=5)
+        bottom = browser.js(view + "return v.clientHeight")
+        start_drag(browser, 200, 200, 300, bottom - 4)
+        time.sleep(1.5)
+        scrolled = browser.js(view + "return v.scrollTop")
+        band = (browser.frame() or {}).get("band")
+        check(scrolled > 100, f"reload: a drag held at the edge did not scroll the view ({scrolled})")
+        check(band is not None and max(band[1], band[3]) > bottom + 50,
+              f"reload: the band did not follow past the first screen: {band}, view {bottom}")
+        from selenium.webdriver.common.actions.action_builder import ActionBuilder
+        builder = ActionBuilder(browser.driver, duration=0)
+        builder.pointer_action.pointer_up()
+        builder.perform()
 
         # Another server on 127.0.0.1, opened later in the same browser, is sent no token.
         port = other.server_address[1]

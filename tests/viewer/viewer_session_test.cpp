@@ -242,11 +242,13 @@ TEST_F(Session, AZoomTooLargeShowsTheLargestThatCanBeShown)
     z.number = 6400;
     session->handle(z);
     PageView &view = host().activeWindow()->view();
-    EXPECT_TRUE(view.rasterisable());
+    EXPECT_TRUE(ViewerSession::showable(view));
     EXPECT_LT(view.zoom(), 6400);
     EXPECT_GT(view.zoom(), 400);
-    view.setZoom(view.zoom() + 1);
-    EXPECT_FALSE(view.rasterisable()) << "not the largest zoom";
+    const double shown = view.zoom();
+    view.setZoom(shown + 1);
+    EXPECT_FALSE(ViewerSession::showable(view)) << "not the largest zoom";
+    view.setZoom(shown);
     const Publication::Snapshot now = publication.current();
     EXPECT_NE(now.frame.find("\"image\":\"view/"), std::string::npos)
         << "no rendering: " << now.frame;
@@ -271,6 +273,12 @@ TEST_F(Session, WindowsAreChosenByNumberAndShownWhateverTheirNames)
     first.number = 3;  // no such window: nothing happens
     session->handle(first);
     EXPECT_EQ(host().activeWindow()->name(), "caf\xe9.pdf");
+    // A host error reaches the status bar as a sentence, without a command's usage.
+    session->handle(Named(UserEvent::Activate, "gone.pdf"));
+    state = publication.current().state;
+    EXPECT_EQ(state.find("usage"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"messageKind\":\"error\""), std::string::npos) << state;
+    EXPECT_NE(err.str().find("gone.pdf"), std::string::npos) << "also on standard error";
 }
 
 TEST_F(Session, HoverPublishesThePlugInsCursorsWithTheirHotSpots)

@@ -24,8 +24,6 @@ uint8_t Channel(Fixed component) {
     return static_cast<uint8_t>(std::lround(v * 255.0));
 }
 
-constexpr size_t kMaxSnapshotPixels = size_t{64} * 1024 * 1024;
-
 }  // namespace
 
 uint32_t ColorToRgba(const ColorValue& c) {
@@ -103,15 +101,15 @@ Raster PageView::rasterise() const {
     return raster;
 }
 
-bool PageView::rasterisable() const {
+size_t PageView::devicePixels() const {
     ViewGeometry g = geometry();
-    return static_cast<size_t>(DeviceWidth(g)) * static_cast<size_t>(DeviceHeight(g)) <= kMaxSnapshotPixels;
+    return static_cast<size_t>(DeviceWidth(g)) * static_cast<size_t>(DeviceHeight(g));
 }
 
 Raster PageView::rasterisePage() const {
     ViewGeometry g = geometry();
     size_t w = static_cast<size_t>(DeviceWidth(g)), h = static_cast<size_t>(DeviceHeight(g));
-    if (!rasterisable())
+    if (w * h > kMaxSnapshotPixels)
         throw HostError("the view is " + std::to_string(w) + " x " + std::to_string(h) +
                         " pixels at this zoom, too large for a snapshot; lower the zoom");
     Raster raster(static_cast<int>(w), static_cast<int>(h), 0xFF808080u);

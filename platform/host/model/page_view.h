@@ -35,8 +35,10 @@ public:
     void setPage(int index);
     double zoom() const { return zoom_; }
     void setZoom(double percent);
-    // Whether the page at this zoom is small enough to be rasterised.
-    bool rasterisable() const;
+    // The device pixels of the page at this zoom, margins included; more
+    // than kMaxSnapshotPixels cannot be rasterised.
+    size_t devicePixels() const;
+    static constexpr size_t kMaxSnapshotPixels = size_t{64} * 1024 * 1024;
     ViewGeometry geometry() const;
 
     const ColorValue& color() const { return color_; }

@@ -13,6 +13,10 @@ namespace vellora::viewer {
 namespace {
 
 constexpr std::chrono::milliseconds kWaitSlice{100};
+// The largest page view the viewer shows: the rendering travels as one PNG
+// and is held by the browser as a canvas (64 MiB of pixels at 16 M).
+constexpr size_t kMaxViewPixels = size_t{16} * 1024 * 1024;
+static_assert(kMaxViewPixels <= PageView::kMaxSnapshotPixels);
 
 std::string WithoutAmpersands(const std::string& text) {
     std::string plain;
@@ -94,18 +98,20 @@ void ViewerSession::takeWarnings() {
     if (!text.empty()) note(text);
 }
 
+bool ViewerSession::showable(const PageView& view) { return view.devicePixels() <= kMaxViewPixels; }
+
 // A page too large to show at the zoom asked for is shown at the largest
 // zoom that can be, with a note, rather than not at all.
 void ViewerSession::keepPageShowable() {
     DocWindow* w = host().activeWindow();
-    if (w == nullptr || w->view().rasterisable()) return;
+    if (w == nullptr || showable(w->view())) return;
     PageView& view = w->view();
     double asked = view.zoom();
     int low = 1, high = static_cast<int>(asked);
     while (low < high) {
         int middle = (low + high + 1) / 2;
         view.setZoom(middle);
-        if (view.rasterisable())
+        if (showable(view))
             low = middle;
         else
             high = middle - 1;

@@ -30,6 +30,8 @@ public:
     bool run();
     // Publishes the state and the page view now (also before run starts).
     void publish();
+    // Whether the viewer can show the page at its zoom.
+    static bool showable(const PageView& view);
     // Runs one event as run() does; for tests and the benchmark.
     void handle(const UserEvent& event);
     // Where the host's warnings (a file repaired on opening) are taken

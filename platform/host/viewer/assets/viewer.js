@@ -62,9 +62,11 @@ function showMessage(text) {
   renderMessage();
 }
 function renderMessage() {
-  const host = viewer.state && viewer.state.live.message;
+  const live = viewer.state && viewer.state.live;
+  const host = live && live.message;
   const text = host || pageMessage;
   if ($('message').textContent !== text) $('message').textContent = text;
+  $('message').classList.toggle('note', !!host && live.messageKind === 'note');
 }
 
 // ---- Text with '&' marking an access key, as the person reads it.
