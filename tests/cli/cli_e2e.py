@@ -650,6 +650,20 @@ def case_links():
     check(not leftovers() and not [n for n in os.listdir(os.path.join(WORK, "sub")) if n.startswith(".")],
           f"links: staging files left: {leftovers()}")
 
+    # Line breaks in names, given directly or met through a link, reach the
+    # script escaped; --print-script shows the path written, not the link.
+    broken = os.path.join(WORK, "two\nlines\r.pdf")
+    r = run("reset", real, "-o", broken, "--page", "1")
+    check(r.returncode == 0 and os.path.isfile(broken), f"a name with line breaks: {r.returncode} {r.stderr}")
+    via = os.path.join(WORK, "via-link.pdf")
+    os.symlink("two\nlines\r.pdf", via)
+    r = run("crop", via, "--in-place", *region, "--print-script")
+    check(r.returncode == 0 and '"' + broken.replace("\n", "\\n").replace("\r", "\\r") + '"' in r.stdout,
+          f"--print-script through a link: not the path written: {r.stdout}")
+    r = run("crop", via, "--in-place", *region)
+    check(r.returncode == 0 and os.path.islink(via), f"in place through a link to a name with a line break: {r.stderr}")
+    expect_boxes(broken, {1: ODD_CROPPED[1]}, "a name with line breaks")
+
 
 def run_bytes(*args, **kw):
     return subprocess.run([VELLORA, *args], capture_output=True, **kw)
@@ -868,6 +882,17 @@ def case_special_targets():
     r = run("run", script)
     check(r.returncode == 3 and "not a regular file" in r.stderr, f"script save onto a device: {r.returncode} {r.stderr}")
     check(stat.S_ISCHR(os.stat(device).st_mode), "script save onto a device: replaced")
+    # Scripts are small: an endless one stops at 16 MB, a large file is not read.
+    start = time.time()
+    r = run("run", "/dev/zero")
+    check(r.returncode == 3 and "larger than 16 MB" in r.stderr, f"run /dev/zero: {r.returncode} {r.stderr}")
+    large = os.path.join(WORK, "large.vscript")
+    with open(large, "wb") as f:
+        f.truncate((16 << 20) + 1)
+    r = run("run", large)
+    check(r.returncode == 3 and "larger than 16 MB" in r.stderr, f"run a large script: {r.returncode} {r.stderr}")
+    os.unlink(large)
+    check(time.time() - start < 30, "scripts: refusing took too long")
     check(not leftovers(), f"special targets: staging files left: {leftovers()}")
 
 

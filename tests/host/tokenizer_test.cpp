@@ -20,10 +20,11 @@ TEST(Tokenizer, QuotesHoldBlanksHashesAndEscapes) {
     EXPECT_EQ(Tokenize(R"(expect alert "say \"hi\" \\ back")"), (Words{"expect", "alert", "say \"hi\" \\ back"}));
     EXPECT_EQ(Tokenize(R"(expect alert "")"), (Words{"expect", "alert", ""}));
     EXPECT_EQ(Tokenize(R"(a"b c"d)"), (Words{"ab cd"}));
+    EXPECT_EQ(Tokenize(R"(open "two\nlines\r.pdf")"), (Words{"open", "two\nlines\r.pdf"}));
 }
 
 TEST(Tokenizer, RejectsBrokenQuoting) {
     EXPECT_THROW(Tokenize(R"(expect alert "open)"), ScriptError);
-    EXPECT_THROW(Tokenize(R"(expect alert "bad \n escape")"), ScriptError);
+    EXPECT_THROW(Tokenize(R"(expect alert "bad \t escape")"), ScriptError);
     EXPECT_THROW(Tokenize(R"(expect alert "ends in \)"), ScriptError);
 }

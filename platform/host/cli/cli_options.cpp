@@ -252,12 +252,6 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
 
     const Verb v = request.verb;
     if (request.input.empty()) throw UsageError(std::string(VerbName(v)) + " needs an input file");
-    // A script line holds one command: a name cannot carry a line break into it.
-    for (const std::string* name : {&request.input, &request.output}) {
-        if (name->find_first_of("\n\r") != std::string::npos) {
-            throw UsageError("file names with line breaks are not supported");
-        }
-    }
     if (v == Verb::Crop && !request.region) throw UsageError("crop needs --region L,B,R,T");
     if (v == Verb::Show && request.page == 0) throw UsageError("show needs --page N");
     if (v == Verb::BBox && seenPage) {

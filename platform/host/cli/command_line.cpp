@@ -292,7 +292,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         // The script shown is the one that runs, but for the password.
         PageRequest shown = request;
         if (shown.password) shown.password = "(hidden)";
-        out << MakePageScript(shown, facts, request.output);
+        out << MakePageScript(shown, facts, target);
         return kExitOk;
     }
     if (request.verb == Verb::Boxes) {

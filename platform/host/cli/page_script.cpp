@@ -225,6 +225,10 @@ std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
 std::string QuoteArgument(const std::string& text) {
     std::string quoted = "\"";
     for (char c : text) {
+        if (c == '\n' || c == '\r') {
+            quoted += c == '\n' ? "\\n" : "\\r";
+            continue;
+        }
         if (c == '"' || c == '\\') quoted += '\\';
         quoted += c;
     }

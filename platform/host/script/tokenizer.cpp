@@ -26,8 +26,14 @@ std::vector<std::string> Tokenize(std::string_view line) {
             if (quoted && c == '\\') {
                 if (i >= line.size()) throw ScriptError("a backslash ends the line inside quotes");
                 char next = line[i++];
+                // A line break cannot stand in a line: file names that hold one come escaped.
+                if (next == 'n' || next == 'r') {
+                    word += next == 'n' ? '\n' : '\r';
+                    continue;
+                }
                 if (next != '"' && next != '\\')
-                    throw ScriptError(std::string("unknown escape \\") + next + " (only \\\" and \\\\ are known)");
+                    throw ScriptError(std::string("unknown escape \\") + next +
+                                      " (only \\\", \\\\, \\n and \\r are known)");
                 word += next;
                 continue;
             }
