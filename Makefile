@@ -54,6 +54,7 @@ fuzz: deps build-fuzz
 
 bench: deps build-default
 	./bench/run.sh build/default
+	./bench/scans.sh build/default
 	/usr/bin/python3 bench/viewer_bench.py build/default
 
 # Formatting by the .clang-format files of the tree; `make test` checks it first.
