@@ -37,6 +37,17 @@ void Rect(JsonWriter& j, const DeviceRect& r) {
     j.beginArray().value(r.left).value(r.top).value(r.right).value(r.bottom).endArray();
 }
 
+// Page units as the region panel writes them: left, bottom, right, top.
+void PageRect(JsonWriter& j, const FixedRect& rect) {
+    const FixedRect r = OrderedRect(rect);
+    j.beginArray()
+        .value(FixedToDouble(r.left))
+        .value(FixedToDouble(r.bottom))
+        .value(FixedToDouble(r.right))
+        .value(FixedToDouble(r.top))
+        .endArray();
+}
+
 std::shared_ptr<const Bytes> PngOf(const vxwin32::Image& image) {
     Raster raster;
     raster.width = image.width;
@@ -247,6 +258,20 @@ void ViewerSession::publishFrame() {
     else
         j.null();
     j.key("bandColor").value(RgbaText(kRubberBandRgba));
+    // The region panel's figures: the rubber band and the region held, in
+    // page units, and what one device pixel is worth there.
+    j.key("bandPage");
+    if (view.rubberBand)
+        PageRect(j, DeviceRectToPageRect(g, *view.rubberBand));
+    else
+        j.null();
+    j.key("regionPage");
+    std::optional<RegionSeen> held = host().region();
+    if (held && held->doc == &view.document() && held->page == view.pageIndex())
+        PageRect(j, held->rect);
+    else
+        j.null();
+    j.key("pixel").value(1.0 / g.scale);
     j.endObject();
     publication_.setFrame(j.text());
 }

@@ -16,7 +16,8 @@ struct ViewEnvironment {
 
 struct ViewOptions {
     std::vector<std::string> files;
-    int port = 0;  // 0: a free one
+    std::string root;  // File > Open's root; empty: the first file's folder
+    int port = 0;      // 0: a free one
     bool openBrowser = true;
     double zoom = 100.0;
     bool help = false;

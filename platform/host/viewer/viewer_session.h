@@ -6,10 +6,12 @@
 
 #include "input/live_input.h"
 #include "script/interpreter.h"
+#include "viewer/file_chooser.h"
 #include "viewer/publication.h"
 #include "viewer/user_events.h"
 
 #include <chrono>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -29,6 +31,8 @@ public:
     bool run();
     // Publishes the state and the page view now (also before run starts).
     void publish();
+    // File > Open opens files under the chooser's root, at this zoom.
+    void setFileChooser(const FileChooser* chooser, double zoom) { chooser_ = chooser, openZoom_ = zoom; }
     // Runs one event as run() does; for tests and the benchmark.
     void handle(const UserEvent& event);
 
@@ -54,6 +58,9 @@ private:
     void problem(const std::string& message);
     void closeActive();
     void saveAs(const std::string& name, bool replace);
+    void openFile(const std::string& relative);
+    // The region panel's Set (region_panel.cpp).
+    void setRegion(const std::string& text);
     void openModal(Modal modal);
     void closeModal();
 
@@ -73,6 +80,9 @@ private:
     Publication& publication_;
     std::ostream& err_;
 
+    const FileChooser* chooser_ = nullptr;
+    double openZoom_ = 100.0;
+    std::deque<PointerStep> pointerSteps_;  // a drag the host makes itself, before the mouse's
     std::optional<Modal> modal_;
     int modalSerial_ = 0;
     bool stop_ = false;

@@ -13,6 +13,10 @@ const viewer = {
   menuRequest: 0,    // the last menu opening asked for
   openMenu: null,    // name of the top menu shown open
   ended: false,
+  // Hook: panels beside the page view (region_panel.js) follow each frame.
+  frameListeners: [],
+  // Hook: parts that follow the host's state (open_dialog.js).
+  stateListeners: [],
 };
 window.vellora = viewer;
 
@@ -89,6 +93,7 @@ function openMenuNamed(name) {
 function chooseItem(item) {
   closeMenus();
   if (item.name === 'SaveAs') return showSaveAs();
+  if (item.name === 'Open') return showOpen();  // open_dialog.js
   send({kind: 'menu', name: item.name});
 }
 
@@ -232,7 +237,10 @@ function renderToolbar(chrome) {
     } else {
       button.textContent = b.name;
     }
-    button.addEventListener('click', () => send({kind: 'button', name: b.name}));
+    button.addEventListener('click', () => {
+      if (b.name === 'Open') return showOpen();  // open_dialog.js
+      send({kind: 'button', name: b.name});
+    });
     bar.append(button);
   }
 }
@@ -345,12 +353,14 @@ function applyFrame(f) {
   if (!f) {
     canvas.width = 1;
     canvas.height = 1;
+    for (const listen of viewer.frameListeners) listen(null);
     return;
   }
   if (document.activeElement !== $('page-field')) $('page-field').value = String(f.page);
   $('page-count').textContent = 'of ' + f.pages;
   $('zoom-text').textContent = Math.round(f.zoom) + '%';
   drawFrame();
+  for (const listen of viewer.frameListeners) listen(f);
 }
 
 // ---- Mouse on the page view, in its device pixels.
@@ -565,7 +575,7 @@ function renderModal(live) {
   const what = JSON.stringify(live.modal ? live.modal : ['progress', live.progress && live.progress.value]);
   if (what === modalShown) return;
   if (!live.modal && !live.progress) {
-    if (modalShown !== 'save-as') hideModal();
+    if (modalShown !== 'save-as' && modalShown !== 'open') hideModal();  // the page's own
     return;
   }
   if (!live.modal && live.progress && $('progress-box')) {
@@ -599,6 +609,7 @@ function applyState(s) {
   if (s.live.message) showMessage(s.live.message);
   renderModal(s.live);
   if (s.live.quit) showEnded();
+  for (const listen of viewer.stateListeners) listen(s);
 }
 
 async function start() {
