@@ -333,7 +333,7 @@ std::string UsageText() {
            "  vellora boxes IN.pdf\n"
            "  vellora show IN.pdf --page N -o OUT.png [--zoom PERCENT] [--media-box]\n"
            "               [--region L,B,R,T]\n"
-           "  vellora view FILE.pdf [FILE.pdf ...] [--port N] [--no-browser] [--zoom PERCENT]\n"
+           "  vellora view [FILE.pdf ...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]\n"
            "See docs/command-line.md.\n";
 }
 

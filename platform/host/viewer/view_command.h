@@ -1,4 +1,4 @@
-// `vellora view FILE.pdf... [--port N] [--no-browser] [--zoom PERCENT]`:
+// `vellora view [FILE.pdf...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]`:
 // the stand-in host as an interactive viewer on a local web page.
 #pragma once
 
