@@ -119,14 +119,15 @@ A4 = (0.0, 0.0, 595.28, 841.89)
 #     the page centres (396+306 = 702 minus each side, sides exchanged):
 #     left 702-540.75 = 161.25, right 702-72.5 = 629.5, bottom 702-720.125 =
 #     -18.125, top 702-72.25 = 629.75; clipped to the media box 0 0 792 612.
-#  5: media box 100 200 712 992 (Letter size), rotation 0: the region stays at
-#     the same page coordinates, clipped to the media box.
+#  5: media box 100 200 712 992 (Letter size), rotation 0: the region is
+#     carried about the middles of the media boxes (306, 396 and 406, 596), so
+#     it moves with the page's origin by 100, 200 and lies where it lies on page 1.
 ODD_CROPPED = {
     1: (72.5, 72.25, 540.75, 720.125),
     2: A4,
     3: (161.25, 0.0, 629.5, 612.0),
     4: LETTER,
-    5: (100.0, 200.0, 540.75, 720.125),
+    5: (172.5, 272.25, 640.75, 920.125),
     6: LETTER,
     7: (72.5, 72.25, 540.75, 720.125),
 }
@@ -173,17 +174,27 @@ def case_crop_odd():
 
 
 def case_crop_summary():
-    # Drawn near the top of page 5 (media box 100 200 712 992); carried onto
-    # the Letter pages at the same coordinates it lies above their media box
-    # (bottom 800 > 792), so they stay uncropped and the run says so; the file
-    # is still written.
+    # Drawn near the top of page 5 (media box 100 200 712 992): carried onto
+    # the Letter pages about the middles of the media boxes it lands where it
+    # lies on page 5, moved by the page's origin, and crops them.
     src = fresh_copy("mixed.pdf")
-    out = os.path.join(WORK, "summary.pdf")
+    out = os.path.join(WORK, "from-page5.pdf")
     r = run("crop", src, "-o", out, "--region", "150,800,400,980", "--page", "5", "--pages", "all",
             "--mismatch", "skip")
+    check(r.returncode == 0, f"from page 5: status {r.returncode}: {r.stderr}")
+    check("did not intersect" not in r.stderr, f"from page 5: a page was left out: {r.stderr}")
+    expect_boxes(out, {1: (50.0, 600.0, 300.0, 780.0), 5: (150.0, 800.0, 400.0, 980.0),
+                       7: (50.0, 600.0, 300.0, 780.0)}, "from page 5")
+
+    # A strip along the top of page 1, turned onto the pages that stand
+    # sideways or upside down, lies off their media boxes: they stay
+    # uncropped and the run says so; the file is still written.
+    out = os.path.join(WORK, "summary.pdf")
+    r = run("crop", src, "-o", out, "--region", "100,700,500,780", "--pages", "all", "--mismatch", "crop")
     check(r.returncode == 0, f"summary: status {r.returncode}: {r.stderr}")
     check("did not intersect crop region" in r.stderr, f"summary: warning missing: {r.stderr}")
-    expect_boxes(out, {1: LETTER, 5: (150.0, 800.0, 400.0, 980.0), 7: LETTER}, "summary")
+    expect_boxes(out, {1: (100.0, 700.0, 500.0, 780.0), 2: A4, 3: (36.0, 36.0, 756.0, 576.0), 4: LETTER,
+                       5: (200.0, 900.0, 600.0, 980.0)}, "summary")
 
     # geometry.pdf's page 2 is turned 45 degrees: no rotation case fits it.
     geometry = fresh_copy("geometry.pdf")

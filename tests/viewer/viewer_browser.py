@@ -23,12 +23,11 @@ import time
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from viewer_support import (Browser, Viewer, axe_missing, boxes, check, decode_png, finish,  # noqa: E402
-                            skip_without_browser, wait_for)
+from viewer_support import (PLUGIN_BUTTON, Browser, Viewer, axe_missing, boxes, check, click_button,  # noqa: E402
+                            decode_png, finish, press_plugin_button, skip_without_browser, tab_text, wait_for)
 
 VELLORA, SAMPLES, SAMPLEGEN, WORK, CASE = sys.argv[1:6]
 MARGIN = 16  # device pixels around the page at every zoom
-PLUGIN_BUTTON = "Trim Vex - used to crop pages"
 BLACK, RED = (0, 0, 0), (255, 0, 0)
 
 # A region on page 1 of mixed.pdf (612 x 792 pt, upright, at 100%: one
@@ -59,16 +58,6 @@ def region_shown(browser, corner):
     return (START[0], START[1], corner[0], corner[1]) in rects and len(rects) >= 6
 
 
-def press_plugin_button(browser):
-    # The toolbar is drawn again when the document's state arrives; a button found
-    # just before that is stale, so it is looked up again until a click lands.
-    def attempt():
-        browser.by_title(PLUGIN_BUTTON).click()
-        return True
-    wait_for("a click on the plug-in's button", attempt, timeout=10)
-    wait_for("the red media box", lambda: any(op["color"] == "#ff0000" for op in ops(browser)))
-
-
 def open_submenu_item(browser, title):
     """Opens Extensions > Trim Vex and gives the item titled `title`, as the page shows it."""
     browser.element('#menubar .menu-title[data-name="Extensions"]').click()
@@ -94,17 +83,6 @@ def wait_dialog(browser):
                     len(browser.elements("#modal-layer label")) == 4)
 
 
-def click_button(browser, text):
-    """Clicks the modal's button `text`, again if the page redrew it under the click."""
-    def attempt():
-        for b in browser.elements("#modal-layer button"):
-            if b.text == text:
-                b.click()
-                return True
-        raise AssertionError(f"no button {text!r} on the modal; it shows {browser.modal()}")
-    wait_for(f"a click on {text!r}", attempt, timeout=10)
-
-
 def answer_questions(browser, answer, until):
     """Answers every question that comes up with `answer` until `until()` holds."""
     def step():
@@ -122,10 +100,6 @@ def pixel(image, x, y):
 
 def canvas_image(browser):
     return decode_png(browser.element("#page-view").screenshot_as_png)
-
-
-def tab_text(browser):
-    return browser.element("#tabs button.active").text
 
 
 def case_crop_flow():

@@ -115,6 +115,14 @@ def main():
         check(status == 200 and b"<canvas" in body, f"cookie: the page was not served ({status})")
         check(c.request("GET", "/state")[0] == 200, "cookie: GET /state refused")
         check(c.request("GET", "//state")[0] in (403, 404), "the state is served outside the run's prefix")
+        # The page's other parts and File > Open's listing: the same doors.
+        check(c.request("GET", "/files", cookie=False)[0] == 403, "no token: the file listing was not refused")
+        check(c.request("GET", "//files")[0] in (403, 404), "the file listing is served outside the run's prefix")
+        status, body, _ = c.request("GET", "/files?dir=..")
+        check(status == 200 and "error" in json.loads(body), f"files?dir=..: answered {status} {body[:80]!r}")
+        for part in ("region_panel.js", "edit_keys.js", "open_dialog.js"):
+            check(c.request("GET", "/" + part)[0] == 200, f"{part} is not served under the prefix")
+            check(c.request("GET", "//" + part)[0] in (403, 404), f"{part} is served outside the run's prefix")
         # Two Host headers, the good one first or second: refused.
         good = f"127.0.0.1:{viewer.port}"
         for hosts in ((good, "evil.example"), ("evil.example", good), (good, good)):

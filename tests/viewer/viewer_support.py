@@ -301,3 +301,34 @@ def boxes(vellora, path):
     if r.returncode != 0:
         raise AssertionError(f"vellora boxes {path}: {r.stderr}")
     return r.stdout
+
+
+# ---- What several cases do on the page.
+
+
+PLUGIN_BUTTON = "Trim Vex - used to crop pages"
+
+
+def tab_text(browser):
+    return browser.element("#tabs button.active").text
+
+
+def press_plugin_button(browser):
+    # The toolbar is drawn again when the document's state arrives; a button found
+    # just before that is stale, so it is looked up again until a click lands.
+    def attempt():
+        browser.by_title(PLUGIN_BUTTON).click()
+        return True
+    wait_for("a click on the plug-in's button", attempt, timeout=10)
+    wait_for("the red media box", lambda: any(op["color"] == "#ff0000" for op in browser.frame()["ops"]))
+
+
+def click_button(browser, text):
+    """Clicks the modal's button `text`, again if the page redrew it under the click."""
+    def attempt():
+        for b in browser.elements("#modal-layer button"):
+            if b.text == text:
+                b.click()
+                return True
+        raise AssertionError(f"no button {text!r} on the modal; it shows {browser.modal()}")
+    wait_for(f"a click on {text!r}", attempt, timeout=10)

@@ -20,13 +20,65 @@ PageRef& Document::page(int index) {
 
 uint32_t Document::permissions() const { return permissions_ ? *permissions_ : backend_->permissions(); }
 
+namespace {
+
+bool SameBox(const FixedRect& a, const FixedRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+FixedRect Document::putCropBox(int index, const FixedRect& box) {
+    const FixedRect before = backend_->cropBox(index);
+    backend_->setCropBox(index, box);
+    // What the backend keeps may be normalised: compare with that.
+    const FixedRect after = backend_->cropBox(index);
+    const FixedRect saved = savedBoxes_.emplace(index, before).first->second;
+    if (SameBox(after, saved))
+        unsaved_.erase(index);
+    else
+        unsaved_.insert(index);
+    return before;
+}
+
 void Document::setCropBox(int index, const FixedRect& box) {
     checkIndex(index);
-    auto saved = changedCrops_.emplace(index, backend_->cropBox(index)).first;
-    backend_->setCropBox(index, box);
-    const FixedRect& was = saved->second;
-    if (was.left == box.left && was.top == box.top && was.right == box.right && was.bottom == box.bottom)
-        changedCrops_.erase(saved);
+    const FixedRect before = putCropBox(index, box);
+    open_.try_emplace(index, BoxChange{index, before, before}).first->second.after = backend_->cropBox(index);
+}
+
+void Document::setModified(bool modified) {
+    modified_ = modified;
+    if (!modified) {
+        savedBoxes_.clear();
+        unsaved_.clear();
+    }
+}
+
+bool Document::closeStep() {
+    std::vector<BoxChange> step;
+    for (const auto& [index, change] : open_)
+        if (!SameBox(change.before, change.after)) step.push_back(change);
+    open_.clear();
+    if (step.empty()) return false;
+    undo_.push_back(std::move(step));
+    redo_.clear();
+    return true;
+}
+
+std::vector<int> Document::replay(std::vector<std::vector<BoxChange>>& from, std::vector<std::vector<BoxChange>>& to,
+                                  bool back) {
+    std::vector<int> pages;
+    if (from.empty()) return pages;
+    std::vector<BoxChange> step = std::move(from.back());
+    from.pop_back();
+    // A step holds each page once: the order of the pages does not matter.
+    for (const BoxChange& change : step) {
+        (void)putCropBox(change.page, back ? change.before : change.after);
+        pages.push_back(change.page);
+    }
+    to.push_back(std::move(step));
+    return pages;
 }
 
 std::vector<std::string> Document::heldPages() const {

@@ -9,7 +9,9 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace vellora {
 
@@ -26,6 +28,12 @@ struct PageRef {
 // What a HostFile handle points at.
 struct FileRef {
     std::string path;
+};
+
+// One page's crop box before and after a change.
+struct BoxChange {
+    int page = 0;
+    FixedRect before{}, after{};
 };
 
 class Document {
@@ -45,23 +53,29 @@ public:
 
     uint32_t permissions() const;
     void overridePermissions(uint32_t permissions) { permissions_ = permissions; }
-    // Modified: marked so, or a page's crop box differs from the one it had
-    // when the document was opened or last saved.
-    bool modified() const { return modified_ || !changedCrops_.empty(); }
-    // False: the document as it stands is the saved one.
-    void setModified(bool modified) {
-        modified_ = modified;
-        if (!modified) changedCrops_.clear();
-    }
+    // Modified when some crop box differs from the last save, or when told so.
+    bool modified() const { return modified_ || !unsaved_.empty(); }
+    // False: the boxes as they are now count as saved.
+    void setModified(bool modified);
 
     // The document's file, or null when it was never saved.
     FileRef* file() { return file_.empty() ? nullptr : &file_.back(); }
     // Older FileRefs stay valid: the plug-in may still hold them.
     void setFile(const std::string& path) { file_.push_back(FileRef{path}); }
 
-    // Sets the crop box as given; the document is modified unless every page
-    // has its saved box again (a stopped run that gave every page back).
+    // Sets the crop box as given; the change joins the open Undo step.
     void setCropBox(int index, const FixedRect& box);
+
+    // ---- Undo. Every crop box change joins the open step; a person's action
+    // closes it, and a step whose pages all stand as they did is dropped (a
+    // run that gave its pages back). Undo and Redo change no step.
+    // True when a step was recorded.
+    bool closeStep();
+    bool canUndo() const { return !undo_.empty(); }
+    bool canRedo() const { return !redo_.empty(); }
+    // Put every page of the last step back (forward); the pages changed.
+    std::vector<int> undo() { return replay(undo_, redo_, true); }
+    std::vector<int> redo() { return replay(redo_, undo_, false); }
 
     bool closed() const { return closed_; }
     void markClosed() { closed_ = true; }
@@ -74,8 +88,18 @@ private:
     MemoryBackend* memory_;
     std::deque<PageRef> pages_;
     std::optional<uint32_t> permissions_;
+    // Sets a box with no step and keeps the saved-state record true.
+    FixedRect putCropBox(int index, const FixedRect& box);
+    // Takes the last step of `from` to `to`, its pages set to their boxes
+    // before it (`back`) or after it.
+    std::vector<int> replay(std::vector<std::vector<BoxChange>>& from, std::vector<std::vector<BoxChange>>& to,
+                            bool back);
+
     bool modified_ = false;
-    std::map<int, FixedRect> changedCrops_;  // page index -> its saved crop box
+    std::map<int, FixedRect> savedBoxes_;  // as at the last save, for pages changed since
+    std::set<int> unsaved_;                // pages whose box differs from it
+    std::map<int, BoxChange> open_;        // the open step, by page
+    std::vector<std::vector<BoxChange>> undo_, redo_;
     std::deque<FileRef> file_;
     bool closed_ = false;
 };

@@ -125,6 +125,15 @@ public:
     // freed, as messages.
     std::vector<std::string> leaks() const;
 
+    // ---- A person's action (nested ones count as the outermost): the crop
+    // boxes it changes become one Undo step of each document changed.
+    void beginAction();
+    void endAction();
+    // Edit > Undo and Edit > Redo in the active document, with its views
+    // told; HostError when there is nothing to undo or redo.
+    void undo() { stepActive(true); }
+    void redo() { stepActive(false); }
+
     // ---- Drawing.
     void drawNow(PageView& view);
     // Redraws what is invalid in the active view, as a window system does
@@ -200,6 +209,8 @@ private:
     void setUpMenus();
     void setUpToolbar();
     void setUpTools();
+    void closeSteps();
+    void stepActive(bool back);
     // The host's tool of that name is the active tool (its item and button show marked).
     bool hostToolActive(const std::string& name) const;
     void drawPass(PageView& view);
@@ -233,6 +244,7 @@ private:
 
     std::optional<std::pair<std::string, int>> pluginError_;
     int pluginDepth_ = 0;
+    int actionDepth_ = 0;
 };
 
 // Handle kinds, as named in messages.

@@ -55,8 +55,20 @@ void Host::setUpMenus() {
             i->hostEnabled = [this] { return active_ != nullptr && active_->document().file() != nullptr; };
         }
     }
-    if (MenuObj* edit = menu("Edit", "&Edit", {{"Undo", "&Undo"}, {"Copy", "&Copy"}, {"SelectAll", "Select &All"}}))
+    if (MenuObj* edit = menu("Edit", "&Edit",
+                             {{"Undo", "&Undo"}, {"Redo", "&Redo"}, {"Copy", "&Copy"}, {"SelectAll", "Select &All"}})) {
         menubar.addTopMenu(*edit);
+        if (MenuItemObj* i = item("Undo")) {
+            i->hostAction = [this] { undo(); };
+            i->hostEnabled = [this] { return active_ != nullptr && active_->document().canUndo(); };
+            i->shortcut = 'Z', i->modifiers = VX_MODIFIER_CONTROL;
+        }
+        if (MenuItemObj* i = item("Redo")) {
+            i->hostAction = [this] { redo(); };
+            i->hostEnabled = [this] { return active_ != nullptr && active_->document().canRedo(); };
+            i->shortcut = 'Z', i->modifiers = VX_MODIFIER_CONTROL | VX_MODIFIER_SHIFT;
+        }
+    }
     if (MenuObj* view = menu("View", "&View",
                              {{"ZoomIn", "Zoom &In"},
                               {"ZoomOut", "Zoom &Out"},

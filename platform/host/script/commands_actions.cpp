@@ -84,6 +84,11 @@ void AddActionCommands(std::map<std::string, Command>& t) {
             h.execute(*item);
         });
     });
+    // Edit > Undo and Edit > Redo, whether or not the menu shows them.
+    AddCommand(t, "undo", "undo", 0, 0,
+               [](Interpreter& in, Args&) { in.userAction(std::nullopt, [&] { in.host().undo(); }); });
+    AddCommand(t, "redo", "redo", 0, 0,
+               [](Interpreter& in, Args&) { in.userAction(std::nullopt, [&] { in.host().redo(); }); });
     AddCommand(t, "click", "click X Y [mods M]", 2, 4, [](Interpreter& in, Args& a) {
         Point p = DevicePoint(a);
         Press(in, p, p, Modifiers(a));

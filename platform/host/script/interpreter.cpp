@@ -149,9 +149,13 @@ void Interpreter::userAction(const std::optional<Gesture>& gesture, const std::f
     Host& h = host();
     h.trace.resetCounts();
     h.input.gesture = gesture;
+    h.beginAction();
     struct Reset {
         Host& h;
-        ~Reset() { h.input.gesture.reset(); }
+        ~Reset() {
+            h.input.gesture.reset();
+            h.endAction();
+        }
     } reset{h};
     action();
 }

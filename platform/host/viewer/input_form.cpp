@@ -26,6 +26,8 @@ const std::map<std::string, UserEvent::Kind>& Kinds() {
         {"activate", UserEvent::Activate},
         {"close", UserEvent::Close},
         {"save-as", UserEvent::SaveAs},
+        {"set-region", UserEvent::SetRegion},
+        {"open", UserEvent::Open},
         {"quit", UserEvent::Quit},
         {"hello", UserEvent::PageGone},  // a page loaded: any earlier page is gone
     };
@@ -107,6 +109,12 @@ UserEvent ParseUserEvent(const FormFields& f) {
         e.text = Text(f, "name", 255);
         if (std::string why = FileNameProblem(e.text); !why.empty()) throw BadRequest(why);
         e.flag = f.count("replace") != 0 && Field(f, "replace") == "1";
+        break;
+    case UserEvent::SetRegion:
+        e.text = Text(f, "region", 200);
+        break;
+    case UserEvent::Open:
+        e.text = Text(f, "path", 4096);
         break;
     case UserEvent::Stop:
     case UserEvent::Close:

@@ -37,9 +37,15 @@ void Rect(JsonWriter& j, const DeviceRect& r) {
     j.beginArray().value(r.left).value(r.top).value(r.right).value(r.bottom).endArray();
 }
 
-void PointsRect(JsonWriter& j, const FixedRect& r) {
-    j.beginArray().value(FixedToDouble(r.left)).value(FixedToDouble(r.bottom));
-    j.value(FixedToDouble(r.right)).value(FixedToDouble(r.top)).endArray();
+// Page units as the region panel writes them: left, bottom, right, top.
+void PageRect(JsonWriter& j, const FixedRect& rect) {
+    const FixedRect r = OrderedRect(rect);
+    j.beginArray()
+        .value(FixedToDouble(r.left))
+        .value(FixedToDouble(r.bottom))
+        .value(FixedToDouble(r.right))
+        .value(FixedToDouble(r.top))
+        .endArray();
 }
 
 std::shared_ptr<const Bytes> PngOf(const vxwin32::Image& image) {
@@ -245,13 +251,14 @@ void ViewerSession::publishFrame() {
     // In points, for the page view's text alternative.
     const DocumentBackend& backend = view.document().backend();
     j.key("mediaBox");
-    PointsRect(j, backend.mediaBox(view.pageIndex()));
+    PageRect(j, backend.mediaBox(view.pageIndex()));
     j.key("cropBox");
-    PointsRect(j, backend.cropBox(view.pageIndex()));
+    PageRect(j, backend.cropBox(view.pageIndex()));
+    // Also the region panel's figures.
     j.key("region");
     std::optional<RegionSeen> region = host().region();
     if (region && region->doc == &view.document() && region->page == view.pageIndex())
-        PointsRect(j, region->rect);
+        PageRect(j, region->rect);
     else
         j.null();
     j.key("image");
@@ -273,6 +280,14 @@ void ViewerSession::publishFrame() {
     else
         j.null();
     j.key("bandColor").value(RgbaText(kRubberBandRgba));
+    // The region panel's figures: the rubber band in page units, and what
+    // one device pixel is worth there.
+    j.key("bandPage");
+    if (view.rubberBand)
+        PageRect(j, DeviceRectToPageRect(g, *view.rubberBand));
+    else
+        j.null();
+    j.key("pixel").value(1.0 / g.scale);
     j.endObject();
     publication_.setFrame(j.text());
 }

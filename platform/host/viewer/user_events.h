@@ -30,6 +30,8 @@ struct UserEvent {
         Activate,     // bring the window `text` (or number `number`, from 1) to the front
         Close,        // close the active window, asking about unsaved changes
         SaveAs,       // save the active document as `text` beside its file; `flag`: replace
+        Open,         // open the file `text`, relative to the chooser's root, in a new window
+        SetRegion,    // drag out the region `text` ("L B R T", page units) with the active tool
         Quit,
         PageGone,  // a page went away or a new one loaded: a drag it held ends, cancelled
     } kind = Hover;

@@ -125,10 +125,12 @@ bool HasDisplay() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAY
 }  // namespace
 
 std::string ViewUsage() {
-    return "usage: vellora view FILE.pdf [FILE.pdf ...] [--port N] [--no-browser] [--zoom PERCENT]\n"
+    return "usage: vellora view [FILE.pdf ...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]\n"
            "       [--margin M|L,B,R,T] [--ink-threshold PERCENT] [--ignore-dark-edges]\n"
            "Serves an interactive viewer on http://127.0.0.1:PORT/ (port 0, the default, picks a free one)\n"
-           "and prints its address with the access token. Ctrl-C or File > Exit on the page ends it.\n";
+           "and prints its address with the access token. Ctrl-C or File > Exit on the page ends it.\n"
+           "File > Open lists the folders and PDF files under DIR (default: the first file's folder, or the\n"
+           "current folder when no file is given); with no file the page opens on that chooser.\n";
 }
 
 ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
@@ -152,6 +154,8 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
             o.boxSettings.push_back({"host", "ink-threshold", value()});
         } else if (a == "--ignore-dark-edges") {
             o.boxSettings.push_back({"host", "dark-edges", "ignore"});
+        } else if (a == "--root") {
+            o.root = value();
         } else if (a == "--no-browser") {
             o.openBrowser = false;
         } else if (a == "--help" || a == "-h") {
@@ -162,7 +166,6 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
             o.files.push_back(a);
         }
     }
-    if (o.files.empty() && !o.help) throw std::invalid_argument("view needs at least one PDF file");
     return o;
 }
 
@@ -205,13 +208,27 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         return 3;
     }
 
+    std::optional<FileChooser> chooser;
+    try {
+        std::filesystem::path root = options.root;
+        if (root.empty())
+            root = options.files.empty() ? std::filesystem::path(".")
+                                         : std::filesystem::absolute(options.files[0]).parent_path();
+        chooser.emplace(root);
+    } catch (const std::invalid_argument& e) {
+        err << "vellora: " << e.what() << " (vellora view --help)\n";
+        return 2;
+    }
+
     UserEventQueue events;
     Publication publication;
     bool quit = false;
     try {
         WebServer server(events, publication);
+        server.setFileChooser(&*chooser);
         ViewerSession session(interpreter, events, publication, err);
         session.setWarningSource([&tap] { return tap.take(); });
+        session.setFileChooser(&*chooser, options.zoom);
         session.publish();
         server.start(options.port);
         out << server.url() << std::endl;

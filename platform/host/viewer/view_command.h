@@ -1,4 +1,4 @@
-// `vellora view FILE.pdf... [--port N] [--no-browser] [--zoom PERCENT]`:
+// `vellora view [FILE.pdf...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]`:
 // the stand-in host as an interactive viewer on a local web page.
 #pragma once
 
@@ -16,7 +16,8 @@ struct ViewEnvironment {
 
 struct ViewOptions {
     std::vector<std::string> files;
-    int port = 0;  // 0: a free one
+    std::string root;  // File > Open's root; empty: the first file's folder
+    int port = 0;      // 0: a free one
     bool openBrowser = true;
     double zoom = 100.0;
     bool help = false;

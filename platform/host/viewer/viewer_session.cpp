@@ -47,6 +47,10 @@ ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, P
             return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr;
         };
     if (MenuItemObj* item = host().menubar.findItem("Quit")) item->hostEnabled = [] { return true; };
+    // File > Open and its button: the page shows the chooser.
+    if (MenuItemObj* item = host().menubar.findItem("Open")) item->hostEnabled = [this] { return chooser_ != nullptr; };
+    if (ButtonObj* button = host().toolbar.find(std::string("Open")))
+        button->hostEnabled = [this] { return chooser_ != nullptr; };
     // The dialog's end, whatever ended it, takes it off the page.
     vxwin32::SetDialogObserver([this](const vxwin32::DialogState&, const char* event) {
         if (std::string(event) == "ending") closeModal();
@@ -195,6 +199,12 @@ void ViewerSession::handle(const UserEvent& e) {
     case UserEvent::SaveAs:
         saveAs(e.text, e.flag);
         break;
+    case UserEvent::Open:
+        openFile(e.text);
+        break;
+    case UserEvent::SetRegion:
+        setRegion(e.text);
+        break;
     case UserEvent::Quit:
         quit_ = true;
         break;
@@ -236,6 +246,19 @@ void ViewerSession::saveAs(const std::string& name, bool replace) {
     }
 }
 
+void ViewerSession::openFile(const std::string& relative) {
+    if (chooser_ == nullptr) return problem("Open: this viewer has no file chooser");
+    auto found = chooser_->resolve(relative);
+    if (auto* why = std::get_if<std::string>(&found)) return problem("Open: " + *why);
+    const std::filesystem::path& path = std::get<std::filesystem::path>(found);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return problem("Open: \"" + relative + "\" is not a file");
+    command({"open", path.string()});
+    if (messageIsError_) return;
+    command({"zoom", std::to_string(static_cast<int>(openZoom_))});
+    err_ << "opened: " << path.string() << "\n";
+}
+
 // ---- The modal loops ------------------------------------------------------------
 
 void ViewerSession::openModal(Modal modal) {
@@ -250,6 +273,11 @@ void ViewerSession::closeModal() {
 }
 
 PointerStep ViewerSession::nextPointerStep() {
+    if (!pointerSteps_.empty()) {
+        PointerStep step = pointerSteps_.front();
+        pointerSteps_.pop_front();
+        return step;
+    }
     while (std::optional<UserEvent> e = waitEvent()) {
         if (e->kind == UserEvent::Move)
             return PointerStep{static_cast<int16_t>(e->x), static_cast<int16_t>(e->y), e->modifiers, false};

@@ -6,10 +6,12 @@
 
 #include "input/live_input.h"
 #include "script/interpreter.h"
+#include "viewer/file_chooser.h"
 #include "viewer/publication.h"
 #include "viewer/user_events.h"
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -32,6 +34,8 @@ public:
     void publish();
     // Whether the viewer can show the page at its zoom.
     static bool showable(const PageView& view);
+    // File > Open opens files under the chooser's root, at this zoom.
+    void setFileChooser(const FileChooser* chooser, double zoom) { chooser_ = chooser, openZoom_ = zoom; }
     // Runs one event as run() does; for tests and the benchmark.
     void handle(const UserEvent& event);
     // Where the host's warnings (a file repaired on opening) are taken
@@ -64,6 +68,9 @@ private:
     void keepPageShowable();
     void closeActive();
     void saveAs(const std::string& name, bool replace);
+    void openFile(const std::string& relative);
+    // The region panel's Set (region_panel.cpp).
+    void setRegion(const std::string& text);
     void openModal(Modal modal);
     void closeModal();
 
@@ -84,6 +91,9 @@ private:
     std::ostream& err_;
 
     UserEvent press_;  // the press the drag in progress began with
+    const FileChooser* chooser_ = nullptr;
+    double openZoom_ = 100.0;
+    std::deque<PointerStep> pointerSteps_;  // a drag the host makes itself, before the mouse's
     std::optional<Modal> modal_;
     int modalSerial_ = 0;
     bool stop_ = false;

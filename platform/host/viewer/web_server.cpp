@@ -165,6 +165,14 @@ void WebServer::start(int port) {
     s.Get(p + "/", serveAsset("index.html"));
     s.Get(p + "/viewer.css", serveAsset("viewer.css"));
     s.Get(p + "/viewer.js", serveAsset("viewer.js"));
+    // The page's parts in files of their own.
+    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js"})
+        s.Get(p + "/" + part, serveAsset(part));
+
+    s.Get(p + "/files", [this](const httplib::Request& req, httplib::Response& res) {
+        if (chooser_ == nullptr) return Refuse(res, 404, "this viewer has no file chooser");
+        res.set_content(chooser_->listing(req.has_param("dir") ? req.get_param_value("dir") : ""), "application/json");
+    });
 
     s.Get(p + "/state", [&impl](const httplib::Request&, httplib::Response& res) {
         res.set_content(StateDocument(impl.publication.current()), "application/json");

@@ -4,6 +4,7 @@
 // loopback address with the run's token; see web_security.h.
 #pragma once
 
+#include "viewer/file_chooser.h"
 #include "viewer/publication.h"
 #include "viewer/user_events.h"
 
@@ -23,6 +24,8 @@ public:
     // Binds 127.0.0.1:port (0: a free port) and serves on threads of its
     // own. Throws std::runtime_error when the port cannot be had.
     void start(int port);
+    // File > Open's folders, served as /files?dir=...; before start.
+    void setFileChooser(const FileChooser* chooser) { chooser_ = chooser; }
     void stop();
     int port() const { return port_; }
     // The page's address with its token. The page is served under a random
@@ -36,6 +39,7 @@ private:
     std::unique_ptr<Impl> impl_;
     std::thread thread_;
     int port_ = 0;
+    const FileChooser* chooser_ = nullptr;
     std::string token_;
     std::string prefix_;
 };

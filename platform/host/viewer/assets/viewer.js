@@ -18,6 +18,10 @@ const viewer = {
   ended: false,
   connected: false,
   connects: 0,       // event streams opened, for tests
+  // Hook: panels beside the page view (region_panel.js) follow each frame.
+  frameListeners: [],
+  // Hook: parts that follow the host's state (open_dialog.js).
+  stateListeners: [],
 };
 window.vellora = viewer;
 
@@ -184,6 +188,7 @@ function leaveMenus() {
 function chooseItem(item) {
   leaveMenus();
   if (item.name === 'SaveAs') return showSaveAs();
+  if (item.name === 'Open') return showOpen();  // open_dialog.js
   send({kind: 'menu', name: item.name});
 }
 
@@ -503,7 +508,10 @@ function renderToolbar(chrome) {
       } else {
         button.textContent = b.name;
       }
-      button.addEventListener('click', () => send({kind: 'button', name: b.name}));
+      button.addEventListener('click', () => {
+        if (b.name === 'Open') return showOpen();  // open_dialog.js
+        send({kind: 'button', name: b.name});
+      });
       bar.append(button);
     }
     settleRoving(bar);
@@ -701,6 +709,7 @@ function applyFrame(f) {
     $('page-count').textContent = '';
     $('zoom-field').value = '';
     canvas.setAttribute('aria-label', 'No document open');
+    for (const listen of viewer.frameListeners) listen(null);
     if (document.activeElement === canvas || document.activeElement === document.body) $('empty-state').focus();
     return;
   }
@@ -710,6 +719,7 @@ function applyFrame(f) {
   const label = describeFrame(f);
   if (canvas.getAttribute('aria-label') !== label) canvas.setAttribute('aria-label', label);
   drawFrame();
+  for (const listen of viewer.frameListeners) listen(f);
 }
 
 // Keys on the page view: pages, scrolling, and a keyboard pointer that does
@@ -1107,7 +1117,7 @@ function renderModal(live) {
   const what = JSON.stringify(live.modal ? live.modal : ['progress', live.progress && live.progress.value]);
   if (what === modalShown) return;
   if (!live.modal && !live.progress) {
-    if (modalShown !== 'save-as') hideModal();
+    if (modalShown !== 'save-as' && modalShown !== 'open') hideModal();  // the page's own
     return;
   }
   if (!live.modal && live.progress && $('progress-box')) {
@@ -1141,6 +1151,7 @@ function applyState(s) {
   renderMessage();
   renderModal(s.live);
   if (s.live.quit) showEnded();
+  for (const listen of viewer.stateListeners) listen(s);
 }
 
 // ---- The event stream: a page that lost it says so and gets it back.
