@@ -134,6 +134,42 @@ TEST_F(Session, ACornerDragMovesOnlyThatCorner)
     EXPECT_EQ(RectToText(host().region()->rect), RectToText(Points(100, 352, 330, 692)));
 }
 
+TEST_F(Session, SetDragsTheTypedRegionOutThroughTheDragLoopInPlaceOfTheOneHeld)
+{
+    dragRegion();
+    uint64_t framesBefore = publication.current().frameVersion;
+    session->handle(Named(UserEvent::SetRegion, "72 144 500 700"));
+    ASSERT_TRUE(host().region()) << err.str();
+    EXPECT_EQ(RectToText(host().region()->rect), RectToText(Points(72, 144, 500, 700)));
+    // Shown as a person's drag is: the rubber band published, then gone.
+    EXPECT_GE(publication.current().frameVersion - framesBefore, 2u);
+    const std::string frame = publication.current().frame;
+    EXPECT_NE(frame.find("\"regionPage\":[72,144,500,700]"), std::string::npos) << frame;
+    EXPECT_NE(frame.find("\"bandPage\":null"), std::string::npos);
+    EXPECT_NE(frame.find("\"pixel\":1"), std::string::npos);
+    // The click that let go of the old region cropped nothing.
+    EXPECT_EQ(RectToText(crop(1)), RectToText(Points(0, 0, 612, 792)));
+    EXPECT_FALSE(host().activeWindow()->document().modified());
+}
+
+TEST_F(Session, SetRefusesWhatIsNoRegionAndTheHostsOwnTools)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"72 144 500", "give four numbers"},
+        {"72 144 wide 700", "\\\"wide\\\" is not a number"},
+        {"500 144 72 700", "left must be less than right"},
+        {"72 700 500 144", "left must be less than right"},
+    };
+    for (const auto &[text, want] : cases) {
+        session->handle(Named(UserEvent::SetRegion, text));
+        EXPECT_NE(publication.current().state.find(want), std::string::npos) << text;
+        EXPECT_FALSE(host().region()) << text;
+    }
+    session->handle(Named(UserEvent::Button, "Hand"));
+    session->handle(Named(UserEvent::SetRegion, "72 144 500 700"));
+    EXPECT_NE(publication.current().state.find("choose the crop tool first"), std::string::npos);
+}
+
 TEST_F(Session, TheDialogAndTheCropRunTakeTheirAnswersFromTheQueue)
 {
     dragRegion();
