@@ -560,12 +560,17 @@ def case_keyboard():
               f"keyboard: the saved boxes differ from the command line's:\n{boxes(VELLORA, pdf)}")
 
         # A change, then File > Close: Tab to Don't Save and Enter writes nothing.
+        # Page 2, not cropped: page 1's marks already fill its crop box, and
+        # marks outside a crop box do not count.
+        wait_for("the focus back on the page view", lambda: browser.focused()["id"] == "page-view")
+        browser.keys(Keys.PAGE_DOWN)
+        wait_for("page 2", lambda: browser.frame()["page"] == 2, timeout=10)
         choose_trim_vex_item(browser, "c")  # Crop Page(s) to Bounding Box asks which
         m = wait_for("the question", lambda: browser.modal())
         wait_for("the question's focus", lambda: browser.focused()["inModal"])
         accessible(browser, "a question open")
         browser.keys(Keys.ENTER)  # Enter on the focused first button: Current
-        wait_for("page 1 cropped to its marks", settled(m["buttons"][0].replace("&", "")), timeout=60)
+        wait_for("page 2 cropped to its marks", settled(m["buttons"][0].replace("&", "")), timeout=60)
         before_close = sha(pdf)
         browser.chord("ALT", "f")
         wait_for("the File menu's answer", lambda: browser.elements('#menubar .menu-item[data-name="Close"]:not(.pending)'))
