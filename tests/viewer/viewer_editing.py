@@ -13,8 +13,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from viewer_support import (Browser, Viewer, boxes, check, click_button, finish, press_plugin_button,  # noqa: E402
-                            skip_without_browser, tab_text, wait_for)
+from viewer_support import (Browser, Viewer, axe_missing, boxes, check, click_button, finish,  # noqa: E402
+                            press_plugin_button, skip_without_browser, tab_text, wait_for)
 
 VELLORA, SAMPLES, WORK, CASE = sys.argv[1:5]
 MARGIN = 16
@@ -177,6 +177,11 @@ def case_open_chooser():
         choose(browser, "File", "Open")
         wait_for("the chooser", lambda: browser.elements("#open-list .open-entry"))
         names = [e.text for e in browser.elements("#open-list .open-entry")]
+        check(browser.focused()["inModal"], "open_chooser: the chooser does not hold the focus")
+        check(not axe_missing(), "open_chooser: axe-core is not installed (the viewer.axe_install test installs it)")
+        if not axe_missing():
+            found = browser.accessibility_violations()
+            check(found == [], f"open_chooser: accessibility with the chooser open: {found}")
         check(names[:1] == ["more/"] and "mixed.pdf" in names, f"open_chooser: the root lists {names}")
         browser.element('#open-list .open-entry[title="more/"]').click()
         wait_for("the folder", lambda: "letter-11.pdf" in [e.text for e in browser.elements("#open-list .open-entry")])
