@@ -144,7 +144,7 @@ TEST_F(Session, SetDragsTheTypedRegionOutThroughTheDragLoopInPlaceOfTheOneHeld)
     // Shown as a person's drag is: the rubber band published, then gone.
     EXPECT_GE(publication.current().frameVersion - framesBefore, 2u);
     const std::string frame = publication.current().frame;
-    EXPECT_NE(frame.find("\"regionPage\":[72,144,500,700]"), std::string::npos) << frame;
+    EXPECT_NE(frame.find("\"region\":[72,144,500,700]"), std::string::npos) << frame;
     EXPECT_NE(frame.find("\"bandPage\":null"), std::string::npos);
     EXPECT_NE(frame.find("\"pixel\":1"), std::string::npos);
     // The click that let go of the old region cropped nothing.
