@@ -957,7 +957,10 @@ def case_early_stop():
         fcntl.flock(held, fcntl.LOCK_EX)
         proc = subprocess.Popen([VELLORA, "reset", target, "--in-place", "--wait"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        time.sleep(0.5)
+        # Waiting once it holds the file open (for its lock) and a moment has passed.
+        while proc.poll() is None and not holds_open(proc.pid, lambda path: path == target):
+            time.sleep(0.001)
+        time.sleep(0.3)
         check(proc.poll() is None, "--wait: did not wait for the lock")
         proc.send_signal(signal.SIGINT)
         err = proc.stderr.read()
