@@ -715,7 +715,11 @@ def case_reload():
                 done(null);
               }
             }, 5);""")
-        check(took is not None and took < 1.0, f"reload: after ten reloads the page followed a page turn in {took} s")
+        # A stale stream would leave the page behind for good; the drawing of
+        # the page itself is the rest, and on a shared machine that alone can
+        # take a second.
+        print(f"reload: after ten reloads the page followed a page turn in {took} s")
+        check(took is not None and took < 3.0, f"reload: after ten reloads the page followed a page turn in {took} s")
 
         # The stream taken away (four other streams open): the page says so and gets it back.
         browser.js("""window.connectionNotes = [];
