@@ -788,6 +788,24 @@ def case_passwords():
                    ["locked-aes256.pdf", "password is wrong"], "wrong password")
     expect_refused(["reset", locked, "-o", out], 3, ["without its password", "--password-file"],
                    "no password")
+    # No-modify: the owner password lifts it, the user password alone does not;
+    # the result keeps the encryption and its permission bits.
+    for user in ("", "user pw"):
+        closed = os.path.join(WORK, "no-modify.pdf")
+        subprocess.run(["qpdf", "--encrypt", user, "owner", "256", "--modify=none", "--", src, closed],
+                       check=True, capture_output=True)
+        kind = f"no-modify, user password {user!r}"
+        expect_refused(["bbox", closed, "-o", out, *(["--password", user] if user else [])], 3,
+                       ["does not permit changes"], f"{kind}, without the owner password")
+        r = run("bbox", closed, "-o", out, "--password", "owner", "--page", "1")
+        check(r.returncode == 0, f"{kind}, owner password: status {r.returncode}: {r.stderr}")
+        check(show_encryption(out, "owner") == show_encryption(closed, "owner"),
+              f"{kind}: encryption changed: {show_encryption(out, 'owner')[1]}")
+        check("modify anything: not allowed" in show_encryption(out, "owner")[1] or
+              "modify: not allowed" in show_encryption(out, "owner")[1].lower(),
+              f"{kind}: permission bits lost: {show_encryption(out, 'owner')[1]}")
+        os.unlink(out)
+        os.unlink(closed)
     r = run("reset", locked, "-o", out, "--password", "user pw", "--print-script")
     check("user pw" not in r.stdout and "password" in r.stdout, f"print-script shows the password: {r.stdout}")
 
@@ -950,7 +968,10 @@ def case_early_stop():
         fcntl.flock(held, fcntl.LOCK_EX)
         proc = subprocess.Popen([VELLORA, "reset", target, "--in-place", "--wait"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        time.sleep(0.5)
+        # Waiting once it holds the file open (for its lock) and a moment has passed.
+        while proc.poll() is None and not holds_open(proc.pid, lambda path: path == target):
+            time.sleep(0.001)
+        time.sleep(0.3)
         check(proc.poll() is None, "--wait: did not wait for the lock")
         proc.send_signal(signal.SIGINT)
         err = proc.stderr.read()

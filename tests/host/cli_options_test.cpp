@@ -160,7 +160,6 @@ TEST(CliOptions, EveryBadCommandLineIsRefused) {
         {"boxes", "in.pdf", "-o", "x.pdf"},
         {"boxes", "in.pdf", "--page", "1"},
         {"frobnicate", "in.pdf"},
-        {"reset", "in.pdf", "-o", "two\nlines.pdf"},
     };
     for (const auto& args : bad) {
         std::string joined;

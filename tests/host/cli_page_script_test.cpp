@@ -165,6 +165,8 @@ TEST(CliScript, DocumentWithoutEditingIsOnlyShown) {
 TEST(CliScript, QuotedArguments) {
     EXPECT_EQ(QuoteArgument("a b"), "\"a b\"");
     EXPECT_EQ(QuoteArgument("say \"hi\"\\now"), "\"say \\\"hi\\\"\\\\now\"");
+    // A line break cannot stand in a script line: it goes escaped (the tokenizer reads it back).
+    EXPECT_EQ(QuoteArgument("two\nlines\r"), "\"two\\nlines\\r\"");
 }
 
 }  // namespace

@@ -348,15 +348,24 @@ TEST(PdfIncrementalSave, SavesOntoItsOwnFileAppendInPlace)
         ExpectReadersAgree(path, 7, crops);
     }
 
-    // Touched by another program: the document's bytes are copied instead.
+    // Touched by another program: whether it changed the bytes cannot be
+    // told, so the save is refused, and the file is neither appended to
+    // nor rewritten.
     const timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    const std::string touched = ReadBytes(path);
     doc->setCropBox(2, Inside(2));
-    crops[2] = ToBox(Inside(2));
-    doc->save(path, SaveMode::Incremental);
-    EXPECT_NE(InodeOf(path), inode) << "replaced";
+    try {
+        doc->save(path, SaveMode::Incremental);
+        ADD_FAILURE() << "saved over a touched file";
+    } catch (const vellora::HostError& e) {
+        EXPECT_NE(std::string(e.what()).find("written to the file"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(InodeOf(path), inode);
+    EXPECT_EQ(ReadBytes(path), touched);
     ExpectReadersAgree(path, 7, crops);
 
+    doc = OpenClean(path);
     const std::string committed = ReadBytes(path);
     {
         vellora::HeldCommits held;
@@ -369,7 +378,7 @@ TEST(PdfIncrementalSave, SavesOntoItsOwnFileAppendInPlace)
 
 // Another program cuts the file short between the open and the save: the
 // save is refused with one message, nothing is written, and the process
-// lives (the page objects' text is read from a mapping of the file).
+// lives (the page objects' text is read with pread, never mapped).
 TEST(PdfIncrementalSave, FileCutShortBeforeTheSaveIsRefused)
 {
     ScratchDir dir;

@@ -64,9 +64,15 @@ def open_submenu_item(browser, title):
     wait_for("the Extensions menu's answer",
              lambda: browser.js("return document.querySelector('#menubar .menu-item:not(.pending)') !== null"))
     from selenium.webdriver.common.action_chains import ActionChains
-    holder = browser.element('#menubar .menu-item[data-name="ZUNO:Trim Vex"]')
-    ActionChains(browser.driver).move_to_element(holder).perform()
-    return wait_for(f"the item {title!r}", lambda: browser.by_title(title))
+
+    # The menu is drawn again when the host's answer comes: hover again until
+    # the submenu shows.
+    def hover():
+        holder = browser.element('#menubar .menu-item[data-name="ZUNO:Trim Vex"]')
+        ActionChains(browser.driver).move_to_element(holder).perform()
+        return browser.by_title(title).is_displayed()
+    wait_for(f"the item {title!r}", hover)
+    return browser.by_title(title)
 
 
 def drag_region(browser):
@@ -259,27 +265,40 @@ def case_stop():
     browser = Browser()
     try:
         browser.open(viewer)
-        # axe-core runs the moment the progress bar shows, in the page: the run
-        # may be over before a check from here would start.
+        # The moment the progress bar shows, the page itself presses Stop (the
+        # button with the focus) and runs axe-core.
+        # From here each step waits for the browser: the run could be over first.
         if axe_missing():
             check(False, "stop: axe-core is not installed")
         else:
             browser.load_axe()
-            browser.js("""window.progressAxe = null;
-                new MutationObserver((changes, observer) => {
-                  if (!document.getElementById('progress-box')) return;
-                  observer.disconnect();
-                  axe.run(document, {resultTypes: ['violations']})
-                    .then((r) => { window.progressAxe = r.violations.map((v) => `${v.id} (${v.impact})`); });
-                }).observe(document.getElementById('modal-layer'), {childList: true, subtree: true});""")
+        browser.js("""window.progressAxe = null;
+            window.stopFocused = null;
+            new MutationObserver((changes, observer) => {
+              const box = document.getElementById('progress-box');
+              if (!box) return;
+              observer.disconnect();
+              const stop = () => {
+                if (!box.isConnected) { window.stopFocused = 'the run ended first'; return; }
+                window.stopFocused = document.activeElement.textContent;
+                document.activeElement.click();
+              };
+              // Stop first: on a loaded machine axe-core could outlast the run.
+              // The bar stays up while the pages are given back.
+              stop();
+              if (typeof axe !== 'object') return;
+              axe.run(document, {resultTypes: ['violations']}).then((r) => {
+                window.progressAxe = r.violations.map((v) => `${v.id} (${v.impact})`);
+              });
+            }).observe(document.getElementById('modal-layer'), {childList: true, subtree: true});""")
         press_plugin_button(browser)
         drag_region(browser)
         browser.click_at((START[0] + END[0]) // 2, (START[1] + END[1]) // 2)
         wait_dialog(browser)
         [label for label in browser.elements("#modal-layer label") if label.text.startswith("All Pages")][0].click()
         click_button(browser, "OK")
-        wait_for("the progress bar", lambda: browser.state()["live"]["progress"] is not None, timeout=60)
-        click_button(browser, "Stop")
+        wait_for("Stop pressed", lambda: browser.js("return window.stopFocused"), timeout=60)
+        check(browser.js("return window.stopFocused") == "Stop", "stop: the progress box's focus is not on Stop")
         # The plug-in tells the person it stopped; the note is answered.
         m = wait_for("the stop note", lambda: browser.modal(), timeout=120)
         check("ancel" in m["text"], f"stop: the note says {m['text']!r}")
@@ -560,11 +579,10 @@ def case_keyboard():
               f"keyboard: the saved boxes differ from the command line's:\n{boxes(VELLORA, pdf)}")
 
         # A change, then File > Close: Tab to Don't Save and Enter writes nothing.
-        # Page 2, not cropped: page 1's marks already fill its crop box, and
-        # marks outside a crop box do not count.
-        wait_for("the focus back on the page view", lambda: browser.focused()["id"] == "page-view")
+        # Page 2 is not cropped: its marks reach past the crop box it shows.
+        focus_where(browser, "the page view", lambda f: f["id"] == "page-view")
         browser.keys(Keys.PAGE_DOWN)
-        wait_for("page 2", lambda: browser.frame()["page"] == 2, timeout=10)
+        wait_for("page 2 after a key", lambda: browser.frame()["page"] == 2, timeout=10)
         choose_trim_vex_item(browser, "c")  # Crop Page(s) to Bounding Box asks which
         m = wait_for("the question", lambda: browser.modal())
         wait_for("the question's focus", lambda: browser.focused()["inModal"])
@@ -657,11 +675,25 @@ def case_reload():
             browser.driver.refresh()
         wait_for("the page after ten reloads", lambda: browser.js(
             "return window.vellora && window.vellora.frames > 0 && window.vellora.connected"))
-        started = time.monotonic()
-        check(post(viewer, {"kind": "goto", "page": "3"}) == 204, "reload: a goto was refused")
-        wait_for("the page turn shown", lambda: browser.frame()["page"] == 3, timeout=10, interval=0.02)
-        took = time.monotonic() - started
-        check(took < 1.0, f"reload: after ten reloads the page followed a page turn in {took:.2f} s")
+        # Timed in the page: from its request to the frame that shows page 3.
+        took = browser.driver.execute_async_script("""const done = arguments[arguments.length - 1];
+            const started = performance.now();
+            fetch('input', {method: 'POST', headers: {'Content-Type': 'application/x-www-form-urlencoded'},
+                            body: 'kind=goto&page=3'});
+            const poll = setInterval(() => {
+              if (window.vellora.frame && window.vellora.frame.page === 3) {
+                clearInterval(poll);
+                done((performance.now() - started) / 1000);
+              } else if (performance.now() - started > 10000) {
+                clearInterval(poll);
+                done(null);
+              }
+            }, 5);""")
+        # A stale stream would leave the page behind for good; the drawing of
+        # the page itself is the rest, and on a shared machine that alone can
+        # take a second.
+        print(f"reload: after ten reloads the page followed a page turn in {took} s")
+        check(took is not None and took < 3.0, f"reload: after ten reloads the page followed a page turn in {took} s")
 
         # The stream taken away (four other streams open): the page says so and gets it back.
         browser.js("""window.connectionNotes = [];
@@ -685,10 +717,14 @@ def case_reload():
             sock.close()
 
         # The zoom field, Fit Width (no horizontal scroll bar), Fit Page (no scroll bar at all).
-        field = browser.element("#zoom-field")
-        field.clear()
-        field.send_keys("150", Keys.ENTER)
-        wait_for("150% from the zoom field", lambda: browser.frame()["zoom"] == 150, timeout=5)
+        def zoom_field(percent):
+            # Focused first: a frame arriving meanwhile leaves a focused field alone.
+            field = browser.element("#zoom-field")
+            field.click()
+            browser.chord("CONTROL", "a")
+            browser.keys(percent, Keys.ENTER)
+        zoom_field("150")
+        wait_for("150% from the zoom field", lambda: browser.frame()["zoom"] == 150, timeout=10)
         view = "const v = document.getElementById('viewport'); "
         browser.element("#zoom-fit").click()
         wait_for("Fit Width", lambda: browser.frame()["zoom"] != 150 and browser.js(
@@ -697,9 +733,8 @@ def case_reload():
         wait_for("Fit Page", lambda: browser.js(
             view + "return v.scrollWidth <= v.clientWidth && v.scrollHeight <= v.clientHeight"), timeout=5)
         # At 400% a drag held at the view's bottom edge scrolls it, and the band follows.
-        field.clear()
-        field.send_keys("400", Keys.ENTER)
-        wait_for("400%", lambda: browser.frame()["zoom"] == 400, timeout=5)
+        zoom_field("400")
+        wait_for("400%", lambda: browser.frame()["zoom"] == 400, timeout=10)
         bottom = browser.js(view + "return v.clientHeight")
         start_drag(browser, 200, 200, 300, bottom - 4)
         time.sleep(1.5)

@@ -55,10 +55,11 @@ protected:
         interpreter->runCommand({"new", "doc", "5"});
         session = std::make_unique<ViewerSession>(*interpreter, events, publication, err);
         session->handle(Named(UserEvent::Button, "ZUNO:TrimVex"));
-        // A modal loop left waiting is the person gone, not a hung test.
+        // A modal loop left waiting is the person gone, not a hung test. The
+        // limit leaves room for a 16 M-pixel rendering on a loaded machine.
         watchdog = std::thread([this] {
             std::unique_lock<std::mutex> lock(doneMutex);
-            if (!doneChanged.wait_for(lock, std::chrono::seconds(30), [this] { return done; })) {
+            if (!doneChanged.wait_for(lock, std::chrono::seconds(120), [this] { return done; })) {
                 ADD_FAILURE() << "a modal loop waited for input that never came";
                 events.close();
             }

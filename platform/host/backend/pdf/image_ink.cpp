@@ -121,6 +121,7 @@ InkRuns FindRuns(fz_context* ctx, fz_pixmap* pix, int cut, bool stencil, const C
     const int colorants = stencil ? 1 : n - (alpha ? 1 : 0);
     const ptrdiff_t stride = fz_pixmap_stride(ctx, pix);
     const unsigned char* samples = fz_pixmap_samples(ctx, pix);
+    const bool single = n == 1 && !mask;
     ink.rowStart.reserve(size_t(ink.height) + 1);
     ink.rowInk.assign(size_t(ink.height), 0);
     std::vector<int> columnSteps(size_t(ink.width) + 1, 0);
@@ -129,6 +130,13 @@ InkRuns FindRuns(fz_context* ctx, fz_pixmap* pix, int cut, bool stencil, const C
         const unsigned char* p = samples + stride * y;
         int start = -1;
         for (int x = 0; x <= ink.width; ++x, p += n) {
+            // Scans are mostly paper: one channel is skipped over quickly.
+            if (single && start < 0) {
+                while (x < ink.width && (stencil ? p[0] : 255 - p[0]) <= cut) {
+                    ++x;
+                    ++p;
+                }
+            }
             int darkness = x < ink.width ? Darkness(p, colorants, alpha, stencil) : 0;
             if (mask && darkness > cut)
                 darkness = darkness * mask->at(x, y, ink.width, ink.height) / 255;

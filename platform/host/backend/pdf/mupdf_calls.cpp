@@ -72,11 +72,16 @@ void Authenticate(fz_context* ctx, pdf_document* doc, const char* password, MuDo
     info->encrypted = compat::IsEncrypted(doc);
     info->needsPassword = pdf_needs_password(ctx, doc);
     info->passwordGiven = password != nullptr && *password != '\0';
+    // Tried even where no password is needed: the owner's lifts the
+    // restrictions. 4 is MuPDF's bit for the owner password.
+    const int granted = info->passwordGiven ? pdf_authenticate_password(ctx, doc, password) : 0;
     if (info->needsPassword && info->passwordGiven)
-        info->needsPassword = !pdf_authenticate_password(ctx, doc, password);
+        info->needsPassword = granted == 0;
+    else if (info->passwordGiven && granted == 0)
+        pdf_authenticate_password(ctx, doc, "");  // a failed try leaves MuPDF's keys unset
     if (!info->needsPassword) {
         info->pageCount = pdf_count_pages(ctx, doc);
-        info->mayEdit = pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);
+        info->mayEdit = (granted & 4) != 0 || pdf_has_permission(ctx, doc, FZ_PERMISSION_EDIT);
     }
     info->repaired = pdf_was_repaired(ctx, doc);
     info->canSaveIncrementally = pdf_can_be_saved_incrementally(ctx, doc);

@@ -1,3 +1,6 @@
+// Files past 2 GB open in 32-bit builds too.
+#define _FILE_OFFSET_BITS 64
+
 #include "files/file_lock.h"
 
 #include "core/host_error.h"
