@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # The two commands of the project: `make demo` and `make test`.
 # Both install what is missing, configure with CMake and Ninja, and build.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The plug-in and the host together, per page: the crop tool crops every
 // page of an in-memory document (the plug-in's page steps and every host
 // call they make, without a trace). Google Benchmark; the per_page counter

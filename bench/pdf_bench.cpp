@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Whole-job timings of the PDF backend, for bench/run.sh to set beside
 // other tools doing the same job:
 //   pdf_bench bbox FILE                       every page's bounding box

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Benchmarks, each job beside the tools a user would pick instead, in the
 # same run, paired (the tools take turns), medians of processor time
 # (user + system: the machine is shared, wall time says more about the

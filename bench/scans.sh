@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Bounding boxes of scanned books, beside the tools that look at pixels:
 # `pdftoppm -r 72` (rendering every page at 72 dpi, the least any
 # pixel-based cropper does), k2pdfopt and `krop --trim` when Debian's

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """How fast the viewer answers the mouse and shows a page.
 
     viewer_bench.py BUILD_DIR [ROUNDS]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # resgen for the build machine in a cross-build: compiled by the build
 # machine's own C++ compiler, with the project's warnings as errors.
 find_program(VX_BUILD_CXX NAMES c++ g++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)

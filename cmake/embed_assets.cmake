@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Writes OUTPUT, a C++ file holding each file of ASSETS (paths joined by |) as bytes,
 # with FindEmbeddedAsset over them. Run as: cmake -DOUTPUT=... -DASSETS=... -P
 string(REPLACE "|" ";" ASSETS "${ASSETS}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # The plug-in module: frame/, tool/, crop/, ui/ and module/ make one shared library
 # whose only export is PlugInMain. It links the C++ runtime and the
 # window-system stand-in, nothing else.

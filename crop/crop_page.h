@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Cropping one page of the active document to the selected region.
 #pragma once
 

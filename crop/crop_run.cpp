@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "crop/crop_run.h"
 
 #include "crop/crop_selection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The crop run: a click inside the selected region crops the current page or
 // a set of pages to it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The crop selection: the region the crop tool holds and the crop engine
 // crops to.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Page and device rectangle operations shared by the crop engine and the
 // crop tool. All are pure except HalfSize (and MapRegion through it), which
 // divides with the host's Support.FixedDiv.

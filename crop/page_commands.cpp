@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "crop/page_commands.h"
 
 #include "crop/geometry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What every command that changes pages shares: the cancel check and the
 // progress monitor of the command, the undo buffer, the one page step that
 // saves, sets, notifies and releases, and the one loop that gives pages back

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # The demo behind `make demo`: crops the odd pages of the mixed sample
 # (page sizes and rotations of every kind) to a region, crops copies to the
 # pages' bounding boxes (each its own; all to the biggest), and shows the

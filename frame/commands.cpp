@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "frame/commands.h"
 
 #include "crop/crop_selection.h"

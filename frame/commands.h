@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The toolbar button and the menu items of the module and their enabled
 // and marked tests.
 #pragma once

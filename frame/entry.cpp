@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The start-up conversation with the host: entry point, setup (service
 // tables), handshake and initialisation.
 #include <type_traits>

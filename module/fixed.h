@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Fixed-point arithmetic of the crop engine. Page boxes come from documents
 // we do not control, so sums and differences wrap as 32-bit two's
 // complement instead of overflowing; going through uint32_t keeps that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Module-wide state handed over by the host at start-up, and the one way
 // every part of the module reaches the host's service tables.
 #pragma once

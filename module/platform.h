@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The one place where the module's sources differ between the platforms it
 // is built for.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 /* The ids of the module's resources. The resource script, the code that
    loads the resources and the tests all include this one file; the resource
    compiler reads it through the C preprocessor, so it holds only #defines. */

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Line and branch coverage of the module and the host: runs the whole suite
 # of the `coverage` build (made by `make coverage`) and reports with lcov.
 #   scripts/coverage.sh BUILD_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Installs the Debian packages the build, the tests and the demo need.
 # As root it installs what is missing; otherwise it prints the command.
 # Extra package names given as arguments are wanted too (`make coverage`).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Builds the Debian package vellora_VERSION_ARCH.deb from a build folder:
 #   scripts/make-deb.sh [BUILD_DIR [OUT_DIR]]     (default build/default and .)
 # The program, the module and the window-system stand-in go to

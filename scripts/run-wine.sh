@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Runs a program of a Windows build under Wine: CTest's emulator for the
 # mingw64 and mingw32 presets. The first run of a build starts what every
 # later run reuses, so that a run costs a program start, not a Wine start:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # The licence line at the top of every source file, in the file's own
 # comment syntax (after a #! line or a <!doctype>):
 #   scripts/spdx.sh --check   names every source file without it; fails if any

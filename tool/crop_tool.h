@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The crop region tool: the tool record and the routines the host calls
 // while the tool is active, and the loaders of the module's cursor and
 // bitmap resources. The region it edits is the crop selection.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The media box display: a red outline around the media box of the page
 // shown, in every page view drawn, while it is switched on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "ui/file_commands.h"
 
 #include "module/module_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The pages a crop run is for, as the Pages To Crop dialog answers.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The Pages To Crop dialog, the module's one window.
 #pragma once
 

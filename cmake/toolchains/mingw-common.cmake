@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # What both MinGW-w64 toolchain files share; VX_MINGW_TRIPLE names the target.
 set(CMAKE_C_COMPILER ${VX_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VX_MINGW_TRIPLE}-g++-posix)

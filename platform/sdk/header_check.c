@@ -1,2 +1,3 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 /* Compiles the interface headers as C11. */
 #include "vellora_sdk.h"

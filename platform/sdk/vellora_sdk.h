@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 /* Vellora plug-in interface: everything a plug-in module includes. */
 #ifndef VELLORA_SDK_H
 #define VELLORA_SDK_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 /* Vellora plug-in interface: the host's service tables.
  *
  * Every table is a struct of function pointers that begins with its size in

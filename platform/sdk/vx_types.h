@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 /* Vellora plug-in interface: basic types and the records exchanged at start-up.
  *
  * This header is the contract between the host and a plug-in module. It is

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """End-to-end tests of the vellora command line on real PDF files.
 
     cli_e2e.py VELLORA SAMPLES_DIR SAMPLEGEN WORK_DIR CASE

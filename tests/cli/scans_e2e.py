@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """Bounding boxes of scanned pages that nobody here drew.
 
     scans_e2e.py VELLORA SAMPLES_DIR WORK_DIR CASE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The PDF backend on untrusted files: open, read every page's boxes,
 // rotation and bounding box, set crop boxes, save incrementally and in
 // full, and open both results again. Each input is written to a file of

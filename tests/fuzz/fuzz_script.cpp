@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Host scripts on untrusted text: the tokenizer and the interpreter, with
 // the real module loaded, on in-memory documents. Lines that would touch
 // files (open, save, snapshot, doc file) or load another module are left

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The window-system stand-in's readers on untrusted bytes: dialog
 // templates, .res data, cursor and bitmap images, ELF section lookup, and a
 // modal dialog built from a template and driven by scripted input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Writes the seed inputs of fuzz_win32 from the module's own compiled
 // resources: each reader gets the real bytes it reads in a run, behind
 // the selector byte that picks it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Replays fuzz inputs through a harness in an ordinary build: the seeds,
 // and every input kept under regressions/ after a fuzzing run found it.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Runs each fuzz target for a bounded time:
 #   run_fuzz.sh BUILD_DIR SECONDS TARGET...
 # Each target starts from its seeds (made at build time) and the corpus its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The command line's view of a script run's messages: everything reaches
 // the user as it comes, except the failure line naming the generated
 // script, which the command line words itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Parsing of the page commands' command lines.
 #include "cli/cli_options.h"
 

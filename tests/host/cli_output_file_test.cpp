@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The command line's output handling: the input is recognised however it is
 // named, and a result reaches its target only when committed.
 #include "backend/document_backend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host scripts the page commands make: what they ask of the plug-in, in
 // what order, and the zoom chosen for dragging out a region.
 #include "backend/document_backend.h"

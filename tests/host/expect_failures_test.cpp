@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Every expectation a script can write fails, with its own message, when
 // what it checks is not so: an expectation that cannot fail checks nothing.
 #include "host/run_script.h"

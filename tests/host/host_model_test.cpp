@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's model through the tables the plug-in uses.
 #include "core/fixed_text.h"
 #include "interface/boundary.h"

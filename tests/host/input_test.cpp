@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "input/dialog_answers.h"
 #include "input/input_queue.h"
 #include "script/script_runner.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What a page view shows: outlines kept as a list, erased where repainted.
 #include "model/host.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "render/png_writer.h"
 
 #include <gtest/gtest.h>

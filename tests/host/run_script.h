@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Runs a host script in-process, as `vellora run` would, for the host tests.
 #pragma once
 

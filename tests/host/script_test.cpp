@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The interpreter's handling of bad scripts, without a module.
 #include "host/run_script.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """Fails when a source folder includes a folder above or beside it.
 
 check_layers.py SOURCE_DIR LAYERS_FILE   checks the tree against the order

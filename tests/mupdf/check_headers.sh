@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Compiles every source of the PDF backend, syntax only and with the build's
 # warnings as errors, against the public headers of one MuPDF release.
 #

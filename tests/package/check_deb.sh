@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # The Debian package, built from this build and unpacked into a throw-away
 # root (dpkg -x): the program runs from there with its module and libraries
 # found beside it (no LD_LIBRARY_PATH), crops a file, and its manual page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Inputs and targets that must fail: each gets one clear HostError naming
 // the file, and nothing on disk changes.
 #include "pdf/pdf_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Bounding boxes of page marks: checked against Ghostscript's bbox device
 // on the samples, and against the marks the samples were written with.
 #include "pdf/pdf_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Bounding boxes found ahead on worker threads: every answer is the one the
 // host's thread alone gives, whatever the document went through first, and
 // a run stopped, saved or closed half-way leaves nothing behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Damaged and odd PDF files: each opens (repaired if need be, with one
 // warning) and then crops and saves to a file qpdf accepts, or it is refused
 // with one clear error. The files the build generates always run; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Page boxes and rotations as read from files: inheritance through the
 // page tree, corners in any order, rotations normalised, and boxes the
 // host's page units cannot hold.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The marks inside images: pages written here with images whose ink lies at
 // known pixels, painted through transforms, clips and masks, and images
 // that cannot be decoded; and what a crop box hides.

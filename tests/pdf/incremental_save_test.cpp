@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The update an incremental save appends: compact (one cross-reference
 // subsection, few bytes a page), readable by every reader, correct over
 // several saves in a row, for classic and xref-stream files, and changing

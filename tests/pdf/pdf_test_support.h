@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Helpers shared by the PDF tests: sample paths, scratch directories, file
 // contents and the output of the independent tools the results are checked
 // with (qpdf, pdfinfo, Ghostscript, mutool).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Drawing pages: compared pixel by pixel with MuPDF's own command-line
 // renderer for every rotation, and checked to stay inside its clip.
 #include "pdf/pdf_test_support.h"

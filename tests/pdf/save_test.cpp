@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Crop boxes set and saved, checked with independent readers: qpdf for the
 // file's structure, poppler's pdfinfo for the boxes.
 #include "pdf/pdf_test_support.h"

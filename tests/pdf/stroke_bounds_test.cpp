@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The exact extent of strokes, on paths whose outline is known by hand.
 #include "backend/pdf/stroke_bounds.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Runs one host script the way a user would (`vellora run`) and checks the
 # directives in its `#!` lines:
 #   #! exit N            the exit status (default 0)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Scenario scripts: each runs in a fresh directory holding a link to the
 # sample documents the build writes (samples/). Directives in
 # the script's `#!` comment lines say what the run must show besides its own

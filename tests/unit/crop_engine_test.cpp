@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The page logic of the crop engine against a fake host: which pages are
 // cropped, to what, which are left alone, what the user is asked and told,
 // and what a stop gives back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A small in-process stand-in for the host's tables, enough to run the crop
 // engine's page logic without loading the module: pages with boxes, queued
 // answers to questions, a stop request after N polls, and a log of what the

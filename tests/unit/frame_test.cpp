@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The start-up conversation: agreed versions, the service tables' version
 // fallbacks, the handshake record, and the read-only host.
 #include <gtest/gtest.h>

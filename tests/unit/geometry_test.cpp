@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Page and device geometry: the rotation cases of MapRegion, the exact
 // one-unit boundaries of the overlap test, wrapping at the ends of the
 // 32-bit range, and the corner tests at the ends of the 16-bit range.

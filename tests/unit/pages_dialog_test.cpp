@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The Pages To Crop dialog on the window-system stand-in, with the module's
 // own dialog template: labels, the starting choice, each way out, centring.
 #include <gtest/gtest.h>

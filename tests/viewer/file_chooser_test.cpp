@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // File > Open's chooser: what it lists under its root and which paths it
 // refuses (absolute, "..", links leading out), on a folder made for the test.
 #include "viewer/file_chooser.h"

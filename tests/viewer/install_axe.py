@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """Installs the pinned axe-core (tests/viewer/axe/package-lock.json) into a
 folder of the build tree with `npm ci`, unless that version is there already.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """The viewer in a real headless Chromium, as a person uses it.
 
     viewer_browser.py VELLORA SAMPLES_DIR SAMPLEGEN WORK_DIR CASE

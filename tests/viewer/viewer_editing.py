@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """Undo and Redo, exact numbers and File > Open in a real headless Chromium.
 
     viewer_editing.py VELLORA SAMPLES_DIR WORK_DIR CASE

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The viewer's pure parts: the server's rules, the page's input requests,
 // the JSON it publishes and the event queue between them.
 #include "viewer/input_form.h"

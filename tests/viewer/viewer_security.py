@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """The viewer's server refuses what is not its own page's, and changes nothing.
 
     viewer_security.py VELLORA SAMPLES_DIR WORK_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The viewer's session with the real module, fed from its event queue as
 // the server would feed it: the drag loops follow the mouse live, the
 // dialog and the questions are answered from the same queue, Stop stops a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """What the viewer's tests share: starting `vellora view`, a headless
 Chromium driven by WebDriver, reading PNG screenshots, and the command line
 for the answers the viewer's results are compared with."""

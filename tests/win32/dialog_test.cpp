@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Modal dialogs: what the dialog procedure is sent for each user action,
 // and how the modal run ends.
 #include "resource_builders.h"

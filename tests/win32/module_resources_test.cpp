@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The module's own resources, read back from the built module file (and
 // from the compiled .res): the dialog template byte for byte, the cursors
 // and the bitmaps as the host will see them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Builders for resource data in the platform's formats, written here from
 // the format descriptions so that the stand-in's readers are checked
 // against an independent writer.

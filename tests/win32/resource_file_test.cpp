@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Reading resources from .res files and from ELF module files, damaged
 // ones included.
 #include "resource_builders.h"

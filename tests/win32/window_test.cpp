@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Window rectangles: the host's main window and a dialog moved by its
 // procedure, as the module centres Pages To Crop.
 #include "resource_builders.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # check_output.sh EXPECTED COMMAND...: runs COMMAND and compares its standard
 # output, line ends made plain, with the file EXPECTED; prints the
 # difference when they differ.

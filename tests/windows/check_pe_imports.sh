@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # check_pe_imports.sh OBJDUMP FILE [EXPORT...]: a Windows program or DLL
 # exports exactly the names given (none for a program) and imports only the
 # system's DLLs: kernel32, user32, gdi32, the C runtime (msvcrt, the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # check_program.sh WORK LAUNCHER VELLORA: what vellora.exe does differently
 # on Windows, and the file it writes there.
 #   - `view` says the viewer is not built for Windows, exit status 2;

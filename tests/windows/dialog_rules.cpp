@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The rules of a modal dialog's input that the host relies on, run on the
 // module's Pages To Crop template: what the observer sees, what a dialog
 // ends with when input runs out, when its procedure never ends it, when it

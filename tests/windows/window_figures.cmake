@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # vx_window_figures_test(EXPECTED [LAUNCHER]): the program window_figures,
 # run on the module, must print EXPECTED; the cursors and bitmaps must be
 # the same in the stand-in's figures and in the real system's; and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Prints what the window system makes of the module's resources: the Pages
 // To Crop dialog laid out from its template (window size, each control's
 // place in the window, its text and check state, what Escape, the close

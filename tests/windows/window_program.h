@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The frame of each window check program: the module named on the command
 // line registered, a top-level owner window for its dialogs, and an error
 // told on standard error with exit status 1.

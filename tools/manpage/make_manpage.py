@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """Writes the manual page vellora.1 from the program's own help.
 
     make_manpage.py VELLORA OUT.1

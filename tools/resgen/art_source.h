@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A picture drawn as text: one character a pixel, with a legend saying what
 // each character stands for. The cursors and bitmaps of the module are kept
 // this way so that a change to a glyph is a readable diff.

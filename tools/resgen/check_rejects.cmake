@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: AGPL-3.0-or-later
 # Runs resgen on each damaged source in testdata/ and checks that it fails
 # naming the file and giving the message its first line expects
 # ("# expect: TEXT"), and that it leaves no output behind.

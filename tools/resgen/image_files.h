@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Writes text art as the platform's cursor (.cur) and bitmap (.bmp) files,
 // which the resource compiler takes as they are.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // resgen: turns a text-art source into a cursor or bitmap file.
 //   resgen INPUT.txt OUTPUT
 // The source's `kind` line says which. The output is written beside its

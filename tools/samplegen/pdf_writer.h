@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A minimal PDF file writer: numbered objects written as given, then the
 // cross-reference table and trailer. The sample documents are written by
 // hand so that every box, rotation and inheritance is exactly as intended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Writes the sample PDF documents the demo, the tests and the benchmarks
 // use (docs/samples.md describes every page).
 //

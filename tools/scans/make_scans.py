@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: AGPL-3.0-or-later
 """Scanned pages made from real ones, for the tests and the benchmarks.
 
 Ghostscript renders pages of a PDF file; dust (isolated specks) and a dark

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The `vellora` program: the command line over the stand-in host, and the
 // interactive viewer where the build has it.
 #include "cli/command_line.h"

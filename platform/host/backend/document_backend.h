@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Where a document's pages come from. The host's model (documents, windows,
 // views) talks only to this interface; it does not know whether the pages are
 // an in-memory test document or a real PDF file.

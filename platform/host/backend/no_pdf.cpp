@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The backend entry points of a build made without the PDF library: every
 // request for a PDF file is refused with a message that says why.
 #include "backend/document_backend.h"

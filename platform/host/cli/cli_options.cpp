@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "cli/cli_options.h"
 
 #include "core/fixed_text.h"

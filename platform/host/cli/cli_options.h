@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The page commands' options, parsed from the command line. Parsing looks
 // at the words alone; what depends on the document (page numbers in range)
 // is checked once the document is open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "cli/command_line.h"
 
 #include "backend/document_backend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The `vellora` command line: `run SCRIPT` and the page commands (crop,
 // bbox, reset, boxes, show), each of which becomes a host script.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The messages of a generated script's run, as the user sees them: alerts,
 // warnings and progress pass straight through; the failure line that names
 // a line of the generated script is held back, so that the command line can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Where a command's result goes: never onto its input by accident, and never
 // half-written. The run writes its target through the host's one file
 // writer, whose commits are held until the whole run succeeded.

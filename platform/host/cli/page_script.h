@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host script behind each page command. A pure function of the parsed
 // options and what the document says about its pages, so it can be shown
 // (--print-script) and tested without running anything.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Interned strings: the same text always gives the same atom.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // How the host finds and reports a page's bounding box: which pixels of an
 // image are ink, and the margin added around every box it reports.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/callbacks.h"
 
 #include "core/host_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Callback handles: 32-bit numbers standing for plug-in (or host) routines.
 // Handles are never reused, so a stale handle is caught instead of calling
 // the wrong routine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Fixed-point arithmetic the host offers the plug-in.
 #pragma once
 

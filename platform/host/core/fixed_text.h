@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Fixed (16.16) values as text: written with as few decimals as read back
 // exactly, read from decimals rounded to the nearest 1/65536.
 #pragma once

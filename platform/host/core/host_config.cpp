@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/host_config.h"
 
 #include "core/table_registry.h"

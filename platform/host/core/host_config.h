@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What a script's `host ...` lines configure before the module is loaded.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's one kind of error: a failure the user is told about.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the host prints for people to read: user text (script words, file
 // names, answers, what the plug-in shows) may hold any bytes, and a terminal
 // acts on control bytes. Every message line leaves the host through

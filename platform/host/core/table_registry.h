@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Tables published by name and version. A lookup succeeds only at a
 // version the table is published at, exactly.
 #pragma once

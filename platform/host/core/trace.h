@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The trace: one line per host operation the plug-in calls, in the order of
 // the calls. A line is reserved when the operation starts and completed with
 // its result when it returns, so nested operations keep call order.

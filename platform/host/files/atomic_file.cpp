@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "files/atomic_file.h"
 
 #include "files/replacement_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Files written the safe way: a new file next to the target, renamed into
 // place, so a failure leaves the target as it was.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // One writer at a time: a vellora process that is about to change a file
 // holds a lock on it from before it reads the file until its save is done,
 // and a second process refuses at once (or waits, when asked). The lock is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Writing a file so that a failure, or a kill, never leaves it half-written
 // and leaves nothing behind: the new contents go to an unnamed file in the
 // target's directory (O_TMPFILE), which gets a name only once complete and

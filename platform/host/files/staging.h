@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What each platform's replacement file shares: the names of staging files
 // (`.NAME.vellora-PID.EXT` beside the target), the list of those a process
 // holds for a handler that ends the process, and the commits a HeldCommits

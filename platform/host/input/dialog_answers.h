@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // How a queued answer drives a modal dialog: the text of a radio button up
 // to its colon checks it and presses OK; "OK" and "Cancel" press those
 // buttons; "escape" presses Escape; "close" uses the close box.

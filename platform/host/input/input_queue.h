@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's input source for every modal loop: queued answers for alerts
 // and dialogs, the mouse gesture a drag loop follows, and the stop request.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A person at an interactive front end, as the host's modal loops see
 // them: every loop that a script answers from the queue asks this instead
 // when it is set, and waits for the person's next action. Called on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "interface/boundary.h"
 
 #include "core/fixed_text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The edge between the plug-in and the host. Every table entry runs its
 // body through HostOp: the call is traced, and any host error is caught
 // here (the module is built without exceptions, so nothing may unwind

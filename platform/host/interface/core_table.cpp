@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Core: atoms, callbacks, tables and configuration.
 #include "interface/boundary.h"
 #include "interface/tables.h"

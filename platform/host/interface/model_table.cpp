@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Model: documents and pages.
 #include "interface/boundary.h"
 #include "interface/tables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Support: memory, fixed-point division and file paths.
 #include "interface/boundary.h"
 #include "interface/tables.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's service tables, published under their names at the versions
 // the configuration gives.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Viewer: alerts, progress and cancel, windows and views, coordinates,
 // drawing, mouse and cursors, tools.
 #include "interface/boundary.h"

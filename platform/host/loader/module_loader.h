@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Loading the plug-in module and the start-up conversation: PlugInMain,
 // then the setup, handshake and initialisation routines.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Documents: a backend plus what the host keeps about it (modified flag,
 // permissions, file) and the page handles given to the plug-in.
 #pragma once

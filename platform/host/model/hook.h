@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A routine attached to a host object: a callback handle and the client
 // data passed back to it.
 #pragma once

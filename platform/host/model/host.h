@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The stand-in host: everything the plug-in's calls reach. The C tables in
 // interface/ are thin wrappers over this; the script interpreter drives it
 // as a user would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Alerts and progress as the user sees them: alerts are answered from the
 // input queue; notes are shown on the message stream, questions and their
 // answers only when the conversation is asked for (verbose).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Drawing of page views: repaint, then the plug-in's page-view drawing
 // routines; and what the user sees of a region those routines outline.
 #include "model/host.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's own menus, toolbar buttons and tools, and how items, buttons
 // and tools behave when the user uses them.
 #include "model/host.h"

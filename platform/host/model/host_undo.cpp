@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Undo and Redo of crop boxes: a person's action is one step of each
 // document it changed, whoever set the boxes (the plug-in or the host).
 #include "model/host.h"

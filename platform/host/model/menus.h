@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The menubar: menus and items by name, with the host's own items and
 // those the plug-in adds. Menus and items live as long as the host.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A page view: the page shown in a document window, its zoom and device
 // transform, its drawing colour, and what has been drawn on it. Drawing is
 // kept as a list of outlines and turned into pixels only for a snapshot,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The progress monitor as the user sees it: a bar redrawn in place on a
 // terminal; otherwise, only when asked for (--verbose), one line an update.
 // Either way at most ten redraws a second, so that a run of many pages is

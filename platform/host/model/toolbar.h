@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The toolbar: named buttons in order, and whether it has room for more.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The device transform of a page view: the page area shown, turned by the
 // page's rotation, scaled by the zoom, inside a margin; device pixels are
 // 16-bit with y growing downward, (0, 0) at the top left of the margin.

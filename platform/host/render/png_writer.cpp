@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "render/png_writer.h"
 
 #include "files/atomic_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // PNG files from RGBA rasters: 8-bit RGBA, each row filtered (None, Sub or
 // Up, whichever leaves its bytes smallest as signed values), deflated by
 // zlib. The one PNG writer of the host: snapshots,

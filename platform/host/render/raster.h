@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What pages are drawn into, and how page space maps onto it.
 #pragma once
 

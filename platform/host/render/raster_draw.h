@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Drawing on an RGBA raster: filled boxes and rectangle outlines, clipped
 // to the raster.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the user does: buttons, menus, the mouse, answers and stop requests.
 #include "script/interpreter.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Host configuration lines and `load`.
 #include "script/interpreter.h"
 

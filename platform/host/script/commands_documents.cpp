@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Documents and views: open, new, page, doc, activate, close, goto, zoom.
 #include "script/interpreter.h"
 

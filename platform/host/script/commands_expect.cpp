@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Expectations: what the user sees, checked.
 #include "script/interpreter.h"
 

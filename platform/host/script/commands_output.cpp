@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Output: saving, snapshots and printed listings.
 #include "script/interpreter.h"
 

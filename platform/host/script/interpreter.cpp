@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "script/interpreter.h"
 
 #include "core/fixed_text.h"

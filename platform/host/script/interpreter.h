@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host script interpreter: one table of commands, each a name, a usage
 // line, an argument count and a handler.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Running host scripts: the one way into the stand-in host, used by
 // `vellora run` and by every command of the command line (which make a
 // script on the fly).

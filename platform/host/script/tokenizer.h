@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Splitting a script line into words: blanks separate words, double quotes
 // hold blanks (with \" and \\ inside), `#` outside quotes starts a comment.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Loading a module file and finding its entry point: the platform's own
 // loader (dlopen, LoadLibraryW).
 #pragma once

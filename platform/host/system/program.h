@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the program needs to know of the platform it runs on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The page's own files (HTML, CSS, JavaScript), built into the program from
 // platform/host/viewer/assets/ so that nothing is read or fetched at run time.
 #pragma once

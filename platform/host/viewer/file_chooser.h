@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // File > Open's chooser: the folders and PDF files under one root folder,
 // and the only paths the page may name are inside it. A path is relative
 // to the root, has no ".." part, and once every link in it is followed it

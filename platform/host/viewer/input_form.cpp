@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "viewer/input_form.h"
 
 #include "viewer/web_security.h"

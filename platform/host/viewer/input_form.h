@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The page's input requests: form fields turned into a UserEvent, every
 // value checked and bounded before it reaches the host.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A small JSON writer for what the viewer publishes to its page: objects,
 // arrays, strings, numbers and booleans, written in order.
 #pragma once

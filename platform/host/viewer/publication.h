@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the host's UI thread publishes for the page: the window's state
 // (menus, toolbar, windows, modal, progress), the page view's drawing, and
 // images by key. The UI thread writes; the server's threads read and wait

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The region panel's Set: four numbers in page units become the drag a
 // person would make from corner to corner, through the host's own drag
 // loop, so the plug-in receives the region through its tool as ever.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the session publishes: the window's chrome (menus, toolbar, windows,
 // view), asked of the host and the plug-in only when the host is idle; the
 // live parts (modal, progress, cursor) at any time; and the page view's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the person does on the page, as the server hands it to the host's
 // UI thread: one queue, many producers (the server's threads), one consumer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "viewer/view_command.h"
 
 #include "script/interpreter.h"

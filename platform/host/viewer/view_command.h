@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // `vellora view [FILE.pdf...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]`:
 // the stand-in host as an interactive viewer on a local web page.
 #pragma once

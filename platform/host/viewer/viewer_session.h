@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The viewer's side of the host's UI thread: takes the person's actions off
 // the event queue and runs them as the host's own commands, answers every
 // modal loop from the same queue, and publishes what the page shows. The

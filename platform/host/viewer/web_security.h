@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The rules that keep the viewer's local server a door for its own page
 // only: a secret token per run, the loopback address in the Host header
 // (no DNS rebinding), same-origin state changes, bounded request rates, and

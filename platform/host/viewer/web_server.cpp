@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "viewer/web_server.h"
 
 #include "viewer/embedded_assets.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The viewer's local HTTP server: the page's files, the published state and
 // images, a stream of changes (Server-Sent Events), and the page's input,
 // which it only puts on the event queue. Every request must come to the

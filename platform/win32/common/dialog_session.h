@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What the host gave for modal dialogs and what they left, shared by the
 // stand-in's dialog manager and the one on the real window system.
 #pragma once

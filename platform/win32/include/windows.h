@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 /* Stand-in for the platform's user-interface header.
  *
  * It declares, with the platform's own names, types and values, exactly the

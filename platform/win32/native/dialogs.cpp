@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The module's modal dialogs on the real dialog manager. The dialog's own
 // modal loop runs them; each time it waits for input it tells the owner
 // (WM_ENTERIDLE), and the main window asks the host's input source for one

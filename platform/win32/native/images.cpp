@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Cursors and bitmaps as the system loaded them for the module, described
 // through GetIconInfo, GetObject and GetDIBits. A handle does not say which
 // resource it came from, so the module's resources are loaded again and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's main window: a real top-level window of its own class. It owns
 // the module's modal dialogs, so their modal loop tells it each time the
 // dialog waits for input (WM_ENTERIDLE), and the host answers then.

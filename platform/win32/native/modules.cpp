@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Module instances are the DLLs themselves, loaded by the system's loader:
 // their resources are what the module's own calls find.
 #include "native.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Shared by the parts of the host's side on the real window system.
 #pragma once
 

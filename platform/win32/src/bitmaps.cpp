@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Bitmap resources (RT_BITMAP): a DIB without its file header. Each load
 // makes a new bitmap, as on the platform; the module never frees them.
 #include "dib_decode.h"

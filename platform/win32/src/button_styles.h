@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What a control's class and style make of it as a button.
 #pragma once
 

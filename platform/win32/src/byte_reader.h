@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Bounds-checked little-endian reading of untrusted bytes (module files,
 // resource data, dialog templates). A read past the end sets the reader
 // failed and yields zeros from then on, so parsers check ok() once per

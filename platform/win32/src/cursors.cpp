@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Cursor resources: a cursor group (RT_GROUP_CURSOR) lists the images of a
 // cursor; each image (RT_CURSOR) is its hot spot followed by a DIB with an
 // AND mask. Like the platform, loading the same cursor again gives the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "button_styles.h"
 #include "dialog_messages.h"
 #include "window_registry.h"

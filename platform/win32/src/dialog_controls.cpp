@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The calls a dialog procedure makes on its controls.
 #include "button_styles.h"
 #include "window_registry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Where a dialog and its controls go on the screen.
 //
 // Dialog units become pixels through the base units of the template's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Modal dialogs from resource templates. The stand-in has no screen and no
 // keyboard: the host's input source answers each time the dialog waits, and
 // every answer is applied as the platform would apply the user's action.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Messages to a dialog's procedure, and what user input does to a dialog.
 #pragma once
 

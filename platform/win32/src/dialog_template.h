@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Dialog templates as resources store them: DLGTEMPLATE with its item
 // templates, or the extended DLGTEMPLATEEX form.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Device-independent bitmaps as resources store them: a BITMAPINFOHEADER,
 // a palette and the pixel rows (bottom-up unless the height is negative).
 // Cursor images are DIBs of twice their height: the colour (XOR) rows

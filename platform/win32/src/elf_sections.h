@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Finds a named section in an ELF file (32- or 64-bit, little-endian),
 // which is where the module carries its compiled resources.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Opaque handles for the stand-in's objects. Each kind of object has its
 // own table and its own range of handle values, values are never reused,
 // and a value that names nothing (stale, forged, of another kind) simply

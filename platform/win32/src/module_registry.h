@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Module instances and the resources they carry.
 #pragma once
 

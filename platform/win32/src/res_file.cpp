@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "res_file.h"
 
 #include <vxwin32/standin.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The standard compiled resource format (.res): a sequence of DWORD-aligned
 // records, each a header (sizes, type, name, memory flags, language) and
 // the resource's bytes. Files begin with an empty 32-byte record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A resource type or name as the resource formats write it: a 16-bit
 // ordinal or a UTF-16 string (0xFFFF introduces the ordinal).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The stand-in's windows: the host's top-level windows, dialogs and their
 // controls, all with screen rectangles. Dialogs and controls exist while
 // their modal run lasts; their handles are never reused afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "backend/memory/memory_backend.h"
 
 #include "render/raster_draw.h"

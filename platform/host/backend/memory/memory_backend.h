@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Pages whose geometry a script gives: exact boxes for tests. Pages render
 // white with their marks' bounding box shaded; saving writes blank pages of
 // the same geometry as a PDF file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Bounding boxes found ahead of the host on worker threads.
 //
 // The host asks for the boxes of a document's pages one after the other.

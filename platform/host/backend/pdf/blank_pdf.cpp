@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Writing a document that has no file yet: blank pages with its geometry.
 #include "backend/document_backend.h"
 #include "backend/pdf/mu_context.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The bytes of a file as it was read, fetched with pread a window at a time.
 // Not mapped: a mapping of a file that another program cuts short ends the
 // process (SIGBUS) at the first touch past the new end; a read here says so

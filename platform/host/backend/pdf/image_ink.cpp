@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "backend/pdf/image_ink.h"
 
 #include <algorithm>

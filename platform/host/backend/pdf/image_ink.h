@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Where the ink of an image lies: the pixels a reader sees as marks, not the
 // image's frame. A scanned page is one image the size of the page; its box
 // is the box of the text on it.

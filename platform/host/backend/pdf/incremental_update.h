@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The section an incremental save appends: the changed objects, one
 // cross-reference subsection spanning them (or an xref stream with one
 // range when the file uses xref streams), and a trailer that links back to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 #include "backend/pdf/marks_device.h"
 
 #include "backend/pdf/mupdf_compat.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A device that finds the bounds of what a page visibly puts on paper.
 //
 // It wraps MuPDF's bbox device (which keeps track of clipping, groups,

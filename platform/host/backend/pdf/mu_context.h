@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // A MuPDF context together with the log its messages go to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The only place that calls into MuPDF's throwing API. Every function here
 // is C-style: it keeps fz_try/fz_catch (setjmp/longjmp) to itself, has no
 // C++ object alive while MuPDF may jump, and reports a failure as a false

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // What differs between the MuPDF releases the backend builds with (1.21 to
 // 1.28), and every use of MuPDF's internals, in one place. The rest of the
 // backend calls only what every one of those releases offers alike.

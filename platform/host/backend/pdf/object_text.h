@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Reading and editing a PDF object as the file spells it. A changed page is
 // written from its own bytes with only one key's value replaced, so every
 // other value (numbers MuPDF would round, names, strings encrypted for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Conversions between PDF numbers (points, as MuPDF reads them) and the
 // host's 16.16 page units, and the reading of a page's /Rotate.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The MuPDF document backend: geometry read once when the file is opened,
 // bounding boxes found on first request, crop boxes written on the page
 // objects, saves through a replacement file. An incremental save writes

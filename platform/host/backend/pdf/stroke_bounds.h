@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The exact extent of a stroked path. MuPDF's own bound of a stroke grows
 // the path by half the line width times the miter limit on every side,
 // which puts a box drawn with a 10 pt mitred line 45 pt beyond its ink; a

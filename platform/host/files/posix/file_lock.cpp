@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Files past 2 GB open in 32-bit builds too.
 #define _FILE_OFFSET_BITS 64
 

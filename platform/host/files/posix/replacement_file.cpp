@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // 64-bit offsets and inode numbers in 32-bit builds too: without them
 // readdir() stops early on filesystems with large directory offsets.
 #define _FILE_OFFSET_BITS 64

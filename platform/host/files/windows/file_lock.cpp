@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Windows: LockFileEx on one byte far past any file's end. A lock there
 // keeps other vellora processes out and, unlike a lock on the file's bytes,
 // never stops a reader.

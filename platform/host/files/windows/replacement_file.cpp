@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Windows: the staging file is always a named one (the system has no
 // unnamed files), created anew under a name no other process uses, and
 // MoveFileExW(MOVEFILE_REPLACE_EXISTING) puts it in place of the target in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // File names and messages between the host's UTF-8 and the system's UTF-16
 // (the window system's own conversions).
 #pragma once

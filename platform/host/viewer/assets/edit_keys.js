@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // Ctrl+Y, Edit > Redo's second key as on Windows; the item itself shows
 // Ctrl+Shift+Z, which the menus' own shortcut handling answers.
 'use strict';

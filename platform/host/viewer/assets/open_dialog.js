@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // File > Open: a chooser of the folders and PDF files under the viewer's
 // root, as the host lists them (files?dir=...); the host opens the file
 // chosen in a new window, or says in the status line why it cannot. With no

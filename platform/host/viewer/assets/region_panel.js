@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The region panel: the region under the mouse while a drag is under way
 // and the last region drawn, in page units (left, bottom, right, top,
 // points); Set drags out the four numbers typed with the active tool, in

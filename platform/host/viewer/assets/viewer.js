@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The viewer's page: shows what the host publishes (state and the page
 // view's drawing, pushed as Server-Sent Events) and sends what the person
 // does to the host's input queue, one request at a time and in order.

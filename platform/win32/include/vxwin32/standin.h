@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // The host's side of the window-system stand-in.
 //
 // The module sees only <windows.h>. The host uses this header to give the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
 // UTF-8, the host's text, and UTF-16, the system's, for window texts, file
 // names and the system's messages on Windows.
 #pragma once
