@@ -38,7 +38,7 @@ std::vector<Chunk> ReadChunks(const std::vector<uint8_t>& png) {
 }
 
 // The pixels a PNG reader gets back: inflated, each row unfiltered as the
-// PNG specification says (written here from it, not from the writer). The
+// PNG format defines (written here from the format, not from the writer). The
 // filter types the rows use go to `types`.
 Raster Decode(const std::vector<uint8_t>& png, std::set<int>* types = nullptr) {
     const std::vector<Chunk> chunks = ReadChunks(png);
