@@ -127,6 +127,15 @@ TEST(PdfObjectText, ReplacesOnlyTheValueOfTheTopLevelKey)
     EXPECT_TRUE(vp::HoldsStrings("<< /A (x) >>"));
     EXPECT_TRUE(vp::HoldsStrings("<< /A <00> >>"));
     EXPECT_FALSE(vp::HoldsStrings("<< /A << /B [1 /C] >> >>"));
+
+    const std::string numbered =
+        "<< /A 1 /B [2.5 -.3 +7] /C (8 0 R) /N#31 <39> /D 4 0 R % 9\n"
+        "/E [10 2 R 11 12 13 R] >>";
+    const std::vector<std::string_view> numbers = vp::NumbersIn(numbered);
+    EXPECT_EQ(numbers, (std::vector<std::string_view>{"1", "2.5", "-.3", "+7", "4", "0", "10", "2",
+                                                      "11", "12", "13"}));
+    EXPECT_EQ(vp::ReferencesIn(numbered),
+              (std::vector<std::pair<long, long>>{{4, 0}, {10, 2}, {12, 13}}));
 }
 
 TEST(PdfIncrementalUpdate, SpansTheChangedObjectsInOneSubsectionUnlessTheGapIsLong)
@@ -166,6 +175,27 @@ TEST(PdfIncrementalUpdate, SpansTheChangedObjectsInOneSubsectionUnlessTheGapIsLo
         << streamed.bytes;
     EXPECT_EQ(streamed.after.size, 3001);
     EXPECT_THROW(vp::MakeUpdate(xref, {{3000, 0, "<<>>"}}), std::invalid_argument);
+}
+
+TEST(PdfIncrementalUpdate, EndsAtTheEndLineThatNamesTheNewestSection)
+{
+    const std::string end = "trailer\n<< /Size 9 >>\nstartxref\n120\n%%EOF\n";
+    // What a killed append leaves: part of an update, then the old end line.
+    const std::string killed =
+        end + "9 0 obj\n<< /Ty" + std::string(100, '\0') + "  startxref\n120\n%%EOF\n";
+    EXPECT_EQ(vp::UpdateEnd(killed, 120, true), end.size());
+    // Another section's end, a number that only begins like it, a name
+    // with no end line: not this one.
+    const std::string others =
+        "startxref\n12\n%%EOF\nstartxref\n1200\n%%EOF\n"
+        "startxref\n120\n%%EOX\nstartxref 120 %%EOF\r\nrest";
+    EXPECT_EQ(vp::UpdateEnd(others, 120, true), others.size() - 4);
+    EXPECT_FALSE(vp::UpdateEnd("startxref\n120\n", 120, true));
+    EXPECT_FALSE(vp::UpdateEnd("startxref\n12", 120, false));
+    // At the end of a window the line break may still come.
+    EXPECT_FALSE(vp::UpdateEnd("startxref\n120\n%%EOF", 120, false));
+    EXPECT_EQ(vp::UpdateEnd("startxref\n120\n%%EOF", 120, true), 19u);
+    EXPECT_EQ(vp::UpdateEnd("startxref\r\n120\r\n%%EOF\r\n", 120, false).value_or(0), 23u);
 }
 
 // Every page of the 1,000-page sample: few bytes a page, one subsection,
@@ -375,6 +405,38 @@ TEST(PdfIncrementalSave, SavesOntoItsOwnFileAppendInPlace)
         EXPECT_GT(ReadBytes(path).size(), committed.size());
     }
     EXPECT_EQ(ReadBytes(path), committed) << "cut back";
+}
+
+// A killed append left part of an update and the old end line after the
+// file's last update: the next save onto the file, or from it, puts its
+// update where that tail began; nothing refers to the tail.
+TEST(PdfIncrementalSave, TheTailOfAKilledAppendIsCutBack)
+{
+    ScratchDir dir;
+    const std::string clean = dir.path("clean.pdf");
+    const std::string killed = dir.path("killed.pdf");
+    const std::string valid = ReadBytes(Sample("mixed.pdf"));
+    const size_t at = valid.rfind("startxref");
+    const std::string newest = valid.substr(at, valid.find("%%EOF", at) - at);
+    const std::string tail =
+        "12 0 obj\n<< /Type /Page /CropBox [" + std::string(5000, '\0') + "  " + newest + "%%EOF\n";
+    for (const bool inPlace : {true, false}) {
+        WriteBytes(clean, valid);
+        WriteBytes(killed, valid + tail);
+        std::vector<std::string> results;
+        for (const std::string& path : {clean, killed}) {
+            auto doc = OpenClean(path);
+            doc->setCropBox(0, FixedBox(50, 60, 300, 400));
+            const std::string target = inPlace ? path : path + ".out.pdf";
+            doc->save(target, SaveMode::Incremental);
+            results.push_back(ReadBytes(target));
+        }
+        EXPECT_EQ(results[1].compare(0, valid.size(), valid), 0);
+        EXPECT_EQ(results[1].size(), results[0].size()) << (inPlace ? "in place" : "copied");
+        EXPECT_EQ(results[1], results[0]);
+        std::string report;
+        EXPECT_TRUE(QpdfCheckClean(inPlace ? killed : killed + ".out.pdf", &report)) << report;
+    }
 }
 
 // Another program cuts the file short between the open and the save: the

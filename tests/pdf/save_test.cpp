@@ -143,6 +143,62 @@ TEST(PdfSave, RepairedFileOpensWithOneWarningAndSavesInFull)
     EXPECT_EQ(ReadBytes(damaged), bytes);
 }
 
+// MuPDF holds numbers as floats and prints them so in a whole write: the
+// page objects get their own text back, only the crop box set anew, and
+// their references still lead where they led.
+TEST(PdfSave, WholeWritesKeepThePagesNumbersAsWritten)
+{
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 5 0 R 6 0 R] /Count 3 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612.987654321 792] /Contents 4 0 R "
+        "/UserUnit 1.000000001 /Big 123456789.123456789 >>",
+        "<< /Length 0 >>\nstream\n\nendstream",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595.2756 841.8898] /Contents 4 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0.0 0.0 612 792.000000000001] >>"};
+    std::string bytes = "%PDF-1.7\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(bytes.size());
+        bytes += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    // No cross-reference table at all: MuPDF finds the objects and writes
+    // the whole file.
+    bytes += "trailer\n<< /Size 7 /Root 1 0 R >>\nstartxref\n999\n%%EOF\n";
+    ScratchDir dir;
+    const std::string damaged = dir.path("damaged.pdf");
+    WriteBytes(damaged, bytes);
+    std::vector<std::string> warnings;
+    auto doc = vellora::OpenPdfDocument(damaged, warnings);
+    ASSERT_EQ(doc->pageCount(), 3);
+    doc->setCropBox(0, FixedBox(10, 20, 300.5, 400));
+    const std::string saved = dir.path("saved.pdf");
+    doc->save(saved, SaveMode::Incremental);
+    EXPECT_FALSE(doc->wholeFileReason().empty());
+    std::string report;
+    EXPECT_TRUE(QpdfCheckClean(saved, &report)) << report;
+    // qpdf shows reals as the file spells them.
+    const auto shown = [&saved](int num) {
+        return RunCommand("qpdf --show-object=" + std::to_string(num) + " " + Quote(saved)).output;
+    };
+    const std::string first = shown(3);
+    for (const char* kept : {"612.987654321", "/UserUnit 1.000000001", "123456789.123456789",
+                             "/Contents 4 0 R", "10 20 300.5 400"})
+        EXPECT_NE(first.find(kept), std::string::npos) << kept << " in " << first;
+    EXPECT_NE(shown(5).find("595.2756 841.8898"), std::string::npos) << shown(5);
+    EXPECT_NE(shown(6).find("792.000000000001"), std::string::npos) << shown(6);
+    const std::vector<Box> crops = PdfinfoBoxes(saved, 3, "CropBox");
+    ASSERT_EQ(crops.size(), 3u);
+    EXPECT_LE(Distance(crops[0], Box{10, 20, 300.5, 400}), 0.006);
+
+    // Carried on from the file written: a second save appends to it.
+    doc->setCropBox(1, FixedBox(30, 40, 500, 700));
+    doc->save(saved, SaveMode::Incremental);
+    EXPECT_TRUE(doc->wholeFileReason().empty());
+    EXPECT_TRUE(QpdfCheckClean(saved, &report)) << report;
+    EXPECT_NE(shown(3).find("612.987654321"), std::string::npos) << shown(3);
+}
+
 TEST(PdfSave, BlankDocumentKeepsItsGeometry)
 {
     ScratchDir dir;

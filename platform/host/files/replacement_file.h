@@ -72,6 +72,10 @@ public:
     // Puts every held file in place, in the order committed. Throws
     // HostError, discarding the rest, when one cannot be.
     void commitAll();
+    // Instead: writes the contents of every held file to the open
+    // descriptor `out` (standard output), in the order committed, and
+    // discards them; no target is changed. Throws HostError naming `name`.
+    void sendAll(int out, const std::string& name);
 };
 
 // For tests: stage in named files only, as on a filesystem without unnamed
@@ -94,12 +98,14 @@ FileStamp StampOf(int fd, const std::string& path);
 // last bytes, written last in one write that stays within one page. Until
 // then the file ends with `holding` (no longer than `tail`), so that a
 // reader of a file whose writer was killed half-way finds the file as it
-// was. A failure cuts the file back to its old length; so does a
+// was. The update goes at `at`, the end of the file's last complete
+// update: bytes past it (what a killed append left, which nothing refers
+// to) are cut off first. A failure cuts the file back to `at`; so does a
 // HeldCommits that is not committed. Returns the file's new stamp, or a
 // stamp of size -1 when the file is not as stamped or cannot be written in
 // place (nothing done). Throws HostError.
-FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::string_view body, std::string_view tail,
-                        std::string_view holding);
+FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, int64_t at, std::string_view body,
+                        std::string_view tail, std::string_view holding);
 
 // For a handler of a signal that ends the process: removes staging files
 // that have a name. Async-signal-safe.

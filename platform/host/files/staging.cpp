@@ -135,6 +135,26 @@ HeldCommits::~HeldCommits() {
 
 size_t HeldCommits::count() const { return staging::g_held->size(); }
 
+void HeldCommits::sendAll(int out, const std::string& name) {
+    std::vector<staging::Staged>& held = *staging::g_held;
+    std::vector<char> buffer(size_t(1) << 20);
+    for (staging::Staged& s : held) {
+        for (int64_t at = 0;;) {
+            const long got = staging::ReadSome(s.fd, buffer.data(), buffer.size(), at);
+            if (got < 0) throw HostError(name + ": cannot write: " + std::strerror(errno));
+            if (got == 0) break;
+            for (long done = 0; done < got;) {
+                const long n = staging::WriteSome(out, buffer.data() + done, size_t(got - done));
+                if (n <= 0) throw HostError(name + ": cannot write: " + std::strerror(n < 0 ? errno : EIO));
+                done += n;
+            }
+            at += got;
+        }
+    }
+    for (staging::Staged& s : held) staging::Discard(s);
+    held.clear();
+}
+
 void HeldCommits::commitAll() {
     std::vector<staging::Staged>& held = *staging::g_held;
     for (size_t i = 0; i < held.size(); ++i) {

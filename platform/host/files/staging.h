@@ -47,6 +47,9 @@ void Place(Staged& s);
 void Discard(Staged& s);
 // Writes some of the bytes; the count written, or -1 with errno set.
 long WriteSome(int fd, const char* bytes, size_t size);
+// Reads some of the staging file's bytes from `at` on; the count read (0 at
+// its end), or -1 with errno set.
+long ReadSome(int fd, char* bytes, size_t size, int64_t at);
 
 // While a HeldCommits lives, keeps `s` for its commitAll and returns true.
 bool Hold(const Staged& s);

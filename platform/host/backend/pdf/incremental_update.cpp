@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace vellora::pdf {
@@ -141,6 +142,37 @@ Update MakeUpdate(const FileXref& before, std::vector<ChangedObject> objects)
     after.startxref = xrefAt;
     after.length = before.length + int64_t(out.size());
     return update;
+}
+
+std::optional<size_t> UpdateEnd(std::string_view text, int64_t startxref, bool atFileEnd)
+{
+    const auto blanks = [&text](size_t& i) {
+        const size_t from = i;
+        while (i < text.size() && std::strchr(" \t\r\n\f", text[i]) && text[i] != '\0')
+            ++i;
+        return i > from;
+    };
+    for (size_t at = text.find("startxref"); at != std::string_view::npos;
+         at = text.find("startxref", at + 1)) {
+        size_t i = at + 9;
+        if (!blanks(i))
+            continue;
+        const size_t digits = i;
+        int64_t number = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - digits < 18)
+            number = number * 10 + (text[i++] - '0');
+        if (i == digits || number != startxref || !blanks(i) || text.compare(i, 5, "%%EOF") != 0)
+            continue;
+        i += 5;
+        if (i < text.size() && text[i] == '\r')
+            ++i;
+        if (i < text.size() && text[i] == '\n')
+            ++i;
+        else if (i == text.size() && !atFileEnd)
+            return std::nullopt;  // a line break may follow beyond the text
+        return i;
+    }
+    return std::nullopt;
 }
 
 }  // namespace vellora::pdf

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vellora::pdf {
@@ -23,7 +25,7 @@ struct XrefEntry {
 
 // What an update needs to know of the file it goes after.
 struct FileXref {
-    int64_t length = 0;              // bytes of the file
+    int64_t length = 0;              // where an update goes: the end of the newest one
     int64_t startxref = 0;           // offset of its newest cross-reference section
     bool stream = false;             // that section is an xref stream
     int size = 0;                    // the trailer's /Size
@@ -49,5 +51,12 @@ constexpr int kLongestListedGap = 1024;
 
 // Throws std::invalid_argument for an object number outside the file.
 Update MakeUpdate(const FileXref& before, std::vector<ChangedObject> objects);
+
+// Where the update whose cross-reference data is at `startxref` ends in
+// `text` (bytes of the file from somewhere at or after `startxref`): just
+// past the first "startxref NUMBER %%EOF" that names it, and the line break
+// after. None when `text` holds no such end; `atFileEnd` says whether
+// `text` runs to the end of the file (else a line break may follow).
+std::optional<size_t> UpdateEnd(std::string_view text, int64_t startxref, bool atFileEnd);
 
 }  // namespace vellora::pdf

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "backend/pdf/object_text.h"
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace vellora::pdf {
@@ -276,6 +278,36 @@ bool HoldsStrings(std::string_view dict)
         if (t.kind == Kind::String || t.kind == Kind::Bad)
             return true;
     return false;
+}
+
+std::vector<std::string_view> NumbersIn(std::string_view text)
+{
+    std::vector<std::string_view> numbers;
+    Lexer lex(text, 0);
+    for (Token t = lex.next(); t.kind != Kind::End; t = lex.next()) {
+        const std::string_view word = text.substr(t.begin, t.end - t.begin);
+        if (t.kind == Kind::Word && !word.empty() &&
+            std::string_view("0123456789+-.").find(word[0]) != std::string_view::npos)
+            numbers.push_back(word);
+    }
+    return numbers;
+}
+
+std::vector<std::pair<long, long>> ReferencesIn(std::string_view text)
+{
+    std::vector<std::pair<long, long>> references;
+    Lexer lex(text, 0);
+    const auto value = [text](const Token& t) {
+        return std::strtol(std::string(text.substr(t.begin, t.end - t.begin)).c_str(), nullptr, 10);
+    };
+    Token before[2];
+    for (Token t = lex.next(); t.kind != Kind::End; t = lex.next()) {
+        if (IsWord(text, t, "R") && IsUnsigned(text, before[0]) && IsUnsigned(text, before[1]))
+            references.emplace_back(value(before[0]), value(before[1]));
+        before[0] = before[1];
+        before[1] = t;
+    }
+    return references;
 }
 
 }  // namespace vellora::pdf

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vellora::pdf {
 
@@ -34,5 +36,12 @@ std::optional<std::string> WithKeyValue(std::string_view dict, std::string_view 
 
 // True when a string, literal or hexadecimal, appears anywhere in `dict`.
 bool HoldsStrings(std::string_view dict);
+
+// The numbers of `text`, in order, as written (none from inside a string,
+// a name or a comment).
+std::vector<std::string_view> NumbersIn(std::string_view text);
+
+// The indirect references "NUM GEN R" in `text`, in order.
+std::vector<std::pair<long, long>> ReferencesIn(std::string_view text);
 
 }  // namespace vellora::pdf

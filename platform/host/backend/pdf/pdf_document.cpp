@@ -169,8 +169,34 @@ std::string Take(const MuContext& mu, MuBytes& bytes)
     return text;
 }
 
+// Where the file's newest complete update ends, which is what readers take
+// for the file: bytes past it (an append that was killed half-way) are
+// reached by no cross-reference, and the next update goes in their place.
+// The whole file when it does not end so, or an object lies past that end.
+int64_t EndOfNewestUpdate(int fd, const FileXref& xref, const std::string& path)
+{
+    // From the last object on: a linearized file's newest section is near
+    // its start, and the end that names it after everything else.
+    int64_t from = xref.startxref;
+    for (const XrefEntry& e : xref.entries)
+        if (e.type == 'n')
+            from = std::max(from, e.ofs);
+    constexpr size_t kWindow = size_t(1) << 20;
+    constexpr size_t kOverlap = 256;
+    FileBytes file(fd, xref.length, path);
+    for (int64_t at = from; at >= 0 && at < xref.length; at += int64_t(kWindow - kOverlap)) {
+        const std::string_view text = file.from(at, kWindow);
+        const bool last = at + int64_t(text.size()) >= xref.length;
+        if (const auto end = UpdateEnd(text, xref.startxref, last))
+            return at + int64_t(*end);
+        if (last)
+            break;
+    }
+    return xref.length;
+}
+
 // The cross-reference data of the file MuPDF has open as `doc`, whose
-// bytes `fd` reads.
+// bytes `fd` reads; its length is where an update goes.
 FileXref ReadFileXref(const MuContext& mu, pdf_document* doc, int fd, const std::string& path)
 {
     FileXref xref;
@@ -191,6 +217,7 @@ FileXref ReadFileXref(const MuContext& mu, pdf_document* doc, int fd, const std:
     while (at < head + (n > 0 ? n : 0) && std::strchr(" \t\r\n\f", *at) && *at)
         ++at;
     xref.stream = std::strncmp(at, "xref", 4) != 0;
+    xref.length = EndOfNewestUpdate(fd, xref, path);
     return xref;
 }
 
@@ -428,8 +455,15 @@ private:
     void saveIncrementally(const std::string& path);
     bool appendInPlace(const std::string& path, Update& update);
     void saveInFull(const std::string& path);
-    std::string pageObjectText(int page, FileBytes& file,
-                               std::map<int, std::pair<std::string, int>>& streams);
+    // Object streams read so far: their data and /First, by object number.
+    using ObjectStreams = std::map<int, std::pair<std::string, int>>;
+    std::optional<std::string> spelledObject(int num, const XrefEntry& e, FileBytes& file,
+                                             ObjectStreams& streams);
+    std::string pageObjectText(int page, FileBytes& file, ObjectStreams& streams);
+    std::map<int, std::string> spelledPages();
+    std::string respellingUpdate(pdf_document* written, int fd,
+                                 const std::map<int, std::string>& spelled,
+                                 const std::string& path);
     void restoreAfterFailedSave();
     void checkUnchanged(const std::string& path) const;
     void markSaved()
@@ -705,59 +739,68 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     wholeReason_ = why;
 }
 
+// Object `num`, a dictionary, as the file whose entry for it is `e` spells
+// it; none where its text cannot serve (an object MuPDF had to find
+// elsewhere, or one from an object stream whose strings an encrypted file
+// would need encrypted).
+std::optional<std::string> PdfDocument::spelledObject(int num, const XrefEntry& e, FileBytes& file,
+                                                      ObjectStreams& streams)
+{
+    if (e.type == 'n' && e.ofs >= 0 && e.ofs < file.length()) {
+        // A window that holds the whole dictionary: one small read for any
+        // page but one with a very long array.
+        for (size_t want = 4096;; want *= 4) {
+            const std::string_view text = file.from(e.ofs, want);
+            const auto body = ObjectHeaderAt(text, 0, num, e.gen);
+            const auto span = body ? DictionaryAt(text, *body) : std::nullopt;
+            if (span)
+                return std::string(text.substr(span->begin, span->end - span->begin));
+            if (!body || text.size() < want)
+                return std::nullopt;
+        }
+    }
+    if (e.type != 'o')
+        return std::nullopt;
+    auto found = streams.find(int(e.ofs));
+    if (found == streams.end()) {
+        MuBytes data{};
+        int first = 0;
+        MuError err{};
+        std::string text;
+        if (MuObjectStreamData(mu_.get(), live(), int(e.ofs), &data, &first, &err))
+            text = Take(mu_, data);
+        found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
+    }
+    const std::string& text = found->second.first;
+    // The header: pairs of object number and offset from /First.
+    const char* at = text.c_str();
+    long objectNumber = -1, offset = -1;
+    for (int i = 0; i <= e.gen && *at; ++i) {
+        char* end = nullptr;
+        objectNumber = std::strtol(at, &end, 10);
+        offset = std::strtol(end, &end, 10);
+        at = end;
+    }
+    const size_t start = size_t(found->second.second) + size_t(offset);
+    if (objectNumber != num || offset < 0 || start >= text.size())
+        return std::nullopt;
+    const auto span = DictionaryAt(text, start);
+    if (!span)
+        return std::nullopt;
+    const std::string_view d(text.data() + span->begin, span->end - span->begin);
+    if (encrypted_ && HoldsStrings(d))
+        return std::nullopt;
+    return std::string(d);
+}
+
 // The page object as the file spells it with only /CropBox set anew; as
-// MuPDF prints it where the file's text cannot serve (an object MuPDF had to
-// find elsewhere, or one from an object stream whose strings an encrypted
-// file would need encrypted).
-std::string PdfDocument::pageObjectText(int page, FileBytes& file,
-                                        std::map<int, std::pair<std::string, int>>& streams)
+// MuPDF prints it where the file's text cannot serve.
+std::string PdfDocument::pageObjectText(int page, FileBytes& file, ObjectStreams& streams)
 {
     const int num = objects_[size_t(page)];
     const XrefEntry& e = xref_.entries[size_t(num)];
     const int gen = e.type == 'n' ? e.gen : 0;
-    std::optional<std::string_view> dict;
-    if (e.type == 'n' && e.ofs >= 0 && e.ofs < file.length()) {
-        // A window that holds the whole dictionary: one read for any page
-        // but one with a very long array.
-        for (size_t want = 64 * 1024;; want *= 4) {
-            const std::string_view text = file.from(e.ofs, want);
-            const auto body = ObjectHeaderAt(text, 0, num, gen);
-            const auto span = body ? DictionaryAt(text, *body) : std::nullopt;
-            if (span)
-                dict = text.substr(span->begin, span->end - span->begin);
-            if (span || !body || text.size() < want)
-                break;
-        }
-    } else if (e.type == 'o') {
-        auto found = streams.find(int(e.ofs));
-        if (found == streams.end()) {
-            MuBytes data{};
-            int first = 0;
-            MuError err{};
-            std::string text;
-            if (MuObjectStreamData(mu_.get(), live(), int(e.ofs), &data, &first, &err))
-                text = Take(mu_, data);
-            found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
-        }
-        const std::string& text = found->second.first;
-        // The header: pairs of object number and offset from /First.
-        const char* at = text.c_str();
-        long objectNumber = -1, offset = -1;
-        for (int i = 0; i <= e.gen && *at; ++i) {
-            char* end = nullptr;
-            objectNumber = std::strtol(at, &end, 10);
-            offset = std::strtol(end, &end, 10);
-            at = end;
-        }
-        const size_t start = size_t(found->second.second) + size_t(offset);
-        if (objectNumber == num && offset >= 0 && start < text.size())
-            if (const auto span = DictionaryAt(text, start)) {
-                const std::string_view d(text.data() + span->begin, span->end - span->begin);
-                if (!(encrypted_ && HoldsStrings(d)))
-                    dict = d;
-            }
-    }
-    if (dict)
+    if (const auto dict = spelledObject(num, e, file, streams))
         if (auto edited = WithKeyValue(*dict, "CropBox", BoxText(*pages_[size_t(page)].crop)))
             return *edited;
     MuBytes printed{};
@@ -767,12 +810,94 @@ std::string PdfDocument::pageObjectText(int page, FileBytes& file,
     return Take(mu_, printed);
 }
 
+// Before a whole write: the page objects as the file spells them, with the
+// crop boxes as the pages have them now (MuPDF prints numbers as the floats
+// it holds: 612.987654321 as 612.9877). A dictionary with strings in an
+// encrypted file is left to MuPDF.
+std::map<int, std::string> PdfDocument::spelledPages()
+{
+    std::map<int, std::string> spelled;
+    // The file as appended to since it was opened, or as MuPDF repaired it.
+    const std::vector<XrefEntry>* entries = &xref_.entries;
+    std::vector<XrefEntry> repaired;
+    if (!incremental_) {
+        repaired.resize(size_t(MuXrefSize(mu_.get(), live())));
+        int64_t startxref = 0;
+        MuBytes keys{};
+        MuError err{};
+        if (!MuReadXref(mu_.get(), live(), repaired.data(), int(repaired.size()), &startxref, &keys,
+                        &err))
+            return spelled;
+        Take(mu_, keys);
+        entries = &repaired;
+    }
+    FileBytes file(source_.get(), stamp_.size, path_);
+    ObjectStreams streams;
+    for (int i = 0; i < pageCount(); ++i) {
+        const int num = objects_[size_t(i)];
+        if (num <= 0 || size_t(num) >= entries->size())
+            continue;
+        std::optional<std::string> dict =
+            spelledObject(num, (*entries)[size_t(num)], file, streams);
+        if (dict && encrypted_ && HoldsStrings(*dict))
+            dict.reset();
+        const Page& p = pages_[size_t(i)];
+        if (dict && p.changed())
+            dict = WithKeyValue(*dict, "CropBox", p.crop ? BoxText(*p.crop) : std::string());
+        // A page object listed again is as its last listing left it.
+        if (dict)
+            spelled[num] = std::move(*dict);
+        else
+            spelled.erase(num);
+    }
+    return spelled;
+}
+
+// The update that gives the page objects of a file MuPDF wrote whole, open
+// as `written` and read by `fd`, back their own spelling, where MuPDF
+// changed a number of theirs; empty when it changed none. An object whose
+// references would not lead to the same objects in the written file is
+// left as MuPDF wrote it.
+std::string PdfDocument::respellingUpdate(pdf_document* written, int fd,
+                                          const std::map<int, std::string>& spelled,
+                                          const std::string& path)
+{
+    const FileXref xref = ReadFileXref(mu_, written, fd, path);
+    FileBytes file(fd, xref.length, path);
+    ObjectStreams streams;
+    const auto sameNumbers = [](std::string_view a, std::string_view b) {
+        const auto x = NumbersIn(a), y = NumbersIn(b);
+        for (size_t i = 0; i < x.size() && x.size() == y.size(); ++i)
+            if (std::strtod(std::string(x[i]).c_str(), nullptr) !=
+                std::strtod(std::string(y[i]).c_str(), nullptr))
+                return false;
+        return x.size() == y.size();
+    };
+    const auto sameTargets = [&xref](std::string_view text) {
+        for (const auto& [num, gen] : ReferencesIn(text))
+            if (num <= 0 || num >= xref.size || xref.entries[size_t(num)].type != 'n' ||
+                xref.entries[size_t(num)].gen != gen)
+                return false;
+        return true;
+    };
+    std::vector<ChangedObject> changed;
+    for (const auto& [num, text] : spelled) {
+        if (num >= xref.size || xref.entries[size_t(num)].type != 'n')
+            continue;
+        const XrefEntry& e = xref.entries[size_t(num)];
+        const auto printed = spelledObject(num, e, file, streams);
+        if (printed && !sameNumbers(text, *printed) && sameTargets(text))
+            changed.push_back(ChangedObject{num, e.gen, text});
+    }
+    return changed.empty() ? std::string() : MakeUpdate(xref, std::move(changed)).bytes;
+}
+
 void PdfDocument::saveIncrementally(const std::string& path)
 {
     std::vector<ChangedObject> changed;
     {
         FileBytes file(source_.get(), xref_.length, path_);
-        std::map<int, std::pair<std::string, int>> streams;
+        ObjectStreams streams;
         // A page object listed more than once is written once, as its last
         // listing left it.
         std::vector<int> lastListing(size_t(xref_.size), -1);
@@ -831,7 +956,7 @@ bool PdfDocument::appendInPlace(const std::string& path, Update& update)
     const std::string_view bytes(update.bytes);
     const std::string holding = "startxref\n" + std::to_string(xref_.startxref) + "\n%%EOF\n";
     const FileStamp after =
-        AppendInPlace(path, stamp_, bytes.substr(0, tailAt), bytes.substr(tailAt),
+        AppendInPlace(path, stamp_, xref_.length, bytes.substr(0, tailAt), bytes.substr(tailAt),
                       update.bytes.empty() ? std::string_view() : holding);
     if (after.size < 0)
         return false;
@@ -846,21 +971,44 @@ bool PdfDocument::appendInPlace(const std::string& path, Update& update)
 
 void PdfDocument::saveInFull(const std::string& path)
 {
+    const std::map<int, std::string> spelled = spelledPages();
     ReplacementFile file(path);
     MuError err{};
     pdf_document* written = nullptr;
     MuDocInfo info{};
     std::string failure;
-    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
-        checkUnchanged(path);  // a file cut short is why, not the save
-        failure = std::string("cannot save: ") + err.text;
-    }
     // Carry on from the file just written: once saved, MuPDF's document
     // cannot be saved again correctly, and its objects have moved. Opening
     // it is also the check that what was written reads back.
-    else if (!MuOpenDocument(mu_.get(), file.fd(), StampOf(file.fd(), path).size, password_.c_str(),
-                             &written, &info, &err))
+    const auto readBack = [&] {
+        if (MuOpenDocument(mu_.get(), file.fd(), StampOf(file.fd(), path).size, password_.c_str(),
+                           &written, &info, &err))
+            return true;
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
+        return false;
+    };
+    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
+        checkUnchanged(path);  // a file cut short is why, not the save
+        failure = std::string("cannot save: ") + err.text;
+    } else if (readBack() && !spelled.empty()) {
+        // Page objects whose numbers MuPDF rounded get their own text back
+        // in an update after what it wrote.
+        try {
+            const std::string update = respellingUpdate(written, file.fd(), spelled, path);
+            if (!update.empty()) {
+                MuDropDocument(mu_.get(), written);
+                written = nullptr;
+                if (lseek(file.fd(), 0, SEEK_END) < 0)
+                    throw HostError(path + ": cannot write: " + std::strerror(errno));
+                file.write(update);
+                readBack();
+            }
+        } catch (const HostError&) {
+            MuDropDocument(mu_.get(), written);
+            restoreAfterFailedSave();
+            throw;
+        }
+    }
     std::vector<int> objects;
     FileXref xref;
     FileDescriptor reader;

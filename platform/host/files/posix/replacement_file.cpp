@@ -137,6 +137,13 @@ long WriteSome(int fd, const char* bytes, size_t size) {
     }
 }
 
+long ReadSome(int fd, char* bytes, size_t size, int64_t at) {
+    for (;;) {
+        const ssize_t n = pread(fd, bytes, size, off_t(at));
+        if (n >= 0 || errno != EINTR) return long(n);
+    }
+}
+
 void Discard(Staged& s) {
     if (s.appendedAt >= 0 && s.fd >= 0 && ftruncate(s.fd, off_t(s.appendedAt)) == 0) fsync(s.fd);
     if (!s.name.empty()) {
@@ -252,11 +259,11 @@ FileStamp StampOf(int fd, const std::string& path) {
     return StampOfStat(st);
 }
 
-FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::string_view body, std::string_view tail,
-                        std::string_view holding) {
+FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, int64_t at, std::string_view body,
+                        std::string_view tail, std::string_view holding) {
     constexpr int64_t kPage = 4096;
     FileStamp none;
-    if (holding.size() > tail.size() || tail.size() > size_t(kPage)) return none;
+    if (holding.size() > tail.size() || tail.size() > size_t(kPage) || at < 0 || at > stamp.size) return none;
     const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return none;
     struct stat before {};
@@ -266,15 +273,18 @@ FileStamp AppendInPlace(const std::string& path, const FileStamp& stamp, std::st
     }
     // The tail's page: blanks after the body move it wholly into the next
     // page when it would straddle two.
-    const int64_t length = stamp.size;
+    const int64_t length = at;
     int64_t tailAt = length + int64_t(body.size());
     if (tailAt / kPage != (tailAt + int64_t(tail.size()) - 1) / kPage) tailAt = (tailAt / kPage + 1) * kPage;
     const std::string blanks(size_t(tailAt - length - int64_t(body.size())), ' ');
     const std::string held = std::string(tail.size() - holding.size(), ' ') + std::string(holding);
     const bool nothing = body.empty() && tail.empty();
-    const bool written = nothing || (WriteAt(fd, held, tailAt) && WriteAt(fd, body, length) &&
-                                     WriteAt(fd, blanks, length + int64_t(body.size())) && fdatasync(fd) == 0 &&
-                                     WriteAt(fd, tail, tailAt) && fsync(fd) == 0);
+    // Killed once cut, the file is its last complete update, which is what
+    // readers took it for.
+    const bool cut = length == stamp.size || (ftruncate(fd, off_t(length)) == 0 && fdatasync(fd) == 0);
+    const bool written = cut && (nothing || (WriteAt(fd, held, tailAt) && WriteAt(fd, body, length) &&
+                                             WriteAt(fd, blanks, length + int64_t(body.size())) && fdatasync(fd) == 0 &&
+                                             WriteAt(fd, tail, tailAt) && fsync(fd) == 0));
     struct stat st {};
     if (!written || fstat(fd, &st) != 0) {
         const int error = errno;

@@ -54,6 +54,11 @@ long WriteSome(int fd, const char* bytes, size_t size) {
     return _write(fd, bytes, unsigned(std::min<size_t>(size, 1u << 30)));
 }
 
+long ReadSome(int fd, char* bytes, size_t size, int64_t at) {
+    if (_lseeki64(fd, at, SEEK_SET) < 0) return -1;
+    return _read(fd, bytes, unsigned(std::min<size_t>(size, 1u << 30)));
+}
+
 void Discard(Staged& s) {
     if (s.fd >= 0) _close(s.fd);
     if (!s.name.empty()) {
@@ -116,7 +121,8 @@ FileStamp StampOf(int fd, const std::string& path) {
 
 // Appending in place needs a file's identity, which this build does not
 // track: the caller writes the whole file instead.
-FileStamp AppendInPlace(const std::string&, const FileStamp&, std::string_view, std::string_view, std::string_view) {
+FileStamp AppendInPlace(const std::string&, const FileStamp&, int64_t, std::string_view, std::string_view,
+                        std::string_view) {
     return FileStamp{};
 }
 
