@@ -604,6 +604,82 @@ def case_killed_save():
     check(ok, f"killed in place: qpdf --check: {report}")
 
 
+def case_cut_back():
+    # What a killed append leaves after the file's last update: part of an
+    # update, a stretch of NUL bytes the filesystem filled in, and the end
+    # line that still names the old cross-reference table. The next save
+    # puts its update where the killed one began, as on the file unharmed.
+    clean = fresh_copy("mixed.pdf", "clean.pdf")
+    valid = read_bytes(clean)
+    newest = int(re.findall(rb"startxref\s+(\d+)", valid)[-1])
+    left = (b"9 0 obj\n<< /Type /Page /Parent 2 0 R /CropBox [1 2 3" + b"\0" * 6000 +
+            b"  startxref\n%d\n%%%%EOF\n" % newest)
+    killed = os.path.join(WORK, "killed.pdf")
+    region = ["--region", REGION, "--page", "1"]
+    for mode in ("in place", "-o"):
+        with open(killed, "wb") as f:
+            f.write(valid + left)
+        shutil.copyfile(os.path.join(SAMPLES, "mixed.pdf"), clean)
+        if mode == "in place":
+            for path in (clean, killed):
+                r = run("crop", path, "--in-place", *region)
+                check(r.returncode == 0, f"cut back ({mode}): status {r.returncode}: {r.stderr}")
+            got, want = read_bytes(killed), read_bytes(clean)
+        else:
+            outs = [os.path.join(WORK, n) for n in ("from-clean.pdf", "from-killed.pdf")]
+            for path, out in zip((clean, killed), outs):
+                r = run("crop", path, "-o", out, *region)
+                check(r.returncode == 0, f"cut back ({mode}): status {r.returncode}: {r.stderr}")
+            got, want = read_bytes(outs[1]), read_bytes(outs[0])
+        check(len(got) > len(valid) and got[:len(valid)] == valid and b"\0" * 64 not in got[len(valid):],
+              f"cut back ({mode}): the old bytes changed, or the tail is still there")
+        check(got == want, f"cut back ({mode}): {len(got)} bytes, not the {len(want)} of the file unharmed")
+        ok, report = qpdf_clean(killed if mode == "in place" else outs[1])
+        check(ok, f"cut back ({mode}): qpdf --check: {report}")
+
+
+def case_standard_output():
+    # -o - sends the result to standard output, made as a file would be: the
+    # same bytes as -o FILE, nothing left behind in the temporary folder.
+    src = fresh_copy("mixed.pdf")
+    scratch = os.path.join(WORK, "tmp")
+    os.makedirs(scratch)
+    crop = ["crop", src, "--region", REGION, "--page", "1"]
+    show = ["show", src, "--page", "1", "--media-box"]
+    for args, name in ((crop, "crop.pdf"), (show, "page.png")):
+        out = os.path.join(WORK, name)
+        r = run_bytes(*args, "-o", out)
+        check(r.returncode == 0, f"-o -: {args[0]} -o FILE: {r.stderr!r}")
+        for staging in ("unnamed", "named"):
+            env = dict(os.environ, TMPDIR=scratch, VELLORA_STAGING=staging)
+            r = run_bytes(*args, "-o", "-", env=env)
+            check(r.returncode == 0 and r.stdout == read_bytes(out),
+                  f"-o - ({args[0]}, {staging}): status {r.returncode}, {len(r.stdout)} bytes: {r.stderr!r}")
+            check(os.listdir(scratch) == [], f"-o - ({args[0]}, {staging}): left {os.listdir(scratch)}")
+    ok, report = qpdf_clean(os.path.join(WORK, "crop.pdf"))
+    check(ok, f"-o -: qpdf --check: {report}")
+    # A failed run sends nothing.
+    r = run_bytes("crop", src, "--region", "100,100,110,110", "--page", "1", "-o", "-")
+    check(r.returncode == 1 and r.stdout == b"", f"-o -, refused region: {r.returncode} {r.stdout[:40]!r}")
+    expect_refused(["crop", src, "--in-place", "-o", "-", "--region", REGION], 2, ["-o -", "--in-place"],
+                   "-o - with --in-place")
+    # A terminal gets no PDF: one message, nothing sent, no work done.
+    for args in (crop, show):
+        master, slave = os.openpty()
+        r = subprocess.run([VELLORA, *args, "-o", "-"], stdout=slave, stderr=subprocess.PIPE, text=True)
+        os.close(slave)
+        os.set_blocking(master, False)
+        try:
+            sent = os.read(master, 1 << 16)
+        except (BlockingIOError, OSError):
+            sent = b""
+        os.close(master)
+        check(r.returncode == 3 and "standard output is a terminal" in r.stderr and sent == b"",
+              f"-o - onto a terminal ({args[0]}): status {r.returncode}, sent {len(sent)} bytes: {r.stderr}")
+        check(len(own_lines(r.stderr)) == 1 and "progress" not in r.stderr,
+              f"-o - onto a terminal ({args[0]}): not one message before any work: {r.stderr}")
+
+
 def own_lines(stderr):
     """The lines a command says in its own words (not the host's or the plug-in's)."""
     return [l for l in stderr.splitlines() if l and not l.startswith(("progress:", "alert:", "question:"))]

@@ -160,7 +160,11 @@ int Stopped(std::ostream& err, const PageRequest& request) {
 
 // Refuses an output that would overwrite the input unless asked to.
 void CheckOutputTarget(const PageRequest& request) {
-    if (request.output.empty() || request.inPlace) return;
+    if (ToStandardOutput(request.output) && request.inPlace) {
+        throw UsageError(
+            "-o - writes to standard output and --in-place over the input; give one of them");
+    }
+    if (request.output.empty() || request.inPlace || ToStandardOutput(request.output)) return;
     if (SameFile(request.input, request.output)) {
         throw UsageError("-o " + request.output + " is the input file " + request.input +
                          "; give --in-place to replace it");
@@ -275,8 +279,13 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         CheckOutputTarget(request);
         // Through a symbolic link the result goes to the file it names, once
         // resolved here: the link stays a link.
-        target = request.output.empty() ? std::string() : ResolvedTarget(request.output);
-        if (!target.empty()) CheckRegularTarget(target, request.output);
+        const bool toStandardOutput = ToStandardOutput(request.output);
+        target = request.output.empty() ? std::string()
+                 : toStandardOutput
+                     ? StandardOutputStandIn(request.verb == Verb::Show ? ".png" : ".pdf")
+                     : ResolvedTarget(request.output);
+        if (toStandardOutput && !request.printScript) CheckStandardOutput();
+        if (!target.empty() && !toStandardOutput) CheckRegularTarget(target, request.output);
         if (!request.printScript) LockFiles(request, target, locks);
         facts = ReadPageFacts(request, *opened);
         CheckAgainstDocument(request, facts);
@@ -309,7 +318,11 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         if (status != kExitOk) return status;
         // A stop asked once the script was done still keeps the result out.
         if (UserStopRequested()) return Stopped(err, request);
-        staged.commit();
+        if (ToStandardOutput(request.output)) {
+            staged.send();
+        } else {
+            staged.commit();
+        }
         return kExitOk;
     } catch (const HostError& e) {
         Say(err, e.what());
@@ -388,6 +401,8 @@ std::string CommandHelp(const std::string& command) {
         "                   pages were found in the file\n";
     if (command != "boxes") {
         text +=
+            "  -o -             write the result to standard output (a file or a program, not a "
+            "terminal)\n"
             "  --wait           wait while another vellora process changes the file, instead of "
             "refusing\n";
     }

@@ -2,8 +2,10 @@
 #include "cli/output_file.h"
 
 #include "core/host_error.h"
+#include "system/program.h"
 
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include <sys/stat.h>
@@ -53,6 +55,24 @@ void CheckRegularTarget(const std::string& target, const std::string& given) {
     throw HostError(given + ": is " + kind + through + "; vellora writes only regular files");
 }
 
+bool ToStandardOutput(const std::string& output) { return output == "-"; }
+
+std::string StandardOutputStandIn(const std::string& extension) {
+    std::error_code ec;
+    fs::path dir = fs::temp_directory_path(ec);
+    if (ec) dir = ".";
+    return (dir / ("vellora-output-" + std::to_string(system::CurrentProcessId()) + extension))
+        .string();
+}
+
+void CheckStandardOutput() {
+    if (system::StandardOutputIsTerminal()) {
+        throw HostError(
+            "-o -: standard output is a terminal; send it to a file or a program (-o - > OUT), or "
+            "name the file with -o OUT");
+    }
+}
+
 std::string StagedOutput::CheckedTarget(const std::string& target) {
     fs::path path(target);
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
@@ -71,6 +91,12 @@ void StagedOutput::commit() {
         throw HostError(target_ + ": cannot write: the run produced no output");
     }
     held_.commitAll();
+}
+
+void StagedOutput::send() {
+    if (held_.count() == 0) throw HostError("standard output: the run produced no output");
+    std::cout.flush();
+    held_.sendAll(1, "standard output");  // descriptor 1 on every platform
 }
 
 }  // namespace vellora::cli

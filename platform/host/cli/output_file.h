@@ -25,6 +25,15 @@ std::string ResolvedTarget(const std::string& output);
 // is never replaced by the result, and never written to.
 void CheckRegularTarget(const std::string& target, const std::string& given);
 
+// `-o -`: the result goes to standard output. It is made as a file would be,
+// for a stand-in target in the temporary directory (ending in `extension`)
+// that never gets the name, and sent when the run succeeded.
+bool ToStandardOutput(const std::string& output);
+std::string StandardOutputStandIn(const std::string& extension);
+// Throws HostError when standard output is a terminal: a PDF or PNG file is
+// no text to show there.
+void CheckStandardOutput();
+
 class StagedOutput {
 public:
     // Throws HostError when the target's directory does not exist or the
@@ -38,6 +47,8 @@ public:
     // Puts what the run wrote in place; throws HostError, leaving the
     // target as it was, when the run wrote nothing.
     void commit();
+    // Instead: sends what the run wrote to standard output.
+    void send();
 
 private:
     static std::string CheckedTarget(const std::string& target);

@@ -18,6 +18,11 @@ std::string ProgramDirectory();
 
 // Whether standard error is a terminal (the progress bar's choice).
 bool StandardErrorIsTerminal();
+// Whether standard output is one.
+bool StandardOutputIsTerminal();
+
+// This process's id.
+long CurrentProcessId();
 
 // Standard output and error write their bytes as given (no line-end
 // translation), so that output is the same on every platform.

@@ -18,6 +18,9 @@ std::string ProgramDirectory() {
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+long CurrentProcessId() { return long(getpid()); }
 
 void UseBinaryStandardStreams() {}
 

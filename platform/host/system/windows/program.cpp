@@ -24,6 +24,9 @@ std::string ProgramDirectory() {
 }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
+long CurrentProcessId() { return long(GetCurrentProcessId()); }
 
 void UseBinaryStandardStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
