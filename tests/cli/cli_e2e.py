@@ -751,6 +751,14 @@ def case_links():
     r = run("crop", via, "--in-place", *region)
     check(r.returncode == 0 and os.path.islink(via), f"in place through a link to a name with a line break: {r.stderr}")
     expect_boxes(broken, {1: ODD_CROPPED[1]}, "a name with line breaks")
+    # -o through a link to such a name: that name is written, the link stays.
+    os.unlink(broken)
+    r = run("reset", real, "-o", via, "--page", "1", "--print-script")
+    check(r.returncode == 0 and '"' + broken.replace("\n", "\\n").replace("\r", "\\r") + '"' in r.stdout,
+          f"-o through a link, --print-script: not the path written: {r.stdout}")
+    r = run("reset", real, "-o", via, "--page", "1")
+    check(r.returncode == 0 and os.path.islink(via) and os.path.isfile(broken),
+          f"-o through a link to a name with line breaks: {r.returncode} {r.stderr}")
 
 
 def run_bytes(*args, **kw):
