@@ -722,8 +722,13 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
     const bool repairedLater = incremental_ && MuWasRepaired(mu_.get(), live());
-    if (repairedLater)
+    if (repairedLater) {
         incremental_ = false;
+        // Repairing, MuPDF let go of the crop boxes set before.
+        for (int i = 0; i < pageCount(); ++i)
+            if (pages_[size_t(i)].changed())
+                writeCropBox(i, pages_[size_t(i)].crop ? &*pages_[size_t(i)].crop : nullptr);
+    }
     checkUnchanged(path);
     wholeReason_.clear();
     if (incremental_ && (mode == SaveMode::Incremental || encrypted_)) {
@@ -880,14 +885,32 @@ std::string PdfDocument::respellingUpdate(pdf_document* written, int fd,
                 return false;
         return true;
     };
+    // What each page object should read, as its last listing leaves it:
+    // its own text, or, for a changed page without one, what MuPDF wrote
+    // with the crop box set again (MuPDF lets go of changes it made before
+    // repairing a file, and prints numbers short).
+    std::map<int, std::optional<std::string>> wanted;
+    for (int i = 0; i < pageCount(); ++i) {
+        const int num = objects_[size_t(i)];
+        const Page& p = pages_[size_t(i)];
+        const auto own = spelled.find(num);
+        if (own != spelled.end())
+            wanted[num] = own->second;
+        else if (!p.changed() || num <= 0 || num >= xref.size)
+            wanted[num].reset();
+        else if (const auto printed = spelledObject(num, xref.entries[size_t(num)], file, streams))
+            wanted[num] = WithKeyValue(*printed, "CropBox", p.crop ? BoxText(*p.crop) : "");
+        else
+            wanted[num].reset();
+    }
     std::vector<ChangedObject> changed;
-    for (const auto& [num, text] : spelled) {
-        if (num >= xref.size || xref.entries[size_t(num)].type != 'n')
+    for (const auto& [num, text] : wanted) {
+        if (!text || num <= 0 || num >= xref.size || xref.entries[size_t(num)].type != 'n')
             continue;
         const XrefEntry& e = xref.entries[size_t(num)];
         const auto printed = spelledObject(num, e, file, streams);
-        if (printed && !sameNumbers(text, *printed) && sameTargets(text))
-            changed.push_back(ChangedObject{num, e.gen, text});
+        if (printed && !sameNumbers(*text, *printed) && sameTargets(*text))
+            changed.push_back(ChangedObject{num, e.gen, *text});
     }
     return changed.empty() ? std::string() : MakeUpdate(xref, std::move(changed)).bytes;
 }
@@ -990,7 +1013,7 @@ void PdfDocument::saveInFull(const std::string& path)
     if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
         checkUnchanged(path);  // a file cut short is why, not the save
         failure = std::string("cannot save: ") + err.text;
-    } else if (readBack() && !spelled.empty()) {
+    } else if (readBack()) {
         // Page objects whose numbers MuPDF rounded get their own text back
         // in an update after what it wrote.
         try {
