@@ -867,6 +867,10 @@ std::string PdfDocument::respellingUpdate(pdf_document* written, int fd,
                                           const std::map<int, std::string>& spelled,
                                           const std::string& path)
 {
+    // Object numbers are kept by MuPDF's whole write; the texts are only
+    // given back where the pages are the same objects.
+    if (ListPages(mu_, written, pageCount(), path) != objects_)
+        return std::string();
     const FileXref xref = ReadFileXref(mu_, written, fd, path);
     FileBytes file(fd, xref.length, path);
     ObjectStreams streams;
@@ -1013,7 +1017,7 @@ void PdfDocument::saveInFull(const std::string& path)
     if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
         checkUnchanged(path);  // a file cut short is why, not the save
         failure = std::string("cannot save: ") + err.text;
-    } else if (readBack()) {
+    } else if (readBack() && info.pageCount == pageCount()) {
         // Page objects whose numbers MuPDF rounded get their own text back
         // in an update after what it wrote.
         try {
