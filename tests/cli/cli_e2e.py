@@ -673,7 +673,8 @@ def case_standard_output():
     check(ok, f"-o -: qpdf --check: {report}")
     # A failed run sends nothing.
     r = run_bytes("crop", src, "--region", "100,100,110,110", "--page", "1", "-o", "-")
-    check(r.returncode == 1 and r.stdout == b"", f"-o -, refused region: {r.returncode} {r.stdout[:40]!r}")
+    check(r.returncode == 1 and r.stdout == b"" and b"nothing written to standard output" in r.stderr,
+          f"-o -, refused region: {r.returncode} {r.stdout[:40]!r} {r.stderr!r}")
     expect_refused(["crop", src, "--in-place", "-o", "-", "--region", REGION], 2, ["-o -", "--in-place"],
                    "-o - with --in-place")
     # A terminal gets no PDF: one message, nothing sent, no work done.

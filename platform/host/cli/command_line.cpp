@@ -151,10 +151,15 @@ std::optional<std::string> PasswordFor(const PageRequest& request, const Environ
     return password;
 }
 
+// Where the result goes, for messages.
+std::string OutputName(const PageRequest& request) {
+    return ToStandardOutput(request.output) ? "standard output" : request.output;
+}
+
 // A stopped run: nothing was written.
 int Stopped(std::ostream& err, const PageRequest& request) {
     Say(err, "stopped" + (request.output.empty() ? std::string()
-                                                 : "; nothing written to " + request.output));
+                                                 : "; nothing written to " + OutputName(request)));
     return kExitStopped;
 }
 
@@ -187,7 +192,7 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
                    const std::string& prefix, const std::string& script,
                    const PageRequest& request) {
     const std::string unwritten =
-        request.output.empty() ? std::string() : "; nothing written to " + request.output;
+        request.output.empty() ? std::string() : "; nothing written to " + OutputName(request);
     if (status == kExitStopped) {
         Stopped(err, request);
         return;
