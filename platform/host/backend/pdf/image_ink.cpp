@@ -2,6 +2,8 @@
 #include "backend/pdf/image_ink.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -113,6 +115,19 @@ struct Coverage {
     }
 };
 
+// The greatest darkness among 16 one-channel samples (a loop the compiler
+// turns into a few vector instructions).
+int Darkest16(const unsigned char* p, bool stencil)
+{
+    unsigned char low = 255;
+    unsigned char high = 0;
+    for (int i = 0; i < 16; ++i) {
+        low = std::min(low, p[i]);
+        high = std::max(high, p[i]);
+    }
+    return stencil ? high : 255 - low;
+}
+
 // Collects the runs of a tile row by row, with the ink of each row and
 // column for the dark edges.
 struct RunCollector {
@@ -161,8 +176,13 @@ InkRuns FindRuns(fz_context* ctx, fz_pixmap* pix, int cut, bool stencil, const C
         const unsigned char* p = samples + stride * y;
         int start = -1;
         for (int x = 0; x <= width; ++x, p += n) {
-            // Scans are mostly paper: one channel is skipped over quickly.
+            // Scans are mostly paper: one channel is skipped over quickly,
+            // sixteen samples at a time where none is ink.
             if (single && start < 0) {
+                while (x + 16 <= width && Darkest16(p, stencil) <= cut) {
+                    x += 16;
+                    p += 16;
+                }
                 while (x < width && (stencil ? p[0] : 255 - p[0]) <= cut) {
                     ++x;
                     ++p;
@@ -473,11 +493,47 @@ size_t NextNonZero(const unsigned char* bytes, size_t from, size_t length)
     return i;
 }
 
+// row ^= flip (in every byte), any |= row; eight bytes at a time.
+void FlipAndMerge(unsigned char* row, unsigned char* any, size_t length, unsigned char flip)
+{
+    const uint64_t flips = flip ? ~uint64_t(0) : 0;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t bits;
+        uint64_t merged;
+        std::memcpy(&bits, row + i, 8);
+        std::memcpy(&merged, any + i, 8);
+        bits ^= flips;
+        merged |= bits;
+        std::memcpy(row + i, &bits, 8);
+        std::memcpy(any + i, &merged, 8);
+    }
+    for (; i < length; ++i) {
+        row[i] ^= flip;
+        any[i] |= row[i];
+    }
+}
+
+// 1 bits in each byte value (without a processor instruction for it in
+// every build).
+constexpr std::array<unsigned char, 256> kBitsIn = [] {
+    std::array<unsigned char, 256> bits{};
+    for (unsigned v = 0; v < 256; ++v)
+        bits[v] = static_cast<unsigned char>(std::popcount(v));
+    return bits;
+}();
+
+// The 1 bits among pixels [x0, x1) of a packed row, a byte at a time.
 int CountBits(const unsigned char* row, int x0, int x1)
 {
     int count = 0;
-    for (int x = x0; x < x1; ++x)
-        count += (row[x >> 3] >> (7 - (x & 7))) & 1;
+    while (x0 < x1) {
+        const int first = x0 & 7;
+        const int last = std::min(8, first + (x1 - x0));
+        const unsigned mask = (0xffu >> first) & (0xffu << (8 - last));
+        count += kBitsIn[row[x0 >> 3] & mask];
+        x0 += last - first;
+    }
     return count;
 }
 
@@ -513,10 +569,7 @@ InkRuns FindPackedRuns(fz_context* ctx, fz_stream* stm, fz_image* image, const B
                 ended = true;
                 std::memset(row + got, 0, rowBytes - got);
             }
-            for (size_t i = 0; i < rowBytes; ++i) {
-                row[i] ^= flip;
-                any[i] |= row[i];
-            }
+            FlipAndMerge(row, any.data(), rowBytes, flip);
             any[rowBytes - 1] &= lastMask;
         }
         int start = -1;
