@@ -92,7 +92,10 @@ typedef struct ModelTable {
     void (*GetMediaBox)(Page page, FixedRect *box);
     /* The page's crop box; the media box when the page has none. */
     void (*GetCropBox)(Page page, FixedRect *box);
-    /* The bounding box of the page's marks; the media box for a page without marks. */
+    /* The bounding box of the marks the page shows (inside its crop box; the
+       ink of images, not their frames); for a page that shows none, its crop
+       box. Either is grown by the host's margin setting and may then reach
+       beyond the media box: clip it before use. */
     void (*GetBoundingBox)(Page page, FixedRect *box);
     /* Sets the crop box exactly as given (sides in any order) and marks the
        document modified. */

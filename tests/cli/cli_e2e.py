@@ -1270,21 +1270,30 @@ def case_listings():
         bodies.append(f"<< /Type /Page /Parent {1 + levels} 0 R /MediaBox [0 0 612 792] >>")
         write_pdf(path, bodies)
 
+    # MuPDF 1.27 and later refuse a page count past the number of objects
+    # as they open the file.
+    version = re.search(r"MuPDF (\d+)\.(\d+)", run("--version").stdout)
+    counts_checked = bool(version) and (int(version[1]), int(version[2])) >= (1, 27)
     many = os.path.join(WORK, "many.pdf")
     tree(many, 7)
     expect_refused(["crop", many, "-o", os.path.join(WORK, "x.pdf"), "--region", "100,100,400,500"], 3,
-                   ["many.pdf", "10000000 pages", "1000000"], "10,000,000 listings")
+                   ["many.pdf"] + (["Invalid number of pages"] if counts_checked else ["10000000 pages", "1000000"]),
+                   "10,000,000 listings")
     some = os.path.join(WORK, "some.pdf")
     tree(some, 3)
     out = os.path.join(WORK, "some-cropped.pdf")
-    r = run("crop", some, "-o", out, "--pages", "all", "--region", "100,100,400,500")
-    check(r.returncode == 0, f"1000 listings: status {r.returncode}: {r.stderr[-300:]}")
-    grown = os.path.getsize(out) - os.path.getsize(some)
-    check(0 < grown < 1000, f"1000 listings: the update is {grown} bytes")
-    # (poppler refuses a tree of more pages than objects: read the update.)
-    update = read_bytes(out)[os.path.getsize(some):]
-    check(update.count(b"/CropBox [100 100 400 500]") == 1 and update.count(b" obj") == 1,
-          f"1000 listings: the update is not the page object once: {update!r}")
+    if counts_checked:
+        expect_refused(["crop", some, "-o", out, "--pages", "all", "--region", "100,100,400,500"], 3,
+                       ["some.pdf", "Invalid number of pages"], "1000 listings on MuPDF 1.27 or later")
+    else:
+        r = run("crop", some, "-o", out, "--pages", "all", "--region", "100,100,400,500")
+        check(r.returncode == 0, f"1000 listings: status {r.returncode}: {r.stderr[-300:]}")
+        grown = os.path.getsize(out) - os.path.getsize(some)
+        check(0 < grown < 1000, f"1000 listings: the update is {grown} bytes")
+        # (poppler refuses a tree of more pages than objects: read the update.)
+        update = read_bytes(out)[os.path.getsize(some):]
+        check(update.count(b"/CropBox [100 100 400 500]") == 1 and update.count(b" obj") == 1,
+              f"1000 listings: the update is not the page object once: {update!r}")
 
     # Rotations as readers take them: reduced to 0..359.
     rotated = os.path.join(WORK, "rotated.pdf")

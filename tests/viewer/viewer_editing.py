@@ -225,8 +225,43 @@ def case_open_on_start():
         viewer.stop()
 
 
+def case_bbox_margin():
+    """The box settings' margin grows the crop the bounding-box command makes, as --margin does."""
+    expected = {}
+    for margin in ("0", "10"):
+        source = fresh("mixed.pdf", os.path.join(WORK, "cli-" + margin))
+        out = source + ".out.pdf"
+        subprocess.run([VELLORA, "bbox", source, "-o", out, "--page", "1", "--margin", margin], check=True,
+                       capture_output=True)
+        expected[margin] = boxes(VELLORA, out)
+    check(expected["0"] != expected["10"], "bbox_margin: --margin 10 changed nothing on the command line")
+    pdf = fresh("mixed.pdf")
+    viewer, browser = start(pdf)
+    try:
+        field = browser.element("#box-margin")
+        field.clear()
+        field.send_keys("10")
+        browser.element("#box-apply").click()
+        wait_for("the margin set", lambda: browser.state()["chrome"]["boxSettings"]["margin"] == [10, 10, 10, 10])
+        browser.js("send({kind: 'menu', name: 'ZUNO:TrimVexBBox'})")
+
+        def cropped():
+            m = browser.modal()
+            buttons = [b.replace("&", "") for b in m["buttons"]] if m and not m.get("dialog") else []
+            if "Current" in buttons:
+                click_button(browser, "Current")
+            return browser.modal() is None and "*" in tab_text(browser)
+        wait_for("the page cropped to its bounding box", cropped, timeout=60)
+        save(browser)
+        check(boxes(VELLORA, pdf) == expected["10"],
+              "bbox_margin: the viewer's crop to the bounding box is not the command line's with --margin 10")
+    finally:
+        browser.close()
+        viewer.stop()
+
+
 CASES = {"undo_redo": case_undo_redo, "region_numbers": case_region_numbers, "open_chooser": case_open_chooser,
-         "open_on_start": case_open_on_start}
+         "open_on_start": case_open_on_start, "bbox_margin": case_bbox_margin}
 
 if __name__ == "__main__":
     skip_without_browser()

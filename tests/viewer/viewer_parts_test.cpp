@@ -4,6 +4,7 @@
 #include "viewer/input_form.h"
 #include "viewer/json_writer.h"
 #include "viewer/user_events.h"
+#include "viewer/view_command.h"
 #include "viewer/web_security.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,33 @@
 
 namespace vellora::viewer {
 namespace {
+
+TEST(ViewOptions, BoxSettingsAreCheckedAsTheCommandLinesOwn)
+{
+    const ViewOptions o = ParseViewOptions(
+        {"view", "--margin", "5,10,5,10", "--ink-threshold", "40", "--margin", "3"});
+    const std::vector<std::vector<std::string>> want{{"host", "margin", "5", "10", "5", "10"},
+                                                     {"host", "ink-threshold", "40"},
+                                                     {"host", "margin", "3"}};
+    EXPECT_EQ(o.boxSettings, want);
+    const std::pair<std::vector<std::string>, std::string> bad[] = {
+        {{"view", "--margin", "-1"}, "--margin: '-1' is not a number of points from 0"},
+        {{"view", "--margin", "1,2"}, "--margin: '1,2' is not one number or four L,B,R,T"},
+        {{"view", "--margin", "1,x,2,3"}, "--margin: 'x' is not a number of points from 0"},
+        {{"view", "--ink-threshold", "100"},
+         "--ink-threshold: '100' is not a percentage from 0 to below 100"},
+        {{"view", "--ink-threshold", "-2"},
+         "--ink-threshold: '-2' is not a percentage from 0 to below 100"},
+    };
+    for (const auto &[args, message] : bad) {
+        try {
+            ParseViewOptions(args);
+            ADD_FAILURE() << args[2] << " accepted";
+        } catch (const std::invalid_argument &e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
 
 TEST(ServerRules, OnlyTheLoopbackNamesWithTheServersPortAreHosts)
 {

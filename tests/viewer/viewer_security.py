@@ -121,7 +121,7 @@ def main():
         check(c.request("GET", "//files")[0] in (403, 404), "the file listing is served outside the run's prefix")
         status, body, _ = c.request("GET", "/files?dir=..")
         check(status == 200 and "error" in json.loads(body), f"files?dir=..: answered {status} {body[:80]!r}")
-        for part in ("region_panel.js", "edit_keys.js", "open_dialog.js"):
+        for part in ("region_panel.js", "edit_keys.js", "open_dialog.js", "box_settings.js"):
             check(c.request("GET", "/" + part)[0] == 200, f"{part} is not served under the prefix")
             check(c.request("GET", "//" + part)[0] in (403, 404), f"{part} is served outside the run's prefix")
         # Two Host headers, the good one first or second: refused.

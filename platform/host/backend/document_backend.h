@@ -41,6 +41,9 @@ public:
     // The bounding box of the page's marks (for a PDF page, those it shows
     // inside its crop box); the media box (the crop box) for a blank page.
     virtual FixedRect boundingBox(int page) = 0;
+    // What counts as ink in images from now on; boxes found before under
+    // other settings are found again when next asked for.
+    virtual void setInk(const InkSettings&) {}
     // Keeps the box exactly as given; cropBox() gives it back unchanged.
     virtual void setCropBox(int page, const FixedRect& box) = 0;
     // VX_PERMISSION_EDIT when the document may be changed and saved.

@@ -90,6 +90,12 @@ std::shared_ptr<Document> Host::openPdfDocument(const std::string& path, const s
     return adoptPdfDocument(path, std::move(backend), warnings, given);
 }
 
+void Host::setBoxSettings(const BoxMargin& margin, const InkSettings& ink) {
+    config.margin = margin;
+    config.ink = ink;
+    for (const std::shared_ptr<Document>& doc : documents_) doc->backend().setInk(ink);
+}
+
 std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
                                                  const std::vector<std::string>& warnings,
                                                  const std::string& password) {

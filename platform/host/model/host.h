@@ -103,6 +103,9 @@ public:
 
     // ---- Documents and windows.
     std::shared_ptr<Document> newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height);
+    // The margin every bounding box is grown by, and what counts as ink in
+    // images, for open documents and those opened later.
+    void setBoxSettings(const BoxMargin& margin, const InkSettings& ink);
     // Throws HostError naming the file; prints the backend's warnings.
     // An encrypted file opens with `password`, or with the one it was last
     // opened with in this session (Revert File reopens it so).

@@ -28,6 +28,7 @@ const std::map<std::string, UserEvent::Kind>& Kinds() {
         {"close", UserEvent::Close},
         {"save-as", UserEvent::SaveAs},
         {"set-region", UserEvent::SetRegion},
+        {"box-settings", UserEvent::BoxSettings},
         {"open", UserEvent::Open},
         {"quit", UserEvent::Quit},
         {"hello", UserEvent::PageGone},  // a page loaded: any earlier page is gone
@@ -113,6 +114,11 @@ UserEvent ParseUserEvent(const FormFields& f) {
         break;
     case UserEvent::SetRegion:
         e.text = Text(f, "region", 200);
+        break;
+    case UserEvent::BoxSettings:
+        e.text = Text(f, "margin", 200);
+        e.threshold = Text(f, "threshold", 40);
+        e.flag = f.count("dark-edges") != 0 && Field(f, "dark-edges") == "1";
         break;
     case UserEvent::Open:
         e.text = Text(f, "path", 4096);

@@ -180,6 +180,12 @@ std::string ViewerSession::chromeJson() {
     j.endArray();
     ToolRecord* tool = h.activeTool();
     j.key("tool").value(tool == nullptr ? std::string() : h.toolName(tool));
+    // The box settings panel's figures.
+    const BoxMargin& m = h.config.margin;
+    j.key("boxSettings").beginObject().key("margin").beginArray();
+    for (Fixed side : {m.left, m.bottom, m.right, m.top}) j.value(FixedToDouble(side));
+    j.endArray().key("threshold").value(h.config.ink.threshold);
+    j.key("ignoreDarkEdges").value(h.config.ink.ignoreDarkEdges).endObject();
     j.endObject();
     return j.text();
 }

@@ -33,6 +33,8 @@ struct UserEvent {
         SaveAs,       // save the active document as `text` beside its file; `flag`: replace
         Open,         // open the file `text`, relative to the chooser's root, in a new window
         SetRegion,    // drag out the region `text` ("L B R T", page units) with the active tool
+        BoxSettings,  // margin `text` ("M" or "L B R T", points), ink threshold `threshold`
+                      // (percent), dark edges ignored when `flag`
         Quit,
         PageGone,  // a page went away or a new one loaded: a drag it held ends, cancelled
     } kind = Hover;
@@ -40,6 +42,7 @@ struct UserEvent {
     uint16_t modifiers = 0;
     int number = 0;
     std::string text;
+    std::string threshold;
     bool flag = false;
     int modal = 0;  // for answers: the number of the modal they answer
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "viewer/view_command.h"
 
+#include "core/fixed_text.h"
 #include "script/interpreter.h"
 #include "viewer/viewer_session.h"
 #include "viewer/web_server.h"
@@ -147,12 +148,25 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
         } else if (a == "--zoom") {
             o.zoom = Number(a, value(), 1, 6400);
         } else if (a == "--margin") {
+            // Checked here, so that a bad value is told as the command line's.
+            const std::string& text = value();
             std::vector<std::string> line{"host", "margin"};
-            std::stringstream sides(value());
-            for (std::string side; std::getline(sides, side, ',');) line.push_back(side);
+            std::stringstream sides(text);
+            for (std::string side; std::getline(sides, side, ',');) {
+                const std::optional<Fixed> points = FixedFromText(side);
+                if (!points || *points < 0)
+                    throw std::invalid_argument("--margin: '" + side + "' is not a number of points from 0");
+                line.push_back(side);
+            }
+            if (line.size() != 3 && line.size() != 6)
+                throw std::invalid_argument("--margin: '" + text + "' is not one number or four L,B,R,T");
             o.boxSettings.push_back(line);
         } else if (a == "--ink-threshold") {
-            o.boxSettings.push_back({"host", "ink-threshold", value()});
+            const std::string& text = value();
+            const std::optional<Fixed> percent = FixedFromText(text);
+            if (!percent || *percent < 0 || *percent >= 100 * VX_FIXED_ONE)
+                throw std::invalid_argument("--ink-threshold: '" + text + "' is not a percentage from 0 to below 100");
+            o.boxSettings.push_back({"host", "ink-threshold", text});
         } else if (a == "--ignore-dark-edges") {
             o.boxSettings.push_back({"host", "dark-edges", "ignore"});
         } else if (a == "--root") {

@@ -206,6 +206,9 @@ void ViewerSession::handle(const UserEvent& e) {
     case UserEvent::SetRegion:
         setRegion(e.text);
         break;
+    case UserEvent::BoxSettings:
+        setBoxSettings(e.text, e.threshold, e.flag);
+        break;
     case UserEvent::Quit:
         quit_ = true;
         break;

@@ -72,6 +72,8 @@ private:
     void openFile(const std::string& relative);
     // The region panel's Set (region_panel.cpp).
     void setRegion(const std::string& text);
+    // The box settings panel's Apply (box_settings_panel.cpp).
+    void setBoxSettings(const std::string& margin, const std::string& threshold, bool ignoreDarkEdges);
     void openModal(Modal modal);
     void closeModal();
 

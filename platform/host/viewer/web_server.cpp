@@ -167,7 +167,7 @@ void WebServer::start(int port) {
     s.Get(p + "/viewer.css", serveAsset("viewer.css"));
     s.Get(p + "/viewer.js", serveAsset("viewer.js"));
     // The page's parts in files of their own.
-    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js"})
+    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js", "box_settings.js"})
         s.Get(p + "/" + part, serveAsset(part));
 
     s.Get(p + "/files", [this](const httplib::Request& req, httplib::Response& res) {

@@ -2,8 +2,11 @@
 #include "backend/pdf/image_ink.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -112,51 +115,92 @@ struct Coverage {
     }
 };
 
+// The greatest darkness among 16 one-channel samples (a loop the compiler
+// turns into a few vector instructions).
+int Darkest16(const unsigned char* p, bool stencil)
+{
+    unsigned char low = 255;
+    unsigned char high = 0;
+    for (int i = 0; i < 16; ++i) {
+        low = std::min(low, p[i]);
+        high = std::max(high, p[i]);
+    }
+    return stencil ? high : 255 - low;
+}
+
+// Collects the runs of a tile row by row, with the ink of each row and
+// column for the dark edges.
+struct RunCollector {
+    InkRuns ink;
+    std::vector<int> columnSteps;
+    RunCollector(int width, int height) : columnSteps(size_t(width) + 1, 0)
+    {
+        ink.width = width;
+        ink.height = height;
+        ink.rowStart.reserve(size_t(height) + 1);
+        ink.rowInk.assign(size_t(height), 0);
+    }
+    void beginRow()
+    {
+        ink.rowStart.push_back(int(ink.runs.size()));
+    }
+    void add(int y, int x0, int x1)
+    {
+        ink.runs.push_back(Run{x0, x1});
+        ink.rowInk[size_t(y)] += x1 - x0;
+        ++columnSteps[size_t(x0)];
+        --columnSteps[size_t(x1)];
+    }
+    InkRuns finish()
+    {
+        ink.rowStart.push_back(int(ink.runs.size()));
+        ink.columnInk.resize(size_t(ink.width));
+        std::partial_sum(columnSteps.begin(), columnSteps.end() - 1, ink.columnInk.begin());
+        return std::move(ink);
+    }
+};
+
 InkRuns FindRuns(fz_context* ctx, fz_pixmap* pix, int cut, bool stencil, const Coverage* mask)
 {
-    InkRuns ink;
-    ink.width = fz_pixmap_width(ctx, pix);
-    ink.height = fz_pixmap_height(ctx, pix);
+    const int width = fz_pixmap_width(ctx, pix);
+    const int height = fz_pixmap_height(ctx, pix);
+    RunCollector runs(width, height);
     const int n = fz_pixmap_components(ctx, pix);
     const bool alpha = fz_pixmap_alpha(ctx, pix) != 0;
     const int colorants = stencil ? 1 : n - (alpha ? 1 : 0);
     const ptrdiff_t stride = fz_pixmap_stride(ctx, pix);
     const unsigned char* samples = fz_pixmap_samples(ctx, pix);
     const bool single = n == 1 && !mask;
-    ink.rowStart.reserve(size_t(ink.height) + 1);
-    ink.rowInk.assign(size_t(ink.height), 0);
-    std::vector<int> columnSteps(size_t(ink.width) + 1, 0);
-    for (int y = 0; y < ink.height; ++y) {
-        ink.rowStart.push_back(int(ink.runs.size()));
+    for (int y = 0; y < height; ++y) {
+        runs.beginRow();
         const unsigned char* p = samples + stride * y;
         int start = -1;
-        for (int x = 0; x <= ink.width; ++x, p += n) {
-            // Scans are mostly paper: one channel is skipped over quickly.
+        for (int x = 0; x <= width; ++x, p += n) {
+            // Scans are mostly paper: one channel is skipped over quickly,
+            // sixteen samples at a time where none is ink.
             if (single && start < 0) {
-                while (x < ink.width && (stencil ? p[0] : 255 - p[0]) <= cut) {
+                while (x + 16 <= width && Darkest16(p, stencil) <= cut) {
+                    x += 16;
+                    p += 16;
+                }
+                while (x < width && (stencil ? p[0] : 255 - p[0]) <= cut) {
                     ++x;
                     ++p;
                 }
             }
-            int darkness = x < ink.width ? Darkness(p, colorants, alpha, stencil) : 0;
+            int darkness = x < width ? Darkness(p, colorants, alpha, stencil) : 0;
             if (mask && darkness > cut)
-                darkness = darkness * mask->at(x, y, ink.width, ink.height) / 255;
+                darkness = darkness * mask->at(x, y, width, height) / 255;
             const bool dark = darkness > cut;
             if (dark && start < 0) {
                 start = x;
             } else if (!dark && start >= 0) {
-                ink.runs.push_back(Run{start, x});
-                ink.rowInk[size_t(y)] += x - start;
-                ++columnSteps[size_t(start)];
-                --columnSteps[size_t(x)];
+                runs.add(y, start, x);
                 start = -1;
             }
         }
     }
-    ink.rowStart.push_back(int(ink.runs.size()));
-    ink.columnInk.resize(size_t(ink.width));
-    std::partial_sum(columnSteps.begin(), columnSteps.end() - 1, ink.columnInk.begin());
-    return ink;
+    return runs.finish();
 }
 
 // How many lines from the start of `counts` are at least half ink, up to an
@@ -249,23 +293,19 @@ int Block(int full, int got)
     return 0;
 }
 
-InkFound Scan(fz_context* ctx, fz_pixmap* pix, fz_pixmap* maskPix, fz_image* image, fz_matrix ctm,
-              float unitsPerPoint, float strength, bool stencil, const InkOptions& options,
-              fz_rect* unit)
+// The threshold as a darkness level: ink when darkness * strength >
+// threshold * 255. -1 when nothing can be ink.
+int Cut(float strength, const InkOptions& options)
 {
-    // Ink when darkness * strength > threshold * 255.
     if (strength <= options.threshold)
-        return InkFound::None;
-    const int cut = int(std::floor(options.threshold * 255.0f / strength));
-    Coverage coverage;
-    if (maskPix) {
-        coverage.samples = fz_pixmap_samples(ctx, maskPix);
-        coverage.stride = fz_pixmap_stride(ctx, maskPix);
-        coverage.n = fz_pixmap_components(ctx, maskPix);
-        coverage.width = fz_pixmap_width(ctx, maskPix);
-        coverage.height = fz_pixmap_height(ctx, maskPix);
-    }
-    const InkRuns ink = FindRuns(ctx, pix, cut, stencil, maskPix ? &coverage : nullptr);
+        return -1;
+    return int(std::floor(options.threshold * 255.0f / strength));
+}
+
+// The box of the ink found in a tile of `image`, in the image's unit square.
+InkFound BoxOfRuns(const InkRuns& ink, fz_image* image, fz_matrix ctm, float unitsPerPoint,
+                   const InkOptions& options, fz_rect* unit)
+{
     if (ink.runs.empty())
         return InkFound::None;
     Box area{0, 0, ink.width, ink.height};
@@ -293,6 +333,277 @@ InkFound Scan(fz_context* ctx, fz_pixmap* pix, fz_pixmap* maskPix, fz_image* ima
     return InkFound::Some;
 }
 
+InkFound Scan(fz_context* ctx, fz_pixmap* pix, fz_pixmap* maskPix, fz_image* image, fz_matrix ctm,
+              float unitsPerPoint, float strength, bool stencil, const InkOptions& options,
+              fz_rect* unit)
+{
+    const int cut = Cut(strength, options);
+    if (cut < 0)
+        return InkFound::None;
+    Coverage coverage;
+    if (maskPix) {
+        coverage.samples = fz_pixmap_samples(ctx, maskPix);
+        coverage.stride = fz_pixmap_stride(ctx, maskPix);
+        coverage.n = fz_pixmap_components(ctx, maskPix);
+        coverage.width = fz_pixmap_width(ctx, maskPix);
+        coverage.height = fz_pixmap_height(ctx, maskPix);
+    }
+    const InkRuns ink = FindRuns(ctx, pix, cut, stencil, maskPix ? &coverage : nullptr);
+    return BoxOfRuns(ink, image, ctm, unitsPerPoint, options, unit);
+}
+
+// --- One-bit images, read packed ---------------------------------------------
+//
+// A bilevel scan (CCITT fax, JBIG2, one-bit Flate) is most of a scanned
+// book. Decoded into a pixmap it is unpacked to a byte a pixel at full
+// resolution and then averaged down; here its decoding stream is read row
+// by row as the bits it holds, paper is passed over eight bytes at a time,
+// and each block of pixels that holds ink is counted. The darkness of a
+// block is the one MuPDF's pixmap would give it (the same block size, the
+// same rounding, the decode array and stencil inversion after averaging),
+// so the box is the one the pixmap would give.
+
+// How MuPDF would reduce the image for a request through `m`: the power of
+// two it subsamples by (fz_get_pixmap_from_image: the largest that keeps
+// the image two pixels bigger than asked for, at most 6).
+int SubsampleLevel(const fz_image* image, fz_matrix m)
+{
+    int w = int(sqrtf(m.a * m.a + m.b * m.b));
+    int h = int(sqrtf(m.c * m.c + m.d * m.d));
+    w = std::min(w, image->w);
+    h = std::min(h, image->h);
+    int l2 = 0;
+    if (w > 0 && h > 0) {
+        while ((image->w >> (l2 + 1)) >= w + 2 && (image->h >> (l2 + 1)) >= h + 2 && l2 < 6)
+            ++l2;
+    }
+    return l2;
+}
+
+struct Bilevel {
+    fz_compressed_buffer* buffer = nullptr;
+    bool stencil = false;
+    bool inverted = false;  // decode array [1 0]
+    // The sample value (0 or 1) of a pixel that is ink on its own.
+    int inkSample = 0;
+    // Darkness of a block of `count` pixels of which `ones` are 1.
+    int darkness(int ones, int count) const
+    {
+        int level = 255 * ones / count;
+        if (stencil)
+            level = 255 - level;
+        if (inverted)
+            level = 255 - level;
+        return stencil ? level : 255 - level;
+    }
+};
+
+// Whether `image` can be read packed: one bit a pixel, grey (or a stencil),
+// no colour key or mask of its own, a decode array of [0 1] or [1 0], and
+// compressed in a form whose decoding gives the samples as they are.
+bool ReadablePacked(fz_context* ctx, fz_image* image, bool stencil, Bilevel* bilevel)
+{
+    if (image->bpc != 1 || image->n != 1 || image->use_colorkey || image->mask || image->decoded ||
+        image->scalable)
+        return false;
+    if (stencil != bool(image->imagemask))
+        return false;
+    if (!stencil &&
+        (!image->colorspace || fz_colorspace_type(ctx, image->colorspace) != FZ_COLORSPACE_GRAY))
+        return false;
+    bool inverted = false;
+    if (image->use_decode) {
+        if (image->decode[0] == 1.0f && image->decode[1] == 0.0f)
+            inverted = true;
+        else if (!(image->decode[0] == 0.0f && image->decode[1] == 1.0f))
+            return false;
+    }
+    fz_compressed_buffer* buffer = fz_compressed_image_buffer(ctx, image);
+    if (!buffer || !buffer->buffer)
+        return false;
+    switch (buffer->params.type) {
+    case FZ_IMAGE_RAW:
+    case FZ_IMAGE_FAX:
+    case FZ_IMAGE_FLATE:
+    case FZ_IMAGE_LZW:
+    case FZ_IMAGE_RLD:
+    case FZ_IMAGE_JBIG2:
+        break;
+    default:
+        return false;
+    }
+    bilevel->buffer = buffer;
+    bilevel->stencil = stencil;
+    bilevel->inverted = inverted;
+    bilevel->inkSample = bilevel->darkness(1, 1) > 0 ? 1 : 0;
+    return true;
+}
+
+// MuPDF's side of the reading, where it may throw: null, or 0 bytes read,
+// on failure (its error goes to its log).
+fz_stream* OpenDecoding(fz_context* ctx, fz_compressed_buffer* buffer)
+{
+    fz_stream* stm = nullptr;
+    fz_var(stm);
+    fz_try(ctx)
+    {
+        int l2 = 0;
+        stm = fz_open_image_decomp_stream_from_buffer(ctx, buffer, &l2);
+    }
+    fz_catch(ctx)
+    {
+        return nullptr;
+    }
+    return stm;
+}
+
+size_t ReadDecoded(fz_context* ctx, fz_stream* stm, unsigned char* into, size_t length)
+{
+    size_t got = 0;
+    fz_var(got);
+    fz_try(ctx)
+    {
+        got = fz_read(ctx, stm, into, length);
+    }
+    fz_catch(ctx)
+    {
+        got = 0;
+    }
+    return got;
+}
+
+// The first byte at or after `from` that is not zero; `length` when none.
+size_t NextNonZero(const unsigned char* bytes, size_t from, size_t length)
+{
+    size_t i = from;
+    while (i < length && (i & 7) != 0) {
+        if (bytes[i])
+            return i;
+        ++i;
+    }
+    while (i + 8 <= length) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if (word)
+            break;
+        i += 8;
+    }
+    while (i < length && !bytes[i])
+        ++i;
+    return i;
+}
+
+// row ^= flip (in every byte), any |= row; eight bytes at a time.
+void FlipAndMerge(unsigned char* row, unsigned char* any, size_t length, unsigned char flip)
+{
+    const uint64_t flips = flip ? ~uint64_t(0) : 0;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t bits;
+        uint64_t merged;
+        std::memcpy(&bits, row + i, 8);
+        std::memcpy(&merged, any + i, 8);
+        bits ^= flips;
+        merged |= bits;
+        std::memcpy(row + i, &bits, 8);
+        std::memcpy(any + i, &merged, 8);
+    }
+    for (; i < length; ++i) {
+        row[i] ^= flip;
+        any[i] |= row[i];
+    }
+}
+
+// 1 bits in each byte value (without a processor instruction for it in
+// every build).
+constexpr std::array<unsigned char, 256> kBitsIn = [] {
+    std::array<unsigned char, 256> bits{};
+    for (unsigned v = 0; v < 256; ++v)
+        bits[v] = static_cast<unsigned char>(std::popcount(v));
+    return bits;
+}();
+
+// The 1 bits among pixels [x0, x1) of a packed row, a byte at a time.
+int CountBits(const unsigned char* row, int x0, int x1)
+{
+    int count = 0;
+    while (x0 < x1) {
+        const int first = x0 & 7;
+        const int last = std::min(8, first + (x1 - x0));
+        const unsigned mask = (0xffu >> first) & (0xffu << (8 - last));
+        count += kBitsIn[row[x0 >> 3] & mask];
+        x0 += last - first;
+    }
+    return count;
+}
+
+// The runs of a one-bit image read from its decoding stream, subsampled by
+// 2^l2 as MuPDF would. Data that end early read as zero samples, as MuPDF
+// pads them.
+InkRuns FindPackedRuns(fz_context* ctx, fz_stream* stm, fz_image* image, const Bilevel& bilevel,
+                       int l2, int cut)
+{
+    const int w = image->w;
+    const int h = image->h;
+    const int f = 1 << l2;
+    const int width = (w + f - 1) >> l2;
+    const int height = (h + f - 1) >> l2;
+    const size_t rowBytes = (size_t(w) + 7) / 8;
+    // Rows as read, then as ink bits (1 where a pixel is ink on its own).
+    std::vector<unsigned char> rows(rowBytes * size_t(f));
+    std::vector<unsigned char> any(rowBytes);
+    const unsigned char flip = bilevel.inkSample ? 0x00 : 0xff;
+    // Which bits of the last byte are pixels.
+    const unsigned char lastMask =
+        (w & 7) ? static_cast<unsigned char>(0xff << (8 - (w & 7))) : 0xff;
+    bool ended = false;
+    RunCollector runs(width, height);
+    for (int y = 0; y < height; ++y) {
+        runs.beginRow();
+        const int rowCount = std::min(f, h - y * f);
+        std::fill(any.begin(), any.end(), 0);
+        for (int r = 0; r < rowCount; ++r) {
+            unsigned char* row = rows.data() + rowBytes * size_t(r);
+            const size_t got = ended ? 0 : ReadDecoded(ctx, stm, row, rowBytes);
+            if (got < rowBytes) {
+                ended = true;
+                std::memset(row + got, 0, rowBytes - got);
+            }
+            FlipAndMerge(row, any.data(), rowBytes, flip);
+            any[rowBytes - 1] &= lastMask;
+        }
+        int start = -1;
+        for (int x = 0; x < width;) {
+            if (start < 0) {
+                const size_t next = NextNonZero(any.data(), (size_t(x) << l2) >> 3, rowBytes);
+                if (next >= rowBytes)
+                    break;
+                x = std::max(x, int((next * 8) >> l2));
+                if (x >= width)
+                    break;
+            }
+            const int x0 = x << l2;
+            const int x1 = std::min(w, x0 + f);
+            int inkCount = 0;
+            for (int r = 0; r < rowCount; ++r)
+                inkCount += CountBits(rows.data() + rowBytes * size_t(r), x0, x1);
+            const int count = (x1 - x0) * rowCount;
+            const int ones = bilevel.inkSample ? inkCount : count - inkCount;
+            const bool dark = bilevel.darkness(ones, count) > cut;
+            if (dark && start < 0) {
+                start = x;
+            } else if (!dark && start >= 0) {
+                runs.add(y, start, x);
+                start = -1;
+            }
+            ++x;
+        }
+        if (start >= 0)
+            runs.add(y, start, width);
+    }
+    return runs.finish();
+}
+
 }  // namespace
 
 InkFound FindImageInk(fz_context* ctx, fz_image* image, fz_matrix ctm, float unitsPerPoint,
@@ -301,6 +612,27 @@ InkFound FindImageInk(fz_context* ctx, fz_image* image, fz_matrix ctm, float uni
 {
     if (!image || image->w <= 0 || image->h <= 0)
         return InkFound::Unknown;
+    Bilevel bilevel;
+    if (options.readPacked && !mask && ReadablePacked(ctx, image, stencil, &bilevel)) {
+        const int cut = Cut(strength, options);
+        if (cut < 0)
+            return InkFound::None;
+        const float k = kInkPixelsPerPoint / unitsPerPoint;
+        const int l2 = SubsampleLevel(image, fz_post_scale(ctm, k, k));
+        fz_stream* stm = OpenDecoding(ctx, bilevel.buffer);
+        if (!stm)
+            return InkFound::Unknown;
+        InkFound found = InkFound::Unknown;
+        // Called from inside MuPDF's interpreter: nothing may leave by exception.
+        try {
+            const InkRuns ink = FindPackedRuns(ctx, stm, image, bilevel, l2, cut);
+            found = BoxOfRuns(ink, image, ctm, unitsPerPoint, options, unit);
+        } catch (...) {
+            found = InkFound::Unknown;
+        }
+        fz_drop_stream(ctx, stm);
+        return found;
+    }
     fz_pixmap* pix = DecodeForInk(ctx, image, ctm, unitsPerPoint, stencil);
     if (!pix)
         return InkFound::Unknown;

@@ -367,6 +367,19 @@ public:
         return *p.bbox;
     }
 
+    void setInk(const InkSettings& ink) override
+    {
+        const InkOptions next{float(ink.threshold / 100.0), ink.ignoreDarkEdges};
+        if (next.threshold == ink_.threshold && next.ignoreDarkEdges == ink_.ignoreDarkEdges)
+            return;
+        // The workers find boxes under the settings their run began with.
+        endRun();
+        ink_ = next;
+        for (Page& p : pages_)
+            p.bbox.reset();
+        unknownBoxes_ = int(pages_.size());
+    }
+
     void setCropBox(int page, const FixedRect& box) override
     {
         Page& p = at(page);
