@@ -41,6 +41,14 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
     res.set_content(why + "\n", "text/plain; charset=utf-8");
 }
 
+// A thumbnail by the key the host made ("t12"): nothing from the request
+// names a file.
+void ServeThumbnail(const Publication& publication, const httplib::Request& req, httplib::Response& res) {
+    std::shared_ptr<const Bytes> png = publication.thumbnail(req.matches[1]);
+    if (!png) return Refuse(res, 404, "not found");
+    res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
+}
+
 }  // namespace
 
 // An open event stream. A new page always gets one: when all are taken,
@@ -167,7 +175,7 @@ void WebServer::start(int port) {
     s.Get(p + "/viewer.css", serveAsset("viewer.css"));
     s.Get(p + "/viewer.js", serveAsset("viewer.js"));
     // The page's parts in files of their own.
-    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js"})
+    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js", "page_list.js"})
         s.Get(p + "/" + part, serveAsset(part));
 
     s.Get(p + "/files", [this](const httplib::Request& req, httplib::Response& res) {
@@ -192,6 +200,8 @@ void WebServer::start(int port) {
     };
     s.Get(p + R"(/view/(p[0-9]{1,9})\.png)", servePng(true));
     s.Get(p + R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)", servePng(false));
+    s.Get(p + R"(/thumb/(t[0-9]{1,9})\.png)",
+          [&impl](const httplib::Request& req, httplib::Response& res) { ServeThumbnail(impl.publication, req, res); });
 
     s.Get(p + "/events", [&impl](const httplib::Request&, httplib::Response& res) {
         std::shared_ptr<EventStream> stream = impl.openStream();
@@ -254,8 +264,9 @@ void WebServer::start(int port) {
     s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) res.set_content("refused\n", "text/plain; charset=utf-8");
     });
+    // A fault inside a handler is the server's, not the request's.
     s.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        Refuse(res, 400, "the request could not be handled");
+        Refuse(res, 500, "the request could not be handled");
     });
 
     if (port == 0) {

@@ -38,7 +38,7 @@ function send(fields) {
   } else {
     outbox.push(fields);
   }
-  if (fields.kind !== 'move' && fields.kind !== 'hover') showMessage('');
+  if (fields.kind !== 'move' && fields.kind !== 'hover' && fields.kind !== 'thumbnails') showMessage('');
   if (!sending) pump();
 }
 
