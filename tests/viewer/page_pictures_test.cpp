@@ -19,23 +19,28 @@ namespace {
 
 constexpr int kMargin = 16;
 
-bool HasOutline(const std::vector<DrawOp>& ops, const DeviceRect& r) {
-    return std::any_of(ops.begin(), ops.end(), [&](const DrawOp& op) {
-        return op.rect.left == r.left && op.rect.top == r.top && op.rect.right == r.right && op.rect.bottom == r.bottom;
+bool HasOutline(const std::vector<DrawOp> &ops, const DeviceRect &r)
+{
+    return std::any_of(ops.begin(), ops.end(), [&](const DrawOp &op) {
+        return op.rect.left == r.left && op.rect.top == r.top && op.rect.right == r.right &&
+               op.rect.bottom == r.bottom;
     });
 }
 
-std::string OpsText(const std::vector<DrawOp>& ops) {
+std::string OpsText(const std::vector<DrawOp> &ops)
+{
     std::string text;
-    for (const DrawOp& op : ops)
-        text += std::to_string(op.rect.left) + "," + std::to_string(op.rect.top) + "," + std::to_string(op.rect.right) +
-                "," + std::to_string(op.rect.bottom) + "/" + std::to_string(op.rgba) + " ";
+    for (const DrawOp &op : ops)
+        text += std::to_string(op.rect.left) + "," + std::to_string(op.rect.top) + "," +
+                std::to_string(op.rect.right) + "," + std::to_string(op.rect.bottom) + "/" +
+                std::to_string(op.rgba) + " ";
     return text;
 }
 
 class Pictures : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         options.modulePath = VX_MODULE_PATH;
         options.out = &out;
         options.err = &err;
@@ -43,17 +48,28 @@ protected:
         run({"load"});
         run({"new", "doc", "5"});
     }
-    void run(const std::vector<std::string>& words) { interpreter->runCommand(words); }
-    Host& host() { return interpreter->host(); }
-    DocWindow& window() { return *host().activeWindow(); }
+    void run(const std::vector<std::string> &words)
+    {
+        interpreter->runCommand(words);
+    }
+    Host &host()
+    {
+        return interpreter->host();
+    }
+    DocWindow &window()
+    {
+        return *host().activeWindow();
+    }
     // The crop tool's region on page 1 at 100%, from page (100, 392) to (300, 692).
-    void dragRegion() {
+    void dragRegion()
+    {
         run({"button", "ZUNO:TrimVex"});
-        run({"drag", std::to_string(kMargin + 100), std::to_string(kMargin + 100), std::to_string(kMargin + 300),
-             std::to_string(kMargin + 400)});
+        run({"drag", std::to_string(kMargin + 100), std::to_string(kMargin + 100),
+             std::to_string(kMargin + 300), std::to_string(kMargin + 400)});
     }
     // The window's view drawn again from scratch, as after a page turn and back.
-    std::vector<DrawOp> redrawWindow() {
+    std::vector<DrawOp> redrawWindow()
+    {
         window().view().invalidateAll();
         host().idle();
         return window().view().ops();
@@ -65,7 +81,8 @@ protected:
     Publication publication;
 };
 
-TEST_F(Pictures, EveryPageShowsTheRegionCarriedToItAndTheWindowKeepsItsOwn) {
+TEST_F(Pictures, EveryPageShowsTheRegionCarriedToItAndTheWindowKeepsItsOwn)
+{
     // Page 3 turned by 45 degrees: the plug-in carries no region there.
     run({"page", "3", "rotate", "45"});
     run({"page", "4", "rotate", "90"});
@@ -77,15 +94,18 @@ TEST_F(Pictures, EveryPageShowsTheRegionCarriedToItAndTheWindowKeepsItsOwn) {
     ASSERT_GE(own.size(), 5u);
 
     std::vector<std::pair<int, double>> pages;
-    for (int p = 0; p < 5; ++p) pages.emplace_back(p, 20.0);
+    for (int p = 0; p < 5; ++p)
+        pages.emplace_back(p, 20.0);
     std::map<int, std::vector<DrawOp>> drawn = DrawPagesAside(host(), window(), pages);
     ASSERT_EQ(drawn.size(), 5u);
-    const DocumentBackend& b = window().document().backend();
-    auto expected = [&](int page, const FixedRect& rect) {
-        return PageRectToDevice(MakeViewGeometry(b.mediaBox(page), b.cropBox(page), b.rotation(page), 20.0), rect);
+    const DocumentBackend &b = window().document().backend();
+    auto expected = [&](int page, const FixedRect &rect) {
+        return PageRectToDevice(
+            MakeViewGeometry(b.mediaBox(page), b.cropBox(page), b.rotation(page), 20.0), rect);
     };
     auto points = [](int l, int bottom, int r, int t) {
-        return FixedRect{l * VX_FIXED_ONE, t * VX_FIXED_ONE, r * VX_FIXED_ONE, bottom * VX_FIXED_ONE};
+        return FixedRect{l * VX_FIXED_ONE, t * VX_FIXED_ONE, r * VX_FIXED_ONE,
+                         bottom * VX_FIXED_ONE};
     };
     // The region as drawn, and about the middle of a media box that does not start at 0,0.
     EXPECT_TRUE(HasOutline(drawn[0], expected(0, points(100, 392, 300, 692)))) << OpsText(drawn[0]);
@@ -95,7 +115,8 @@ TEST_F(Pictures, EveryPageShowsTheRegionCarriedToItAndTheWindowKeepsItsOwn) {
     EXPECT_TRUE(HasOutline(drawn[3], expected(3, points(10, 190, 310, 390)))) << OpsText(drawn[3]);
     // The red media box is on every page.
     for (int p = 0; p < 5; ++p)
-        EXPECT_TRUE(HasOutline(drawn[p], expected(p, b.mediaBox(p)))) << "page " << p + 1 << ": " << OpsText(drawn[p]);
+        EXPECT_TRUE(HasOutline(drawn[p], expected(p, b.mediaBox(p))))
+            << "page " << p + 1 << ": " << OpsText(drawn[p]);
 
     // The window shows what it showed, the region the host saw is the same,
     // and the page after the 45-degree page was drawn from the window's region.
@@ -110,7 +131,8 @@ TEST_F(Pictures, EveryPageShowsTheRegionCarriedToItAndTheWindowKeepsItsOwn) {
     EXPECT_NE(OpsText(redrawWindow()), OpsText(own));
 }
 
-TEST_F(Pictures, ThumbnailsAndBadgesFollowTheCropBoxes) {
+TEST_F(Pictures, ThumbnailsAndBadgesFollowTheCropBoxes)
+{
     run({"page", "1", "crop", "100", "100", "400", "600", "bbox", "50", "50", "500", "700"});
     run({"page", "2", "crop", "100", "100", "400", "600", "bbox", "150", "150", "350", "550"});
     run({"page", "4", "bbox", "0", "0", "612", "792"});

@@ -84,8 +84,7 @@ bool WriteAll(int fd, const void* data, size_t size) {
             records.push_back(OpRecord{op.rect.left, op.rect.top, op.rect.right, op.rect.bottom,
                                        static_cast<int32_t>(op.width), op.rgba});
         const int32_t head[2] = {static_cast<int32_t>(i), static_cast<int32_t>(records.size())};
-        if (!WriteAll(fd, head, sizeof head) || !WriteAll(fd, records.data(), records.size() * sizeof(OpRecord)))
-            break;
+        if (!WriteAll(fd, head, sizeof head) || !WriteAll(fd, records.data(), records.size() * sizeof(OpRecord))) break;
         if (!SameOps(draw(window.view().pageIndex(), window.view().zoom()), own)) break;
     }
     _exit(0);
@@ -312,7 +311,8 @@ void PagePictures::publishThumbs(Doc& doc) {
         Raster picture(std::max(1, whole.width - 2 * margin), std::max(1, whole.height - 2 * margin), 0);
         for (int y = 0; y < picture.height; ++y)
             for (int x = 0; x < picture.width; ++x)
-                picture.at(x, y) = whole.at(std::min(whole.width - 1, x + margin), std::min(whole.height - 1, y + margin));
+                picture.at(x, y) =
+                    whole.at(std::min(whole.width - 1, x + margin), std::min(whole.height - 1, y + margin));
         const std::string key = "t" + std::to_string(nextKey_++);
         publication_.putThumbnail(key, std::make_shared<const Bytes>(EncodePng(picture)));
         t.published = made;
@@ -357,10 +357,11 @@ std::string PagePictures::json() {
             j.value(static_cast<int>(p) + 1);
     }
     j.endArray().key("checked").value(doc->marksFound);
-    j.key("overlaySet").value(overlaySet_ == OverlaySet::All    ? "all"
-                              : overlaySet_ == OverlaySet::Odd  ? "odd"
-                              : overlaySet_ == OverlaySet::Even ? "even"
-                                                                : "same");
+    j.key("overlaySet")
+        .value(overlaySet_ == OverlaySet::All    ? "all"
+               : overlaySet_ == OverlaySet::Odd  ? "odd"
+               : overlaySet_ == OverlaySet::Even ? "even"
+                                                 : "same");
     j.endObject();
     return j.text();
 }
@@ -405,8 +406,8 @@ void PagePictures::startOverlay(Doc& doc, PageView& view) {
     const int page = view.pageIndex();
     const FixedRect m = OrderedRect(b.mediaBox(page));
     char depends[160];
-    std::snprintf(depends, sizeof depends, "%d/%d/%d,%d/%d", doc.id, static_cast<int>(overlaySet_),
-                  m.right - m.left, m.top - m.bottom, b.rotation(page));
+    std::snprintf(depends, sizeof depends, "%d/%d/%d,%d/%d", doc.id, static_cast<int>(overlaySet_), m.right - m.left,
+                  m.top - m.bottom, b.rotation(page));
     if (overlay_.sum && overlay_.depends == depends) return;
     overlay_ = Overlay{};
     overlay_.depends = depends;
@@ -454,7 +455,8 @@ std::string PagePictures::overlayImage(PageView& view) {
         const std::string made =
             std::to_string(pages) + "/" + Depends(view.document().backend(), view.pageIndex(), view.zoom());
         if (made == overlay_.made) return overlay_.key;
-        const bool due = overlay_.key.empty() || pages == overlay_.total || now - overlay_.lastPicture >= kOverlayRefresh;
+        const bool due =
+            overlay_.key.empty() || pages == overlay_.total || now - overlay_.lastPicture >= kOverlayRefresh;
         if (!due) {
             waiting_ = true;  // made again once it is due
             return overlay_.key;
@@ -482,7 +484,8 @@ std::string PagePictures::overlayImage(PageView& view) {
         for (int x = std::max(0, media.x0); x <= std::min(picture.width - 1, media.x1); ++x) {
             const int gx = static_cast<int>(std::floor((x + 0.5 - middleX) * ratio + sum.width / 2.0));
             if (gx < 0 || gx >= sum.width) continue;
-            const uint16_t c = counts[static_cast<size_t>(gy) * static_cast<size_t>(sum.width) + static_cast<size_t>(gx)];
+            const uint16_t c =
+                counts[static_cast<size_t>(gy) * static_cast<size_t>(sum.width) + static_cast<size_t>(gx)];
             if (c == 0) continue;
             const uint32_t level = static_cast<uint32_t>(std::lround(220 - 200 * std::sqrt(double(c) / most)));
             const uint32_t base = picture.at(x, y) & 0xFF;

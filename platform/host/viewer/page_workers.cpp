@@ -52,9 +52,7 @@ PageWorkers::~PageWorkers() {
     for (std::thread& t : threads_) t.join();
 }
 
-int PageWorkers::DefaultThreads() {
-    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
-}
+int PageWorkers::DefaultThreads() { return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4); }
 
 void PageWorkers::addDocument(int doc, DocumentBackend::ReaderMaker maker) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -158,8 +156,8 @@ void PageWorkers::work() {
             result = Perform(*reader.second, job);
         } else {
             result.job = job;
-            result.error = failures[job.doc].second.empty() ? "the document cannot be read on a worker"
-                                                            : failures[job.doc].second;
+            result.error =
+                failures[job.doc].second.empty() ? "the document cannot be read on a worker" : failures[job.doc].second;
             if (job.kind == PageJob::Ink) {
                 std::lock_guard<std::mutex> sumLock(job.sum->mutex);
                 ++job.sum->pages;

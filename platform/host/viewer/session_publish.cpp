@@ -80,7 +80,15 @@ void ViewerSession::publishPictures() {
         (void)pictures_->overlayImage(host().activeWindow()->view());
         if (pictures_->overlayChanged()) publishFrame();
     }
-    if (pictures_->json() != picturesPublished_) publishState();
+    // The page list's changes go no more often than ten times a second: the
+    // badges of a long document come a page at a time.
+    picturesDirty_ = pictures_->json() != picturesPublished_;
+    auto now = std::chrono::steady_clock::now();
+    if (picturesDirty_ && now - lastPicturesPublish_ >= std::chrono::milliseconds(100)) {
+        lastPicturesPublish_ = now;
+        picturesDirty_ = false;
+        publishState();
+    }
 }
 
 void ViewerSession::evaluateMenu(MenuObj& menu, int depth) {

@@ -91,7 +91,7 @@ std::optional<UserEvent> ViewerSession::waitEvent() {
     while (!UserStopFlag().load() && !events_.closed()) {
         if (std::optional<UserEvent> e = events_.next(kWaitSlice)) return e;
         // A wake-up dropped by a modal loop is made good here.
-        if (pictures_->resultsWaiting()) {
+        if (pictures_->resultsWaiting() || picturesDirty_) {
             UserEvent done;
             done.kind = UserEvent::WorkDone;
             return done;

@@ -119,6 +119,8 @@ private:
     std::map<std::string, std::string> imageKeys_;  // what a rendering depends on -> its key
     std::unique_ptr<PagePictures> pictures_;        // thumbnails, badges, overlay
     std::string picturesPublished_;                 // their state as last published
+    bool picturesDirty_ = false;                    // changed since, not published yet
+    std::chrono::steady_clock::time_point lastPicturesPublish_{};
     std::chrono::steady_clock::time_point lastWake_{};
     std::mutex wakeMutex_;
 };

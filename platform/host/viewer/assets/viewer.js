@@ -1141,13 +1141,20 @@ function showEnded() {
 
 // ---- State from the host.
 
+let chromeShown = null;
 function applyState(s) {
   if (!s) return;
   viewer.state = s;
   const chrome = s.chrome;
-  renderMenubar();
-  renderToolbar(chrome);
-  renderTabs(chrome);
+  // A state that changed only the page list leaves the menus, buttons and
+  // tabs as they are (an element under the mouse is not replaced).
+  const chromeText = JSON.stringify(chrome);
+  if (chromeText !== chromeShown) {
+    chromeShown = chromeText;
+    renderMenubar();
+    renderToolbar(chrome);
+    renderTabs(chrome);
+  }
   applyCursor(s.live);
   renderMessage();
   renderModal(s.live);
