@@ -97,6 +97,11 @@ def case_thumbnails():
             new = sum(1 for y, row in enumerate(pixels) for x, p in enumerate(row)
                       if dark(p) and y < len(old) and x < len(old[y]) and not dark(old[y][x]))
             check(new >= 80, f"thumbnails: page {page} shows no region after the drag ({new} new dark pixels)")
+        # The picture in docs/viewer.md: the page list beside the region.
+        browser.js("document.getElementById('side-panels').scrollTop = 0")
+        wait_for("page 1 in sight", lambda: thumbnail_url(browser, 1) is not None)
+        with open(os.path.join(WORK, "thumbnails-screenshot.png"), "wb") as out:
+            out.write(browser.driver.get_screenshot_as_png())
 
         crop_all(browser, ((START[0] + END[0]) // 2, (START[1] + END[1]) // 2))
         cropped = page_boxes(boxes_after_save(browser, pdf))
@@ -152,6 +157,8 @@ def case_overlay():
         wait_for("its picture drawn", lambda: browser.frame()["image"] != plain and browser.js(
             "return window.vellora.frames > 0 && document.getElementById('page-view').width > 1"))
         frame = browser.frame()
+        with open(os.path.join(WORK, "overlay-screenshot.png"), "wb") as out:
+            out.write(browser.driver.get_screenshot_as_png())
         check(frame["overlay"]["total"] == 1000, f"overlay: {frame['overlay']['total']} pages, not the 1,000")
         scale = frame["zoom"] / 100
         left, top, _, _ = browser.canvas_origin()
