@@ -59,6 +59,14 @@ class Session:
         self.frame = None
 
     def post(self, **fields):
+        try:
+            self._post(fields)
+        except (BrokenPipeError, ConnectionResetError, http.client.RemoteDisconnected):
+            # The server closed the connection while it was idle.
+            self.conn = http.client.HTTPConnection("127.0.0.1", self.port)
+            self._post(fields)
+
+    def _post(self, fields):
         self.conn.request("POST", self.prefix + "/input", urllib.parse.urlencode(fields),
                           {"Host": self.host, "Cookie": self.cookie, "Origin": f"http://{self.host}",
                            "Content-Type": "application/x-www-form-urlencoded"})

@@ -25,8 +25,9 @@ constexpr double kThumbWidth = 120, kThumbHeight = 180;
 // The overlay sums ink at this zoom (36 pixels an inch): finer costs the
 // workers more pixels to count than it shows.
 constexpr double kOverlayZoom = 50;
-// While it is summed, the overlay's picture is made again this often.
-constexpr auto kOverlayRefresh = std::chrono::milliseconds(250);
+// While it is summed, the overlay's picture is made again this often (a
+// picture of a page at 100% costs the UI thread some 50 ms, most of it PNG).
+constexpr auto kOverlayRefresh = std::chrono::milliseconds(500);
 // Drawing the plug-in's outlines aside may take this long at most.
 constexpr int kAsideTimeoutMs = 10000;
 
@@ -476,20 +477,27 @@ std::string PagePictures::overlayImage(PageView& view) {
     FillBox(picture, media, 0xFFD0D0D0u);
     FillBox(picture, Intersect(media, TransformBox(t, b.cropBox(page))), 0xFFFFFFFFu);
     const uint16_t most = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+    // The shade of each count, and the sum's column and row under each pixel.
+    std::vector<uint8_t> shade(static_cast<size_t>(most) + 1, 255);
+    for (int c = 1; c <= most; ++c)
+        shade[static_cast<size_t>(c)] = static_cast<uint8_t>(std::lround(220 - 200 * std::sqrt(double(c) / most)));
     const double ratio = (kOverlayZoom / 100.0) / g.scale;
     const double middleX = (media.x0 + media.x1 + 1) / 2.0, middleY = (media.y0 + media.y1 + 1) / 2.0;
+    auto cell = [&](int device, double middle, int cells) {
+        const int at = static_cast<int>(std::floor((device + 0.5 - middle) * ratio + cells / 2.0));
+        return at >= 0 && at < cells ? at : -1;
+    };
+    const int x0 = std::max(0, media.x0), x1 = std::min(picture.width - 1, media.x1);
+    std::vector<int> columns;
+    for (int x = x0; x <= x1; ++x) columns.push_back(cell(x, middleX, sum.width));
     for (int y = std::max(0, media.y0); y <= std::min(picture.height - 1, media.y1) && most > 0; ++y) {
-        const int gy = static_cast<int>(std::floor((y + 0.5 - middleY) * ratio + sum.height / 2.0));
-        if (gy < 0 || gy >= sum.height) continue;
-        for (int x = std::max(0, media.x0); x <= std::min(picture.width - 1, media.x1); ++x) {
-            const int gx = static_cast<int>(std::floor((x + 0.5 - middleX) * ratio + sum.width / 2.0));
-            if (gx < 0 || gx >= sum.width) continue;
-            const uint16_t c =
-                counts[static_cast<size_t>(gy) * static_cast<size_t>(sum.width) + static_cast<size_t>(gx)];
-            if (c == 0) continue;
-            const uint32_t level = static_cast<uint32_t>(std::lround(220 - 200 * std::sqrt(double(c) / most)));
-            const uint32_t base = picture.at(x, y) & 0xFF;
-            const uint32_t v = std::min(base, level);
+        const int gy = cell(y, middleY, sum.height);
+        if (gy < 0) continue;
+        const uint16_t* row = counts.data() + static_cast<size_t>(gy) * static_cast<size_t>(sum.width);
+        for (int x = x0; x <= x1; ++x) {
+            const int gx = columns[static_cast<size_t>(x - x0)];
+            if (gx < 0 || row[gx] == 0) continue;
+            const uint32_t v = std::min<uint32_t>(picture.at(x, y) & 0xFF, shade[row[gx]]);
             picture.at(x, y) = 0xFF000000u | (v << 16) | (v << 8) | v;
         }
     }
