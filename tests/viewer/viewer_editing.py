@@ -15,7 +15,8 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from viewer_support import (Browser, Viewer, axe_missing, boxes, check, choose, click_button,  # noqa: E402
-                            crop_all, finish, press_plugin_button, skip_without_browser, tab_text, wait_for)
+                            crop_all, finish, fresh_copy, press_plugin_button, skip_without_browser,
+                            start_viewer, tab_text, wait_for)
 
 VELLORA, SAMPLES, WORK, CASE = sys.argv[1:5]
 MARGIN = 16
@@ -25,18 +26,11 @@ END = (MARGIN + 400, MARGIN + 400)
 
 
 def fresh(name, folder=WORK):
-    os.makedirs(folder, exist_ok=True)
-    target = os.path.join(folder, name)
-    shutil.copyfile(os.path.join(SAMPLES, name), target)
-    return target
+    return fresh_copy(SAMPLES, name, folder)
 
 
 def start(pdf):
-    """`vellora view` on PDF and a browser showing it."""
-    viewer = Viewer(VELLORA, [pdf], WORK)
-    browser = Browser()
-    browser.open(viewer)
-    return viewer, browser
+    return start_viewer(VELLORA, pdf, WORK)
 
 
 def save(browser):

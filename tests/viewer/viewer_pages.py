@@ -15,12 +15,11 @@ overlay: View > Overlay on the 1,000-page text sample shows ink where some
 """
 import os
 import re
-import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from viewer_support import (Browser, Viewer, axe_missing, boxes, check, choose, crop_all, finish,  # noqa: E402
-                            press_plugin_button, skip_without_browser, wait_for)
+from viewer_support import (axe_missing, boxes, check, choose, crop_all, finish, fresh_copy,  # noqa: E402
+                            press_plugin_button, skip_without_browser, start_viewer, wait_for)
 
 VELLORA, SAMPLES, WORK, CASE = sys.argv[1:5]
 MARGIN = 16
@@ -29,17 +28,11 @@ END = (MARGIN + 400, MARGIN + 400)
 
 
 def fresh(name):
-    os.makedirs(WORK, exist_ok=True)
-    target = os.path.join(WORK, name)
-    shutil.copyfile(os.path.join(SAMPLES, name), target)
-    return target
+    return fresh_copy(SAMPLES, name, WORK)
 
 
 def start(pdf):
-    viewer = Viewer(VELLORA, [pdf], WORK)
-    browser = Browser()
-    browser.open(viewer)
-    return viewer, browser
+    return start_viewer(VELLORA, pdf, WORK)
 
 
 def page_boxes(text):

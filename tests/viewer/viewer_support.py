@@ -359,3 +359,19 @@ def choose(browser, menu, item):
         f"const e = document.querySelector('#menubar .menu-item[data-name=\"{item}\"]');"
         "return e && !e.classList.contains('pending') && !e.classList.contains('disabled')"))
     browser.element(f'#menubar .menu-item[data-name="{item}"]').click()
+
+
+def fresh_copy(samples, name, folder):
+    """A copy of the sample `name` in `folder`, so that a case changes only its own."""
+    os.makedirs(folder, exist_ok=True)
+    target = os.path.join(folder, name)
+    shutil.copyfile(os.path.join(samples, name), target)
+    return target
+
+
+def start_viewer(vellora, pdf, work):
+    """`vellora view` on PDF and a browser showing it."""
+    viewer = Viewer(vellora, [pdf], work)
+    browser = Browser()
+    browser.open(viewer)
+    return viewer, browser
