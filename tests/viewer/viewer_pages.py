@@ -123,6 +123,13 @@ def case_thumbnails():
         wait_for("page 6", lambda: browser.frame()["page"] == 6)
         wait_for("page 6 marked", lambda: browser.element(".page-thumb[data-page='6']")
                  .get_attribute("aria-current") == "page")
+        # The keyboard: Down moves to the next thumbnail, Enter goes to its page.
+        from selenium.webdriver.common.keys import Keys
+        browser.element(".page-thumb[data-page='6']").send_keys(Keys.ARROW_DOWN)
+        wait_for("the focus on page 7", lambda: browser.js(
+            "return document.activeElement.dataset.page") == "7")
+        browser.element(".page-thumb[data-page='7']").send_keys(Keys.ENTER)
+        wait_for("page 7", lambda: browser.frame()["page"] == 7)
     finally:
         browser.close()
         viewer.stop()

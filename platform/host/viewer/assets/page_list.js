@@ -68,6 +68,8 @@
       button.className = 'page-thumb';
       button.dataset.page = String(page);
       button.setAttribute('aria-label', 'Page ' + page);
+      // One tab stop for the whole list: the page shown; arrows move on.
+      button.tabIndex = -1;
       const picture = document.createElement('img');
       picture.alt = '';
       const number = document.createElement('span');
@@ -105,6 +107,20 @@
     asked = key;
     send({kind: 'thumbnails', first, last});
   }
+
+  list.addEventListener('keydown', (e) => {
+    const at = Number(document.activeElement && document.activeElement.dataset.page);
+    if (!at || e.altKey || e.ctrlKey || e.metaKey) return;
+    const to = {ArrowDown: at + 1, ArrowUp: at - 1, Home: 1, End: items.length,
+      PageDown: at + 4, PageUp: at - 4}[e.key];
+    if (to === undefined) return;
+    e.preventDefault();
+    e.stopPropagation();
+    const item = items[Math.min(items.length, Math.max(1, to)) - 1];
+    for (const other of items) other.button.tabIndex = -1;
+    item.button.tabIndex = 0;
+    item.button.focus();
+  });
 
   let scrollTimer = null;
   side.addEventListener('scroll', () => {
@@ -152,6 +168,10 @@
       const item = items[current - 1];
       if (item) {
         item.button.setAttribute('aria-current', 'page');
+        if (!list.contains(document.activeElement)) {
+          for (const other of items) other.button.tabIndex = -1;
+          item.button.tabIndex = 0;
+        }
         // The page shown comes into sight in the list, which asks for it.
         const top = list.offsetTop + (current - 1) * ITEM_HEIGHT;
         if (top < side.scrollTop || top + ITEM_HEIGHT > side.scrollTop + side.clientHeight)
