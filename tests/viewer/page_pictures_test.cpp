@@ -162,5 +162,25 @@ TEST_F(Pictures, ThumbnailsAndBadgesFollowTheCropBoxes)
     EXPECT_NE(pictures.json().find("\"badges\":[4]"), std::string::npos) << pictures.json();
 }
 
+TEST_F(Pictures, PagesScrolledPastBeforeTheirTurnAreDrawnWhenBackInSight)
+{
+    run({"new", "long", "400"});
+    PagePictures pictures(host(), publication, nullptr, 1);
+    // Down the list and back faster than one worker draws.
+    pictures.want(1, 10);
+    pictures.update(false);
+    pictures.want(300, 310);
+    pictures.update(false);
+    pictures.want(1, 10);
+    for (int i = 0; i < 1000 && pictures.json().find("[10,\"thumb/") == std::string::npos; ++i) {
+        pictures.update(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::string state = pictures.json();
+    for (int p = 1; p <= 10; ++p)
+        EXPECT_NE(state.find("[" + std::to_string(p) + ",\"thumb/t"), std::string::npos)
+            << p << ": " << state;
+}
+
 }  // namespace
 }  // namespace vellora::viewer

@@ -245,6 +245,13 @@ void PagePictures::queueThumbs(Doc& doc, DocWindow& window) {
     const int count = b.pageCount();
     const int first = std::clamp(first_, 1, count) - 1, last = std::clamp(last_, 0, count) - 1;
     if (last < first) return;
+    // The lanes are made again when the pages wanted or their boxes may have
+    // changed; a job dropped from them is asked for again then.
+    const std::string wanted = std::to_string(doc.id) + "/" + std::to_string(first) + "/" + std::to_string(last) + "/" +
+                               std::to_string(opsEpoch_);
+    if (wanted == queuedFor_) return;
+    queuedFor_ = wanted;
+    for (auto& entry : doc.thumbs) entry.second.queued = false;
     std::vector<PageJob> sight, ahead;
     auto need = [&](int page, std::vector<PageJob>& lane) {
         if (page < 0 || page >= count) return;
@@ -271,8 +278,8 @@ void PagePictures::queueThumbs(Doc& doc, DocWindow& window) {
     // A result counts only for the boxes and zoom it was made for.
     for (auto* lane : {&sight, &ahead})
         for (PageJob& j : *lane) j.tag = std::hash<std::string>{}(doc.thumbs[j.page].depends);
-    if (!sight.empty()) workers_.setLane(PageWorkers::Sight, std::move(sight));
-    if (!ahead.empty()) workers_.setLane(PageWorkers::Ahead, std::move(ahead));
+    workers_.setLane(PageWorkers::Sight, std::move(sight));
+    workers_.setLane(PageWorkers::Ahead, std::move(ahead));
 }
 
 void PagePictures::drawOutlines(Doc& doc, DocWindow& window) {

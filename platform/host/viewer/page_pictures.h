@@ -108,6 +108,7 @@ private:
     std::map<const Document*, Doc> docs_;
     int nextDocId_ = 1;
     int first_ = 1, last_ = 0;  // pages the list shows
+    std::string queuedFor_;     // what the thumbnail lanes were last made for
     uint64_t opsEpoch_ = 1;
     bool waiting_ = false;  // results taken that still need a picture made
     bool overlayOn_ = false;
