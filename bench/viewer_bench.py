@@ -12,6 +12,14 @@ posts up, Server-Sent Events down), without a browser:
     move to receiving the frame that shows the rubber band at that point.
   - page: text-1000.pdf (1,000 pages), pages chosen across the document; the
     time from asking for the page to having its frame and its rendered PNG.
+  - overlay: View > Overlay on the pgf manual (1,321 pages, Debian's
+    texlive-pictures-doc; skipped without it), all pages of its size: the
+    time to the first picture with ink and to the complete one; beside it,
+    in the same run, `mutool draw` rendering every page at the same
+    resolution on one thread, as a ratio.
+  - thumbnails: on the manual, a jump to a page (1,000 and others) with the
+    page list asking for the pages then in sight: the time until the state
+    carries every one of their pictures.
 
 Prints a Markdown table of medians and 90th percentiles, in milliseconds.
 """
@@ -51,6 +59,14 @@ class Session:
         self.frame = None
 
     def post(self, **fields):
+        try:
+            self._post(fields)
+        except (BrokenPipeError, ConnectionResetError, http.client.RemoteDisconnected):
+            # The server closed the connection while it was idle.
+            self.conn = http.client.HTTPConnection("127.0.0.1", self.port)
+            self._post(fields)
+
+    def _post(self, fields):
         self.conn.request("POST", self.prefix + "/input", urllib.parse.urlencode(fields),
                           {"Host": self.host, "Cookie": self.cookie, "Origin": f"http://{self.host}",
                            "Content-Type": "application/x-www-form-urlencoded"})
@@ -67,18 +83,22 @@ class Session:
 
     def next_frame(self, accept):
         """Reads events until a frame for which accept(frame) holds."""
+        return self.next_event("frame", accept)
+
+    def next_event(self, kind, accept):
+        """Reads events until one of that kind for which accept(data) holds."""
         while True:
             while b"\n\n" not in self.buffer:
                 self.buffer += self.events.recv(1 << 20)
             block, self.buffer = self.buffer.split(b"\n\n", 1)
             text = block.decode("utf-8", "replace")
-            if "event: frame" not in text:
+            if f"event: {kind}" not in text:
                 continue
-            data = text.split("data: ", 1)[1].split("\r\n")[0].split("\n")[0]
-            frame = json.loads(data)
-            self.frame = frame
-            if accept(frame):
-                return frame
+            data = json.loads(text.split("data: ", 1)[1].split("\r\n")[0].split("\n")[0])
+            if kind == "frame":
+                self.frame = data
+            if accept(data):
+                return data
 
     def close(self):
         self.proc.send_signal(2)
@@ -126,6 +146,50 @@ def pages(pdf):
         s.close()
 
 
+MANUAL = "/usr/share/doc/texlive-doc/generic/pgf/pgfmanual.pdf"
+
+
+def overlay(pdf):
+    """Seconds to the first overlay picture with ink and to the complete one."""
+    s = Session(pdf, 100)
+    try:
+        s.next_frame(lambda f: f is not None)
+        start = time.perf_counter()
+        s.post(kind="menu", name="Overlay")
+        f = s.next_frame(lambda f: f.get("overlay") and f["overlay"]["done"] > 0)
+        first = time.perf_counter() - start
+        f = s.next_frame(lambda f: f.get("overlay") and f["overlay"]["done"] == f["overlay"]["total"])
+        return first, time.perf_counter() - start, f["overlay"]["total"]
+    finally:
+        s.close()
+
+
+def mutool_all(pdf):
+    start = time.perf_counter()
+    subprocess.run(["mutool", "draw", "-r", "36", "-F", "pgm", "-o", "/dev/null", pdf], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def thumbnails(pdf):
+    """Milliseconds from a jump to every thumbnail in sight being published."""
+    s = Session(pdf, 100)
+    try:
+        s.next_frame(lambda f: f is not None)
+        times = []
+        for page in (1000, 200, 1300, 650, 20):
+            first, last = page - 2, page + 2
+            start = time.perf_counter()
+            s.post(kind="goto", page=page)
+            s.post(kind="thumbnails", first=first, last=last)
+            s.next_event("state", lambda st: st.get("pages") and
+                         {t[0] for t in st["pages"]["thumbs"]} >= set(range(first, last + 1)))
+            times.append((time.perf_counter() - start) * 1000)
+        return times
+    finally:
+        s.close()
+
+
 def main():
     mixed = os.path.join(BUILD, "samples", "mixed.pdf")
     text = os.path.join(BUILD, "samples", "text-1000.pdf")
@@ -135,12 +199,32 @@ def main():
         rows.append((f"mouse move to pushed frame, mixed.pdf page 1 at {zoom}%", len(t), t))
     t = pages(text)
     rows.append(("a page of text-1000.pdf shown (frame and PNG)", len(t), t))
+    manual = os.path.exists(MANUAL)
+    if manual:
+        t = thumbnails(MANUAL)
+        rows.append(("a jump in the pgf manual to every thumbnail in sight (5 pages)", len(t), t))
     print(f"Machine: {os.cpu_count()} processors; load average {open('/proc/loadavg').read().split()[:3]}")
     print()
     print("| measure | samples | median ms | 90th percentile ms |")
     print("|---|---|---|---|")
     for label, n, t in rows:
         print(f"| {label} | {n} | {statistics.median(t):.2f} | {percentile(t, 0.9):.2f} |")
+    if not manual:
+        print(f"\nThe overlay and thumbnails of the pgf manual: skipped, {MANUAL} is missing.")
+        return
+    # The overlay and `mutool draw` take turns; medians of three each.
+    firsts, completes, peers = [], [], []
+    for _ in range(3):
+        first, complete, total = overlay(MANUAL)
+        firsts.append(first)
+        completes.append(complete)
+        peers.append(mutool_all(MANUAL))
+    print()
+    print(f"Overlay of the pgf manual ({total} pages of its size), medians of 3, seconds (wall):")
+    print(f"- first picture with ink: {statistics.median(firsts):.2f}")
+    print(f"- complete: {statistics.median(completes):.2f}")
+    print(f"- `mutool draw -r 36` of every page on one thread, same run: {statistics.median(peers):.2f} "
+          f"(overlay / mutool: {statistics.median(completes) / statistics.median(peers):.2f})")
 
 
 if __name__ == "__main__":

@@ -25,7 +25,7 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from viewer_support import (PLUGIN_BUTTON, Browser, Viewer, axe_missing, boxes, check, click_button,  # noqa: E402
-                            decode_png, finish, press_plugin_button, skip_without_browser, tab_text, wait_for)
+                            decode_png, finish, fresh_copy, press_plugin_button, skip_without_browser, tab_text, wait_for)
 
 VELLORA, SAMPLES, SAMPLEGEN, WORK, CASE = sys.argv[1:6]
 MARGIN = 16  # device pixels around the page at every zoom
@@ -40,10 +40,7 @@ REGION = "100,352,430,692"
 
 
 def fresh(name):
-    os.makedirs(WORK, exist_ok=True)
-    target = os.path.join(WORK, name)
-    shutil.copyfile(os.path.join(SAMPLES, name), target)
-    return target
+    return fresh_copy(SAMPLES, name, WORK)
 
 
 def ops(browser):

@@ -14,8 +14,9 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from viewer_support import (Browser, Viewer, axe_missing, boxes, check, click_button, finish,  # noqa: E402
-                            press_plugin_button, skip_without_browser, tab_text, wait_for)
+from viewer_support import (Browser, Viewer, axe_missing, boxes, check, choose, click_button,  # noqa: E402
+                            crop_all, finish, fresh_copy, press_plugin_button, skip_without_browser,
+                            start_viewer, tab_text, wait_for)
 
 VELLORA, SAMPLES, WORK, CASE = sys.argv[1:5]
 MARGIN = 16
@@ -25,44 +26,11 @@ END = (MARGIN + 400, MARGIN + 400)
 
 
 def fresh(name, folder=WORK):
-    os.makedirs(folder, exist_ok=True)
-    target = os.path.join(folder, name)
-    shutil.copyfile(os.path.join(SAMPLES, name), target)
-    return target
+    return fresh_copy(SAMPLES, name, folder)
 
 
 def start(pdf):
-    """`vellora view` on PDF and a browser showing it."""
-    viewer = Viewer(VELLORA, [pdf], WORK)
-    browser = Browser()
-    browser.open(viewer)
-    return viewer, browser
-
-
-def crop_all(browser, inside):
-    """A click inside the region, All Pages, and Crop to every orientation question."""
-    browser.click_at(*inside)
-    wait_for("the Pages To Crop dialog", lambda: len(browser.elements("#modal-layer label")) == 4)
-    [label for label in browser.elements("#modal-layer label") if label.text.startswith("All Pages")][0].click()
-    click_button(browser, "OK")
-
-    def finished():
-        m = browser.modal()
-        buttons = [b.replace("&", "") for b in m["buttons"]] if m and not m.get("dialog") else []
-        for answer in ("Crop", "OK"):
-            if answer in buttons:
-                click_button(browser, answer)
-                break
-        return browser.modal() is None and "*" in tab_text(browser)
-    wait_for("the end of the run", finished, timeout=60)
-
-
-def choose(browser, menu, item):
-    browser.element(f'#menubar .menu-title[data-name="{menu}"]').click()
-    wait_for(f"{item} enabled", lambda: browser.js(
-        f"const e = document.querySelector('#menubar .menu-item[data-name=\"{item}\"]');"
-        "return e && !e.classList.contains('pending') && !e.classList.contains('disabled')"))
-    browser.element(f'#menubar .menu-item[data-name="{item}"]').click()
+    return start_viewer(VELLORA, pdf, WORK)
 
 
 def save(browser):

@@ -123,6 +123,11 @@ TEST(InputRequests, EachKindTakesItsFieldsWithinBounds)
     e = ParseUserEvent({{"kind", "activate"}, {"number", "2"}});
     EXPECT_EQ(e.number, 2);
     EXPECT_EQ(ParseUserEvent({{"kind", "activate"}, {"name", "a.pdf"}}).text, "a.pdf");
+    e = ParseUserEvent({{"kind", "thumbnails"}, {"first", "998"}, {"last", "1002"}});
+    EXPECT_EQ(e.kind, UserEvent::Thumbnails);
+    EXPECT_EQ(e.number, 998);
+    EXPECT_EQ(e.x, 1002);
+    EXPECT_EQ(ParseUserEvent({{"kind", "overlay-set"}, {"set", "odd"}}).text, "odd");
 
     const std::vector<FormFields> bad = {
         {},
@@ -140,6 +145,11 @@ TEST(InputRequests, EachKindTakesItsFieldsWithinBounds)
         {{"kind", "save-as"}, {"name", "../up.pdf"}},
         {{"kind", "activate"}, {"number", "0"}},
         {{"kind", "activate"}},
+        {{"kind", "thumbnails"}, {"first", "10"}, {"last", "8"}},   // ends before it starts
+        {{"kind", "thumbnails"}, {"first", "1"}, {"last", "300"}},  // far more than a list shows
+        {{"kind", "thumbnails"}, {"first", "0"}, {"last", "3"}},
+        {{"kind", "overlay-set"}, {"set", "some"}},
+        {{"kind", "work-done"}},  // the workers' own, never the page's
     };
     for (const FormFields &f : bad)
         EXPECT_THROW(ParseUserEvent(f), BadRequest) << (f.count("kind") ? f.at("kind") : "");

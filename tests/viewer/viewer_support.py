@@ -333,3 +333,45 @@ def click_button(browser, text):
                 return True
         raise AssertionError(f"no button {text!r} on the modal; it shows {browser.modal()}")
     wait_for(f"a click on {text!r}", attempt, timeout=10)
+
+
+def crop_all(browser, inside):
+    """A click inside the region, All Pages, and Crop to every orientation question."""
+    browser.click_at(*inside)
+    wait_for("the Pages To Crop dialog", lambda: len(browser.elements("#modal-layer label")) == 4)
+    [label for label in browser.elements("#modal-layer label") if label.text.startswith("All Pages")][0].click()
+    click_button(browser, "OK")
+
+    def finished():
+        m = browser.modal()
+        buttons = [b.replace("&", "") for b in m["buttons"]] if m and not m.get("dialog") else []
+        for answer in ("Crop", "OK"):
+            if answer in buttons:
+                click_button(browser, answer)
+                break
+        return browser.modal() is None and "*" in tab_text(browser)
+    wait_for("the end of the run", finished, timeout=60)
+
+
+def choose(browser, menu, item):
+    browser.element(f'#menubar .menu-title[data-name="{menu}"]').click()
+    wait_for(f"{item} enabled", lambda: browser.js(
+        f"const e = document.querySelector('#menubar .menu-item[data-name=\"{item}\"]');"
+        "return e && !e.classList.contains('pending') && !e.classList.contains('disabled')"))
+    browser.element(f'#menubar .menu-item[data-name="{item}"]').click()
+
+
+def fresh_copy(samples, name, folder):
+    """A copy of the sample `name` in `folder`, so that a case changes only its own."""
+    os.makedirs(folder, exist_ok=True)
+    target = os.path.join(folder, name)
+    shutil.copyfile(os.path.join(samples, name), target)
+    return target
+
+
+def start_viewer(vellora, pdf, work):
+    """`vellora view` on PDF and a browser showing it."""
+    viewer = Viewer(vellora, [pdf], work)
+    browser = Browser()
+    browser.open(viewer)
+    return viewer, browser

@@ -10,6 +10,7 @@
 #include "vx_types.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,9 @@ public:
     // What counts as ink in images from now on; boxes found before under
     // other settings are found again when next asked for.
     virtual void setInk(const InkSettings&) {}
+    // The bounds of the page's marks anywhere on its media box, found as
+    // for boundingBox() whatever the crop box; none for a page without any.
+    virtual std::optional<FixedRect> marksOnMediaBox(int page) = 0;
     // Keeps the box exactly as given; cropBox() gives it back unchanged.
     virtual void setCropBox(int page, const FixedRect& box) = 0;
     // VX_PERMISSION_EDIT when the document may be changed and saved.
@@ -53,6 +57,15 @@ public:
     // raster through `toDevice`. The area inside the clip is painted white
     // first; nothing outside it is touched.
     virtual void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) = 0;
+
+    // Makes copies of the document as it was read, for other threads: each
+    // shares nothing with this one or with the others, and renders and finds
+    // marks as this one does (crop boxes as read; the caller clips). The
+    // maker may be called on any thread, also after this backend is gone;
+    // it throws HostError when the pages can no longer be had. Empty when
+    // this backend makes none.
+    using ReaderMaker = std::function<std::unique_ptr<DocumentBackend>()>;
+    virtual ReaderMaker readerMaker() const { return {}; }
 
     // Writes the document to `path`: a new file next to it, renamed into
     // place, so a failure leaves `path` as it was. Throws HostError.

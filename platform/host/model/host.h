@@ -143,6 +143,10 @@ public:
     // Redraws what is invalid in the active view, as a window system does
     // when it has nothing else to do.
     void idle();
+    // Draws a view no window shows (a page in small, say) as a window's is
+    // drawn: repainted, then the page-view drawing routines; the region the
+    // host saw on the windows' views stays as it was.
+    void drawDetached(PageView& view);
     void notifyPageChanged(Document& doc, int page);
     void registerDrawing(HostCallback routine, void* data);
     void unregisterDrawing(HostCallback routine);

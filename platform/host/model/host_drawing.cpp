@@ -68,6 +68,21 @@ void Host::drawPass(PageView& view) {
     }
 }
 
+void Host::drawDetached(PageView& view) {
+    struct Restore {
+        Host& h;
+        PageView& v;
+        std::map<HostCallback, RegionSeen> regions;
+        ~Restore() {
+            h.dropHandle(&v);
+            h.regions_ = std::move(regions);
+        }
+    } restore{*this, view, regions_};
+    addHandle(&view, kViewKind);
+    view.invalidateAll();
+    drawPass(view);
+}
+
 void Host::notifyPageChanged(Document& doc, int page) {
     for (const auto& w : windows_)
         if (&w->document() == &doc && w->view().pageIndex() == page) w->view().invalidateAll();

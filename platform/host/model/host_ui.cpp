@@ -194,6 +194,7 @@ bool Host::hostToolActive(const std::string& name) const {
 
 bool Host::marked(MenuItemObj& item) {
     if (item.markedTest) return call<TestProc>(item.markedTest.routine, item.markedTest.data) != 0;
+    if (item.hostMarked) return item.hostMarked();
     return hostToolActive(item.name);
 }
 

@@ -22,6 +22,7 @@ struct MenuItemObj {
     // The host's own behaviour for its items (used when no hook is set).
     std::function<void()> hostAction;
     std::function<bool()> hostEnabled;
+    std::function<bool()> hostMarked;
     int16_t shortcut = 0, modifiers = 0;
     void* icon = nullptr;
     int refs = 0;  // references the plug-in holds

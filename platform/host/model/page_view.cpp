@@ -108,17 +108,21 @@ size_t PageView::devicePixels() const {
 }
 
 Raster PageView::rasterisePage() const {
-    ViewGeometry g = geometry();
+    DocumentBackend& b = document().backend();
+    return RenderPageView(b, page_, geometry(), b.mediaBox(page_), b.cropBox(page_));
+}
+
+Raster RenderPageView(DocumentBackend& backend, int page, const ViewGeometry& g, const FixedRect& media,
+                      const FixedRect& crop) {
     size_t w = static_cast<size_t>(DeviceWidth(g)), h = static_cast<size_t>(DeviceHeight(g));
-    if (w * h > kMaxSnapshotPixels)
+    if (w * h > PageView::kMaxSnapshotPixels)
         throw HostError("the view is " + std::to_string(w) + " x " + std::to_string(h) +
                         " pixels at this zoom, too large for a snapshot; lower the zoom");
     Raster raster(static_cast<int>(w), static_cast<int>(h), 0xFF808080u);
     Affine t = PageToDevice(g);
-    DocumentBackend& b = document().backend();
     // The media box's area beyond the crop box shows pale, the page white.
-    FillBox(raster, TransformBox(t, b.mediaBox(page_)), 0xFFD0D0D0u);
-    b.render(page_, t, OrderedRect(b.cropBox(page_)), raster);
+    FillBox(raster, TransformBox(t, media), 0xFFD0D0D0u);
+    backend.render(page, t, OrderedRect(crop), raster);
     return raster;
 }
 

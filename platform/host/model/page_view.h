@@ -78,6 +78,13 @@ private:
 
 uint32_t ColorToRgba(const ColorValue& color);
 
+// A page's rendering in a view of that geometry, as a page view shows it:
+// the margin grey, the media box pale, the page's content inside the crop
+// box. Throws HostError when the raster would be unreasonably large.
+class DocumentBackend;
+Raster RenderPageView(DocumentBackend& backend, int page, const ViewGeometry& geometry, const FixedRect& media,
+                      const FixedRect& crop);
+
 // The host draws a drag loop's rubber band one pixel wide, in black.
 inline constexpr uint32_t kRubberBandRgba = 0xFF000000u;
 

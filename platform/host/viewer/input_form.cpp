@@ -32,6 +32,8 @@ const std::map<std::string, UserEvent::Kind>& Kinds() {
         {"open", UserEvent::Open},
         {"quit", UserEvent::Quit},
         {"hello", UserEvent::PageGone},  // a page loaded: any earlier page is gone
+        {"thumbnails", UserEvent::Thumbnails},
+        {"overlay-set", UserEvent::OverlaySet},
     };
     return kinds;
 }
@@ -123,6 +125,19 @@ UserEvent ParseUserEvent(const FormFields& f) {
     case UserEvent::Open:
         e.text = Text(f, "path", 4096);
         break;
+    case UserEvent::Thumbnails:
+        e.number = Integer(f, "first", 1, 1 << 24);
+        e.x = Integer(f, "last", 0, 1 << 24);
+        if (e.x < e.number - 1 || e.x - e.number >= 256)
+            throw BadRequest("the field \"last\" must be from \"first\" minus 1 to \"first\" plus 255");
+        break;
+    case UserEvent::OverlaySet:
+        e.text = Text(f, "set", 8);
+        if (e.text != "same" && e.text != "all" && e.text != "odd" && e.text != "even")
+            throw BadRequest("the overlay's pages are \"same\", \"all\", \"odd\" or \"even\"");
+        break;
+    case UserEvent::WorkDone:
+        throw BadRequest("unknown kind of input");
     case UserEvent::Stop:
     case UserEvent::Close:
     case UserEvent::Quit:

@@ -9,6 +9,8 @@ namespace {
 // A page at 400% is tens of megabytes; a few pages and zooms are enough to
 // go back and forth without rendering again.
 constexpr size_t kImagesKept = 6;
+// Thumbnails: a long scroll's worth; one is a few kilobytes.
+constexpr size_t kThumbnailsKept = 1024;
 }  // namespace
 
 void Publication::setState(std::string json) {
@@ -42,6 +44,21 @@ std::shared_ptr<const Bytes> Publication::image(const std::string& key) const {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = std::find_if(images_.begin(), images_.end(), [&](const auto& entry) { return entry.first == key; });
     return found == images_.end() ? nullptr : found->second;
+}
+
+void Publication::putThumbnail(const std::string& key, std::shared_ptr<const Bytes> png) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (thumbnails_.insert_or_assign(key, std::move(png)).second) thumbnailOrder_.push_back(key);
+    while (thumbnailOrder_.size() > kThumbnailsKept) {
+        thumbnails_.erase(thumbnailOrder_.front());
+        thumbnailOrder_.pop_front();
+    }
+}
+
+std::shared_ptr<const Bytes> Publication::thumbnail(const std::string& key) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = thumbnails_.find(key);
+    return found == thumbnails_.end() ? nullptr : found->second;
 }
 
 void Publication::putAsset(const std::string& key, std::shared_ptr<const Bytes> png) {

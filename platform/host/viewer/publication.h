@@ -30,6 +30,9 @@ public:
     void putImage(const std::string& key, std::shared_ptr<const Bytes> png);
     bool hasImage(const std::string& key) const;
     std::shared_ptr<const Bytes> image(const std::string& key) const;
+    // Small page views by key: many more are kept.
+    void putThumbnail(const std::string& key, std::shared_ptr<const Bytes> png);
+    std::shared_ptr<const Bytes> thumbnail(const std::string& key) const;
     // Icons and cursors: kept for the run.
     void putAsset(const std::string& key, std::shared_ptr<const Bytes> png);
     std::shared_ptr<const Bytes> asset(const std::string& key) const;
@@ -52,6 +55,8 @@ private:
     Snapshot now_;
     std::deque<std::pair<std::string, std::shared_ptr<const Bytes>>> images_;
     std::map<std::string, std::shared_ptr<const Bytes>> assets_;
+    std::map<std::string, std::shared_ptr<const Bytes>> thumbnails_;
+    std::deque<std::string> thumbnailOrder_;  // oldest first
     bool closed_ = false;
 };
 

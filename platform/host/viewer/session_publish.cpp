@@ -67,9 +67,28 @@ void ViewerSession::publish() {
 }
 
 void ViewerSession::publishState() {
+    picturesPublished_ = pictures_->json();
     JsonWriter j;
-    j.beginObject().key("chrome").raw(chrome_).key("live").raw(liveJson()).endObject();
+    j.beginObject().key("chrome").raw(chrome_).key("live").raw(liveJson());
+    j.key("pages").raw(picturesPublished_).endObject();
     publication_.setState(j.text());
+}
+
+void ViewerSession::publishPictures() {
+    pictures_->update(false);
+    if (pictures_->overlayOn() && host().activeWindow() != nullptr) {
+        (void)pictures_->overlayImage(host().activeWindow()->view());
+        if (pictures_->overlayChanged()) publishFrame();
+    }
+    // The page list's changes go no more often than ten times a second: the
+    // badges of a long document come a page at a time.
+    picturesDirty_ = pictures_->json() != picturesPublished_;
+    auto now = std::chrono::steady_clock::now();
+    if (picturesDirty_ && now - lastPicturesPublish_ >= std::chrono::milliseconds(100)) {
+        lastPicturesPublish_ = now;
+        picturesDirty_ = false;
+        publishState();
+    }
 }
 
 void ViewerSession::evaluateMenu(MenuObj& menu, int depth) {
@@ -242,7 +261,9 @@ void ViewerSession::publishFrame() {
     PageView& view = active->view();
     std::string key;
     try {
-        key = pageImageKey(view);
+        // With the overlay on, the ink of the pages instead of the page's rendering.
+        key = pictures_->overlayImage(view);
+        if (key.empty()) key = pageImageKey(view);
     } catch (const std::exception& e) {
         problem(e.what());  // too large at this zoom: the drawing still shows
     }
@@ -295,6 +316,13 @@ void ViewerSession::publishFrame() {
     else
         j.null();
     j.key("pixel").value(1.0 / g.scale);
+    j.key("overlay");
+    if (pictures_->overlayOn()) {
+        auto [done, total] = pictures_->overlayProgress();
+        j.beginObject().key("done").value(done).key("total").value(total).endObject();
+    } else {
+        j.null();
+    }
     j.endObject();
     publication_.setFrame(j.text());
 }

@@ -36,7 +36,10 @@ struct UserEvent {
         BoxSettings,  // margin `text` ("M" or "L B R T", points), ink threshold `threshold`
                       // (percent), dark edges ignored when `flag`
         Quit,
-        PageGone,  // a page went away or a new one loaded: a drag it held ends, cancelled
+        PageGone,    // a page went away or a new one loaded: a drag it held ends, cancelled
+        Thumbnails,  // the page's list shows pages `number` to `x` (from 1)
+        OverlaySet,  // the overlay's pages: `text` is "same", "all", "odd" or "even"
+        WorkDone,    // the workers have results (never from the page)
     } kind = Hover;
     int x = 0, y = 0;
     uint16_t modifiers = 0;

@@ -52,6 +52,29 @@ ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, P
     if (MenuItemObj* item = host().menubar.findItem("Open")) item->hostEnabled = [this] { return chooser_ != nullptr; };
     if (ButtonObj* button = host().toolbar.find(std::string("Open")))
         button->hostEnabled = [this] { return chooser_ != nullptr; };
+    // Thumbnails, badges and the overlay: the workers' results come to this
+    // thread as an event, no more than one every 20 ms.
+    pictures_ = std::make_unique<PagePictures>(
+        host(), publication_,
+        [this] {
+            std::lock_guard<std::mutex> lock(wakeMutex_);
+            auto now = std::chrono::steady_clock::now();
+            if (now - lastWake_ < std::chrono::milliseconds(20)) return;
+            lastWake_ = now;
+            UserEvent done;
+            done.kind = UserEvent::WorkDone;
+            events_.push(done);
+        },
+        PageWorkers::DefaultThreads());
+    // View > Overlay: the ink of many pages in the page view.
+    if (MenuObj* view = host().menubar.findMenu("View"); view != nullptr && !host().menubar.findItem("Overlay")) {
+        MenuItemObj& item = host().menubar.newItem("O&verlay", "Overlay", nullptr);
+        host().addHandle(&item, kItemKind);
+        host().menubar.insert(*view, item, VX_MENU_APPEND);
+        item.hostAction = [this] { pictures_->setOverlay(!pictures_->overlayOn()); };
+        item.hostEnabled = [this] { return host().activeWindow() != nullptr; };
+        item.hostMarked = [this] { return pictures_->overlayOn(); };
+    }
     // The dialog's end, whatever ended it, takes it off the page.
     vxwin32::SetDialogObserver([this](const vxwin32::DialogState&, const char* event) {
         if (std::string(event) == "ending") closeModal();
@@ -60,12 +83,19 @@ ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, P
 
 ViewerSession::~ViewerSession() {
     vxwin32::SetDialogObserver(nullptr);
+    pictures_.reset();  // the workers end before the queue they wake goes
     if (interpreter_.started()) host().input.live = nullptr;
 }
 
 std::optional<UserEvent> ViewerSession::waitEvent() {
     while (!UserStopFlag().load() && !events_.closed()) {
         if (std::optional<UserEvent> e = events_.next(kWaitSlice)) return e;
+        // A wake-up dropped by a modal loop is made good here.
+        if (pictures_->resultsWaiting() || picturesDirty_) {
+            UserEvent done;
+            done.kind = UserEvent::WorkDone;
+            return done;
+        }
     }
     return std::nullopt;
 }
@@ -139,6 +169,8 @@ void ViewerSession::command(const std::vector<std::string>& words) {
 
 void ViewerSession::handle(const UserEvent& e) {
     stop_ = false;
+    const std::string keptMessage = message_;
+    const bool keptError = messageIsError_;
     message_.clear();
     messageIsError_ = false;
     auto saved = [&](const std::string& name) {
@@ -212,12 +244,26 @@ void ViewerSession::handle(const UserEvent& e) {
     case UserEvent::Quit:
         quit_ = true;
         break;
+    case UserEvent::Thumbnails:
+    case UserEvent::WorkDone:
+        // Not an action: the message stays, and only what changed is sent.
+        message_ = keptMessage, messageIsError_ = keptError;
+        if (e.kind == UserEvent::Thumbnails) pictures_->want(e.number, e.x);
+        publishPictures();
+        return;
+    case UserEvent::OverlaySet:
+        pictures_->setOverlaySet(e.text == "all"    ? PagePictures::OverlaySet::All
+                                 : e.text == "odd"  ? PagePictures::OverlaySet::Odd
+                                 : e.text == "even" ? PagePictures::OverlaySet::Even
+                                                    : PagePictures::OverlaySet::SameSize);
+        break;
     default:
         // Moves, releases and answers with no loop waiting for them, and
         // Stop with no run in progress.
         return;
     }
     takeWarnings();
+    pictures_->update(true);
     publish();
 }
 

@@ -8,6 +8,7 @@
 #include "input/live_input.h"
 #include "script/interpreter.h"
 #include "viewer/file_chooser.h"
+#include "viewer/page_pictures.h"
 #include "viewer/publication.h"
 #include "viewer/user_events.h"
 
@@ -15,6 +16,8 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +83,8 @@ private:
     // Publishing (session_publish.cpp).
     void publishState();
     void publishFrame();
+    // Takes the workers' results; publishes what they changed.
+    void publishPictures();
     std::string chromeJson();
     std::string menuJson(MenuObj& menu, int depth);
     std::string liveJson();
@@ -114,6 +119,12 @@ private:
     std::chrono::steady_clock::time_point lastProgressPublish_{};
     std::map<const Document*, int> documentIds_;
     std::map<std::string, std::string> imageKeys_;  // what a rendering depends on -> its key
+    std::unique_ptr<PagePictures> pictures_;        // thumbnails, badges, overlay
+    std::string picturesPublished_;                 // their state as last published
+    bool picturesDirty_ = false;                    // changed since, not published yet
+    std::chrono::steady_clock::time_point lastPicturesPublish_{};
+    std::chrono::steady_clock::time_point lastWake_{};
+    std::mutex wakeMutex_;
 };
 
 }  // namespace vellora::viewer

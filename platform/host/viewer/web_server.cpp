@@ -36,9 +36,20 @@ std::string StateDocument(const Publication::Snapshot& s) {
     return j.text();
 }
 
+// Cookies are shared by every port of a host: the name carries the port.
+std::string CookieName(int port) { return "vellora_" + std::to_string(port); }
+
 void Refuse(httplib::Response& res, int status, const std::string& why) {
     res.status = status;
     res.set_content(why + "\n", "text/plain; charset=utf-8");
+}
+
+// A thumbnail by the key the host made ("t12"): nothing from the request
+// names a file.
+void ServeThumbnail(const Publication& publication, const httplib::Request& req, httplib::Response& res) {
+    std::shared_ptr<const Bytes> png = publication.thumbnail(req.matches[1]);
+    if (!png) return Refuse(res, 404, "not found");
+    res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
 }
 
 }  // namespace
@@ -82,6 +93,112 @@ struct WebServer::Impl {
             events.push(gone);
         }
     }
+
+    // Every request's checks, in this order: a request without the token is
+    // refused before it counts against the rate, so a flood from elsewhere
+    // cannot starve the page.
+    httplib::Server::HandlerResponse admit(const WebServer& server, const httplib::Request& req,
+                                           httplib::Response& res) {
+        using R = httplib::Server::HandlerResponse;
+        if (req.get_header_value_count("Host") != 1) {
+            Refuse(res, 400, "a request names one Host");
+            return R::Handled;
+        }
+        if (!HostAllowed(req.get_header_value("Host"), server.port_)) {
+            Refuse(res, 403, "this server answers only to 127.0.0.1 and localhost on its own port");
+            return R::Handled;
+        }
+        std::optional<std::string> cookie = CookieValue(req.get_header_value("Cookie"), CookieName(server.port_));
+        bool byCookie = cookie && TokensEqual(*cookie, server.token_);
+        bool byUrl =
+            req.get_param_value_count("token") == 1 && TokensEqual(req.get_param_value("token"), server.token_);
+        if (!byCookie && !byUrl) {
+            Refuse(res, 403, "the access token is missing or wrong: open the address vellora printed");
+            return R::Handled;
+        }
+        if (!limiter.allow()) {
+            Refuse(res, 429, "too many requests");
+            return R::Handled;
+        }
+        if (req.method != "GET" && req.method != "HEAD" &&
+            !OriginAllowed(req.get_header_value("Origin"), server.port_)) {
+            Refuse(res, 403, "requests that change anything must come from the viewer's own page");
+            return R::Handled;
+        }
+        if (byUrl) {
+            // The token becomes a cookie sent only under this run's prefix (no
+            // server on another port sees it), and leaves the address bar.
+            res.set_header("Set-Cookie", CookieName(server.port_) + "=" + server.token_ + "; Path=" + server.prefix_ +
+                                             "/; HttpOnly; SameSite=Lax");
+            if (req.method == "GET" && req.path == server.prefix_ + "/") {
+                res.status = 303;
+                res.set_header("Location", server.prefix_ + "/");
+                res.set_content("", "text/plain");
+                return R::Handled;
+            }
+        }
+        return R::Unhandled;
+    }
+
+    // The page's event stream: the whole state first, then each change.
+    void serveEvents(httplib::Response& res) {
+        std::shared_ptr<EventStream> stream = openStream();
+        auto seen = std::make_shared<std::pair<uint64_t, uint64_t>>(0, 0);
+        auto started = std::make_shared<bool>(false);
+        res.set_header("Cache-Control", "no-store");
+        res.set_chunked_content_provider(
+            "text/event-stream",
+            [this, seen, started, stream](size_t, httplib::DataSink& sink) {
+                auto send = [&](const std::string& text) { return sink.write(text.data(), text.size()); };
+                if (stream->replaced) {
+                    send("event: replaced\ndata: {}\n\n");
+                    sink.done();
+                    return true;
+                }
+                std::optional<Publication::Snapshot> s;
+                if (!*started) {
+                    *started = true;
+                    // A dropped stream comes back soon; the first message is the state as it is.
+                    if (!send("retry: 500\n\n")) return false;
+                    s = publication.current();
+                } else {
+                    s = publication.waitNewer(seen->first, seen->second, kHeartbeat);
+                }
+                if (publication.closed()) {
+                    send("event: bye\ndata: {}\n\n");
+                    sink.done();
+                    return true;
+                }
+                if (!s) return send(":\n\n");
+                bool ok = true;
+                // A drag sends only frames: the state is sent when it changed.
+                if (s->stateVersion != seen->first && !s->state.empty())
+                    ok = send("event: state\ndata: " + s->state + "\n\n");
+                if (ok && s->frameVersion != seen->second && !s->frame.empty())
+                    ok = send("event: frame\ndata: " + s->frame + "\n\n");
+                *seen = {s->stateVersion, s->frameVersion};
+                return ok;
+            },
+            [this, stream](bool) { closeStream(stream); });
+    }
+
+    // The page's input, put on the event queue for the UI thread.
+    void takeInput(const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0)
+            return Refuse(res, 415, "input comes as a form");
+        FormFields fields;
+        for (const auto& [name, value] : req.params) {
+            if (name == "token") continue;
+            if (!fields.emplace(name, value).second)
+                return Refuse(res, 400, "the field \"" + name + "\" is given twice");
+        }
+        try {
+            events.push(ParseUserEvent(fields));
+        } catch (const BadRequest& e) {
+            return Refuse(res, 400, e.what());
+        }
+        res.status = 204;
+    }
 };
 
 WebServer::WebServer(UserEventQueue& events, Publication& publication)
@@ -100,8 +217,6 @@ void WebServer::start(int port) {
     s.set_payload_max_length(kMaxBody);
     s.set_keep_alive_timeout(2);
     s.set_read_timeout(5);
-    // Cookies are shared by every port of a host: the name carries the port.
-    auto cookieName = [this] { return "vellora_" + std::to_string(port_); };
 
     s.set_default_headers({
         {"Cache-Control", "no-store"},
@@ -113,47 +228,8 @@ void WebServer::start(int port) {
          "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
     });
 
-    // The order matters: a request without the token is refused before it
-    // counts against the rate, so a flood from elsewhere cannot starve the page.
-    s.set_pre_routing_handler([this, &impl, cookieName](const httplib::Request& req, httplib::Response& res) {
-        using R = httplib::Server::HandlerResponse;
-        if (req.get_header_value_count("Host") != 1) {
-            Refuse(res, 400, "a request names one Host");
-            return R::Handled;
-        }
-        if (!HostAllowed(req.get_header_value("Host"), port_)) {
-            Refuse(res, 403, "this server answers only to 127.0.0.1 and localhost on its own port");
-            return R::Handled;
-        }
-        std::optional<std::string> cookie = CookieValue(req.get_header_value("Cookie"), cookieName());
-        bool byCookie = cookie && TokensEqual(*cookie, token_);
-        bool byUrl = req.get_param_value_count("token") == 1 && TokensEqual(req.get_param_value("token"), token_);
-        if (!byCookie && !byUrl) {
-            Refuse(res, 403, "the access token is missing or wrong: open the address vellora printed");
-            return R::Handled;
-        }
-        if (!impl.limiter.allow()) {
-            Refuse(res, 429, "too many requests");
-            return R::Handled;
-        }
-        if (req.method != "GET" && req.method != "HEAD" && !OriginAllowed(req.get_header_value("Origin"), port_)) {
-            Refuse(res, 403, "requests that change anything must come from the viewer's own page");
-            return R::Handled;
-        }
-        if (byUrl) {
-            // The token becomes a cookie sent only under this run's prefix (no
-            // server on another port sees it), and leaves the address bar.
-            res.set_header("Set-Cookie",
-                           cookieName() + "=" + token_ + "; Path=" + prefix_ + "/; HttpOnly; SameSite=Lax");
-            if (req.method == "GET" && req.path == prefix_ + "/") {
-                res.status = 303;
-                res.set_header("Location", prefix_ + "/");
-                res.set_content("", "text/plain");
-                return R::Handled;
-            }
-        }
-        return R::Unhandled;
-    });
+    s.set_pre_routing_handler(
+        [this, &impl](const httplib::Request& req, httplib::Response& res) { return impl.admit(*this, req, res); });
 
     auto serveAsset = [](const char* name) {
         return [name](const httplib::Request&, httplib::Response& res) {
@@ -167,7 +243,7 @@ void WebServer::start(int port) {
     s.Get(p + "/viewer.css", serveAsset("viewer.css"));
     s.Get(p + "/viewer.js", serveAsset("viewer.js"));
     // The page's parts in files of their own.
-    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js", "box_settings.js"})
+    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js", "box_settings.js", "page_list.js"})
         s.Get(p + "/" + part, serveAsset(part));
 
     s.Get(p + "/files", [this](const httplib::Request& req, httplib::Response& res) {
@@ -192,70 +268,18 @@ void WebServer::start(int port) {
     };
     s.Get(p + R"(/view/(p[0-9]{1,9})\.png)", servePng(true));
     s.Get(p + R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)", servePng(false));
+    s.Get(p + R"(/thumb/(t[0-9]{1,9})\.png)",
+          [&impl](const httplib::Request& req, httplib::Response& res) { ServeThumbnail(impl.publication, req, res); });
 
-    s.Get(p + "/events", [&impl](const httplib::Request&, httplib::Response& res) {
-        std::shared_ptr<EventStream> stream = impl.openStream();
-        auto seen = std::make_shared<std::pair<uint64_t, uint64_t>>(0, 0);
-        auto started = std::make_shared<bool>(false);
-        res.set_header("Cache-Control", "no-store");
-        res.set_chunked_content_provider(
-            "text/event-stream",
-            [&impl, seen, started, stream](size_t, httplib::DataSink& sink) {
-                auto send = [&](const std::string& text) { return sink.write(text.data(), text.size()); };
-                if (stream->replaced) {
-                    send("event: replaced\ndata: {}\n\n");
-                    sink.done();
-                    return true;
-                }
-                std::optional<Publication::Snapshot> s;
-                if (!*started) {
-                    *started = true;
-                    // A dropped stream comes back soon; the first message is the state as it is.
-                    if (!send("retry: 500\n\n")) return false;
-                    s = impl.publication.current();
-                } else {
-                    s = impl.publication.waitNewer(seen->first, seen->second, kHeartbeat);
-                }
-                if (impl.publication.closed()) {
-                    send("event: bye\ndata: {}\n\n");
-                    sink.done();
-                    return true;
-                }
-                if (!s) return send(":\n\n");
-                bool ok = true;
-                // A drag sends only frames: the state is sent when it changed.
-                if (s->stateVersion != seen->first && !s->state.empty())
-                    ok = send("event: state\ndata: " + s->state + "\n\n");
-                if (ok && s->frameVersion != seen->second && !s->frame.empty())
-                    ok = send("event: frame\ndata: " + s->frame + "\n\n");
-                *seen = {s->stateVersion, s->frameVersion};
-                return ok;
-            },
-            [&impl, stream](bool) { impl.closeStream(stream); });
-    });
-
-    s.Post(p + "/input", [&impl](const httplib::Request& req, httplib::Response& res) {
-        if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0)
-            return Refuse(res, 415, "input comes as a form");
-        FormFields fields;
-        for (const auto& [name, value] : req.params) {
-            if (name == "token") continue;
-            if (!fields.emplace(name, value).second)
-                return Refuse(res, 400, "the field \"" + name + "\" is given twice");
-        }
-        try {
-            impl.events.push(ParseUserEvent(fields));
-        } catch (const BadRequest& e) {
-            return Refuse(res, 400, e.what());
-        }
-        res.status = 204;
-    });
+    s.Get(p + "/events", [&impl](const httplib::Request&, httplib::Response& res) { impl.serveEvents(res); });
+    s.Post(p + "/input", [&impl](const httplib::Request& req, httplib::Response& res) { impl.takeInput(req, res); });
 
     s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) res.set_content("refused\n", "text/plain; charset=utf-8");
     });
+    // A fault inside a handler is the server's, not the request's.
     s.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        Refuse(res, 400, "the request could not be handled");
+        Refuse(res, 500, "the request could not be handled");
     });
 
     if (port == 0) {

@@ -3,6 +3,8 @@
 
 #include "render/raster_draw.h"
 
+#include <algorithm>
+
 namespace vellora {
 
 MemoryBackend::MemoryBackend(int pages, Fixed width, Fixed height) {
@@ -29,6 +31,29 @@ FixedRect MemoryBackend::cropBox(int page) const {
 FixedRect MemoryBackend::boundingBox(int page) {
     const PageSetup& p = at(page);
     return p.bbox ? *p.bbox : p.media;
+}
+
+std::optional<FixedRect> MemoryBackend::marksOnMediaBox(int page) {
+    const PageSetup& p = at(page);
+    if (!p.bbox) return std::nullopt;
+    auto ordered = [](const FixedRect& r) {
+        return FixedRect{std::min(r.left, r.right), std::max(r.top, r.bottom), std::max(r.left, r.right),
+                         std::min(r.top, r.bottom)};
+    };
+    const FixedRect b = ordered(*p.bbox), m = ordered(p.media);
+    const FixedRect marks{std::max(b.left, m.left), std::min(b.top, m.top), std::min(b.right, m.right),
+                          std::max(b.bottom, m.bottom)};
+    if (marks.left >= marks.right || marks.bottom >= marks.top) return std::nullopt;
+    return marks;
+}
+
+DocumentBackend::ReaderMaker MemoryBackend::readerMaker() const {
+    auto pages = std::make_shared<const std::vector<PageSetup>>(pages_);
+    return [pages]() -> std::unique_ptr<DocumentBackend> {
+        auto copy = std::make_unique<MemoryBackend>(0, 0, 0);
+        copy->pages_ = *pages;
+        return copy;
+    };
 }
 
 void MemoryBackend::render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) {

@@ -17,6 +17,8 @@ public:
     FixedRect cropBox(int page) const override;
     int rotation(int page) const override { return at(page).rotation; }
     FixedRect boundingBox(int page) override;
+    std::optional<FixedRect> marksOnMediaBox(int page) override;
+    ReaderMaker readerMaker() const override;
     void setCropBox(int page, const FixedRect& box) override { at(page).crop = box; }
     uint32_t permissions() const override { return VX_PERMISSION_EDIT; }
     void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) override;

@@ -380,6 +380,23 @@ public:
         unknownBoxes_ = int(pages_.size());
     }
 
+    std::optional<FixedRect> marksOnMediaBox(int page) override
+    {
+        const PageMarks marks = marksHere(page);
+        if (marks.empty)
+            return std::nullopt;
+        const FixedRect media = Ordered(at(page).media);
+        const FixedRect found =
+            Intersect(ToFixedRectOutward(PdfRect{marks.bounds.x0, marks.bounds.y0, marks.bounds.x1,
+                                                 marks.bounds.y1}),
+                      media);
+        if (found.left >= found.right || found.bottom >= found.top)
+            return std::nullopt;
+        return found;
+    }
+
+    ReaderMaker readerMaker() const override;
+
     void setCropBox(int page, const FixedRect& box) override
     {
         Page& p = at(page);
@@ -599,6 +616,24 @@ private:
     bool incremental_ = false;
     bool encrypted_ = false;
 };
+
+// A copy opens the file again by its name, and must find the same file as
+// this document last read or wrote: another one in its place is refused.
+DocumentBackend::ReaderMaker PdfDocument::readerMaker() const
+{
+    const InkSettings ink{double(ink_.threshold) * 100.0, ink_.ignoreDarkEdges};
+    return [path = path_, password = password_, ink,
+            stamp = stamp_]() -> std::unique_ptr<DocumentBackend> {
+        std::vector<std::string> warnings;
+        auto copy = std::make_unique<PdfDocument>(path, password, warnings, OpenFor::Anything, ink);
+        const FileStamp& now = copy->stamp_;
+        if (now.device != stamp.device || now.inode != stamp.inode || now.size != stamp.size ||
+            now.modified.tv_sec != stamp.modified.tv_sec ||
+            now.modified.tv_nsec != stamp.modified.tv_nsec)
+            throw HostError(path + ": the file changed since it was opened");
+        return copy;
+    };
+}
 
 void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out)
 {

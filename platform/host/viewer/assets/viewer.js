@@ -38,7 +38,7 @@ function send(fields) {
   } else {
     outbox.push(fields);
   }
-  if (fields.kind !== 'move' && fields.kind !== 'hover') showMessage('');
+  if (fields.kind !== 'move' && fields.kind !== 'hover' && fields.kind !== 'thumbnails') showMessage('');
   if (!sending) pump();
 }
 
@@ -1141,13 +1141,20 @@ function showEnded() {
 
 // ---- State from the host.
 
+let chromeShown = null;
 function applyState(s) {
   if (!s) return;
   viewer.state = s;
   const chrome = s.chrome;
-  renderMenubar();
-  renderToolbar(chrome);
-  renderTabs(chrome);
+  // A state that changed only the page list leaves the menus, buttons and
+  // tabs as they are (an element under the mouse is not replaced).
+  const chromeText = JSON.stringify(chrome);
+  if (chromeText !== chromeShown) {
+    chromeShown = chromeText;
+    renderMenubar();
+    renderToolbar(chrome);
+    renderTabs(chrome);
+  }
   applyCursor(s.live);
   renderMessage();
   renderModal(s.live);
