@@ -6,6 +6,7 @@
 
 #include "core/atoms.h"
 #include "core/callbacks.h"
+#include "core/exit_status.h"
 #include "core/host_config.h"
 #include "core/table_registry.h"
 #include "core/trace.h"
@@ -45,6 +46,13 @@ struct RegionSeen {
     int page = 0;
 };
 
+// The first error met inside a plug-in call.
+struct PluginError {
+    std::string message;
+    int status = kExitFailed;
+    std::string unanswered;  // the question asked with no fitting answer queued, if that was it
+};
+
 // What a HostPath handle points at: each Support.AcquireFilePath makes one,
 // held once until released.
 struct PathRef {
@@ -82,8 +90,10 @@ public:
 
     // ---- Errors met inside a plug-in call: the first is kept and fails
     // the script once the plug-in has returned.
-    void recordPluginError(const std::string& message, int status = 1);
-    std::optional<std::pair<std::string, int>> takePluginError();
+    void recordPluginError(const std::string& message, int status = kExitFailed);
+    // The plug-in asked `question` and no fitting answer was queued for it.
+    void recordUnanswered(const std::string& question, const std::string& message);
+    std::optional<PluginError> takePluginError();
 
     // ---- Handles given to the plug-in are checked before use.
     template <class T>
@@ -243,7 +253,7 @@ private:
     std::deque<PathRef> paths_;
     char fileSystem_ = 0;  // the address is the default file system's handle
 
-    std::optional<std::pair<std::string, int>> pluginError_;
+    std::optional<PluginError> pluginError_;
     int pluginDepth_ = 0;
     int actionDepth_ = 0;
 };

@@ -55,7 +55,7 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     if (!answer) answer = input.takeAnswer();
     bool fits = false;
     if (!answer) {
-        recordPluginError("no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
+        recordUnanswered(message, "no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
     } else {
         for (size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == *answer) {
@@ -64,8 +64,8 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
                 break;
             }
         if (!fits)
-            recordPluginError("the answer " + Quoted(*answer) + " fits no button of the alert " + Quoted(message) +
-                              " (buttons " + list + ")");
+            recordUnanswered(message, "the answer " + Quoted(*answer) + " fits no button of the alert " +
+                                          Quoted(message) + " (buttons " + list + ")");
     }
     const size_t pressed = static_cast<size_t>(choice - VX_ALERT_BUTTON1);
     shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
@@ -90,12 +90,12 @@ bool Host::confirm(const std::string& message) {
                               : input.takeAnswer();
     bool yes = false;
     if (!answer)
-        recordPluginError("no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
+        recordUnanswered(message, "no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
     else if (*answer == "yes")
         yes = true;
     else if (*answer != "no")
-        recordPluginError("the answer " + Quoted(*answer) + " fits no button of the confirmation " + Quoted(message) +
-                          " (yes or no)");
+        recordUnanswered(message, "the answer " + Quoted(*answer) + " fits no button of the confirmation " +
+                                      Quoted(message) + " (yes or no)");
     if (verbose) PrintMessage(err, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
     alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;

@@ -3,6 +3,7 @@
 #include "script/interpreter.h"
 
 #include "core/fixed_text.h"
+#include "core/plugin_names.h"
 
 #include <vxwin32/standin.h>
 
@@ -117,9 +118,9 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
                 seen = "unknown";
             else if (info->system)
                 seen = "standard";
-            else if (info->resourceId == 102)
+            else if (info->resourceId == plugin::kCropCursorId)
                 seen = "crop";
-            else if (info->resourceId == 112)
+            else if (info->resourceId == plugin::kScissorsCursorId)
                 seen = "scissors";
             else
                 seen = "cursor " + std::to_string(info->resourceId);

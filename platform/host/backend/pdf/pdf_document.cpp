@@ -111,12 +111,12 @@ FileDescriptor OpenReadable(const std::string& path)
 {
     FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
-        throw HostError(path + ": cannot open: " + std::strerror(errno));
+        throw HostError(ErrorKind::InputFile, path + ": cannot open: " + std::strerror(errno));
     struct stat st {};
     if (fstat(fd.get(), &st) != 0)
-        throw HostError(path + ": cannot open: " + std::strerror(errno));
+        throw HostError(ErrorKind::InputFile, path + ": cannot open: " + std::strerror(errno));
     if (S_ISDIR(st.st_mode))
-        throw HostError(path + ": cannot open: it is a directory");
+        throw HostError(ErrorKind::InputFile, path + ": cannot open: it is a directory");
     return fd;
 }
 
@@ -176,14 +176,15 @@ FileXref ReadFileXref(const MuContext& mu, pdf_document* doc, int fd, const std:
     FileXref xref;
     struct stat st {};
     if (fstat(fd, &st) != 0)
-        throw HostError(path + ": cannot read: " + std::strerror(errno));
+        throw HostError(ErrorKind::InputFile, path + ": cannot read: " + std::strerror(errno));
     xref.length = st.st_size;
     xref.size = MuXrefSize(mu.get(), doc);
     xref.entries.resize(size_t(xref.size));
     MuBytes keys{};
     MuError err{};
     if (!MuReadXref(mu.get(), doc, xref.entries.data(), xref.size, &xref.startxref, &keys, &err))
-        throw HostError(path + ": cannot read the cross-reference table: " + err.text);
+        throw HostError(ErrorKind::Damaged,
+                        path + ": cannot read the cross-reference table: " + err.text);
     xref.trailerKeys = Take(mu, keys);
     char head[32] = {};
     const ssize_t n = pread(fd, head, sizeof head - 1, xref.startxref);
@@ -206,7 +207,7 @@ OpenedFile OpenWith(const MuContext& mu, int fd, int64_t length, const std::stri
     OpenedFile opened;
     MuError err{};
     if (!MuOpenDocument(mu.get(), fd, length, password.c_str(), &opened.doc, &opened.info, &err))
-        throw HostError(path + ": cannot be read as a PDF file: " + err.text);
+        throw HostError(ErrorKind::Damaged, path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
 
@@ -217,7 +218,7 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count,
     std::vector<int> objects(size_t(count), 0);
     MuError err{};
     if (!MuListPages(mu.get(), doc, objects.data(), count, &err))
-        throw HostError(path + ": cannot read the page tree: " + err.text);
+        throw HostError(ErrorKind::Damaged, path + ": cannot read the page tree: " + err.text);
     return objects;
 }
 
@@ -360,6 +361,14 @@ public:
     {
         return editable_ ? VX_PERMISSION_EDIT : 0u;
     }
+    bool encrypted() const override
+    {
+        return encrypted_;
+    }
+    bool repairedOnOpen() const override
+    {
+        return repairedOnOpen_;
+    }
 
     void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) override;
     void save(const std::string& path, SaveMode mode) override;
@@ -453,16 +462,19 @@ private:
     void adopt(const MuDocInfo& info)
     {
         if (info.needsPassword && info.passwordGiven)
-            throw HostError(path_ + ": the password is wrong");
+            throw HostError(ErrorKind::PasswordWrong, path_ + ": the password is wrong");
         if (info.needsPassword)
-            throw HostError(path_ + ": encrypted; it cannot be opened without its password");
+            throw HostError(ErrorKind::PasswordMissing,
+                            path_ + ": encrypted; it cannot be opened without its password");
         if (info.pageCount < 1)
-            throw HostError(path_ + ": the document has no pages");
+            throw HostError(ErrorKind::Damaged, path_ + ": the document has no pages");
         // Checked before the tree is walked: a small file can list one page
         // object millions of times, and each listing costs memory and time.
         if (info.pageCount > kMostPages)
-            throw HostError(path_ + ": the page tree lists " + std::to_string(info.pageCount) +
-                            " pages, more than vellora opens (" + std::to_string(kMostPages) + ")");
+            throw HostError(ErrorKind::Damaged, path_ + ": the page tree lists " +
+                                                    std::to_string(info.pageCount) +
+                                                    " pages, more than vellora opens (" +
+                                                    std::to_string(kMostPages) + ")");
         fileCount_ = info.pageCount;
         editable_ = info.mayEdit != 0;
         encrypted_ = info.encrypted != 0;
@@ -495,7 +507,8 @@ private:
             MuPageGeometry g{};
             MuError err{};
             if (!MuReadPageGeometry(mu_.get(), doc_, objects_[size_t(i)], &g, &err))
-                throw HostError(pageName(i) + ": cannot read the page: " + err.text);
+                throw HostError(ErrorKind::Damaged,
+                                pageName(i) + ": cannot read the page: " + err.text);
             Page p;
             p.media = readBox(i, "media", g.hasMedia, g.media).value_or(kLetter);
             if (p.media.left == p.media.right || p.media.bottom == p.media.top || !g.hasMedia) {
@@ -521,8 +534,9 @@ private:
             return std::nullopt;
         const auto box = ToFixedRect(RectOf(v));
         if (!box)
-            throw HostError(pageName(page) + ": " + name + " box " + Describe(RectOf(v)) +
-                            " lies outside the page coordinate range (-32768 to 32767.99998)");
+            throw HostError(ErrorKind::Damaged,
+                            pageName(page) + ": " + name + " box " + Describe(RectOf(v)) +
+                                " lies outside the page coordinate range (-32768 to 32767.99998)");
         return box;
     }
 
@@ -674,7 +688,8 @@ PageMarks PdfDocument::marksHere(int page)
     if (lookahead_ && !repairedBefore && MuWasRepaired(mu_.get(), doc))
         lookahead_->stopFrom(page + 1);
     if (!found)
-        throw HostError(pageName(page) + ": cannot read the page's content: " + err.text);
+        throw HostError(ErrorKind::Damaged,
+                        pageName(page) + ": cannot read the page's content: " + err.text);
     return marks;
 }
 
@@ -682,8 +697,9 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
 {
     endRun();
     if (!editable_)
-        throw HostError(path_ +
-                        ": the document's permissions do not allow changes; it cannot be saved");
+        throw HostError(
+            ErrorKind::Permission,
+            path_ + ": the document's permissions do not allow changes; it cannot be saved");
     // A repaired file has no trustworthy original to append to: it is
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
@@ -763,7 +779,7 @@ std::string PdfDocument::pageObjectText(int page, FileBytes& file,
     MuBytes printed{};
     MuError err{};
     if (!MuPrintObject(mu_.get(), live(), num, gen, &printed, &err))
-        throw HostError(pageName(page) + ": cannot save: " + err.text);
+        throw HostError(ErrorKind::OutputFile, pageName(page) + ": cannot save: " + err.text);
     return Take(mu_, printed);
 }
 
@@ -808,7 +824,7 @@ void PdfDocument::saveIncrementally(const std::string& path)
     file.write(update.bytes);
     FileDescriptor written(dup(file.fd()));
     if (written.get() < 0)
-        throw HostError(path + ": cannot write: " + std::strerror(errno));
+        throw HostError(ErrorKind::OutputFile, path + ": cannot write: " + std::strerror(errno));
     checkUnchanged(path);
     file.commit();
     stamp_ = StampOf(written.get(), path);
@@ -868,13 +884,15 @@ void PdfDocument::saveInFull(const std::string& path)
     if (written) {
         try {
             if (info.pageCount != pageCount())
-                throw HostError(path + ": cannot save: the written file has " +
-                                std::to_string(info.pageCount) + " pages, not " +
-                                std::to_string(pageCount()));
+                throw HostError(ErrorKind::OutputFile,
+                                path + ": cannot save: the written file has " +
+                                    std::to_string(info.pageCount) + " pages, not " +
+                                    std::to_string(pageCount()));
             objects = ListPages(mu_, written, info.pageCount, path);
             reader = FileDescriptor(dup(file.fd()));
             if (reader.get() < 0)
-                throw HostError(path + ": cannot write: " + std::strerror(errno));
+                throw HostError(ErrorKind::OutputFile,
+                                path + ": cannot write: " + std::strerror(errno));
             stamp = StampOf(reader.get(), path);
             incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
             if (incremental_)
@@ -890,7 +908,7 @@ void PdfDocument::saveInFull(const std::string& path)
     }
     if (!failure.empty()) {
         restoreAfterFailedSave();
-        throw HostError(path + ": " + failure);
+        throw HostError(ErrorKind::OutputFile, path + ": " + failure);
     }
     mu_.clearLog();
     MuDropDocument(mu_.get(), doc_);
@@ -929,8 +947,8 @@ void PdfDocument::checkUnchanged(const std::string& path) const
             what = "replaced the file";
     }
     if (!what.empty())
-        throw HostError(path_ + ": another program has " + what +
-                        " since vellora read it; nothing written");
+        throw HostError(ErrorKind::OutputFile, path_ + ": another program has " + what +
+                                                   " since vellora read it; nothing written");
 }
 
 // A failed full save may leave MuPDF's document half-finalised; start again
