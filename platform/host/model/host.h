@@ -161,7 +161,6 @@ public:
     // followed with the rubber band `bandAt(x, y)` drawn until the release.
     std::pair<int, int> followDrag(PageView& view, int16_t x, int16_t y,
                                    const std::function<DeviceRect(int, int)>& bandAt);
-    size_t drawingRoutineCount() const { return drawing_.size(); }
 
     // ---- Tools.
     void registerTool(ToolRecord* tool);
@@ -207,14 +206,8 @@ public:
     // ---- Calls into the plug-in.
     template <class Signature, class... Args>
     auto call(HostCallback routine, Args... args) {
-        struct Depth {
-            int& d;
-            explicit Depth(int& x) : d(x) { ++d; }
-            ~Depth() { --d; }
-        } depth(pluginDepth_);
         return callbacks.call<Signature>(routine, args...);
     }
-    bool insidePlugin() const { return pluginDepth_ > 0; }
 
 private:
     void setUpMenus();
@@ -254,7 +247,6 @@ private:
     char fileSystem_ = 0;  // the address is the default file system's handle
 
     std::optional<PluginError> pluginError_;
-    int pluginDepth_ = 0;
     int actionDepth_ = 0;
 };
 

@@ -85,8 +85,6 @@ public:
     // The caller's document was repaired on the way to `page`: nothing a
     // worker finds from there on counts.
     void stopFrom(int page);
-    // Every worker has ended.
-    bool done() const;
     // The caller's document has listed its page objects (when it was not
     // done before the start): workers find pages by them from now on,
     // instead of by a walk of the page tree each.
