@@ -85,8 +85,8 @@ TEST(CliCommands, InfoReadsTheDocumentWithoutThePlugIn) {
 }
 
 TEST(CliCommands, InfoCountsPagesOfEachSize) {
-    const ScriptResult r = RunScript(
-        "new doc 4 612 792\npage 2 crop 0 0 300 400.5\npage 4 crop 10 10 310 410.5\nprint info\n");
+    const ScriptResult r =
+        RunScript("new doc 4 612 792\npage 2 crop 0 0 300 400.5\npage 4 crop 10 10 310 410.5\nprint info\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string library = PdfLibraryVersion();
     EXPECT_EQ(r.out, "pages 4\nsize 612 x 792 pt: 2\nsize 300 x 400.5 pt: 2\nencrypted no\nrepaired no\nlibrary " +

@@ -19,14 +19,13 @@ const std::string kLoad = std::string("load \"") + VX_MODULE_PATH + "\"\n";
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 TEST(PluginNames, ButtonAndMenuItemsAreTheOnesTheModuleRegisters) {
-    const ScriptResult r =
-        RunScript(kLoad + "new doc 2\n" +                                        //
-                  "expect enabled " + Quoted(plugin::kCropToolButton) + " 1\n" +  //
-                  "expect enabled " + Quoted(plugin::kBBoxItem) + " 1\n" +        //
-                  "expect enabled " + Quoted(plugin::kMediaBoxItem) + " 1\n" +    //
-                  "expect enabled " + Quoted(plugin::kShowMediaBoxItem) + " 1\n" +
-                  "menu " + Quoted(plugin::kShowMediaBoxItem) + "\n" +  //
-                  "expect enabled " + Quoted(plugin::kHideMediaBoxItem) + " 1\n");
+    const ScriptResult r = RunScript(kLoad + "new doc 2\n" +                                         //
+                                     "expect enabled " + Quoted(plugin::kCropToolButton) + " 1\n" +  //
+                                     "expect enabled " + Quoted(plugin::kBBoxItem) + " 1\n" +        //
+                                     "expect enabled " + Quoted(plugin::kMediaBoxItem) + " 1\n" +    //
+                                     "expect enabled " + Quoted(plugin::kShowMediaBoxItem) + " 1\n" + "menu " +
+                                     Quoted(plugin::kShowMediaBoxItem) + "\n" +  //
+                                     "expect enabled " + Quoted(plugin::kHideMediaBoxItem) + " 1\n");
     EXPECT_EQ(r.status, 0) << r.err;
 }
 
@@ -44,12 +43,10 @@ TEST(PluginNames, CursorsAreTheModulesResources) {
 }
 
 TEST(PluginNames, OrientationQuestionIsTheOneTheCropRunAsks) {
-    const ScriptResult r = RunScript(kLoad + "new doc 3\npage 2 rotate 90\nbutton " +
-                                     Quoted(plugin::kCropToolButton) +
+    const ScriptResult r = RunScript(kLoad + "new doc 3\npage 2 rotate 90\nbutton " + Quoted(plugin::kCropToolButton) +
                                      "\npdrag 100 100 400 500\nanswer \"All Pages\"\n"
                                      "answer-when " +
-                                     Quoted(plugin::kOrientationQuestion) +
-                                     " Skip\npclick 200 200\nexpect alert " +
+                                     Quoted(plugin::kOrientationQuestion) + " Skip\npclick 200 200\nexpect alert " +
                                      Quoted(plugin::kOrientationQuestion) + "\n");
     EXPECT_EQ(r.status, 0) << r.err;
 }

@@ -31,7 +31,10 @@ std::vector<CommandRow> MakeTable() {
                     "Runs a host script (docs/host-scripts.md).\n"
                     "  --trace FILE     write one line per host operation the plug-in calls\n"
                     "  --verbose        show the questions, their answers and progress lines\n",
-                    Verb::Boxes, "", Writes::Nothing, nullptr});  // runs a script of its own
+                    Verb::Boxes,
+                    "",
+                    Writes::Nothing,
+                    nullptr});  // runs a script of its own
     rows.push_back(
         {"crop",
          {"vellora crop IN.pdf -o OUT.pdf --region L,B,R,T [--page N]",
@@ -42,7 +45,9 @@ std::vector<CommandRow> MakeTable() {
          "  --page N         the page the region is drawn on (default 1); alone: crop that page\n"
          "  --pages current|all|odd|even   the pages to crop (default: all)\n"
          "  --mismatch crop|skip           the answer for pages of another size or orientation\n",
-         Verb::Crop, "-o --wait --in-place --region --page --pages --mismatch", Writes::Pdf,
+         Verb::Crop,
+         "-o --wait --in-place --region --page --pages --mismatch",
+         Writes::Pdf,
          CropScript});
     rows.push_back(
         {"bbox",
@@ -58,21 +63,29 @@ std::vector<CommandRow> MakeTable() {
          "  --ink-threshold PERCENT  how far from white an image's pixel must be to count\n"
          "                   as ink (default 25)\n"
          "  --ignore-dark-edges  leave out dark bands along a scanned image's edges\n",
-         Verb::BBox, std::string("-o --wait --in-place --page --each --biggest ") + kBoxOptions,
-         Writes::Pdf, BBoxScript});
+         Verb::BBox,
+         std::string("-o --wait --in-place --page --each --biggest ") + kBoxOptions,
+         Writes::Pdf,
+         BBoxScript});
     rows.push_back({"reset",
                     {"vellora reset IN.pdf -o OUT.pdf [--all|--page N]"},
                     "usage: vellora reset IN.pdf -o OUT.pdf [--all|--page N] [options]\n"
                     "Sets crop boxes back to the media box.\n"
                     "  --all            every page (default)\n"
                     "  --page N         page N alone\n",
-                    Verb::Reset, "-o --wait --in-place --page --all", Writes::Pdf, ResetScript});
+                    Verb::Reset,
+                    "-o --wait --in-place --page --all",
+                    Writes::Pdf,
+                    ResetScript});
     rows.push_back({"boxes",
                     {"vellora boxes IN.pdf"},
                     "usage: vellora boxes IN.pdf [options]\n"
                     "Prints each page's rotation, media box, crop box and bounding box.\n"
                     "  --margin, --ink-threshold, --ignore-dark-edges   as for bbox\n",
-                    Verb::Boxes, kBoxOptions, Writes::Nothing, BoxesScript});
+                    Verb::Boxes,
+                    kBoxOptions,
+                    Writes::Nothing,
+                    BoxesScript});
     rows.push_back({"show",
                     {"vellora show IN.pdf --page N -o OUT.png [--zoom PERCENT] [--media-box]",
                      "[--region L,B,R,T]"},
@@ -81,7 +94,9 @@ std::vector<CommandRow> MakeTable() {
                     "  --zoom PERCENT   from 1 to 6400 (default 100)\n"
                     "  --media-box      outline the media box in red\n"
                     "  --region L,B,R,T select that region with the crop tool\n",
-                    Verb::Show, "-o --wait --region --page --zoom --media-box", Writes::Png,
+                    Verb::Show,
+                    "-o --wait --region --page --zoom --media-box",
+                    Writes::Png,
                     ShowScript});
     rows.push_back({"info",
                     {"vellora info IN.pdf"},
@@ -89,7 +104,10 @@ std::vector<CommandRow> MakeTable() {
                     "Prints the number of pages, the page sizes (crop boxes, in points) with the\n"
                     "number of pages of each, whether the file is encrypted and whether it was\n"
                     "repaired on opening, and the PDF library that read it.\n",
-                    Verb::Info, "", Writes::Nothing, InfoScript});
+                    Verb::Info,
+                    "",
+                    Writes::Nothing,
+                    InfoScript});
     return rows;
 }
 

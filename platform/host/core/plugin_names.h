@@ -20,8 +20,7 @@ inline constexpr char kHideMediaBoxItem[] = "ZUNO:TVHideMediaBox";
 
 // Asked when a page's orientation differs from that of the page the region
 // was drawn on; answered Crop or Skip.
-inline constexpr char kOrientationQuestion[] =
-    "Some pages do not have same orientation - Crop or Skip them?";
+inline constexpr char kOrientationQuestion[] = "Some pages do not have same orientation - Crop or Skip them?";
 
 // Cursor resources: over a page while the crop tool is active, and inside
 // the selected region.

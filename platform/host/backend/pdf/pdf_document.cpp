@@ -162,7 +162,7 @@ std::string BoxText(const FixedRect& box)
 }
 
 // Bytes MuPDF made, copied out.
-std::string Take(const MuContext& mu, MuBytes& bytes)
+std::string CopiedAndDropped(const MuContext& mu, MuBytes& bytes)
 {
     std::string text(reinterpret_cast<const char*>(bytes.data), bytes.size);
     MuDropBytes(mu.get(), &bytes);
@@ -185,7 +185,7 @@ FileXref ReadFileXref(const MuContext& mu, pdf_document* doc, int fd, const std:
     if (!MuReadXref(mu.get(), doc, xref.entries.data(), xref.size, &xref.startxref, &keys, &err))
         throw HostError(ErrorKind::Damaged,
                         path + ": cannot read the cross-reference table: " + err.text);
-    xref.trailerKeys = Take(mu, keys);
+    xref.trailerKeys = CopiedAndDropped(mu, keys);
     char head[32] = {};
     const ssize_t n = pread(fd, head, sizeof head - 1, xref.startxref);
     const char* at = head;
@@ -409,13 +409,13 @@ private:
         if (box)
             WritableBox(*box, values);
         MuError err{};
-        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], box ? values : nullptr, &err,
-                          &unmarked_))
+        if (!MuSetCropBox(mu_.get(), readableDoc(), objects_[size_t(page)], box ? values : nullptr,
+                          &err, &unmarked_))
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
         // In a run on worker threads this document reads pages for their
         // crop boxes only; what it read besides is let go now and then.
         if (lookahead_ && !unmarked_ && ++editsSinceCleared_ >= BboxLookahead::kAhead) {
-            MuClearCache(mu_.get(), live());
+            MuClearCache(mu_.get(), readableDoc());
             editsSinceCleared_ = 0;
         }
     }
@@ -430,7 +430,7 @@ private:
     void letGoOfPageObjects()
     {
         if (lookahead_ && !unmarked_)
-            MuClearCache(mu_.get(), live());
+            MuClearCache(mu_.get(), readableDoc());
     }
     void endRun();
     PageMarks marksHere(int page);
@@ -447,7 +447,7 @@ private:
             p.fileCrop = p.crop;
     }
 
-    pdf_document* live() const
+    pdf_document* readableDoc() const
     {
         if (!doc_)
             throw HostError(path_ + ": the file could not be read again after a failed save");
@@ -585,7 +585,8 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
     std::vector<unsigned char> rgba(size_t(w) * size_t(h) * 4);
     MuError err{};
     const MuPageList pages = pageList();
-    if (!MuRenderPage(mu_.get(), live(), &pages, page, m, user, area, rgba.data(), w * 4, &err))
+    if (!MuRenderPage(mu_.get(), readableDoc(), &pages, page, m, user, area, rgba.data(), w * 4,
+                      &err))
         throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
 
     // Premultiplied source over the raster; untouched where the source is clear.
@@ -618,7 +619,7 @@ void PdfDocument::startRun(int page)
     // objects are all read already.
     if (BboxThreads() < 2 || page + 1 >= pageCount()) {
         inRun_ = true;
-        pageNumbers_ = MuKeepPageNumbers(mu_.get(), live());
+        pageNumbers_ = MuKeepPageNumbers(mu_.get(), readableDoc());
         return;
     }
     inRun_ = true;
@@ -655,8 +656,8 @@ void PdfDocument::startLookahead(int first)
             WritableBox(*p.crop, edit.box);
         plan.edits.push_back(edit);
     }
-    plan.repaired = MuWasRepaired(mu_.get(), live());
-    plan.objectStreams = MuHasObjectStreams(mu_.get(), live());
+    plan.repaired = MuWasRepaired(mu_.get(), readableDoc());
+    plan.objectStreams = MuHasObjectStreams(mu_.get(), readableDoc());
     plan.workers = threads;
     plan.ink = ink_;
     try {
@@ -677,7 +678,7 @@ void PdfDocument::endRun()
 
 PageMarks PdfDocument::marksHere(int page)
 {
-    pdf_document* doc = live();
+    pdf_document* doc = readableDoc();
     const bool repairedBefore = MuWasRepaired(mu_.get(), doc);
     PageMarks marks;
     MuError err{};
@@ -703,7 +704,7 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     // A repaired file has no trustworthy original to append to: it is
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
-    const bool repairedLater = incremental_ && MuWasRepaired(mu_.get(), live());
+    const bool repairedLater = incremental_ && MuWasRepaired(mu_.get(), readableDoc());
     if (repairedLater)
         incremental_ = false;
     checkUnchanged(path);
@@ -751,8 +752,8 @@ std::string PdfDocument::pageObjectText(int page, FileBytes& file,
             int first = 0;
             MuError err{};
             std::string text;
-            if (MuObjectStreamData(mu_.get(), live(), int(e.ofs), &data, &first, &err))
-                text = Take(mu_, data);
+            if (MuObjectStreamData(mu_.get(), readableDoc(), int(e.ofs), &data, &first, &err))
+                text = CopiedAndDropped(mu_, data);
             found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
         }
         const std::string& text = found->second.first;
@@ -778,9 +779,9 @@ std::string PdfDocument::pageObjectText(int page, FileBytes& file,
             return *edited;
     MuBytes printed{};
     MuError err{};
-    if (!MuPrintObject(mu_.get(), live(), num, gen, &printed, &err))
+    if (!MuPrintObject(mu_.get(), readableDoc(), num, gen, &printed, &err))
         throw HostError(ErrorKind::OutputFile, pageName(page) + ": cannot save: " + err.text);
-    return Take(mu_, printed);
+    return CopiedAndDropped(mu_, printed);
 }
 
 void PdfDocument::saveIncrementally(const std::string& path)
@@ -867,7 +868,7 @@ void PdfDocument::saveInFull(const std::string& path)
     pdf_document* written = nullptr;
     MuDocInfo info{};
     std::string failure;
-    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
+    if (!MuSaveDocument(mu_.get(), readableDoc(), file.fd(), &err)) {
         checkUnchanged(path);  // a file cut short is why, not the save
         failure = std::string("cannot save: ") + err.text;
     }
