@@ -245,6 +245,23 @@ TEST_F(Session, StopDuringARunGivesThePagesBack)
     EXPECT_FALSE(doc.modified());
 }
 
+// The plug-in's progress calls reach the page's bar as numbers, not text.
+TEST_F(Session, ProgressRecordsReachThePage)
+{
+    LiveInput &live = *session;
+    live.showProgress({ProgressEvent::Begin, 0});
+    live.showProgress({ProgressEvent::Duration, 3000});
+    // Values come at most 25 times a second; this one comes after a pause.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    live.showProgress({ProgressEvent::Value, 1234});
+    EXPECT_NE(publication.current().state.find("\"progress\":{\"value\":1234,\"duration\":3000}"),
+              std::string::npos)
+        << publication.current().state;
+    live.showProgress({ProgressEvent::End, 0});
+    EXPECT_NE(publication.current().state.find("\"progress\":null"), std::string::npos)
+        << publication.current().state;
+}
+
 UserEvent PageGone()
 {
     UserEvent e;

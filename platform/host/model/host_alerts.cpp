@@ -106,7 +106,7 @@ void Host::progressUpdate(ProgressEvent event, int32_t value) {
     progressRecords.push_back(record);
     if (input.live != nullptr) {
         // The front end shows the bar; the message stream stays readable.
-        input.live->showProgress(record.text());
+        input.live->showProgress(record);
         return;
     }
     progressDisplay_.update(record);
