@@ -238,9 +238,9 @@ TEST_F(HostTest, ClosingAModifiedWindowAsksWhetherToSave) {
     EXPECT_EQ(viewer.CloseDocWindow(handle, VX_FALSE), VX_TRUE);
     EXPECT_EQ(host.activeWindow(), nullptr);
     EXPECT_TRUE(host.windows().empty());
-    ASSERT_EQ(host.alerts.size(), 2u);
-    EXPECT_EQ(host.alerts[1].text, "Save changes to \"doc\" before closing?");
-    EXPECT_EQ(host.alerts[1].answer, "Don't Save");
+    ASSERT_EQ(host.alertsShown().size(), 2u);
+    EXPECT_EQ(host.alertsShown()[1].text, "Save changes to \"doc\" before closing?");
+    EXPECT_EQ(host.alertsShown()[1].answer, "Don't Save");
     EXPECT_FALSE(host.takePluginError());
     // The window is gone: its handle is no longer live.
     EXPECT_EQ(viewer.CloseDocWindow(handle, VX_TRUE), VX_FALSE);

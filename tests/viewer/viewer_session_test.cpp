@@ -198,7 +198,7 @@ TEST_F(Session, EscapeAndTheCloseBoxCropNothing)
     for (int page = 1; page <= 5; ++page)
         EXPECT_EQ(RectToText(crop(page)), RectToText(Points(0, 0, 612, 792)));
     EXPECT_FALSE(host().activeWindow()->document().modified());
-    EXPECT_EQ(host().alerts.size(), 0u);
+    EXPECT_EQ(host().alertsShown().size(), 0u);
 }
 
 TEST_F(Session, AnswersForAnotherModalAndStrayInputAreNotTaken)
@@ -238,9 +238,9 @@ TEST_F(Session, StopDuringARunGivesThePagesBack)
     for (int page = 0; page < doc.pageCount(); ++page)
         ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
             << page;
-    ASSERT_FALSE(host().alerts.empty());
-    EXPECT_NE(host().alerts.back().text.find("ancel"), std::string::npos)
-        << host().alerts.back().text;
+    ASSERT_FALSE(host().alertsShown().empty());
+    EXPECT_NE(host().alertsShown().back().text.find("ancel"), std::string::npos)
+        << host().alertsShown().back().text;
     // Every page has its box back: nothing is changed.
     EXPECT_FALSE(doc.modified());
 }

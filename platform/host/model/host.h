@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vellora {
@@ -183,15 +184,23 @@ public:
     int32_t alert(const std::string& message, const std::vector<const char*>& buttons);
     void note(const std::string& message, const std::string& kind = "note");
     bool confirm(const std::string& message);
-    std::vector<AlertShown> alerts;
-    size_t alertsChecked = 0;
+    // Every alert, note and confirmation shown, in order.
+    const std::vector<AlertShown>& alertsShown() const { return alerts_; }
+    // The first one shown and not yet taken (by `expect alert`); null when none.
+    const AlertShown* nextAlert() const { return alertsTaken_ < alerts_.size() ? &alerts_[alertsTaken_] : nullptr; }
+    const AlertShown* takeNextAlert() {
+        const AlertShown* next = nextAlert();
+        if (next != nullptr) ++alertsTaken_;
+        return next;
+    }
 
     // ---- Progress and cancel.
     const ProgressMonitor* progressMonitor() const { return config.progress.exists ? &monitor_ : nullptr; }
     void installProgressMonitor(const ProgressMonitor& monitor) { monitor_ = monitor; }
     void progressUpdate(ProgressEvent event, int32_t value = 0);
-    // Since the last `expect progress`.
-    std::vector<ProgressRecord> progressRecords;
+    // The progress calls since the last take (`expect progress`).
+    const std::vector<ProgressRecord>& progressRecords() const { return progressRecords_; }
+    std::vector<ProgressRecord> takeProgressRecords() { return std::exchange(progressRecords_, {}); }
     bool cancelRequested() { return input.poll(); }
 
     // ---- Support.
@@ -246,6 +255,9 @@ private:
     std::deque<PathRef> paths_;
     char fileSystem_ = 0;  // the address is the default file system's handle
 
+    std::vector<AlertShown> alerts_;
+    size_t alertsTaken_ = 0;
+    std::vector<ProgressRecord> progressRecords_;
     std::optional<PluginError> pluginError_;
     int actionDepth_ = 0;
 };

@@ -48,7 +48,7 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
         choice = numbers[picked - 1];
         shown.answer = shown.buttons[picked - 1];
         if (verbose) PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer);
-        alerts.push_back(std::move(shown));
+        alerts_.push_back(std::move(shown));
         return choice;
     }
     std::optional<std::string> answer = input.standingAnswer(message);
@@ -73,14 +73,14 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     if (verbose)
         PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer +
                               (fits ? "" : " (dismissed: no fitting answer)"));
-    alerts.push_back(std::move(shown));
+    alerts_.push_back(std::move(shown));
     return choice;
 }
 
 void Host::note(const std::string& message, const std::string& kind) {
     PrintMessage(err, "alert: " + message);
     if (input.live != nullptr) (void)input.live->answer(Question{kind, message, {"OK"}});
-    alerts.push_back(AlertShown{kind, message, {"OK"}, "OK"});
+    alerts_.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
 
 bool Host::confirm(const std::string& message) {
@@ -97,13 +97,13 @@ bool Host::confirm(const std::string& message) {
         recordUnanswered(message, "the answer " + Quoted(*answer) + " fits no button of the confirmation " +
                                       Quoted(message) + " (yes or no)");
     if (verbose) PrintMessage(err, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
-    alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
+    alerts_.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;
 }
 
 void Host::progressUpdate(ProgressEvent event, int32_t value) {
     ProgressRecord record{event, value};
-    progressRecords.push_back(record);
+    progressRecords_.push_back(record);
     if (input.live != nullptr) {
         // The front end shows the bar; the message stream stays readable.
         input.live->showProgress(record);
