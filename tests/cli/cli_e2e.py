@@ -161,7 +161,8 @@ def case_crop_odd():
 
     # Nobody answers the orientation question: the run fails, nothing written.
     expect_refused(["crop", src, "-o", os.path.join(WORK, "unanswered.pdf"), "--region", REGION,
-                    "--pages", "odd"], 1, ["Some pages do not have same orientation"],
+                    "--pages", "odd"], 1,
+                   ["Some pages do not have same orientation", "answer it with --mismatch crop or --mismatch skip"],
                    "crop odd without --mismatch")
 
     # One page, drawn on page 5: the region keeps its page coordinates.
@@ -252,7 +253,8 @@ def case_refusals():
 
     # Regions the plug-in refuses: its alert, a failure, no file.
     expect_refused(["crop", src, "-o", out, "--region", "100,100,150,300"], 1,
-                   ["Minimum crop region is 1 inch by 1 inch."], "small region")
+                   ["Minimum crop region is 1 inch by 1 inch.", "the plug-in refused the region"],
+                   "small region")
     expect_refused(["crop", src, "-o", out, "--region", "560,100,800,300"], 1,
                    ["Crop region must include at least 1 inch by 1 inch of media box region."],
                    "region beside the page")
