@@ -27,7 +27,7 @@ struct RunTally {
     bool allOverlapped;
 };
 
-int32_t Ask2(const char *question, const char *first, const char *second)
+int32_t AskOneOfTwo(const char *question, const char *first, const char *second)
 {
     return host.viewer->Alert(VX_ALERT_ICON_QUESTION, question, first, second, nullptr, 0);
 }
@@ -55,7 +55,7 @@ StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *con
     switch (CropOnePage(index, OrientationPolicy)) {
     case CropResult::OrientationMismatch:
         if (OrientationPolicy == OrientationPolicyValue::Ask) {
-            const int32_t answer = Ask2(kOrientationQuestion, "Skip", "Crop");
+            const int32_t answer = AskOneOfTwo(kOrientationQuestion, "Skip", "Crop");
             if (answer == VX_ALERT_BUTTON1) {
                 OrientationPolicy = OrientationPolicyValue::Skip;
             } else if (answer == VX_ALERT_BUTTON2) {
@@ -76,7 +76,7 @@ StepOutcome CropSetPage(Document doc, int32_t index, FixedRect *saved, void *con
     return StepOutcome::Next;
 }
 
-void CropCurrentPage(const RunSlots &slots, PageView view)
+void CropCurrentPage(const CancelAndProgress &slots, PageView view)
 {
     if (StopRequested(slots)) {
         host.viewer->AlertNote(kCancelledNote);
@@ -88,7 +88,7 @@ void CropCurrentPage(const RunSlots &slots, PageView view)
 
 }  // namespace
 
-void CropPageSet(const RunSlots &slots, Document doc, PageChoice choice)
+void CropPageSet(const CancelAndProgress &slots, Document doc, PageChoice choice)
 {
     OrientationPolicy = OrientationPolicyValue::Ask;
     RunTally tally = {false, true};
@@ -115,14 +115,14 @@ HostBool CropRun()
     const DocWindow window = host.viewer->GetActiveDocWindow();
     const Document doc = host.viewer->DocumentOf(window);
     const PageView view = host.viewer->PageViewOf(window);
-    const RunSlots slots = FillRunSlots();
+    const CancelAndProgress slots = FetchCancelAndProgress();
 
     if (!RegionIsValid()) {
         return VX_FALSE;
     }
 
     if (host.model->PageCount(doc) == 1) {
-        if (Ask2("Crop this page?", "Current", "Cancel") == VX_ALERT_BUTTON1) {
+        if (AskOneOfTwo("Crop this page?", "Current", "Cancel") == VX_ALERT_BUTTON1) {
             CropCurrentPage(slots, view);
         }
         return VX_TRUE;

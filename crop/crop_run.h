@@ -18,4 +18,4 @@ HostBool CropRun();
 
 // The page-set part of the run for All, Odd or Even, on the active window's
 // document, with the run's cancel check and progress monitor.
-void CropPageSet(const RunSlots &slots, Document doc, PageChoice choice);
+void CropPageSet(const CancelAndProgress &slots, Document doc, PageChoice choice);

@@ -26,11 +26,11 @@ PageSet ChoosePages(Document doc)
 // The common start of both commands: the active window and its document,
 // fresh run slots, and the pages the command is for (a one-page document is
 // never asked).
-PageSet StartCommand(DocWindow *window, Document *doc, RunSlots *slots)
+PageSet StartCommand(DocWindow *window, Document *doc, CancelAndProgress *slots)
 {
     *window = host.viewer->GetActiveDocWindow();
     *doc = host.viewer->DocumentOf(*window);
-    *slots = FillRunSlots();
+    *slots = FetchCancelAndProgress();
     return ChoosePages(*doc);
 }
 
@@ -76,8 +76,8 @@ StepOutcome ChangeStepPage(Document doc, int32_t index, FixedRect *saved, void *
 }
 
 // Progress start and undo buffer, one loop of page steps, the end steps.
-void ChangeAllPages(const RunSlots &slots, Document doc, int32_t pageCount, FixedRect *saved,
-                    NewCropBoxProc newBox, const void *context)
+void ChangeAllPages(const CancelAndProgress &slots, Document doc, int32_t pageCount,
+                    FixedRect *saved, NewCropBoxProc newBox, const void *context)
 {
     ChangeStep change = {newBox, context};
     RunPageLoop(slots, doc, pageCount, 0, 1, saved, ChangeStepPage, &change);
@@ -85,7 +85,7 @@ void ChangeAllPages(const RunSlots &slots, Document doc, int32_t pageCount, Fixe
     FreeSavedCropBoxes(saved);
 }
 
-FixedRect *StartAllPages(const RunSlots &slots, int32_t pageCount)
+FixedRect *StartAllPages(const CancelAndProgress &slots, int32_t pageCount)
 {
     ProgressBegin(slots, pageCount, 0);
     return AllocateSavedCropBoxes(pageCount);
@@ -111,7 +111,7 @@ StepOutcome MeasurePage(Document doc, int32_t index, FixedRect *, void *context)
 
 // All pages to the biggest bounding box: a measuring pass, then a cropping
 // pass with progress of its own.
-void CropAllToBiggest(const RunSlots &slots, Document doc, int32_t pageCount)
+void CropAllToBiggest(const CancelAndProgress &slots, Document doc, int32_t pageCount)
 {
     FixedRect *saved = StartAllPages(slots, pageCount);
 
@@ -137,7 +137,7 @@ void CropToBoundingBox(void *)
 {
     DocWindow window;
     Document doc;
-    RunSlots slots;
+    CancelAndProgress slots;
     switch (StartCommand(&window, &doc, &slots)) {
     case PageSet::Current:
         // A stop before a single page ends this command without a word.
@@ -170,7 +170,7 @@ void ResetToMediaBox(void *)
 {
     DocWindow window;
     Document doc;
-    RunSlots slots;
+    CancelAndProgress slots;
     switch (StartCommand(&window, &doc, &slots)) {
     case PageSet::Current:
         if (StopRequested(slots)) {

@@ -31,21 +31,21 @@ void RestoreCropBoxes(Document doc, const FixedRect *saved, int32_t first, int32
 
 }  // namespace
 
-RunSlots FillRunSlots()
+CancelAndProgress FetchCancelAndProgress()
 {
-    RunSlots slots = {nullptr, nullptr, nullptr, nullptr};
+    CancelAndProgress slots = {nullptr, nullptr, nullptr, nullptr};
     slots.cancelCheck = host.viewer->GetCancelCheck(&slots.cancelData);
     slots.progressMonitor = host.viewer->GetProgressMonitor(&slots.progressData);
     return slots;
 }
 
-bool StopRequested(const RunSlots &slots)
+bool StopRequested(const CancelAndProgress &slots)
 {
     // A host without a cancel check cannot be stopped.
     return slots.cancelCheck != nullptr && slots.cancelCheck(slots.cancelData) != 0;
 }
 
-void ProgressBegin(const RunSlots &slots, int32_t duration, int32_t firstValue)
+void ProgressBegin(const CancelAndProgress &slots, int32_t duration, int32_t firstValue)
 {
     const ProgressMonitor *monitor = slots.progressMonitor;
     if (monitor == nullptr) {
@@ -60,7 +60,7 @@ void ProgressBegin(const RunSlots &slots, int32_t duration, int32_t firstValue)
     ProgressValue(slots, firstValue);
 }
 
-void ProgressValue(const RunSlots &slots, int32_t value)
+void ProgressValue(const CancelAndProgress &slots, int32_t value)
 {
     const ProgressMonitor *monitor = slots.progressMonitor;
     if (monitor != nullptr && monitor->setCurrentValue != nullptr) {
@@ -68,7 +68,7 @@ void ProgressValue(const RunSlots &slots, int32_t value)
     }
 }
 
-void ProgressEnd(const RunSlots &slots)
+void ProgressEnd(const CancelAndProgress &slots)
 {
     const ProgressMonitor *monitor = slots.progressMonitor;
     if (monitor != nullptr && monitor->end != nullptr) {
@@ -123,7 +123,7 @@ void ChangeCropBox(Document doc, int32_t index, FixedRect *saved, NewCropBoxProc
     host.model->ReleasePage(page);
 }
 
-bool RunPageLoop(const RunSlots &slots, Document doc, int32_t pageCount, int32_t first,
+bool RunPageLoop(const CancelAndProgress &slots, Document doc, int32_t pageCount, int32_t first,
                  int32_t stride, FixedRect *saved, PageStepProc step, void *context)
 {
     int32_t i = first;

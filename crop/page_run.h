@@ -12,7 +12,7 @@
 inline constexpr char kCancelledNote[] = "Cancelled.";
 
 // The cancel check and the progress monitor of one command, with their data.
-struct RunSlots {
+struct CancelAndProgress {
     CancelCheckProc cancelCheck;
     void *cancelData;
     const ProgressMonitor *progressMonitor;
@@ -21,15 +21,15 @@ struct RunSlots {
 
 // Asks the host for both slots afresh; each command calls it at its start
 // and uses what it gives only within itself.
-RunSlots FillRunSlots();
+CancelAndProgress FetchCancelAndProgress();
 
 // True once the user has asked to stop.
-bool StopRequested(const RunSlots &slots);
+bool StopRequested(const CancelAndProgress &slots);
 
 // Progress calls; entries the monitor lacks, or a missing monitor, are skipped.
-void ProgressBegin(const RunSlots &slots, int32_t duration, int32_t firstValue);
-void ProgressValue(const RunSlots &slots, int32_t value);
-void ProgressEnd(const RunSlots &slots);
+void ProgressBegin(const CancelAndProgress &slots, int32_t duration, int32_t firstValue);
+void ProgressValue(const CancelAndProgress &slots, int32_t value);
+void ProgressEnd(const CancelAndProgress &slots);
 
 // `SavedCropBoxes`: one FixedRect per page of the document, zero-filled, or
 // null when the host refused the block (the run then goes on unsaved).
@@ -60,5 +60,5 @@ typedef StepOutcome (*PageStepProc)(Document doc, int32_t index, FixedRect *save
 // progress value and polling the stop request before each page. On a stop
 // the pages of the loop already passed get their saved boxes back and the
 // user is told "Cancelled."; returns true then.
-bool RunPageLoop(const RunSlots &slots, Document doc, int32_t pageCount, int32_t first,
+bool RunPageLoop(const CancelAndProgress &slots, Document doc, int32_t pageCount, int32_t first,
                  int32_t stride, FixedRect *saved, PageStepProc step, void *context);

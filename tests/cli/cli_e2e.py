@@ -161,7 +161,8 @@ def case_crop_odd():
 
     # Nobody answers the orientation question: the run fails, nothing written.
     expect_refused(["crop", src, "-o", os.path.join(WORK, "unanswered.pdf"), "--region", REGION,
-                    "--pages", "odd"], 1, ["Some pages do not have same orientation"],
+                    "--pages", "odd"], 1,
+                   ["Some pages do not have same orientation", "answer it with --mismatch crop or --mismatch skip"],
                    "crop odd without --mismatch")
 
     # One page, drawn on page 5: the region keeps its page coordinates.
@@ -252,7 +253,8 @@ def case_refusals():
 
     # Regions the plug-in refuses: its alert, a failure, no file.
     expect_refused(["crop", src, "-o", out, "--region", "100,100,150,300"], 1,
-                   ["Minimum crop region is 1 inch by 1 inch."], "small region")
+                   ["Minimum crop region is 1 inch by 1 inch.", "the plug-in refused the region"],
+                   "small region")
     expect_refused(["crop", src, "-o", out, "--region", "560,100,800,300"], 1,
                    ["Crop region must include at least 1 inch by 1 inch of media box region."],
                    "region beside the page")
@@ -1313,6 +1315,47 @@ def case_listings():
             "--mismatch", "crop")
     check(r.returncode == 0, f"rotations: crop: status {r.returncode}: {r.stderr[-300:]}")
     expect_boxes(out, {2: (100.0, 100.0, 400.0, 500.0)}, "rotation -450")
+
+
+def read_info(args, what):
+    """`vellora info`: {"pages": n, "sizes": {(w, h): count}, "encrypted", "repaired", "library"}."""
+    r = run("info", *args)
+    check(r.returncode == 0, f"{what}: status {r.returncode}: {r.stderr}")
+    info = {"sizes": {}}
+    for line in r.stdout.splitlines():
+        m = re.match(r"size (\S+) x (\S+) pt: (\d+)$", line)
+        if m:
+            info["sizes"][(float(m.group(1)), float(m.group(2)))] = int(m.group(3))
+        else:
+            key, _, value = line.partition(" ")
+            info[key] = value
+    return info
+
+
+def case_info():
+    src = fresh_copy("mixed.pdf")
+    info = read_info([src], "mixed.pdf")
+    pages = int(subprocess.run(["qpdf", "--show-npages", src], capture_output=True, text=True).stdout)
+    check(info.get("pages") == str(pages), f"pages: {info.get('pages')}, qpdf counts {pages}")
+    expected = {}
+    for l, b, r, t in crop_boxes(src, pages).values():
+        size = (round(r - l, 2), round(t - b, 2))
+        expected[size] = expected.get(size, 0) + 1
+    got = {(round(w, 2), round(h, 2)): n for (w, h), n in info["sizes"].items()}
+    check(got == expected, f"sizes: {got}, poppler reads {expected}")
+    check(info.get("encrypted") == "no" and info.get("repaired") == "no", f"plain file: {info}")
+    check(info.get("library", "").startswith("MuPDF "), f"library: {info.get('library')}")
+
+    locked = os.path.join(WORK, "locked.pdf")
+    subprocess.run(["qpdf", "--encrypt", "user pw", "owner", "256", "--", src, locked],
+                   check=True, capture_output=True)
+    check(read_info([locked, "--password", "user pw"], "encrypted").get("encrypted") == "yes",
+          "an encrypted file is not said to be")
+    expect_refused(["info", locked], 3, ["without its password", "--password-file"], "info, no password")
+    damaged = os.path.join(SAMPLES, "damaged", "bad-xref.pdf")
+    check(read_info([damaged], "damaged").get("repaired") == "yes", "a repaired file is not said to be")
+    expect_refused(["info", src, "-o", os.path.join(WORK, "x.pdf")], 2, ["info does not take -o"],
+                   "info with -o")
 
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}

@@ -38,13 +38,4 @@ TEST(CliMessages, ProgressBarIsShownAtOnce) {
     EXPECT_EQ(target.str(), "\r[###   ] 3/7\r[####  ] 4/7");
 }
 
-TEST(CliMessages, LineNumberOfAHeldMessage) {
-    EXPECT_EQ(HeldLineNumber("(vellora crop):9: the region", "(vellora crop):"), 9);
-    EXPECT_EQ(HeldLineNumber("(vellora crop):12:x", "(vellora crop):"), 12);
-    EXPECT_EQ(HeldLineNumber("(vellora crop): no number", "(vellora crop):"), 0);
-    EXPECT_EQ(HeldLineNumber("(vellora crop):9 no colon", "(vellora crop):"), 0);
-    EXPECT_EQ(HeldLineNumber("other:9: x", "(vellora crop):"), 0);
-    EXPECT_EQ(HeldLineNumber("(vellora crop):99999999999999: x", "(vellora crop):"), 0);
-}
-
 }  // namespace

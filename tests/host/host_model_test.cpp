@@ -44,7 +44,7 @@ TEST_F(HostTest, PageReferencesHeldAtTheEndAreReported) {
     model.ReleasePage(b);
     auto error = host.takePluginError();
     ASSERT_TRUE(error);
-    EXPECT_NE(error->first.find("Model.ReleasePage"), std::string::npos);
+    EXPECT_NE(error->message.find("Model.ReleasePage"), std::string::npos);
 }
 
 // Item references by name and paths count as page references do: held at
@@ -72,11 +72,11 @@ TEST_F(HostTest, ItemAndPathReferencesHeldAtTheEndAreReported) {
     viewer.ReleaseMenuItem(item);
     auto error = host.takePluginError();
     ASSERT_TRUE(error);
-    EXPECT_NE(error->first.find("menu item \"SaveAs\" was released more often"), std::string::npos) << error->first;
+    EXPECT_NE(error->message.find("menu item \"SaveAs\" was released more often"), std::string::npos) << error->message;
     support.ReleaseFilePath(path);
     error = host.takePluginError();
     ASSERT_TRUE(error);
-    EXPECT_NE(error->first.find("path \"kept.pdf\" was released more often"), std::string::npos) << error->first;
+    EXPECT_NE(error->message.find("path \"kept.pdf\" was released more often"), std::string::npos) << error->message;
     // A released path opens nothing.
     EXPECT_EQ(viewer.OpenDocFromFile(path, support.DefaultFileSystem(), nullptr), nullptr);
     EXPECT_TRUE(host.takePluginError());
@@ -90,7 +90,7 @@ TEST_F(HostTest, BadArgumentsGiveNeutralResultsAndAnError) {
     EXPECT_EQ(model.PageRotation(reinterpret_cast<Page>(View())), 0);
     auto error = host.takePluginError();
     ASSERT_TRUE(error);
-    EXPECT_NE(error->first.find("not a live page handle"), std::string::npos) << error->first;
+    EXPECT_NE(error->message.find("not a live page handle"), std::string::npos) << error->message;
     EXPECT_EQ(model.PageCount(nullptr), 0);
     EXPECT_TRUE(host.takePluginError());
     FixedRect box{};
@@ -102,8 +102,8 @@ TEST_F(HostTest, BadArgumentsGiveNeutralResultsAndAnError) {
     model.ReleasePage(viewer.PageOf(View()));
     error = host.takePluginError();
     ASSERT_TRUE(error);
-    EXPECT_NE(error->first.find("page index 0 was released more often than acquired"), std::string::npos)
-        << error->first;
+    EXPECT_NE(error->message.find("page index 0 was released more often than acquired"), std::string::npos)
+        << error->message;
     Page again = model.AcquirePage(Doc(), 0);
     model.ReleasePage(again);
     EXPECT_FALSE(host.takePluginError());
@@ -238,9 +238,9 @@ TEST_F(HostTest, ClosingAModifiedWindowAsksWhetherToSave) {
     EXPECT_EQ(viewer.CloseDocWindow(handle, VX_FALSE), VX_TRUE);
     EXPECT_EQ(host.activeWindow(), nullptr);
     EXPECT_TRUE(host.windows().empty());
-    ASSERT_EQ(host.alerts.size(), 2u);
-    EXPECT_EQ(host.alerts[1].text, "Save changes to \"doc\" before closing?");
-    EXPECT_EQ(host.alerts[1].answer, "Don't Save");
+    ASSERT_EQ(host.alertsShown().size(), 2u);
+    EXPECT_EQ(host.alertsShown()[1].text, "Save changes to \"doc\" before closing?");
+    EXPECT_EQ(host.alertsShown()[1].answer, "Don't Save");
     EXPECT_FALSE(host.takePluginError());
     // The window is gone: its handle is no longer live.
     EXPECT_EQ(viewer.CloseDocWindow(handle, VX_TRUE), VX_FALSE);

@@ -64,13 +64,13 @@ TEST(Progress, LinesOnlyWhenVerboseABarOnATerminal) {
     {
         Host host(HostConfig(), out, lines, "", false, true);
         for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value);
-        EXPECT_EQ(host.progressRecords.size(), 4u);
+        EXPECT_EQ(host.progressRecords().size(), 4u);
     }
     EXPECT_EQ(lines.str(), "progress: begin\nprogress: duration 4\nprogress: value 1\nprogress: end\n");
     {
         Host host(HostConfig(), out, quiet, "", false, false);
         for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value);
-        EXPECT_EQ(host.progressRecords.size(), 4u);  // kept for `expect progress`, not shown
+        EXPECT_EQ(host.progressRecords().size(), 4u);  // kept for `expect progress`, not shown
     }
     EXPECT_EQ(quiet.str(), "");
     {

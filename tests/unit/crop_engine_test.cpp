@@ -67,7 +67,7 @@ protected:
     // CropRun fills them.
     static void RunSet(PageChoice choice)
     {
-        CropPageSet(FillRunSlots(), nullptr, choice);
+        CropPageSet(FetchCancelAndProgress(), nullptr, choice);
     }
 
     std::vector<int> CroppedPages() const

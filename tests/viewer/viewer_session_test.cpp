@@ -198,7 +198,7 @@ TEST_F(Session, EscapeAndTheCloseBoxCropNothing)
     for (int page = 1; page <= 5; ++page)
         EXPECT_EQ(RectToText(crop(page)), RectToText(Points(0, 0, 612, 792)));
     EXPECT_FALSE(host().activeWindow()->document().modified());
-    EXPECT_EQ(host().alerts.size(), 0u);
+    EXPECT_EQ(host().alertsShown().size(), 0u);
 }
 
 TEST_F(Session, AnswersForAnotherModalAndStrayInputAreNotTaken)
@@ -238,11 +238,28 @@ TEST_F(Session, StopDuringARunGivesThePagesBack)
     for (int page = 0; page < doc.pageCount(); ++page)
         ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
             << page;
-    ASSERT_FALSE(host().alerts.empty());
-    EXPECT_NE(host().alerts.back().text.find("ancel"), std::string::npos)
-        << host().alerts.back().text;
+    ASSERT_FALSE(host().alertsShown().empty());
+    EXPECT_NE(host().alertsShown().back().text.find("ancel"), std::string::npos)
+        << host().alertsShown().back().text;
     // Every page has its box back: nothing is changed.
     EXPECT_FALSE(doc.modified());
+}
+
+// The plug-in's progress calls reach the page's bar as numbers, not text.
+TEST_F(Session, ProgressRecordsReachThePage)
+{
+    LiveInput &live = *session;
+    live.showProgress({ProgressEvent::Begin, 0});
+    live.showProgress({ProgressEvent::Duration, 3000});
+    // Values come at most 25 times a second; this one comes after a pause.
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    live.showProgress({ProgressEvent::Value, 1234});
+    EXPECT_NE(publication.current().state.find("\"progress\":{\"value\":1234,\"duration\":3000}"),
+              std::string::npos)
+        << publication.current().state;
+    live.showProgress({ProgressEvent::End, 0});
+    EXPECT_NE(publication.current().state.find("\"progress\":null"), std::string::npos)
+        << publication.current().state;
 }
 
 UserEvent PageGone()

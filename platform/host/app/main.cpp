@@ -23,6 +23,17 @@ std::string ModuleBesideProgram() {
     return folder + "/" + vellora::system::kModuleFileName;
 }
 
+#ifdef VX_WITH_VIEWER
+// `view` in the usage text and for `vellora help view`; it runs above.
+vellora::cli::CommandRow ViewRow() {
+    vellora::cli::CommandRow row;
+    row.name = "view";
+    row.synopsis = vellora::viewer::ViewSynopsis();
+    row.help = vellora::viewer::ViewUsage();
+    return row;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,13 +47,16 @@ int main(int argc, char** argv) {
         return vellora::viewer::RunViewCommand(args, view);
 #else
         std::cerr << "vellora: this build has no viewer (" VX_NO_VIEWER_REASON ")\n";
-        return vellora::cli::kExitUsage;
+        return vellora::kExitUsage;
 #endif
     }
     vellora::cli::Environment env;
     env.modulePath = ModuleBesideProgram();
     env.programVersion = VX_PROGRAM_VERSION;
     env.progressBar = vellora::system::StandardErrorIsTerminal();
+#ifdef VX_WITH_VIEWER
+    env.moreCommands.push_back(ViewRow());
+#endif
     if (const char* password = std::getenv("VELLORA_PASSWORD")) env.passwordVariable = password;
     return vellora::cli::RunCommandLine(args, env);
 }

@@ -52,6 +52,9 @@ public:
     virtual void setCropBox(int page, const FixedRect& box) = 0;
     // VX_PERMISSION_EDIT when the document may be changed and saved.
     virtual uint32_t permissions() const = 0;
+    // The file is encrypted; it was damaged and repaired when it was opened.
+    virtual bool encrypted() const { return false; }
+    virtual bool repairedOnOpen() const { return false; }
 
     // Paints the page's content, clipped to `clip` (page space), onto the
     // raster through `toDevice`. The area inside the clip is painted white

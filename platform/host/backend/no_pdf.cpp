@@ -8,7 +8,7 @@ namespace vellora {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& path) {
-    throw HostError(path + ": cannot read or write PDF files: this build has no PDF support");
+    throw HostError(ErrorKind::InputFile, path + ": cannot read or write PDF files: this build has no PDF support");
 }
 
 }  // namespace

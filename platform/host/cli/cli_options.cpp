@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "cli/cli_options.h"
 
+#include "cli/command_table.h"
 #include "core/fixed_text.h"
 
 #include <charconv>
@@ -12,29 +13,6 @@
 namespace vellora::cli {
 
 namespace {
-
-const char* VerbName(Verb verb) {
-    switch (verb) {
-    case Verb::Crop:
-        return "crop";
-    case Verb::BBox:
-        return "bbox";
-    case Verb::Reset:
-        return "reset";
-    case Verb::Boxes:
-        return "boxes";
-    case Verb::Show:
-        return "show";
-    }
-    return "?";
-}
-
-std::optional<Verb> VerbFromName(const std::string& name) {
-    for (Verb v : {Verb::Crop, Verb::BBox, Verb::Reset, Verb::Boxes, Verb::Show}) {
-        if (name == VerbName(v)) return v;
-    }
-    return std::nullopt;
-}
 
 int ParsePageNumber(const std::string& text) {
     int value = 0;
@@ -84,10 +62,11 @@ Mismatch ParseMismatch(const std::string& text) {
     throw UsageError("--mismatch: '" + text + "' is not one of crop, skip");
 }
 
-// Walks the option words of one command; knows which options the verb takes.
+// Walks the option words of one command.
 class OptionReader {
 public:
-    OptionReader(const std::vector<std::string>& args, Verb verb) : args_(args), verb_(verb) {}
+    OptionReader(const std::vector<std::string>& args, const CommandRow& row)
+        : args_(args), row_(row) {}
 
     bool next(std::string& word) {
         if (index_ >= args_.size()) return false;
@@ -99,12 +78,12 @@ public:
         return args_[index_++];
     }
     [[noreturn]] void unknown(const std::string& word) const {
-        throw UsageError(std::string(VerbName(verb_)) + " does not take " + word);
+        throw UsageError(row_.name + " does not take " + word);
     }
 
 private:
     const std::vector<std::string>& args_;
-    Verb verb_;
+    const CommandRow& row_;
     size_t index_ = 1;
 };
 
@@ -130,8 +109,6 @@ std::vector<Fixed> PointsList(const std::string& text, Check check) {
 }
 
 }  // namespace
-
-bool IsPageVerb(const std::string& word) { return VerbFromName(word).has_value(); }
 
 FixedRect ParseRegion(const std::string& text) {
     const std::vector<Fixed> values = PointsList(text, [](const std::string& part,
@@ -182,22 +159,17 @@ InkSettings InkSettingsOf(const PageRequest& request) {
 
 PageRequest ParsePageRequest(const std::vector<std::string>& args) {
     PageRequest request;
-    std::optional<Verb> verb = args.empty() ? std::nullopt : VerbFromName(args[0]);
-    if (!verb) throw UsageError("unknown command: " + (args.empty() ? std::string() : args[0]));
-    request.verb = *verb;
+    const CommandRow* row = args.empty() ? nullptr : FindPageCommand(args[0]);
+    if (!row) throw UsageError("unknown command: " + (args.empty() ? std::string() : args[0]));
+    request.verb = row->verb;
 
-    OptionReader reader(args, request.verb);
+    OptionReader reader(args, *row);
     bool seenOutput = false, seenRegion = false, seenPage = false, seenPages = false;
     bool seenMismatch = false, seenMode = false, seenZoom = false, seenPassword = false;
     bool seenMargin = false, seenThreshold = false;
     std::string word;
     while (reader.next(word)) {
-        const Verb v = request.verb;
-        const bool writesPdf = v == Verb::Crop || v == Verb::BBox || v == Verb::Reset;
-        if (word == "-o" && v != Verb::Boxes) {
-            SetOnce(seenOutput, "-o");
-            request.output = reader.value(word);
-        } else if (word == "--password") {
+        if (word == "--password") {
             SetOnce(seenPassword, "--password/--password-file");
             request.password = reader.value(word);
         } else if (word == "--password-file") {
@@ -207,52 +179,55 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
             request.printScript = true;
         } else if (word == "--verbose") {
             request.verbose = true;
-        } else if (word == "--wait" && v != Verb::Boxes) {
+        } else if (!Takes(*row, word)) {
+            if (!word.empty() && word[0] == '-' && word != "-") reader.unknown(word);
+            if (!request.input.empty()) {
+                throw UsageError(std::string("unexpected argument: ") + word +
+                                 " (one input file only; the output goes after -o)");
+            }
+            request.input = word;
+        } else if (word == "-o") {
+            SetOnce(seenOutput, "-o");
+            request.output = reader.value(word);
+        } else if (word == "--wait") {
             request.wait = true;
-        } else if (word == "--in-place" && writesPdf) {
+        } else if (word == "--in-place") {
             request.inPlace = true;
-        } else if (word == "--region" && (v == Verb::Crop || v == Verb::Show)) {
+        } else if (word == "--region") {
             SetOnce(seenRegion, word);
             request.region = ParseRegion(reader.value(word));
-        } else if (word == "--page" && v != Verb::Boxes) {
+        } else if (word == "--page") {
             SetOnce(seenPage, word);
             request.page = ParsePageNumber(reader.value(word));
-        } else if (word == "--pages" && v == Verb::Crop) {
+        } else if (word == "--pages") {
             SetOnce(seenPages, word);
             request.pages = ParsePageSet(reader.value(word));
-        } else if (word == "--mismatch" && v == Verb::Crop) {
+        } else if (word == "--mismatch") {
             SetOnce(seenMismatch, word);
             request.mismatch = ParseMismatch(reader.value(word));
-        } else if ((word == "--each" || word == "--biggest") && v == Verb::BBox) {
+        } else if (word == "--each" || word == "--biggest") {
             SetOnce(seenMode, "--each/--biggest");
             request.bboxMode = word == "--each" ? BBoxMode::Each : BBoxMode::Biggest;
-        } else if (word == "--all" && v == Verb::Reset) {
+        } else if (word == "--all") {
             SetOnce(seenMode, "--all");
-        } else if (word == "--zoom" && v == Verb::Show) {
+        } else if (word == "--zoom") {
             SetOnce(seenZoom, word);
             request.zoom = ParseZoom(reader.value(word));
-        } else if (word == "--media-box" && v == Verb::Show) {
+        } else if (word == "--media-box") {
             request.mediaBox = true;
-        } else if (word == "--margin" && (v == Verb::BBox || v == Verb::Boxes)) {
+        } else if (word == "--margin") {
             SetOnce(seenMargin, word);
             request.margin = ParseMargin(reader.value(word));
-        } else if (word == "--ink-threshold" && (v == Verb::BBox || v == Verb::Boxes)) {
+        } else if (word == "--ink-threshold") {
             SetOnce(seenThreshold, word);
             request.inkThreshold = ParseInkThreshold(reader.value(word));
-        } else if (word == "--ignore-dark-edges" && (v == Verb::BBox || v == Verb::Boxes)) {
+        } else if (word == "--ignore-dark-edges") {
             request.ignoreDarkEdges = true;
-        } else if (!word.empty() && word[0] == '-' && word != "-") {
-            reader.unknown(word);
-        } else if (request.input.empty()) {
-            request.input = word;
-        } else {
-            throw UsageError(std::string("unexpected argument: ") + word +
-                             " (one input file only; the output goes after -o)");
         }
     }
 
     const Verb v = request.verb;
-    if (request.input.empty()) throw UsageError(std::string(VerbName(v)) + " needs an input file");
+    if (request.input.empty()) throw UsageError(row->name + " needs an input file");
     if (v == Verb::Crop && !request.region) throw UsageError("crop needs --region L,B,R,T");
     if (v == Verb::Show && request.page == 0) throw UsageError("show needs --page N");
     if (v == Verb::BBox && seenPage) {
@@ -264,9 +239,9 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
         request.resetAll = !seenPage;
     }
     if (request.output.empty() && request.inPlace) request.output = request.input;
-    if (v != Verb::Boxes && request.output.empty()) {
-        throw UsageError(std::string(VerbName(v)) + " needs -o " +
-                         (v == Verb::Show ? "OUT.png" : "OUT.pdf"));
+    if (row->writes != Writes::Nothing && request.output.empty()) {
+        throw UsageError(row->name + " needs -o " +
+                         (row->writes == Writes::Png ? "OUT.png" : "OUT.pdf"));
     }
     return request;
 }

@@ -5,22 +5,23 @@
 #pragma once
 
 #include "core/box_settings.h"
+#include "core/host_error.h"
 #include "vx_types.h"
 
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vellora::cli {
 
 // A bad command line: the message says which word and why.
-class UsageError : public std::runtime_error {
+class UsageError : public HostError {
 public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string& message) : HostError(ErrorKind::Usage, message) {}
 };
 
-enum class Verb { Crop, BBox, Reset, Boxes, Show };
+// The page commands (rows of the command table, cli/command_table.h).
+enum class Verb { Crop, BBox, Reset, Boxes, Show, Info };
 enum class PageSet { Current, All, Odd, Even };
 enum class Mismatch { Ask, Crop, Skip };  // Ask: no standing answer
 enum class BBoxMode { Each, Biggest, Page };
@@ -52,9 +53,6 @@ struct PageRequest {
 
 // Which pixels of images the request counts as ink.
 InkSettings InkSettingsOf(const PageRequest& request);
-
-// True for the words that name a page command (crop, bbox, reset, boxes, show).
-bool IsPageVerb(const std::string& word);
 
 // Parses `VERB IN [options...]` (the words after the program name).
 // Throws UsageError.

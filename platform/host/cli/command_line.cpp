@@ -7,6 +7,7 @@
 #include "cli/output_file.h"
 #include "cli/page_script.h"
 #include "core/message_text.h"
+#include "core/plugin_names.h"
 #include "files/file_lock.h"
 #include "loader/module_loader.h"
 #include "model/view_geometry.h"
@@ -18,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <system_error>
@@ -35,21 +35,22 @@ constexpr size_t kLargestReadFile = size_t(16) << 20;
 // Reads a whole file; throws HostError naming the file and the problem.
 std::string ReadWholeFile(const std::string& path) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw HostError(path + ": is a directory");
+    if (std::filesystem::is_directory(path, ec))
+        throw HostError(ErrorKind::InputFile, path + ": is a directory");
     const std::string tooLarge =
         path + ": larger than 16 MB, more than a script or password file holds";
     const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kLargestReadFile) throw HostError(tooLarge);
+    if (!ec && size > kLargestReadFile) throw HostError(ErrorKind::InputFile, tooLarge);
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw HostError(path + ": cannot read: " + std::strerror(errno));
+    if (!in) throw HostError(ErrorKind::InputFile, path + ": cannot read: " + std::strerror(errno));
     std::string text;
     std::vector<char> chunk(64 * 1024);
     while (in) {
         in.read(chunk.data(), std::streamsize(chunk.size()));
         text.append(chunk.data(), size_t(in.gcount()));
-        if (text.size() > kLargestReadFile) throw HostError(tooLarge);
+        if (text.size() > kLargestReadFile) throw HostError(ErrorKind::InputFile, tooLarge);
     }
-    if (in.bad()) throw HostError(path + ": cannot read");
+    if (in.bad()) throw HostError(ErrorKind::InputFile, path + ": cannot read");
     return text;
 }
 
@@ -93,7 +94,7 @@ int RunScriptCommand(const std::vector<std::string>& args, const Environment& en
         text = ReadWholeFile(scriptPath);
     } catch (const HostError& e) {
         Say(err, std::string("cannot read script ") + e.what());
-        return kExitFile;
+        return ExitStatusOf(e.kind());
     }
     return RunHostScript(text, scriptPath, options);
 }
@@ -102,7 +103,8 @@ int RunScriptCommand(const std::vector<std::string>& args, const Environment& en
 // The document stays open for the script, which would otherwise read it again.
 PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
     if (!PdfSupportAvailable()) {
-        throw HostError("this build of vellora reads no PDF files (built without PDF support)");
+        throw HostError(ErrorKind::InputFile,
+                        "this build of vellora reads no PDF files (built without PDF support)");
     }
     opened.path = request.input;
     const OpenFor use = request.verb == Verb::BBox && request.bboxMode != BBoxMode::Page
@@ -113,11 +115,11 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
             OpenPdfDocument(request.input, opened.warnings, request.password.value_or(""), use,
                             InkSettingsOf(request));
     } catch (const HostError& e) {
-        if (!request.password &&
-            std::string(e.what()).find("without its password") != std::string::npos) {
+        if (!request.password && e.kind() == ErrorKind::PasswordMissing) {
             throw HostError(
+                e.kind(),
                 std::string(e.what()) +
-                " (give it with --password-file FILE, VELLORA_PASSWORD or --password PW)");
+                    " (give it with --password-file FILE, VELLORA_PASSWORD or --password PW)");
         }
         throw;
     }
@@ -127,7 +129,8 @@ PageFacts ReadPageFacts(const PageRequest& request, OpenedDocument& opened) {
     facts.repaired = !opened.warnings.empty();
     facts.editable = (doc->permissions() & VX_PERMISSION_EDIT) != 0;
     facts.pageCount = doc->pageCount();
-    if (facts.pageCount < 1) throw HostError(request.input + ": the document has no pages");
+    if (facts.pageCount < 1)
+        throw HostError(ErrorKind::Damaged, request.input + ": the document has no pages");
     const int index = std::min(StartPage(request), facts.pageCount) - 1;
     facts.area = UnionRect(OrderedRect(doc->mediaBox(index)), OrderedRect(doc->cropBox(index)));
     return facts;
@@ -189,7 +192,7 @@ int LineNumberOf(const std::string& script, const std::string& text) {
 // Says why a generated script failed, in the command line's terms where it
 // knows them; otherwise passes the host's message on.
 void ReportFailure(std::ostream& err, int status, const std::vector<std::string>& held,
-                   const std::string& prefix, const std::string& script,
+                   const ScriptFailure& failure, const std::string& script,
                    const PageRequest& request) {
     const std::string unwritten =
         request.output.empty() ? std::string() : "; nothing written to " + OutputName(request);
@@ -197,15 +200,17 @@ void ReportFailure(std::ostream& err, int status, const std::vector<std::string>
         Stopped(err, request);
         return;
     }
-    for (const std::string& message : held) {
-        if (message.find(kMismatchQuestion) != std::string::npos) {
-            Say(err, std::string("the plug-in asks \"") + kMismatchQuestion +
+    // The failure's own line is the last one held.
+    for (size_t i = 0; i < held.size(); ++i) {
+        const bool failureLine = i + 1 == held.size();
+        if (failureLine && failure.unanswered == plugin::kOrientationQuestion) {
+            Say(err, std::string("the plug-in asks \"") + plugin::kOrientationQuestion +
                          "\": answer it with --mismatch crop or --mismatch skip" + unwritten);
-        } else if (HeldLineNumber(message, prefix) != 0 &&
-                   HeldLineNumber(message, prefix) == LineNumberOf(script, kRegionAcceptedCheck)) {
+        } else if (failureLine && failure.line != 0 &&
+                   failure.line == LineNumberOf(script, kRegionAcceptedCheck)) {
             Say(err, "the plug-in refused the region (its alert above says why)" + unwritten);
         } else {
-            PrintMessage(err, message + unwritten);
+            PrintMessage(err, held[i] + unwritten);
         }
     }
 }
@@ -235,11 +240,11 @@ int RunGenerated(const PageRequest& request, const PageFacts& facts,
     options.opened = std::move(opened);
     options.out = env.out;
     options.err = &messages;
+    ScriptFailure failure;
+    options.failure = &failure;
     const int status = RunHostScript(script, scriptName, options);
     messages.finish();
-    if (status != kExitOk) {
-        ReportFailure(err, status, messages.held(), scriptName + ":", script, request);
-    }
+    if (status != kExitOk) ReportFailure(err, status, messages.held(), failure, script, request);
     return status;
 }
 
@@ -255,7 +260,8 @@ void LockFiles(const PageRequest& request, const std::string& target,
                 std::make_unique<FileLock>(request.input, request.wait, UserStopRequested));
     } catch (const HostError& e) {
         if (UserStopRequested()) throw;
-        throw HostError(std::string(e.what()) + "; nothing done (give --wait to wait for it)");
+        throw HostError(e.kind(),
+                        std::string(e.what()) + "; nothing done (give --wait to wait for it)");
     }
 }
 
@@ -276,9 +282,10 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     try {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(request.input, ec)) {
-            throw HostError(request.input + (std::filesystem::exists(request.input, ec)
-                                                 ? ": not a regular file"
-                                                 : ": no such file"));
+            throw HostError(
+                ErrorKind::InputFile,
+                request.input + (std::filesystem::exists(request.input, ec) ? ": not a regular file"
+                                                                            : ": no such file"));
         }
         request.password = PasswordFor(request, env);
         CheckOutputTarget(request);
@@ -294,13 +301,10 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         if (!request.printScript) LockFiles(request, target, locks);
         facts = ReadPageFacts(request, *opened);
         CheckAgainstDocument(request, facts);
-    } catch (const UsageError& e) {
-        Say(err, e.what());
-        return kExitUsage;
     } catch (const HostError& e) {
-        if (UserStopRequested()) return Stopped(err, request);
+        if (e.kind() != ErrorKind::Usage && UserStopRequested()) return Stopped(err, request);
         Say(err, e.what());
-        return kExitFile;
+        return ExitStatusOf(e.kind());
     }
 
     if (request.printScript) {
@@ -310,7 +314,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         out << MakePageScript(shown, facts, target);
         return kExitOk;
     }
-    if (request.verb == Verb::Boxes) {
+    if (PageCommandOf(request.verb).writes == Writes::Nothing) {
         const int status = RunGenerated(request, facts, opened, "", args[0], env);
         if (request.verbose) SayPageLoads(err);
         return status;
@@ -331,7 +335,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         return kExitOk;
     } catch (const HostError& e) {
         Say(err, e.what());
-        return kExitFile;
+        return ExitStatusOf(e.kind());
     }
 }
 
@@ -353,96 +357,6 @@ std::string VersionText(const Environment& env) {
 
 }  // namespace
 
-std::string CommandHelp(const std::string& command) {
-    static const std::map<std::string, std::string> kHelp = {
-        {"run",
-         "usage: vellora run SCRIPT [--trace FILE]\n"
-         "Runs a host script (docs/host-scripts.md).\n"
-         "  --trace FILE     write one line per host operation the plug-in calls\n"
-         "  --verbose        show the questions, their answers and progress lines\n"},
-        {"crop",
-         "usage: vellora crop IN.pdf -o OUT.pdf --region L,B,R,T [options]\n"
-         "Crops pages to a region with the plug-in's crop tool.\n"
-         "  --region L,B,R,T the region in points, on the page of --page\n"
-         "  --page N         the page the region is drawn on (default 1); alone: crop that page\n"
-         "  --pages current|all|odd|even   the pages to crop (default: all)\n"
-         "  --mismatch crop|skip           the answer for pages of another size or orientation\n"},
-        {"bbox",
-         "usage: vellora bbox IN.pdf -o OUT.pdf [--each|--biggest|--page N] [options]\n"
-         "Crops pages to the bounding box of their marks.\n"
-         "  --each           every page to its own box (default)\n"
-         "  --biggest        every page to the biggest box of the document\n"
-         "  --page N         page N alone\n"
-         "  --margin M|L,B,R,T   points added around every box (default 0); the crop\n"
-         "                   stops at the media box\n"
-         "  --ink-threshold PERCENT  how far from white an image's pixel must be to count\n"
-         "                   as ink (default 25)\n"
-         "  --ignore-dark-edges  leave out dark bands along a scanned image's edges\n"},
-        {"reset",
-         "usage: vellora reset IN.pdf -o OUT.pdf [--all|--page N] [options]\n"
-         "Sets crop boxes back to the media box.\n"
-         "  --all            every page (default)\n"
-         "  --page N         page N alone\n"},
-        {"boxes",
-         "usage: vellora boxes IN.pdf [options]\n"
-         "Prints each page's rotation, media box, crop box and bounding box.\n"
-         "  --margin, --ink-threshold, --ignore-dark-edges   as for bbox\n"},
-        {"show",
-         "usage: vellora show IN.pdf --page N -o OUT.png [options]\n"
-         "Writes page N as PNG, as the host's page view draws it.\n"
-         "  --zoom PERCENT   from 1 to 6400 (default 100)\n"
-         "  --media-box      outline the media box in red\n"
-         "  --region L,B,R,T select that region with the crop tool\n"},
-    };
-    const auto found = kHelp.find(command);
-    if (found == kHelp.end()) return "";
-    if (command == "run") return found->second;
-    std::string text = found->second;
-    text +=
-        "  --password PW    the password of an encrypted input (also --password-file FILE,\n"
-        "                   or the variable VELLORA_PASSWORD)\n"
-        "  --print-script   print the host script the command runs, and stop\n"
-        "  --verbose        show the questions, their answers, progress lines and how the\n"
-        "                   pages were found in the file\n";
-    if (command != "boxes") {
-        text +=
-            "  -o -             write the result to standard output (a file or a program, not a "
-            "terminal)\n"
-            "  --wait           wait while another vellora process changes the file, instead of "
-            "refusing\n";
-    }
-    if (command == "crop" || command == "bbox" || command == "reset") {
-        text += "  --in-place       write over the input (without -o), or let -o name it\n";
-    }
-    return text;
-}
-
-std::string UsageText() {
-    return "usage:\n"
-           "  vellora run SCRIPT [--trace FILE]\n"
-           "  vellora crop IN.pdf -o OUT.pdf --region L,B,R,T [--page N]\n"
-           "               [--pages current|all|odd|even] [--mismatch crop|skip]\n"
-           "  vellora bbox IN.pdf -o OUT.pdf [--each|--biggest|--page N] [--margin M|L,B,R,T]\n"
-           "               [--ink-threshold PERCENT] [--ignore-dark-edges]\n"
-           "  vellora reset IN.pdf -o OUT.pdf [--all|--page N]\n"
-           "  vellora boxes IN.pdf\n"
-           "  vellora show IN.pdf --page N -o OUT.png [--zoom PERCENT] [--media-box]\n"
-           "               [--region L,B,R,T]\n"
-           "  vellora view [FILE.pdf ...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]\n"
-           "               [--margin M|L,B,R,T] [--ink-threshold PERCENT] [--ignore-dark-edges]\n"
-           "  vellora --version\n"
-           "  vellora COMMAND --help\n"
-           "exit status:\n"
-           "  0    done\n"
-           "  1    the run failed: a refused region, an unanswered question, a failed script line\n"
-           "  2    a bad command line, or the module could not be loaded\n"
-           "  3    a file could not be read or written: missing, not a PDF, damaged beyond "
-           "repair,\n"
-           "       encrypted without its password, without editing permission\n"
-           "  130  stopped by Ctrl-C\n"
-           "See docs/command-line.md.\n";
-}
-
 int RunCommandLine(const std::vector<std::string>& args, const Environment& env) {
     std::ostream& err = env.err ? *env.err : std::cerr;
     if (args.empty()) return Usage(err, "no command given");
@@ -457,16 +371,17 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env)
                               return a == "--help" || a == "-h";
                           }) != args.end();
     if (asksHelp || (command == "help" && args.size() == 2)) {
-        const std::string help = CommandHelp(command == "help" ? args[1] : command);
+        const std::string help =
+            CommandHelp(command == "help" ? args[1] : command, env.moreCommands);
         if (help.empty())
             return Usage(err, "unknown command: " + (command == "help" ? args[1] : command));
         out << help;
         return kExitOk;
     }
     if (command == "run") return RunScriptCommand(args, env);
-    if (IsPageVerb(command)) return RunPageCommand(args, env);
+    if (FindPageCommand(command)) return RunPageCommand(args, env);
     if (command == "--help" || command == "-h" || command == "help") {
-        out << UsageText();
+        out << UsageText(env.moreCommands);
         return kExitOk;
     }
     return Usage(err, "unknown command: " + command);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
-// The `vellora` command line: `run SCRIPT` and the page commands (crop,
-// bbox, reset, boxes, show), each of which becomes a host script.
+// The `vellora` command line: `run SCRIPT` and the page commands of the
+// command table (cli/command_table.h), each of which becomes a host script.
 #pragma once
+
+#include "cli/command_table.h"
+#include "core/exit_status.h"
 
 #include <iosfwd>
 #include <optional>
@@ -10,15 +13,6 @@
 
 namespace vellora::cli {
 
-// Exit statuses of the command line (docs/command-line.md).
-enum ExitStatus : int {
-    kExitOk = 0,
-    kExitFailed = 1,     // the run failed: a refused region, a failed script line
-    kExitUsage = 2,      // bad command, option or option value (also: module not loadable)
-    kExitFile = 3,       // a file could not be read or written (missing, damaged, encrypted)
-    kExitStopped = 130,  // the user stopped the run (Ctrl-C)
-};
-
 struct Environment {
     std::string modulePath;  // the plug-in module next to the executable
     std::string programVersion;
@@ -26,15 +20,12 @@ struct Environment {
     std::optional<std::string> passwordVariable;  // VELLORA_PASSWORD, when set
     std::ostream* out = nullptr;
     std::ostream* err = nullptr;
+    // Commands the program runs elsewhere (`view`), listed in the usage and
+    // answering --help here.
+    std::vector<CommandRow> moreCommands;
 };
 
 // Runs one command line (without the program name) and returns its exit status.
 int RunCommandLine(const std::vector<std::string>& args, const Environment& env);
-
-// The usage text printed for a bad command line.
-std::string UsageText();
-
-// One command's usage and options; empty for a word that names no command.
-std::string CommandHelp(const std::string& command);
 
 }  // namespace vellora::cli

@@ -2,7 +2,6 @@
 #include "cli/held_messages.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace vellora::cli {
 
@@ -53,17 +52,6 @@ int HeldMessages::sync() {
 void HeldMessages::finish() {
     if (!line_.empty()) endLine();
     target_.flush();
-}
-
-int HeldLineNumber(const std::string& message, const std::string& prefix) {
-    if (message.compare(0, prefix.size(), prefix) != 0) return 0;
-    int line = 0;
-    size_t i = prefix.size();
-    for (; i < message.size() && std::isdigit(static_cast<unsigned char>(message[i])); ++i) {
-        if (line > 100000) return 0;
-        line = line * 10 + (message[i] - '0');
-    }
-    return i < message.size() && message[i] == ':' ? line : 0;
 }
 
 }  // namespace vellora::cli

@@ -35,7 +35,4 @@ private:
     std::vector<std::string> held_;
 };
 
-// The script line a held message names ("NAME:LINE: ..."), or 0.
-int HeldLineNumber(const std::string& message, const std::string& prefix);
-
 }  // namespace vellora::cli

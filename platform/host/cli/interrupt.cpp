@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "cli/interrupt.h"
 
-#include "cli/command_line.h"
+#include "core/exit_status.h"
 #include "files/replacement_file.h"
 #include "script/script_runner.h"
 #include "system/stop_request.h"

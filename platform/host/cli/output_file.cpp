@@ -26,16 +26,20 @@ std::string ResolvedTarget(const std::string& output) {
     std::error_code ec;
     // Each link in a chain is read in turn; a dangling one ends it.
     for (int hops = 0; fs::is_symlink(path, ec); ++hops) {
-        if (hops == 40) throw HostError(output + ": too many levels of symbolic links");
+        if (hops == 40)
+            throw HostError(ErrorKind::OutputFile, output + ": too many levels of symbolic links");
         const fs::path next = fs::read_symlink(path, ec);
-        if (ec) throw HostError(output + ": cannot read the symbolic link: " + ec.message());
+        if (ec)
+            throw HostError(ErrorKind::OutputFile,
+                            output + ": cannot read the symbolic link: " + ec.message());
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
     if (path == fs::path(output)) return output;
     const fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     if (!fs::is_directory(dir, ec)) {
-        throw HostError(output + ": a symbolic link to " + path.string() + ", whose directory " +
-                        dir.string() + " does not exist");
+        throw HostError(ErrorKind::OutputFile, output + ": a symbolic link to " + path.string() +
+                                                   ", whose directory " + dir.string() +
+                                                   " does not exist");
     }
     return (fs::canonical(dir, ec) / path.filename()).string();
 }
@@ -52,7 +56,8 @@ void CheckRegularTarget(const std::string& target, const std::string& given) {
                                               : "not a regular file";
     const std::string through =
         target == given ? std::string() : " (through the link to " + target + ")";
-    throw HostError(given + ": is " + kind + through + "; vellora writes only regular files");
+    throw HostError(ErrorKind::OutputFile,
+                    given + ": is " + kind + through + "; vellora writes only regular files");
 }
 
 bool ToStandardOutput(const std::string& output) { return output == "-"; }
@@ -78,9 +83,11 @@ std::string StagedOutput::CheckedTarget(const std::string& target) {
     fs::path dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
-        throw HostError(target + ": directory " + dir.string() + " does not exist");
+        throw HostError(ErrorKind::OutputFile,
+                        target + ": directory " + dir.string() + " does not exist");
     }
-    if (fs::is_directory(path, ec)) throw HostError(target + ": is a directory");
+    if (fs::is_directory(path, ec))
+        throw HostError(ErrorKind::OutputFile, target + ": is a directory");
     return target;
 }
 
@@ -88,7 +95,8 @@ StagedOutput::StagedOutput(const std::string& target) : target_(CheckedTarget(ta
 
 void StagedOutput::commit() {
     if (held_.count() == 0) {
-        throw HostError(target_ + ": cannot write: the run produced no output");
+        throw HostError(ErrorKind::OutputFile,
+                        target_ + ": cannot write: the run produced no output");
     }
     held_.commitAll();
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "cli/page_script.h"
 
+#include "cli/command_table.h"
 #include "core/fixed_text.h"
 #include "core/host_error.h"
+#include "core/plugin_names.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +12,6 @@
 #include <sstream>
 
 namespace vellora::cli {
-
-const char* const kMismatchQuestion =
-    "Some pages do not have same orientation - Crop or Skip them?";
 
 const char* const kRegionAcceptedCheck = "expect region none";
 
@@ -56,7 +55,7 @@ Fixed Middle(Fixed a, Fixed b) { return Fixed((int64_t(a) + int64_t(b)) / 2); }
 
 // Lines that make the crop tool active and drag the region out on the page shown.
 void DragOutRegion(std::ostringstream& s, const FixedRect& region) {
-    s << "button \"ZUNO:TrimVex\"\n";
+    s << "button " << QuoteArgument(plugin::kCropToolButton) << "\n";
     s << "pdrag " << RegionCorners(region) << "\n";
 }
 
@@ -95,14 +94,26 @@ const char* DialogAnswer(PageSet set) {
     return "";
 }
 
-void CropLines(std::ostringstream& s, const PageRequest& request, const PageFacts& facts) {
+// Current/All, asked of documents with more than one page only.
+void PageScopeAnswer(std::ostringstream& s, const PageFacts& facts, bool allPages) {
+    if (facts.pageCount > 1) s << "answer " << (allPages ? "All" : "Current") << "\n";
+}
+
+void SaveLine(std::ostringstream& s, const PageFacts& facts, const std::string& outputPath) {
+    s << "save " << QuoteArgument(outputPath) << (facts.repaired ? " full" : "") << "\n";
+}
+
+}  // namespace
+
+void CropScript(std::ostringstream& s, const PageRequest& request, const PageFacts& facts,
+                const std::string& outputPath) {
     const FixedRect& region = *request.region;
     const int zoom = RegionZoom(facts.area, region);
     s << "# one device pixel is " << 100.0 / zoom << " pt at this zoom\n";
     s << "zoom " << zoom << "\n";
     DragOutRegion(s, region);
     if (request.mismatch != Mismatch::Ask) {
-        s << "answer-when " << QuoteArgument(kMismatchQuestion) << " "
+        s << "answer-when " << QuoteArgument(plugin::kOrientationQuestion) << " "
           << (request.mismatch == Mismatch::Crop ? "Crop" : "Skip") << "\n";
     }
     // A one-page document is asked "Crop this page?" instead of the dialog.
@@ -115,35 +126,48 @@ void CropLines(std::ostringstream& s, const PageRequest& request, const PageFact
       << FixedToText(Middle(region.bottom, region.top)) << "\n";
     // The region is dropped only when the crop run accepted it.
     s << kRegionAcceptedCheck << "\n";
-}
-
-// Current/All, asked of documents with more than one page only.
-void PageScopeAnswer(std::ostringstream& s, const PageFacts& facts, bool allPages) {
-    if (facts.pageCount > 1) s << "answer " << (allPages ? "All" : "Current") << "\n";
+    SaveLine(s, facts, outputPath);
 }
 
 // Answers are queued before the menu item runs: its questions come while it runs.
-void BBoxLines(std::ostringstream& s, const PageRequest& request, const PageFacts& facts) {
+void BBoxScript(std::ostringstream& s, const PageRequest& request, const PageFacts& facts,
+                const std::string& outputPath) {
     const bool all = request.bboxMode != BBoxMode::Page;
     PageScopeAnswer(s, facts, all);
     if (all && facts.pageCount > 1) {
         s << "answer " << (request.bboxMode == BBoxMode::Each ? "Each" : "Biggest") << "\n";
     }
-    s << "menu \"ZUNO:TrimVexBBox\"\n";
+    s << "menu " << QuoteArgument(plugin::kBBoxItem) << "\n";
+    SaveLine(s, facts, outputPath);
 }
 
-void ShowLines(std::ostringstream& s, const PageRequest& request) {
+void ResetScript(std::ostringstream& s, const PageRequest& request, const PageFacts& facts,
+                 const std::string& outputPath) {
+    PageScopeAnswer(s, facts, request.resetAll);
+    s << "menu " << QuoteArgument(plugin::kMediaBoxItem) << "\n";
+    SaveLine(s, facts, outputPath);
+}
+
+void BoxesScript(std::ostringstream& s, const PageRequest&, const PageFacts&, const std::string&) {
+    s << "print boxes\n";
+}
+
+void InfoScript(std::ostringstream& s, const PageRequest&, const PageFacts&, const std::string&) {
+    s << "print info\n";
+}
+
+void ShowScript(std::ostringstream& s, const PageRequest& request, const PageFacts&,
+                const std::string& outputPath) {
     s << "zoom " << ShowZoom(request) << "\n";
     if (request.region) {
         // The crop tool turns the media box display on when it becomes active.
         DragOutRegion(s, *request.region);
-        if (!request.mediaBox) s << "menu \"ZUNO:TVHideMediaBox\"\n";
+        if (!request.mediaBox) s << "menu " << QuoteArgument(plugin::kHideMediaBoxItem) << "\n";
     } else if (request.mediaBox) {
-        s << "menu \"ZUNO:TVShowMediaBox\"\n";
+        s << "menu " << QuoteArgument(plugin::kShowMediaBoxItem) << "\n";
     }
+    s << "snapshot " << QuoteArgument(outputPath) << "\n";
 }
-
-}  // namespace
 
 int RegionZoom(const FixedRect& area, const FixedRect& region) {
     const double fits = kDevicePixelBudget * 100.0 / Reach(area, &region);
@@ -157,11 +181,11 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
                          std::to_string(facts.pageCount) +
                          (facts.pageCount == 1 ? " page" : " pages"));
     }
-    const bool changesPages =
-        request.verb == Verb::Crop || request.verb == Verb::BBox || request.verb == Verb::Reset;
+    const bool changesPages = PageCommandOf(request.verb).writes == Writes::Pdf;
     // The plug-in's commands and its tool are disabled for such a document.
     if (!facts.editable && (changesPages || (request.verb == Verb::Show && request.region))) {
-        throw HostError(in + ": the document does not permit changes (no editing permission)");
+        throw HostError(ErrorKind::Permission,
+                        in + ": the document does not permit changes (no editing permission)");
     }
     if (request.verb == Verb::Crop) {
         if (facts.pageCount == 1 && EffectivePageSet(request) == PageSet::Even) {
@@ -194,32 +218,11 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
 
 std::string MakePageScript(const PageRequest& request, const PageFacts& facts,
                            const std::string& outputPath) {
+    const CommandRow& row = PageCommandOf(request.verb);
     std::ostringstream s;
-    switch (request.verb) {
-    case Verb::Boxes:
-        OpenAtPage(s, request, false);
-        s << "print boxes\n";
-        return s.str();
-    case Verb::Crop:
-        OpenAtPage(s, request, true);
-        CropLines(s, request, facts);
-        break;
-    case Verb::BBox:
-        OpenAtPage(s, request, true);
-        BBoxLines(s, request, facts);
-        break;
-    case Verb::Reset:
-        OpenAtPage(s, request, true);
-        PageScopeAnswer(s, facts, request.resetAll);
-        s << "menu \"ZUNO:TrimVexMediaBox\"\n";
-        break;
-    case Verb::Show:
-        OpenAtPage(s, request, true);
-        ShowLines(s, request);
-        s << "snapshot " << QuoteArgument(outputPath) << "\n";
-        return s.str();
-    }
-    s << "save " << QuoteArgument(outputPath) << (facts.repaired ? " full" : "") << "\n";
+    // A command that changes or draws nothing needs no plug-in.
+    OpenAtPage(s, request, row.writes != Writes::Nothing);
+    row.build(s, request, facts, outputPath);
     return s.str();
 }
 

@@ -6,6 +6,7 @@
 
 #include "cli/cli_options.h"
 
+#include <sstream>
 #include <string>
 
 namespace vellora::cli {
@@ -23,10 +24,6 @@ struct PageFacts {
     bool editable = true;
 };
 
-// The question the plug-in asks when a page's orientation differs from that
-// of the page on which the region was drawn.
-extern const char* const kMismatchQuestion;
-
 // The line after the click that starts a crop: the plug-in drops the region
 // when it accepts it, and keeps it when it refuses it.
 extern const char* const kRegionAcceptedCheck;
@@ -41,6 +38,21 @@ int RegionZoom(const FixedRect& area, const FixedRect& region);
 // space, a region too small to select at the zoom), HostError for a change
 // to a document that permits none.
 void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts);
+
+// The page commands' scripts after the lines that open the input at the
+// command's first page (rows of the command table).
+void CropScript(std::ostringstream& script, const PageRequest& request, const PageFacts& facts,
+                const std::string& outputPath);
+void BBoxScript(std::ostringstream& script, const PageRequest& request, const PageFacts& facts,
+                const std::string& outputPath);
+void ResetScript(std::ostringstream& script, const PageRequest& request, const PageFacts& facts,
+                 const std::string& outputPath);
+void BoxesScript(std::ostringstream& script, const PageRequest& request, const PageFacts& facts,
+                 const std::string& outputPath);
+void ShowScript(std::ostringstream& script, const PageRequest& request, const PageFacts& facts,
+                const std::string& outputPath);
+void InfoScript(std::ostringstream& script, const PageRequest& request, const PageFacts& facts,
+                const std::string& outputPath);
 
 // The script; it saves (or snapshots) to `outputPath`.
 std::string MakePageScript(const PageRequest& request, const PageFacts& facts,

@@ -13,7 +13,8 @@ namespace vellora {
 Trace::Trace(const std::string& path) {
     if (path.empty()) return;
     file_ = std::fopen(path.c_str(), "wb");
-    if (file_ == nullptr) throw HostError(path + ": cannot write the trace: " + std::strerror(errno));
+    if (file_ == nullptr)
+        throw HostError(ErrorKind::OutputFile, path + ": cannot write the trace: " + std::strerror(errno));
 }
 
 Trace::~Trace() {

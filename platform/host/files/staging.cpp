@@ -60,7 +60,7 @@ std::string MakeFreeName(const std::string& target, long pid, const std::functio
             Remember(name);
             return name;
         }
-        if (error != EEXIST) throw HostError(target + ": cannot write: " + std::strerror(error));
+        if (error != EEXIST) throw HostError(ErrorKind::OutputFile, target + ": cannot write: " + std::strerror(error));
     }
 }
 
@@ -119,7 +119,8 @@ ReplacementFile::~ReplacementFile() {
 void ReplacementFile::write(std::string_view bytes) {
     while (!bytes.empty()) {
         const long n = staging::WriteSome(fd_, bytes.data(), bytes.size());
-        if (n <= 0) throw HostError(target_ + ": cannot write: " + std::strerror(n < 0 ? errno : EIO));
+        if (n <= 0)
+            throw HostError(ErrorKind::OutputFile, target_ + ": cannot write: " + std::strerror(n < 0 ? errno : EIO));
         bytes.remove_prefix(size_t(n));
     }
 }

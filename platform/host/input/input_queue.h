@@ -24,7 +24,6 @@ public:
     void queueAnswer(std::string answer) { answers_.push_back(std::move(answer)); }
     std::optional<std::string> takeAnswer();
     const std::deque<std::string>& pendingAnswers() const { return answers_; }
-    void clearAnswers() { answers_.clear(); }
     // An answer given to the alert QUESTION whenever it is shown, before the
     // queue is consulted; never an error when unused (`answer-when`).
     void setStandingAnswer(const std::string& question, std::string answer) { standing_[question] = std::move(answer); }

@@ -5,6 +5,8 @@
 // host's UI thread only; the front end tells its own side what to show.
 #pragma once
 
+#include "core/progress_record.h"
+
 #include <vxwin32/standin.h>
 
 #include <cstdint>
@@ -46,7 +48,7 @@ public:
     // What a drag loop drew or a progress record changed: show it now, the
     // host is not idle until the loop or the run is over.
     virtual void showDragFrame() = 0;
-    virtual void showProgress(const std::string& record) = 0;
+    virtual void showProgress(const ProgressRecord& record) = 0;
 };
 
 }  // namespace vellora

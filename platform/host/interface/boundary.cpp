@@ -36,24 +36,29 @@ std::string Hex(uint32_t value) {
     return buffer;
 }
 
-std::string Num(int64_t value) { return std::to_string(value); }
-std::string Fx(Fixed value) { return FixedToText(value); }
+std::string ShowNumber(int64_t value) { return std::to_string(value); }
+std::string ShowFixed(Fixed value) { return FixedToText(value); }
 std::string ShowRect(const FixedRect& r) { return "[" + RectToText(r) + "]"; }
 
 std::string ShowDevice(const DeviceRect& r) {
-    return "dev[" + Num(r.left) + " " + Num(r.top) + " " + Num(r.right) + " " + Num(r.bottom) + "]";
+    return "dev[" + ShowNumber(r.left) + " " + ShowNumber(r.top) + " " + ShowNumber(r.right) + " " +
+           ShowNumber(r.bottom) + "]";
 }
 
 std::string ShowAtom(Host& host, Atom atom) {
-    if (!host.atoms.known(atom)) return "atom(" + Num(atom) + ")";
-    return "atom(" + Num(atom) + " " + Quote(host.atoms.text(atom).c_str()) + ")";
+    if (!host.atoms.known(atom)) return "atom(" + ShowNumber(atom) + ")";
+    return "atom(" + ShowNumber(atom) + " " + Quote(host.atoms.text(atom).c_str()) + ")";
 }
 
-std::string ShowCallback(HostCallback routine) { return routine == 0 ? "cb(none)" : "cb(" + Num(routine) + ")"; }
+std::string ShowCallback(HostCallback routine) { return routine == 0 ? "cb(none)" : "cb(" + ShowNumber(routine) + ")"; }
+
+void CheckRoutine(Host& host, HostCallback routine) {
+    if (routine != VX_NO_CALLBACK) (void)host.callbacks.routine(routine);
+}
 
 std::string ShowData(const void* data) {
     auto value = reinterpret_cast<uintptr_t>(data);
-    if (value < 0x10000) return Num(static_cast<int64_t>(value));
+    if (value < 0x10000) return ShowNumber(static_cast<int64_t>(value));
     return "ptr";
 }
 

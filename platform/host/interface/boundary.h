@@ -81,13 +81,17 @@ private:
 // Readable values for the trace.
 std::string Quote(const char* text);
 std::string Hex(uint32_t value);
-std::string Num(int64_t value);
-std::string Fx(Fixed value);
+std::string ShowNumber(int64_t value);
+std::string ShowFixed(Fixed value);
 std::string ShowRect(const FixedRect& rect);     // [left bottom right top], as PDF writes it
 std::string ShowDevice(const DeviceRect& rect);  // dev[left top right bottom]
 std::string ShowAtom(Host& host, Atom atom);
 std::string ShowCallback(HostCallback routine);
 std::string ShowData(const void* data);
+
+// Throws HostError unless `routine` is VX_NO_CALLBACK or a callback the
+// plug-in made.
+void CheckRoutine(Host& host, HostCallback routine);
 
 template <class T>
 void TraceLine::put(std::string& to, const T& value) const {
@@ -102,7 +106,7 @@ void TraceLine::put(std::string& to, const T& value) const {
     } else if constexpr (std::is_same_v<T, Quoted>) {
         to += Quote(value.text);
     } else if constexpr (std::is_same_v<T, AsFixed>) {
-        to += Fx(value.value);
+        to += ShowFixed(value.value);
     } else if constexpr (std::is_same_v<T, AsHex>) {
         to += Hex(value.value);
     } else if constexpr (std::is_same_v<T, AsAtom>) {
@@ -112,7 +116,7 @@ void TraceLine::put(std::string& to, const T& value) const {
     } else if constexpr (std::is_same_v<T, AsData>) {
         to += ShowData(value.data);
     } else if constexpr (std::is_integral_v<T>) {
-        to += Num(static_cast<int64_t>(value));
+        to += ShowNumber(static_cast<int64_t>(value));
     } else {
         static_assert(std::is_pointer_v<T>, "the trace shows no such value");
         to += host_.describe(value);

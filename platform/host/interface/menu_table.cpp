@@ -9,8 +9,6 @@
 
 namespace vellora {
 
-void CheckRoutine(Host& h, HostCallback routine);
-
 namespace {
 
 MenuObj& MenuOf(Host& h, Menu menu) { return *h.checked<MenuObj>(menu, kMenuKind); }
@@ -22,7 +20,7 @@ void CheckToolbar(Host& h, ::Toolbar toolbar) { (void)h.checked<vellora::Toolbar
 std::string ShowIcon(HostBitmapHandle icon) {
     if (icon == nullptr) return "NULL";
     auto info = vxwin32::DescribeBitmap(icon);
-    return info ? "bitmap(" + Num(info->resourceId) + ")" : "<unknown bitmap>";
+    return info ? "bitmap(" + ShowNumber(info->resourceId) + ")" : "<unknown bitmap>";
 }
 
 // Attaches a routine to a slot of an item or button.

@@ -13,14 +13,11 @@
 
 namespace vellora {
 
-// Shared by the viewer's two source files.
-PageView& ViewOf(Host& h, ::PageView view) { return *h.checked<PageView>(view, kViewKind); }
-DocWindow& WindowOf(Host& h, ::DocWindow window) { return *h.checked<DocWindow>(window, kWindowKind); }
-void CheckRoutine(Host& h, HostCallback routine) {
-    if (routine != VX_NO_CALLBACK) (void)h.callbacks.routine(routine);
-}
-
 namespace {
+
+// The host's objects behind the handles the plug-in gives back.
+PageView& ViewOf(Host& h, PageViewHandle view) { return *h.checked<PageView>(view, kViewKind); }
+DocWindow& WindowOf(Host& h, DocWindowHandle window) { return *h.checked<DocWindow>(window, kWindowKind); }
 
 template <class T>
 T& Out(T* out, const char* what) {
@@ -66,7 +63,7 @@ DeviceRect DraggedRect(const DeviceRect& start, int32_t kind, const DeviceRect* 
         l += dx, b += dy;
         break;
     default:
-        throw HostError("drag kind " + Num(kind) + " is not one of 0 to 4");
+        throw HostError("drag kind " + ShowNumber(kind) + " is not one of 0 to 4");
     }
     if (limits != nullptr && kind != VX_DRAG_WHOLE) {
         l = std::clamp<int>(l, limits->left, std::max(limits->left, limits->right));
@@ -78,8 +75,8 @@ DeviceRect DraggedRect(const DeviceRect& start, int32_t kind, const DeviceRect* 
 }
 
 std::string ShowColor(const ColorValue& c) {
-    return "color(" + Num(c.space) + " " + Fx(c.value[0]) + " " + Fx(c.value[1]) + " " + Fx(c.value[2]) + " " +
-           Fx(c.value[3]) + ")";
+    return "color(" + ShowNumber(c.space) + " " + ShowFixed(c.value[0]) + " " + ShowFixed(c.value[1]) + " " +
+           ShowFixed(c.value[2]) + " " + ShowFixed(c.value[3]) + ")";
 }
 
 extern "C" {
@@ -163,15 +160,15 @@ static const ProgressMonitor* ViewerGetProgressMonitor(void** data) {
 
 // ---- Windows and views.
 
-static ::DocWindow ViewerGetActiveDocWindow() {
-    return HostOp<::DocWindow>("Viewer.GetActiveDocWindow", nullptr, [&](Host& h, TraceLine& t) {
-        auto window = reinterpret_cast<::DocWindow>(h.activeWindow());
+static DocWindowHandle ViewerGetActiveDocWindow() {
+    return HostOp<DocWindowHandle>("Viewer.GetActiveDocWindow", nullptr, [&](Host& h, TraceLine& t) {
+        auto window = reinterpret_cast<DocWindowHandle>(h.activeWindow());
         t.result(window);
         return window;
     });
 }
 
-static ::Document ViewerDocumentOf(::DocWindow window) {
+static ::Document ViewerDocumentOf(DocWindowHandle window) {
     return HostOp<::Document>("Viewer.DocumentOf", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(window);
         auto doc = reinterpret_cast<::Document>(&WindowOf(h, window).document());
@@ -180,16 +177,16 @@ static ::Document ViewerDocumentOf(::DocWindow window) {
     });
 }
 
-static ::PageView ViewerPageViewOf(::DocWindow window) {
-    return HostOp<::PageView>("Viewer.PageViewOf", nullptr, [&](Host& h, TraceLine& t) {
+static PageViewHandle ViewerPageViewOf(DocWindowHandle window) {
+    return HostOp<PageViewHandle>("Viewer.PageViewOf", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(window);
-        auto view = reinterpret_cast<::PageView>(&WindowOf(h, window).view());
+        auto view = reinterpret_cast<PageViewHandle>(&WindowOf(h, window).view());
         t.result(view);
         return view;
     });
 }
 
-static Page ViewerPageOf(::PageView view) {
+static Page ViewerPageOf(PageViewHandle view) {
     return HostOp<Page>("Viewer.PageOf", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(view);
         PageView& v = ViewOf(h, view);
@@ -199,7 +196,7 @@ static Page ViewerPageOf(::PageView view) {
     });
 }
 
-static int32_t ViewerPageNumberOf(::PageView view) {
+static int32_t ViewerPageNumberOf(PageViewHandle view) {
     return HostOp<int32_t>("Viewer.PageNumberOf", 0, [&](Host& h, TraceLine& t) {
         t.arg(view);
         int32_t index = ViewOf(h, view).pageIndex();
@@ -208,7 +205,7 @@ static int32_t ViewerPageNumberOf(::PageView view) {
     });
 }
 
-static HostBool ViewerCloseDocWindow(::DocWindow window, HostBool noSave) {
+static HostBool ViewerCloseDocWindow(DocWindowHandle window, HostBool noSave) {
     return HostOp<HostBool>("Viewer.CloseDocWindow", VX_FALSE, [&](Host& h, TraceLine& t) {
         t.arg(window).arg(noSave);
         DocWindow& w = WindowOf(h, window);
@@ -226,8 +223,8 @@ static HostBool ViewerCloseDocWindow(::DocWindow window, HostBool noSave) {
     });
 }
 
-static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSystem, const char* title) {
-    return HostOp<::DocWindow>("Viewer.OpenDocFromFile", nullptr, [&](Host& h, TraceLine& t) {
+static DocWindowHandle ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSystem, const char* title) {
+    return HostOp<DocWindowHandle>("Viewer.OpenDocFromFile", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(path).arg(fileSystem == h.fileSystem() ? "filesystem" : "<unknown>").arg(Quoted{title});
         PathRef& p = *h.checked<PathRef>(path, kPathKind);
         if (p.refs == 0) throw HostError("the path was released already");
@@ -239,10 +236,10 @@ static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSyste
             // The host tells the user itself; the caller only sees NULL.
             h.note(std::string("The file could not be opened: ") + e.what(), "host");
             t.result("NULL");
-            return ::DocWindow{nullptr};
+            return DocWindowHandle{nullptr};
         }
         DocWindow& w = h.openWindow(doc, title ? std::string(title) : doc->name());
-        auto window = reinterpret_cast<::DocWindow>(&w);
+        auto window = reinterpret_cast<DocWindowHandle>(&w);
         t.result(window);
         return window;
     });
@@ -250,7 +247,7 @@ static ::DocWindow ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSyste
 
 // ---- Coordinates.
 
-static void ViewerRectToDevice(::PageView view, const FixedRect* rect, DeviceRect* out) {
+static void ViewerRectToDevice(PageViewHandle view, const FixedRect* rect, DeviceRect* out) {
     HostCall("Viewer.RectToDevice", [&](Host& h, TraceLine& t) {
         if (rect == nullptr) throw HostError("no rectangle given (NULL)");
         t.arg(view).arg(*rect);
@@ -262,7 +259,7 @@ static void ViewerRectToDevice(::PageView view, const FixedRect* rect, DeviceRec
     });
 }
 
-static void ViewerDeviceRectToPage(::PageView view, const DeviceRect* rect, FixedRect* out) {
+static void ViewerDeviceRectToPage(PageViewHandle view, const DeviceRect* rect, FixedRect* out) {
     HostCall("Viewer.DeviceRectToPage", [&](Host& h, TraceLine& t) {
         t.arg(view).arg(In(rect));
         FixedRect r = DeviceRectToPageRect(ViewOf(h, view).geometry(), *rect);
@@ -273,25 +270,26 @@ static void ViewerDeviceRectToPage(::PageView view, const DeviceRect* rect, Fixe
 
 // ---- Drawing.
 
-static void ViewerInvalidateRect(::PageView view, const DeviceRect* rect) {
+static void ViewerInvalidateRect(PageViewHandle view, const DeviceRect* rect) {
     HostCall("Viewer.InvalidateRect", [&](Host& h, TraceLine& t) {
         t.arg(view).arg(In(rect));
         ViewOf(h, view).invalidate(*rect);
     });
 }
 
-static void ViewerDrawNow(::PageView view) {
+static void ViewerDrawNow(PageViewHandle view) {
     HostCall("Viewer.DrawNow", [&](Host& h, TraceLine& t) {
         t.arg(view);
         h.drawNow(ViewOf(h, view));
     });
 }
 
-static void ViewerDrawRectOutline(::PageView view, const DeviceRect* rect, int32_t lineWidth, const Fixed* dashes,
+static void ViewerDrawRectOutline(PageViewHandle view, const DeviceRect* rect, int32_t lineWidth, const Fixed* dashes,
                                   int32_t dashCount) {
     HostCall("Viewer.DrawRectOutline", [&](Host& h, TraceLine& t) {
         t.arg(view).arg(In(rect)).arg(lineWidth).arg(dashes ? "dashes" : "NULL").arg(dashCount);
-        if (lineWidth < 0 || lineWidth > 1000) throw HostError("line width " + Num(lineWidth) + " is out of range");
+        if (lineWidth < 0 || lineWidth > 1000)
+            throw HostError("line width " + ShowNumber(lineWidth) + " is out of range");
         if (dashCount < 0 || (dashCount > 0 && dashes == nullptr)) throw HostError("dash pattern without dashes");
         PageView& v = ViewOf(h, view);
         v.drawOutline(*rect, lineWidth);
@@ -299,7 +297,7 @@ static void ViewerDrawRectOutline(::PageView view, const DeviceRect* rect, int32
     });
 }
 
-static void ViewerGetColor(::PageView view, ColorValue* color) {
+static void ViewerGetColor(PageViewHandle view, ColorValue* color) {
     HostCall("Viewer.GetColor", [&](Host& h, TraceLine& t) {
         t.arg(view);
         Out(color, "colour") = ViewOf(h, view).color();
@@ -307,7 +305,7 @@ static void ViewerGetColor(::PageView view, ColorValue* color) {
     });
 }
 
-static void ViewerSetColor(::PageView view, const ColorValue* color) {
+static void ViewerSetColor(PageViewHandle view, const ColorValue* color) {
     HostCall("Viewer.SetColor", [&](Host& h, TraceLine& t) {
         if (color == nullptr) throw HostError("no colour given (NULL)");
         t.arg(view).arg([&] { return ShowColor(*color); });
@@ -331,7 +329,7 @@ static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
 
 // ---- Mouse and cursors.
 
-static void ViewerDragOutNewRect(::PageView view, int16_t x, int16_t y, DeviceRect* out) {
+static void ViewerDragOutNewRect(PageViewHandle view, int16_t x, int16_t y, DeviceRect* out) {
     HostCall("Viewer.DragOutNewRect", [&](Host& h, TraceLine& t) {
         t.arg(view).arg(x).arg(y);
         auto band = [&](int ex, int ey) { return Ordered(x, y, ex, ey); };
@@ -341,7 +339,7 @@ static void ViewerDragOutNewRect(::PageView view, int16_t x, int16_t y, DeviceRe
     });
 }
 
-static void ViewerDragRect(::PageView view, int16_t x, int16_t y, const DeviceRect* start, DeviceRect* out,
+static void ViewerDragRect(PageViewHandle view, int16_t x, int16_t y, const DeviceRect* start, DeviceRect* out,
                            int32_t kind, const DeviceRect* limits) {
     HostCall("Viewer.DragRect", [&](Host& h, TraceLine& t) {
         t.arg(view).arg(x).arg(y).arg(In(start)).arg(kind);
@@ -367,7 +365,7 @@ static HostCursorHandle ViewerGetStandardCursor(int32_t number) {
     return HostOp<HostCursorHandle>("Viewer.GetStandardCursor", nullptr, [&](Host&, TraceLine& t) {
         t.arg(number);
         // The stand-in has one cursor of its own, the arrow.
-        if (number != VX_CURSOR_ARROW) throw HostError("the host has no standard cursor " + Num(number));
+        if (number != VX_CURSOR_ARROW) throw HostError("the host has no standard cursor " + ShowNumber(number));
         t.result("arrow");
         return static_cast<HostCursorHandle>(vxwin32::SystemArrowCursor());
     });
@@ -379,7 +377,7 @@ static void ViewerSetCursor(HostCursorHandle cursor) {
         t.arg([&] {
             return !info          ? std::string("<unknown>")
                    : info->system ? std::string("arrow")
-                                  : "cursor(" + Num(info->resourceId) + ")";
+                                  : "cursor(" + ShowNumber(info->resourceId) + ")";
         });
         if (!info) throw HostError("not a cursor handle");
         h.cursor = cursor;

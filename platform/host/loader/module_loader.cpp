@@ -74,7 +74,7 @@ void LoadedModule::load(Host& host, const std::string& path) {
     PublishTables(host);
     SetupRecord record{agreed, host.extensionId, &CoreTableInstance(), VX_NO_CALLBACK};
     bool ok = setup(agreed, &record) != 0;
-    if (auto e = host.takePluginError()) refuse("failed in the setup stage: " + e->first);
+    if (auto e = host.takePluginError()) refuse("failed in the setup stage: " + e->message);
     if (!ok) refuse("refused the setup stage (handshake version " + HexText(agreed) + ")");
     if (record.handshake == VX_NO_CALLBACK) refuse("gave no handshake routine in the setup stage");
 
@@ -85,7 +85,7 @@ void LoadedModule::load(Host& host, const std::string& path) {
     } catch (const HostError& e) {
         refuse(std::string("gave a bad handshake routine: ") + e.what());
     }
-    if (auto e = host.takePluginError()) refuse("failed in the handshake stage: " + e->first);
+    if (auto e = host.takePluginError()) refuse("failed in the handshake stage: " + e->message);
     if (!ok) refuse("refused the handshake stage (handshake version " + HexText(agreed) + ")");
     if (std::memcmp(hs.hostReserved, kReserved, sizeof kReserved) != 0)
         refuse("overwrote the host's part of the handshake record (offsets 0 to 5)");
@@ -96,7 +96,7 @@ void LoadedModule::load(Host& host, const std::string& path) {
     } catch (const HostError& e) {
         refuse(std::string("gave a bad initialisation routine: ") + e.what());
     }
-    if (auto e = host.takePluginError()) refuse("failed in the initialisation stage: " + e->first);
+    if (auto e = host.takePluginError()) refuse("failed in the initialisation stage: " + e->message);
     if (!ok) refuse("refused the initialisation stage");
 }
 

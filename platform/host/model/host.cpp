@@ -42,10 +42,14 @@ Host::~Host() {
 }
 
 void Host::recordPluginError(const std::string& message, int status) {
-    if (!pluginError_) pluginError_ = std::make_pair(message, status);
+    if (!pluginError_) pluginError_ = PluginError{message, status, {}};
 }
 
-std::optional<std::pair<std::string, int>> Host::takePluginError() {
+void Host::recordUnanswered(const std::string& question, const std::string& message) {
+    if (!pluginError_) pluginError_ = PluginError{message, kExitFailed, question};
+}
+
+std::optional<PluginError> Host::takePluginError() {
     auto e = std::move(pluginError_);
     pluginError_.reset();
     return e;

@@ -6,6 +6,7 @@
 
 #include "core/atoms.h"
 #include "core/callbacks.h"
+#include "core/exit_status.h"
 #include "core/host_config.h"
 #include "core/table_registry.h"
 #include "core/trace.h"
@@ -26,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace vellora {
@@ -43,6 +45,13 @@ struct RegionSeen {
     FixedRect rect{};
     const Document* doc = nullptr;
     int page = 0;
+};
+
+// The first error met inside a plug-in call.
+struct PluginError {
+    std::string message;
+    int status = kExitFailed;
+    std::string unanswered;  // the question asked with no fitting answer queued, if that was it
 };
 
 // What a HostPath handle points at: each Support.AcquireFilePath makes one,
@@ -82,8 +91,10 @@ public:
 
     // ---- Errors met inside a plug-in call: the first is kept and fails
     // the script once the plug-in has returned.
-    void recordPluginError(const std::string& message, int status = 1);
-    std::optional<std::pair<std::string, int>> takePluginError();
+    void recordPluginError(const std::string& message, int status = kExitFailed);
+    // The plug-in asked `question` and no fitting answer was queued for it.
+    void recordUnanswered(const std::string& question, const std::string& message);
+    std::optional<PluginError> takePluginError();
 
     // ---- Handles given to the plug-in are checked before use.
     template <class T>
@@ -158,7 +169,6 @@ public:
     // followed with the rubber band `bandAt(x, y)` drawn until the release.
     std::pair<int, int> followDrag(PageView& view, int16_t x, int16_t y,
                                    const std::function<DeviceRect(int, int)>& bandAt);
-    size_t drawingRoutineCount() const { return drawing_.size(); }
 
     // ---- Tools.
     void registerTool(ToolRecord* tool);
@@ -181,15 +191,23 @@ public:
     int32_t alert(const std::string& message, const std::vector<const char*>& buttons);
     void note(const std::string& message, const std::string& kind = "note");
     bool confirm(const std::string& message);
-    std::vector<AlertShown> alerts;
-    size_t alertsChecked = 0;
+    // Every alert, note and confirmation shown, in order.
+    const std::vector<AlertShown>& alertsShown() const { return alerts_; }
+    // The first one shown and not yet taken (by `expect alert`); null when none.
+    const AlertShown* nextAlert() const { return alertsTaken_ < alerts_.size() ? &alerts_[alertsTaken_] : nullptr; }
+    const AlertShown* takeNextAlert() {
+        const AlertShown* next = nextAlert();
+        if (next != nullptr) ++alertsTaken_;
+        return next;
+    }
 
     // ---- Progress and cancel.
     const ProgressMonitor* progressMonitor() const { return config.progress.exists ? &monitor_ : nullptr; }
     void installProgressMonitor(const ProgressMonitor& monitor) { monitor_ = monitor; }
     void progressUpdate(ProgressEvent event, int32_t value = 0);
-    // Since the last `expect progress`.
-    std::vector<ProgressRecord> progressRecords;
+    // The progress calls since the last take (`expect progress`).
+    const std::vector<ProgressRecord>& progressRecords() const { return progressRecords_; }
+    std::vector<ProgressRecord> takeProgressRecords() { return std::exchange(progressRecords_, {}); }
     bool cancelRequested() { return input.poll(); }
 
     // ---- Support.
@@ -204,14 +222,8 @@ public:
     // ---- Calls into the plug-in.
     template <class Signature, class... Args>
     auto call(HostCallback routine, Args... args) {
-        struct Depth {
-            int& d;
-            explicit Depth(int& x) : d(x) { ++d; }
-            ~Depth() { --d; }
-        } depth(pluginDepth_);
         return callbacks.call<Signature>(routine, args...);
     }
-    bool insidePlugin() const { return pluginDepth_ > 0; }
 
 private:
     void setUpMenus();
@@ -250,8 +262,10 @@ private:
     std::deque<PathRef> paths_;
     char fileSystem_ = 0;  // the address is the default file system's handle
 
-    std::optional<std::pair<std::string, int>> pluginError_;
-    int pluginDepth_ = 0;
+    std::vector<AlertShown> alerts_;
+    size_t alertsTaken_ = 0;
+    std::vector<ProgressRecord> progressRecords_;
+    std::optional<PluginError> pluginError_;
     int actionDepth_ = 0;
 };
 

@@ -48,14 +48,14 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
         choice = numbers[picked - 1];
         shown.answer = shown.buttons[picked - 1];
         if (verbose) PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer);
-        alerts.push_back(std::move(shown));
+        alerts_.push_back(std::move(shown));
         return choice;
     }
     std::optional<std::string> answer = input.standingAnswer(message);
     if (!answer) answer = input.takeAnswer();
     bool fits = false;
     if (!answer) {
-        recordPluginError("no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
+        recordUnanswered(message, "no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
     } else {
         for (size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i] != nullptr && WithoutAmpersands(buttons[i]) == *answer) {
@@ -64,8 +64,8 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
                 break;
             }
         if (!fits)
-            recordPluginError("the answer " + Quoted(*answer) + " fits no button of the alert " + Quoted(message) +
-                              " (buttons " + list + ")");
+            recordUnanswered(message, "the answer " + Quoted(*answer) + " fits no button of the alert " +
+                                          Quoted(message) + " (buttons " + list + ")");
     }
     const size_t pressed = static_cast<size_t>(choice - VX_ALERT_BUTTON1);
     shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
@@ -73,14 +73,14 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     if (verbose)
         PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer +
                               (fits ? "" : " (dismissed: no fitting answer)"));
-    alerts.push_back(std::move(shown));
+    alerts_.push_back(std::move(shown));
     return choice;
 }
 
 void Host::note(const std::string& message, const std::string& kind) {
     PrintMessage(err, "alert: " + message);
     if (input.live != nullptr) (void)input.live->answer(Question{kind, message, {"OK"}});
-    alerts.push_back(AlertShown{kind, message, {"OK"}, "OK"});
+    alerts_.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
 
 bool Host::confirm(const std::string& message) {
@@ -90,23 +90,23 @@ bool Host::confirm(const std::string& message) {
                               : input.takeAnswer();
     bool yes = false;
     if (!answer)
-        recordPluginError("no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
+        recordUnanswered(message, "no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
     else if (*answer == "yes")
         yes = true;
     else if (*answer != "no")
-        recordPluginError("the answer " + Quoted(*answer) + " fits no button of the confirmation " + Quoted(message) +
-                          " (yes or no)");
+        recordUnanswered(message, "the answer " + Quoted(*answer) + " fits no button of the confirmation " +
+                                      Quoted(message) + " (yes or no)");
     if (verbose) PrintMessage(err, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
-    alerts.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
+    alerts_.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;
 }
 
 void Host::progressUpdate(ProgressEvent event, int32_t value) {
     ProgressRecord record{event, value};
-    progressRecords.push_back(record);
+    progressRecords_.push_back(record);
     if (input.live != nullptr) {
         // The front end shows the bar; the message stream stays readable.
-        input.live->showProgress(record.text());
+        input.live->showProgress(record);
         return;
     }
     progressDisplay_.update(record);

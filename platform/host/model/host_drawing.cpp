@@ -33,7 +33,7 @@ void Host::drawPass(PageView& view) {
             std::any_of(drawing_.begin(), drawing_.end(), [&](const Hook& h) { return h.routine == hook.routine; });
         if (!stillRegistered) continue;
         observing_.push_back(Observation{&view, {}, {}});
-        call<PageViewDrawingProc>(hook.routine, reinterpret_cast<::PageView>(&view), hook.data);
+        call<PageViewDrawingProc>(hook.routine, reinterpret_cast<PageViewHandle>(&view), hook.data);
         Observation seen = std::move(observing_.back());
         observing_.pop_back();
 

@@ -16,6 +16,11 @@
 
 namespace vellora {
 
+// The SDK's handles the plug-in holds for a page view and a document window
+// (opaque pointers to the host's PageView and DocWindow below).
+using PageViewHandle = ::PageView;
+using DocWindowHandle = ::DocWindow;
+
 class DocWindow;
 class Document;
 

@@ -10,20 +10,6 @@ constexpr std::chrono::milliseconds kRedrawInterval{100};
 constexpr int kBarWidth = 40;
 }  // namespace
 
-std::string ProgressRecord::text() const {
-    switch (event) {
-    case ProgressEvent::Begin:
-        return "begin";
-    case ProgressEvent::End:
-        return "end";
-    case ProgressEvent::Duration:
-        return "duration:" + std::to_string(value);
-    case ProgressEvent::Value:
-        return "value:" + std::to_string(value);
-    }
-    return "";
-}
-
 ProgressDisplay::ProgressDisplay(std::ostream& err, bool bar, bool lines, Clock clock)
     : err_(err), bar_(bar), lines_(lines && !bar), clock_(std::move(clock)) {}
 

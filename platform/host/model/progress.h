@@ -5,6 +5,8 @@
 // not held up by its own progress.
 #pragma once
 
+#include "core/progress_record.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -13,15 +15,6 @@
 #include <vector>
 
 namespace vellora {
-
-enum class ProgressEvent : uint8_t { Begin, End, Duration, Value };
-
-struct ProgressRecord {
-    ProgressEvent event;
-    int32_t value;  // the duration or current value
-    // As `expect progress` writes it: begin, end, duration:N, value:N.
-    std::string text() const;
-};
 
 class ProgressDisplay {
 public:

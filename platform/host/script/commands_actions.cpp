@@ -44,7 +44,7 @@ void Press(Interpreter& in, Point from, Point to, uint16_t mods) {
     in.userAction(Gesture{to.x, to.y, mods}, [&] {
         ToolRecord* tool = h.activeTool();
         if (tool == nullptr || tool->click == VX_NO_CALLBACK) return;
-        h.call<ToolClickProc>(tool->click, tool, reinterpret_cast<::PageView>(&view), from.x, from.y);
+        h.call<ToolClickProc>(tool->click, tool, reinterpret_cast<PageViewHandle>(&view), from.x, from.y);
     });
 }
 
@@ -55,7 +55,7 @@ void Hover(Interpreter& in, Point at, uint16_t mods) {
         ToolRecord* tool = h.activeTool();
         bool set =
             tool != nullptr && tool->adjustCursor != VX_NO_CALLBACK &&
-            h.call<ToolCursorProc>(tool->adjustCursor, tool, reinterpret_cast<::PageView>(&view), at.x, at.y) != 0;
+            h.call<ToolCursorProc>(tool->adjustCursor, tool, reinterpret_cast<PageViewHandle>(&view), at.x, at.y) != 0;
         // A tool that leaves the cursor to the host gets the arrow.
         if (!set) h.cursor = static_cast<HostCursorHandle>(vxwin32::SystemArrowCursor());
     });

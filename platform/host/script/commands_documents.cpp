@@ -37,7 +37,7 @@ void AddDocumentCommands(std::map<std::string, Command>& t) {
             else
                 doc = h.openPdfDocument(path, password);
         } catch (const HostError& e) {
-            throw ScriptError(e.what(), 3);
+            throw ScriptError(e.what(), FileStepStatus(e));
         }
         h.openWindow(doc, doc->name());
     });

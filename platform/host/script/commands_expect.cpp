@@ -3,6 +3,7 @@
 #include "script/interpreter.h"
 
 #include "core/fixed_text.h"
+#include "core/plugin_names.h"
 
 #include <vxwin32/standin.h>
 
@@ -60,14 +61,14 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "expect alert", "expect alert \"TEXT\"", 1, 1, [](Interpreter& in, Args& a) {
         std::string expected = a.text("text");
         Host& h = in.host();
-        if (h.alertsChecked >= h.alerts.size()) throw ScriptError("no alert was shown; expected " + Quoted(expected));
-        const AlertShown& shown = h.alerts[h.alertsChecked++];
+        const AlertShown* next = h.takeNextAlert();
+        if (next == nullptr) throw ScriptError("no alert was shown; expected " + Quoted(expected));
+        const AlertShown& shown = *next;
         if (shown.text != expected) Mismatch("the next alert", Quoted(shown.text), Quoted(expected));
     });
     AddCommand(t, "expect no-alert", "expect no-alert", 0, 0, [](Interpreter& in, Args&) {
         Host& h = in.host();
-        if (h.alertsChecked < h.alerts.size())
-            throw ScriptError("an alert was shown: " + Quoted(h.alerts[h.alertsChecked].text));
+        if (const AlertShown* next = h.nextAlert()) throw ScriptError("an alert was shown: " + Quoted(next->text));
     });
     AddCommand(t, "expect crop", "expect crop N L B R T", 5, 5,
                [](Interpreter& in, Args& a) { ExpectBox(in, a, "crop box", &DocumentBackend::cropBox); });
@@ -117,9 +118,9 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
                 seen = "unknown";
             else if (info->system)
                 seen = "standard";
-            else if (info->resourceId == 102)
+            else if (info->resourceId == plugin::kCropCursorId)
                 seen = "crop";
-            else if (info->resourceId == 112)
+            else if (info->resourceId == plugin::kScissorsCursorId)
                 seen = "scissors";
             else
                 seen = "cursor " + std::to_string(info->resourceId);
@@ -139,9 +140,8 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         std::string expected = a.text("records");
         Host& h = in.host();
         std::vector<std::string> records;
-        for (const ProgressRecord& r : h.progressRecords) records.push_back(r.text());
+        for (const ProgressRecord& r : h.takeProgressRecords()) records.push_back(r.text());
         std::string seen = Joined(records);
-        h.progressRecords.clear();
         if (seen != expected) Mismatch("the progress since the last check", Quoted(seen), Quoted(expected));
     });
     AddCommand(t, "expect calls", "expect calls OPERATION N", 2, 2, [](Interpreter& in, Args& a) {

@@ -2,16 +2,24 @@
 // Output: saving, snapshots and printed listings.
 #include "script/interpreter.h"
 
+#include "backend/document_backend.h"
 #include "core/fixed_text.h"
 #include "render/png_writer.h"
 
 #include <vxwin32/standin.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <utility>
+#include <vector>
+
 namespace vellora {
 
 namespace {
 
-// File errors end the script with status 3.
+// File errors end the script with the status of a file failure.
 template <class F>
 void FileStep(F&& step) {
     try {
@@ -19,7 +27,7 @@ void FileStep(F&& step) {
     } catch (const ScriptError&) {
         throw;
     } catch (const HostError& e) {
-        throw ScriptError(e.what(), 3);
+        throw ScriptError(e.what(), FileStepStatus(e));
     }
 }
 
@@ -76,6 +84,29 @@ void AddOutputCommands(std::map<std::string, Command>& t) {
             in.out() << "page " << i + 1 << " rotate " << b.rotation(i) << " media " << RectToText(b.mediaBox(i))
                      << " crop " << RectToText(b.cropBox(i)) << " bbox "
                      << RectToText(GrowBox(b.boundingBox(i), in.host().config.margin)) << "\n";
+    });
+    AddCommand(t, "print info", "print info", 0, 0, [](Interpreter& in, Args&) {
+        Document& doc = in.activeDocument();
+        const DocumentBackend& b = doc.backend();
+        // Page sizes (the crop box, as shown) in the order they first come.
+        std::vector<std::pair<std::string, int>> sizes;
+        for (int i = 0; i < doc.pageCount(); ++i) {
+            const FixedRect box = b.cropBox(i);
+            std::ostringstream size;
+            size << std::abs(int64_t(box.right) - box.left) / 65536.0 << " x "
+                 << std::abs(int64_t(box.top) - box.bottom) / 65536.0;
+            auto found = std::find_if(sizes.begin(), sizes.end(), [&](const auto& s) { return s.first == size.str(); });
+            if (found == sizes.end())
+                sizes.emplace_back(size.str(), 1);
+            else
+                ++found->second;
+        }
+        in.out() << "pages " << doc.pageCount() << "\n";
+        for (const auto& [size, count] : sizes) in.out() << "size " << size << " pt: " << count << "\n";
+        const std::string library = PdfLibraryVersion();
+        in.out() << "encrypted " << (b.encrypted() ? "yes" : "no") << "\n"
+                 << "repaired " << (b.repairedOnOpen() ? "yes" : "no") << "\n"
+                 << "library " << (library.empty() ? "none" : library) << "\n";
     });
     AddCommand(t, "print menus", "print menus", 0, 0, [](Interpreter& in, Args&) {
         Host& h = in.host();

@@ -161,8 +161,13 @@ void Interpreter::userAction(const std::optional<Gesture>& gesture, const std::f
     action();
 }
 
-void Interpreter::fail(int status, const std::string& where, const std::string& message) const {
-    throw ScriptError(scriptName_ + ":" + where + ": " + message, status);
+int FileStepStatus(const HostError& error) {
+    return ExitStatusOf(error.kind() == ErrorKind::Failed ? ErrorKind::OutputFile : error.kind());
+}
+
+void Interpreter::fail(int status, const std::string& where, const std::string& message,
+                       const std::string& unanswered) const {
+    throw ScriptError(scriptName_ + ":" + where + ": " + message, status, unanswered);
 }
 
 void Interpreter::runLine(const std::vector<std::string>& words) {
@@ -193,7 +198,7 @@ void Interpreter::runCommand(const std::vector<std::string>& words) {
     runLine(words);
     if (host_) {
         host_->idle();
-        if (auto e = host_->takePluginError()) throw ScriptError(e->first, e->second);
+        if (auto e = host_->takePluginError()) throw ScriptError(e->message, e->status, e->unanswered);
     }
 }
 
@@ -208,26 +213,27 @@ int Interpreter::run(const std::string& text) {
         while (std::getline(lines, line)) {
             ++number;
             std::string where = std::to_string(number);
-            if (UserStopFlag().load()) fail(130, where, "stopped by the user");
+            if (UserStopFlag().load()) fail(kExitStopped, where, "stopped by the user");
             try {
                 std::vector<std::string> words = Tokenize(line);
                 if (words.empty()) continue;
                 runCommand(words);
             } catch (const ScriptError& e) {
-                fail(e.status, where, e.text);
+                fail(e.status, where, e.text, e.unanswered);
             } catch (const ModuleError& e) {
-                fail(2, where, e.what());
+                fail(ExitStatusOf(ErrorKind::Module), where, e.what());
             } catch (const std::exception& e) {
-                fail(1, where, e.what());
+                fail(kExitFailed, where, e.what());
             }
-            if (UserStopFlag().load()) fail(130, where, "stopped by the user");
+            if (UserStopFlag().load()) fail(kExitStopped, where, "stopped by the user");
         }
         finish(number);
     } catch (const ScriptError& e) {
+        if (options_.failure != nullptr) *options_.failure = ScriptFailure{number, e.unanswered};
         PrintMessage(err(), e.text);
         return e.status;
     }
-    return 0;
+    return kExitOk;
 }
 
 void Interpreter::finish(int lastLine) {
@@ -237,13 +243,13 @@ void Interpreter::finish(int lastLine) {
     if (!left.empty()) {
         std::string list;
         for (const std::string& a : left) list += (list.empty() ? "\"" : ", \"") + a + "\"";
-        fail(1, where, "at the end of the script, answer(s) queued but never asked for: " + list);
+        fail(kExitFailed, where, "at the end of the script, answer(s) queued but never asked for: " + list);
     }
     std::vector<std::string> leaks = host_->leaks();
     if (!leaks.empty()) {
         std::string all;
         for (const std::string& l : leaks) all += (all.empty() ? "" : "; ") + l;
-        fail(1, where, "at the end of the script, " + all);
+        fail(kExitFailed, where, "at the end of the script, " + all);
     }
 }
 

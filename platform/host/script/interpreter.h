@@ -87,7 +87,8 @@ private:
     void runLine(const std::vector<std::string>& words);
     // The checks made when every line has run.
     void finish(int lastLine);
-    [[noreturn]] void fail(int status, const std::string& where, const std::string& message) const;
+    [[noreturn]] void fail(int status, const std::string& where, const std::string& message,
+                           const std::string& unanswered = {}) const;
 
     std::string scriptName_;
     ScriptRunOptions options_;
@@ -95,6 +96,10 @@ private:
     std::unique_ptr<Host> host_;
     LoadedModule module_;
 };
+
+// The status of a step on a file (open, save, snapshot) that failed: a
+// failure with no more precise kind failed on the file.
+int FileStepStatus(const HostError& error);
 
 // Adds one command to the table.
 void AddCommand(std::map<std::string, Command>& table, const std::string& name, const std::string& usage,

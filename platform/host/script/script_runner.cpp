@@ -22,7 +22,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
         std::FILE* f = std::fopen(options.tracePath.c_str(), "wb");
         if (f == nullptr) {
             PrintMessage(err, options.tracePath + ": cannot write the trace: " + std::strerror(errno));
-            return 3;
+            return ExitStatusOf(ErrorKind::OutputFile);
         }
         std::fclose(f);
     }
@@ -31,7 +31,7 @@ int RunHostScript(const std::string& scriptText, const std::string& scriptName, 
         return interpreter.run(scriptText);
     } catch (const std::exception& e) {
         PrintMessage(err, scriptName + ": " + e.what());
-        return 1;
+        return kExitFailed;
     }
 }
 

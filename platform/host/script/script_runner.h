@@ -23,6 +23,12 @@ struct OpenedDocument {
     ~OpenedDocument();
 };
 
+// Where and how a script run failed, for a caller that words the failure itself.
+struct ScriptFailure {
+    int line = 0;            // the line that failed, from 1; 0 before the first
+    std::string unanswered;  // the plug-in's question no fitting answer was queued for, if any
+};
+
 struct ScriptRunOptions {
     std::string modulePath;                  // default module for `load` without an argument
     std::string tracePath;                   // empty: no trace
@@ -31,13 +37,15 @@ struct ScriptRunOptions {
     bool progressBar = false;                // standard error is a terminal: progress as a bar
     bool verbose = false;                    // questions, answers and progress lines are shown too
     std::shared_ptr<OpenedDocument> opened;  // taken by the first `open` of its path
+    ScriptFailure* failure = nullptr;        // filled in when the run fails
 };
 
-// Runs the script. Returns 0 when every line ran and every expectation held;
-// otherwise prints one message naming the script, the line and the problem
-// and returns a non-zero status: 1 a failed expectation or bad line, 2 the
-// module could not be loaded or refused to start, 3 a file could not be
-// read or written, 130 the user stopped the run (RequestUserStop).
+// Runs the script. Returns kExitOk when every line ran and every expectation
+// held; otherwise prints one message naming the script, the line and the
+// problem and returns the exit status of the failure (core/exit_status.h):
+// kExitFailed a failed expectation or bad line, kExitUsage the module could
+// not be loaded or refused to start, kExitFile a file could not be read or
+// written, kExitStopped the user stopped the run (RequestUserStop).
 int RunHostScript(const std::string& scriptText, const std::string& scriptName, const ScriptRunOptions& options);
 
 // Asks the running script to stop as the user's stop request: the cancel

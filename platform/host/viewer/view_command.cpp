@@ -2,6 +2,7 @@
 #include "viewer/view_command.h"
 
 #include "core/fixed_text.h"
+#include "core/exit_status.h"
 #include "script/interpreter.h"
 #include "viewer/viewer_session.h"
 #include "viewer/web_server.h"
@@ -126,9 +127,16 @@ bool HasDisplay() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAY
 
 }  // namespace
 
+std::vector<std::string> ViewSynopsis() {
+    return {"vellora view [FILE.pdf ...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]",
+            "[--margin M|L,B,R,T] [--ink-threshold PERCENT] [--ignore-dark-edges]"};
+}
+
 std::string ViewUsage() {
-    return "usage: vellora view [FILE.pdf ...] [--root DIR] [--port N] [--no-browser] [--zoom PERCENT]\n"
-           "       [--margin M|L,B,R,T] [--ink-threshold PERCENT] [--ignore-dark-edges]\n"
+    const std::vector<std::string> synopsis = ViewSynopsis();
+    std::string usage = "usage: " + synopsis[0] + "\n";
+    for (size_t i = 1; i < synopsis.size(); ++i) usage += "       " + synopsis[i] + "\n";
+    return usage +
            "Serves an interactive viewer on http://127.0.0.1:PORT/ (port 0, the default, picks a free one)\n"
            "and prints its address with the access token. Ctrl-C or File > Exit on the page ends it.\n"
            "File > Open lists the folders and PDF files under DIR (default: the first file's folder, or the\n"
@@ -192,11 +200,11 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         options = ParseViewOptions(args);
     } catch (const std::invalid_argument& e) {
         err << "vellora: " << e.what() << " (vellora view --help)\n";
-        return 2;
+        return kExitUsage;
     }
     if (options.help) {
         out << ViewUsage();
-        return 0;
+        return kExitOk;
     }
     ScriptRunOptions run;
     run.modulePath = env.modulePath;
@@ -214,13 +222,13 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         }
     } catch (const ScriptError& e) {
         err << "vellora: " << e.what() << "\n";
-        return e.status == 3 ? 3 : 2;
+        return e.status == kExitFile ? kExitFile : kExitUsage;
     } catch (const ModuleError& e) {
         err << "vellora: " << e.what() << "\n";
-        return 2;
+        return ExitStatusOf(ErrorKind::Module);
     } catch (const std::exception& e) {
         err << "vellora: " << e.what() << "\n";
-        return 3;
+        return kExitFile;
     }
 
     std::optional<FileChooser> chooser;
@@ -232,7 +240,7 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         chooser.emplace(root);
     } catch (const std::invalid_argument& e) {
         err << "vellora: " << e.what() << " (vellora view --help)\n";
-        return 2;
+        return kExitUsage;
     }
 
     UserEventQueue events;
@@ -254,12 +262,12 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         server.stop();
     } catch (const std::exception& e) {
         err << "vellora: " << e.what() << "\n";
-        return 1;
+        return kExitFailed;
     }
     // Nothing is written that the person did not save.
     for (const auto& w : interpreter.host().windows())
         if (w->document().modified()) err << "vellora: unsaved changes to \"" << w->name() << "\" were not saved\n";
-    return quit ? 0 : 130;
+    return quit ? kExitOk : kExitStopped;
 }
 
 }  // namespace vellora::viewer

@@ -29,11 +29,15 @@ struct ViewOptions {
 
 // Throws std::invalid_argument with the message for a bad command line.
 ViewOptions ParseViewOptions(const std::vector<std::string>& args);
+// The command's usage lines (the first begins "vellora view"), as the
+// program's usage text lists them, and its whole help.
+std::vector<std::string> ViewSynopsis();
 std::string ViewUsage();
 
-// `args` begins with "view". Returns the exit status: 0 after File > Quit,
-// 130 after Ctrl-C, 2 for a bad command line or module, 3 for a file that
-// cannot be opened, 1 when the server cannot start.
+// `args` begins with "view". Returns the exit status (core/exit_status.h):
+// kExitOk after File > Quit, kExitStopped after Ctrl-C, kExitUsage for a bad
+// command line or module, kExitFile for a file that cannot be opened,
+// kExitFailed when the server cannot start.
 int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& env);
 
 }  // namespace vellora::viewer

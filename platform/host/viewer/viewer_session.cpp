@@ -396,19 +396,23 @@ bool ViewerSession::stopRequested() {
 
 void ViewerSession::showDragFrame() { publishFrame(); }
 
-void ViewerSession::showProgress(const std::string& record) {
-    auto number = [&](size_t from) { return std::atoi(record.c_str() + from); };
+void ViewerSession::showProgress(const ProgressRecord& record) {
     bool now = true;
-    if (record == "begin") {
+    switch (record.event) {
+    case ProgressEvent::Begin:
         progress_ = Progress{true, 0, 0};
-    } else if (record == "end") {
+        break;
+    case ProgressEvent::End:
         progress_.shown = false;
-    } else if (record.rfind("duration:", 0) == 0) {
-        progress_.duration = number(9);
-    } else if (record.rfind("value:", 0) == 0) {
-        progress_.value = number(6);
+        break;
+    case ProgressEvent::Duration:
+        progress_.duration = record.value;
+        break;
+    case ProgressEvent::Value:
+        progress_.value = record.value;
         // A bar needs no more than 25 pictures a second.
         now = std::chrono::steady_clock::now() - lastProgressPublish_ > std::chrono::milliseconds(40);
+        break;
     }
     if (!now) return;
     lastProgressPublish_ = std::chrono::steady_clock::now();

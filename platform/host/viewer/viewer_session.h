@@ -52,7 +52,7 @@ public:
     std::optional<vxwin32::DialogAction> nextDialogAction(const vxwin32::DialogState& dialog) override;
     bool stopRequested() override;
     void showDragFrame() override;
-    void showProgress(const std::string& record) override;
+    void showProgress(const ProgressRecord& record) override;
 
 private:
     struct Modal {

@@ -238,12 +238,6 @@ void BboxLookahead::stopFromLocked(int page)
         slots_[size_t(p)] = Slot::Caller;
 }
 
-bool BboxLookahead::done() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return running_ == 0;
-}
-
 int BboxThreads()
 {
     if (const char* text = std::getenv("TRIMVEX_BBOX_THREADS")) {

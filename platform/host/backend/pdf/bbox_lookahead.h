@@ -8,9 +8,9 @@
 // document of its own opened from the same bytes with a MuPDF context of
 // its own, so that the answers are there when the host asks. The contexts
 // are not clones sharing one cache: MuPDF takes a lock shared by all
-// clones for every reference count, and on the pgf manual two clones took
-// 1.74 s against 1.47 s for two contexts that share nothing (3.1 s of
-// processor time against 2.6 s); the documents share no object anyway. A
+// clones for every reference count, which costs more than the cache saves
+// (docs/benchmarks.md, "Measurements behind the PDF backend's design");
+// the documents share no object anyway. A
 // worker's document holds the crop boxes the host's document holds in
 // memory; a page changed after the start, and every page from one where a
 // worker's document had to be repaired on the way, is left to the host's
@@ -85,8 +85,6 @@ public:
     // The caller's document was repaired on the way to `page`: nothing a
     // worker finds from there on counts.
     void stopFrom(int page);
-    // Every worker has ended.
-    bool done() const;
     // The caller's document has listed its page objects (when it was not
     // done before the start): workers find pages by them from now on,
     // instead of by a walk of the page tree each.

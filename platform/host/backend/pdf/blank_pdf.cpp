@@ -11,7 +11,7 @@ void WriteBlankPdf(const std::vector<PageSetup>& pages, const std::string& path)
 {
     using namespace vellora::pdf;
     if (pages.empty())
-        throw HostError(path + ": cannot write a PDF file without pages");
+        throw HostError(ErrorKind::OutputFile, path + ": cannot write a PDF file without pages");
     std::vector<MuBlankPage> blank(pages.size());
     for (size_t i = 0; i < pages.size(); ++i) {
         const PageSetup& p = pages[i];
@@ -31,7 +31,7 @@ void WriteBlankPdf(const std::vector<PageSetup>& pages, const std::string& path)
     ReplacementFile file(path);
     MuError err{};
     if (!MuWriteBlankDocument(mu.get(), blank.data(), int(blank.size()), file.fd(), &err))
-        throw HostError(path + ": cannot save: " + err.text);
+        throw HostError(ErrorKind::OutputFile, path + ": cannot save: " + err.text);
     file.commit();
 }
 

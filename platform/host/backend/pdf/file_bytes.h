@@ -39,10 +39,12 @@ public:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
-                throw HostError(path_ + ": cannot read: " + std::strerror(errno));
+                throw HostError(ErrorKind::InputFile,
+                                path_ + ": cannot read: " + std::strerror(errno));
             if (n == 0)
-                throw HostError(path_ +
-                                ": another program has cut the file short since it was read");
+                throw HostError(
+                    ErrorKind::InputFile,
+                    path_ + ": another program has cut the file short since it was read");
             done += size_t(n);
         }
         return window_;

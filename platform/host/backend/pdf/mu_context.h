@@ -13,7 +13,7 @@ public:
     MuContext() : ctx_(MuNewContext(&log_))
     {
         if (!ctx_)
-            throw HostError("cannot start the PDF library (out of memory)");
+            throw HostError(ErrorKind::Internal, "cannot start the PDF library (out of memory)");
     }
     ~MuContext()
     {

@@ -94,12 +94,12 @@ namespace {
 
 // A file read through its own descriptor with pread, a window of it at a
 // time: MuPDF's own file stream reads 4 KB after every seek, two system
-// calls for each object it looks up, which on a crop of 10,000 pages was
-// most of the run. There are two windows, and a seek outside both reads
-// into the one used longer ago: after an incremental update, every page
-// object lies in the update at the end of the file and its content near
-// the start, and one window had to be read again twice a page (in
-// `vellora boxes` of a cropped file of 10,000 pages, 1.3 GB copied).
+// calls for each object it looks up. There are two windows, and a seek
+// outside both reads into the one used longer ago: after an incremental
+// update, every page object lies in the update at the end of the file and
+// its content near the start, and one window would be read again twice a
+// page (figures in docs/benchmarks.md, "Measurements behind the PDF
+// backend's design").
 struct FileWindow {
     int64_t start;  // the file offset of bytes[0]
     size_t held;    // bytes read into it

@@ -111,12 +111,12 @@ FileDescriptor OpenReadable(const std::string& path)
 {
     FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
-        throw HostError(path + ": cannot open: " + std::strerror(errno));
+        throw HostError(ErrorKind::InputFile, path + ": cannot open: " + std::strerror(errno));
     struct stat st {};
     if (fstat(fd.get(), &st) != 0)
-        throw HostError(path + ": cannot open: " + std::strerror(errno));
+        throw HostError(ErrorKind::InputFile, path + ": cannot open: " + std::strerror(errno));
     if (S_ISDIR(st.st_mode))
-        throw HostError(path + ": cannot open: it is a directory");
+        throw HostError(ErrorKind::InputFile, path + ": cannot open: it is a directory");
     return fd;
 }
 
@@ -162,7 +162,7 @@ std::string BoxText(const FixedRect& box)
 }
 
 // Bytes MuPDF made, copied out.
-std::string Take(const MuContext& mu, MuBytes& bytes)
+std::string CopiedAndDropped(const MuContext& mu, MuBytes& bytes)
 {
     std::string text(reinterpret_cast<const char*>(bytes.data), bytes.size);
     MuDropBytes(mu.get(), &bytes);
@@ -202,15 +202,16 @@ FileXref ReadFileXref(const MuContext& mu, pdf_document* doc, int fd, const std:
     FileXref xref;
     struct stat st {};
     if (fstat(fd, &st) != 0)
-        throw HostError(path + ": cannot read: " + std::strerror(errno));
+        throw HostError(ErrorKind::InputFile, path + ": cannot read: " + std::strerror(errno));
     xref.length = st.st_size;
     xref.size = MuXrefSize(mu.get(), doc);
     xref.entries.resize(size_t(xref.size));
     MuBytes keys{};
     MuError err{};
     if (!MuReadXref(mu.get(), doc, xref.entries.data(), xref.size, &xref.startxref, &keys, &err))
-        throw HostError(path + ": cannot read the cross-reference table: " + err.text);
-    xref.trailerKeys = Take(mu, keys);
+        throw HostError(ErrorKind::Damaged,
+                        path + ": cannot read the cross-reference table: " + err.text);
+    xref.trailerKeys = CopiedAndDropped(mu, keys);
     char head[32] = {};
     const ssize_t n = pread(fd, head, sizeof head - 1, xref.startxref);
     const char* at = head;
@@ -233,7 +234,7 @@ OpenedFile OpenWith(const MuContext& mu, int fd, int64_t length, const std::stri
     OpenedFile opened;
     MuError err{};
     if (!MuOpenDocument(mu.get(), fd, length, password.c_str(), &opened.doc, &opened.info, &err))
-        throw HostError(path + ": cannot be read as a PDF file: " + err.text);
+        throw HostError(ErrorKind::Damaged, path + ": cannot be read as a PDF file: " + err.text);
     return opened;
 }
 
@@ -244,7 +245,7 @@ std::vector<int> ListPages(const MuContext& mu, pdf_document* doc, int count,
     std::vector<int> objects(size_t(count), 0);
     MuError err{};
     if (!MuListPages(mu.get(), doc, objects.data(), count, &err))
-        throw HostError(path + ": cannot read the page tree: " + err.text);
+        throw HostError(ErrorKind::Damaged, path + ": cannot read the page tree: " + err.text);
     return objects;
 }
 
@@ -417,6 +418,14 @@ public:
     {
         return editable_ ? VX_PERMISSION_EDIT : 0u;
     }
+    bool encrypted() const override
+    {
+        return encrypted_;
+    }
+    bool repairedOnOpen() const override
+    {
+        return repairedOnOpen_;
+    }
 
     void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) override;
     void save(const std::string& path, SaveMode mode) override;
@@ -457,13 +466,13 @@ private:
         if (box)
             WritableBox(*box, values);
         MuError err{};
-        if (!MuSetCropBox(mu_.get(), live(), objects_[size_t(page)], box ? values : nullptr, &err,
-                          &unmarked_))
+        if (!MuSetCropBox(mu_.get(), readableDoc(), objects_[size_t(page)], box ? values : nullptr,
+                          &err, &unmarked_))
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
         // In a run on worker threads this document reads pages for their
         // crop boxes only; what it read besides is let go now and then.
         if (lookahead_ && !unmarked_ && ++editsSinceCleared_ >= BboxLookahead::kAhead) {
-            MuClearCache(mu_.get(), live());
+            MuClearCache(mu_.get(), readableDoc());
             editsSinceCleared_ = 0;
         }
     }
@@ -478,7 +487,7 @@ private:
     void letGoOfPageObjects()
     {
         if (lookahead_ && !unmarked_)
-            MuClearCache(mu_.get(), live());
+            MuClearCache(mu_.get(), readableDoc());
     }
     void endRun();
     PageMarks marksHere(int page);
@@ -502,7 +511,7 @@ private:
             p.fileCrop = p.crop;
     }
 
-    pdf_document* live() const
+    pdf_document* readableDoc() const
     {
         if (!doc_)
             throw HostError(path_ + ": the file could not be read again after a failed save");
@@ -517,16 +526,19 @@ private:
     void adopt(const MuDocInfo& info)
     {
         if (info.needsPassword && info.passwordGiven)
-            throw HostError(path_ + ": the password is wrong");
+            throw HostError(ErrorKind::PasswordWrong, path_ + ": the password is wrong");
         if (info.needsPassword)
-            throw HostError(path_ + ": encrypted; it cannot be opened without its password");
+            throw HostError(ErrorKind::PasswordMissing,
+                            path_ + ": encrypted; it cannot be opened without its password");
         if (info.pageCount < 1)
-            throw HostError(path_ + ": the document has no pages");
+            throw HostError(ErrorKind::Damaged, path_ + ": the document has no pages");
         // Checked before the tree is walked: a small file can list one page
         // object millions of times, and each listing costs memory and time.
         if (info.pageCount > kMostPages)
-            throw HostError(path_ + ": the page tree lists " + std::to_string(info.pageCount) +
-                            " pages, more than vellora opens (" + std::to_string(kMostPages) + ")");
+            throw HostError(ErrorKind::Damaged, path_ + ": the page tree lists " +
+                                                    std::to_string(info.pageCount) +
+                                                    " pages, more than vellora opens (" +
+                                                    std::to_string(kMostPages) + ")");
         fileCount_ = info.pageCount;
         editable_ = info.mayEdit != 0;
         encrypted_ = info.encrypted != 0;
@@ -559,7 +571,8 @@ private:
             MuPageGeometry g{};
             MuError err{};
             if (!MuReadPageGeometry(mu_.get(), doc_, objects_[size_t(i)], &g, &err))
-                throw HostError(pageName(i) + ": cannot read the page: " + err.text);
+                throw HostError(ErrorKind::Damaged,
+                                pageName(i) + ": cannot read the page: " + err.text);
             Page p;
             p.media = readBox(i, "media", g.hasMedia, g.media).value_or(kLetter);
             if (p.media.left == p.media.right || p.media.bottom == p.media.top || !g.hasMedia) {
@@ -585,8 +598,9 @@ private:
             return std::nullopt;
         const auto box = ToFixedRect(RectOf(v));
         if (!box)
-            throw HostError(pageName(page) + ": " + name + " box " + Describe(RectOf(v)) +
-                            " lies outside the page coordinate range (-32768 to 32767.99998)");
+            throw HostError(ErrorKind::Damaged,
+                            pageName(page) + ": " + name + " box " + Describe(RectOf(v)) +
+                                " lies outside the page coordinate range (-32768 to 32767.99998)");
         return box;
     }
 
@@ -653,7 +667,8 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
     std::vector<unsigned char> rgba(size_t(w) * size_t(h) * 4);
     MuError err{};
     const MuPageList pages = pageList();
-    if (!MuRenderPage(mu_.get(), live(), &pages, page, m, user, area, rgba.data(), w * 4, &err))
+    if (!MuRenderPage(mu_.get(), readableDoc(), &pages, page, m, user, area, rgba.data(), w * 4,
+                      &err))
         throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
 
     // Premultiplied source over the raster; untouched where the source is clear.
@@ -686,7 +701,7 @@ void PdfDocument::startRun(int page)
     // objects are all read already.
     if (BboxThreads() < 2 || page + 1 >= pageCount()) {
         inRun_ = true;
-        pageNumbers_ = MuKeepPageNumbers(mu_.get(), live());
+        pageNumbers_ = MuKeepPageNumbers(mu_.get(), readableDoc());
         return;
     }
     inRun_ = true;
@@ -723,8 +738,8 @@ void PdfDocument::startLookahead(int first)
             WritableBox(*p.crop, edit.box);
         plan.edits.push_back(edit);
     }
-    plan.repaired = MuWasRepaired(mu_.get(), live());
-    plan.objectStreams = MuHasObjectStreams(mu_.get(), live());
+    plan.repaired = MuWasRepaired(mu_.get(), readableDoc());
+    plan.objectStreams = MuHasObjectStreams(mu_.get(), readableDoc());
     plan.workers = threads;
     plan.ink = ink_;
     try {
@@ -745,7 +760,7 @@ void PdfDocument::endRun()
 
 PageMarks PdfDocument::marksHere(int page)
 {
-    pdf_document* doc = live();
+    pdf_document* doc = readableDoc();
     const bool repairedBefore = MuWasRepaired(mu_.get(), doc);
     PageMarks marks;
     MuError err{};
@@ -756,7 +771,8 @@ PageMarks PdfDocument::marksHere(int page)
     if (lookahead_ && !repairedBefore && MuWasRepaired(mu_.get(), doc))
         lookahead_->stopFrom(page + 1);
     if (!found)
-        throw HostError(pageName(page) + ": cannot read the page's content: " + err.text);
+        throw HostError(ErrorKind::Damaged,
+                        pageName(page) + ": cannot read the page's content: " + err.text);
     return marks;
 }
 
@@ -764,12 +780,13 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
 {
     endRun();
     if (!editable_)
-        throw HostError(path_ +
-                        ": the document's permissions do not allow changes; it cannot be saved");
+        throw HostError(
+            ErrorKind::Permission,
+            path_ + ": the document's permissions do not allow changes; it cannot be saved");
     // A repaired file has no trustworthy original to append to: it is
     // always written in full. An encrypted one is appended to whenever it
     // can be: MuPDF 1.21 rewrites some encrypted streams wrongly.
-    const bool repairedLater = incremental_ && MuWasRepaired(mu_.get(), live());
+    const bool repairedLater = incremental_ && MuWasRepaired(mu_.get(), readableDoc());
     if (repairedLater) {
         incremental_ = false;
         // Repairing, MuPDF let go of the crop boxes set before.
@@ -820,8 +837,8 @@ std::optional<std::string> PdfDocument::spelledObject(int num, const XrefEntry& 
         int first = 0;
         MuError err{};
         std::string text;
-        if (MuObjectStreamData(mu_.get(), live(), int(e.ofs), &data, &first, &err))
-            text = Take(mu_, data);
+        if (MuObjectStreamData(mu_.get(), readableDoc(), int(e.ofs), &data, &first, &err))
+            text = CopiedAndDropped(mu_, data);
         found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
     }
     const std::string& text = found->second.first;
@@ -858,9 +875,9 @@ std::string PdfDocument::pageObjectText(int page, FileBytes& file, ObjectStreams
             return *edited;
     MuBytes printed{};
     MuError err{};
-    if (!MuPrintObject(mu_.get(), live(), num, gen, &printed, &err))
-        throw HostError(pageName(page) + ": cannot save: " + err.text);
-    return Take(mu_, printed);
+    if (!MuPrintObject(mu_.get(), readableDoc(), num, gen, &printed, &err))
+        throw HostError(ErrorKind::OutputFile, pageName(page) + ": cannot save: " + err.text);
+    return CopiedAndDropped(mu_, printed);
 }
 
 // Before a whole write: the page objects as the file spells them, with the
@@ -874,14 +891,14 @@ std::map<int, std::string> PdfDocument::spelledPages()
     const std::vector<XrefEntry>* entries = &xref_.entries;
     std::vector<XrefEntry> repaired;
     if (!incremental_) {
-        repaired.resize(size_t(MuXrefSize(mu_.get(), live())));
+        repaired.resize(size_t(MuXrefSize(mu_.get(), readableDoc())));
         int64_t startxref = 0;
         MuBytes keys{};
         MuError err{};
-        if (!MuReadXref(mu_.get(), live(), repaired.data(), int(repaired.size()), &startxref, &keys,
+        if (!MuReadXref(mu_.get(), readableDoc(), repaired.data(), int(repaired.size()), &startxref, &keys,
                         &err))
             return spelled;
-        Take(mu_, keys);
+        CopiedAndDropped(mu_, keys);
         entries = &repaired;
     }
     FileBytes file(source_.get(), stamp_.size, path_);
@@ -1008,7 +1025,7 @@ void PdfDocument::saveIncrementally(const std::string& path)
     file.write(update.bytes);
     FileDescriptor written(dup(file.fd()));
     if (written.get() < 0)
-        throw HostError(path + ": cannot write: " + std::strerror(errno));
+        throw HostError(ErrorKind::OutputFile, path + ": cannot write: " + std::strerror(errno));
     checkUnchanged(path);
     file.commit();
     stamp_ = StampOf(written.get(), path);
@@ -1062,7 +1079,7 @@ void PdfDocument::saveInFull(const std::string& path)
         failure = std::string("cannot save: the written file does not read back: ") + err.text;
         return false;
     };
-    if (!MuSaveDocument(mu_.get(), live(), file.fd(), &err)) {
+    if (!MuSaveDocument(mu_.get(), readableDoc(), file.fd(), &err)) {
         checkUnchanged(path);  // a file cut short is why, not the save
         failure = std::string("cannot save: ") + err.text;
     } else if (readBack() && info.pageCount == pageCount()) {
@@ -1091,13 +1108,15 @@ void PdfDocument::saveInFull(const std::string& path)
     if (written) {
         try {
             if (info.pageCount != pageCount())
-                throw HostError(path + ": cannot save: the written file has " +
-                                std::to_string(info.pageCount) + " pages, not " +
-                                std::to_string(pageCount()));
+                throw HostError(ErrorKind::OutputFile,
+                                path + ": cannot save: the written file has " +
+                                    std::to_string(info.pageCount) + " pages, not " +
+                                    std::to_string(pageCount()));
             objects = ListPages(mu_, written, info.pageCount, path);
             reader = FileDescriptor(dup(file.fd()));
             if (reader.get() < 0)
-                throw HostError(path + ": cannot write: " + std::strerror(errno));
+                throw HostError(ErrorKind::OutputFile,
+                                path + ": cannot write: " + std::strerror(errno));
             stamp = StampOf(reader.get(), path);
             incremental_ = info.canSaveIncrementally != 0 && !info.repaired;
             if (incremental_)
@@ -1113,7 +1132,7 @@ void PdfDocument::saveInFull(const std::string& path)
     }
     if (!failure.empty()) {
         restoreAfterFailedSave();
-        throw HostError(path + ": " + failure);
+        throw HostError(ErrorKind::OutputFile, path + ": " + failure);
     }
     mu_.clearLog();
     MuDropDocument(mu_.get(), doc_);
@@ -1152,8 +1171,8 @@ void PdfDocument::checkUnchanged(const std::string& path) const
             what = "replaced the file";
     }
     if (!what.empty())
-        throw HostError(path_ + ": another program has " + what +
-                        " since vellora read it; nothing written");
+        throw HostError(ErrorKind::OutputFile, path_ + ": another program has " + what +
+                                                   " since vellora read it; nothing written");
 }
 
 // A failed full save may leave MuPDF's document half-finalised; start again

@@ -38,7 +38,7 @@ FileLock::FileLock(const std::string& path, bool wait, StopWaiting stop) {
             }
             if (!wait || (stop != nullptr && stop())) {
                 close(fd);
-                throw HostError(path + ": is being changed by another vellora process");
+                throw HostError(ErrorKind::OutputFile, path + ": is being changed by another vellora process");
             }
             const timespec pause{0, 20 * 1000 * 1000};
             nanosleep(&pause, nullptr);

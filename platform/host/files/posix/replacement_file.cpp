@@ -32,7 +32,7 @@ mode_t NewFileMode() {
 }
 
 [[noreturn]] void Fail(const std::string& target, int error) {
-    throw HostError(target + ": cannot write: " + std::strerror(error));
+    throw HostError(ErrorKind::OutputFile, target + ": cannot write: " + std::strerror(error));
 }
 
 // Staging files left by processes that were killed.
@@ -71,11 +71,13 @@ std::string MakeName(const std::string& target, int fd, bool link) {
 // its owner and group. A device, a FIFO or a socket is never replaced, nor a
 // file with other names, which would keep the old contents.
 void CheckReplaceable(const std::string& target, const struct stat& existing) {
-    if (!S_ISREG(existing.st_mode)) throw HostError(target + ": cannot write: not a regular file");
+    if (!S_ISREG(existing.st_mode))
+        throw HostError(ErrorKind::OutputFile, target + ": cannot write: not a regular file");
     if (existing.st_nlink > 1) {
-        throw HostError(target + ": cannot write it whole: it has " + std::to_string(existing.st_nlink) +
-                        " hard links, which would keep the old contents (write to a new file with -o, then copy "
-                        "that over it)");
+        throw HostError(ErrorKind::OutputFile,
+                        target + ": cannot write it whole: it has " + std::to_string(existing.st_nlink) +
+                            " hard links, which would keep the old contents (write to a new file with -o, then copy "
+                            "that over it)");
     }
 }
 
@@ -85,8 +87,9 @@ void KeepIdentity(const std::string& target, const struct stat& existing, int fd
     if (fstat(fd, &mine) != 0) Fail(target, errno);
     if ((mine.st_uid != existing.st_uid || mine.st_gid != existing.st_gid) &&
         fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-        throw HostError(target + ": cannot write it whole: its owner and group could not be kept (" +
-                        std::strerror(errno) + ")");
+        throw HostError(
+            ErrorKind::OutputFile,
+            target + ": cannot write it whole: its owner and group could not be kept (" + std::strerror(errno) + ")");
     }
 }
 
@@ -107,8 +110,8 @@ void CopyAttributes(const std::string& target, int fd) {
         value.resize(size_t(std::max<ssize_t>(size, 1)));
         const ssize_t got = size < 0 ? -1 : getxattr(target.c_str(), name, value.data(), value.size());
         if (got < 0 || fsetxattr(fd, name, value.data(), size_t(got), 0) != 0) {
-            throw HostError(target + ": cannot write it whole: its extended attribute " + name +
-                            " could not be kept (" + std::strerror(errno) + ")");
+            throw HostError(ErrorKind::OutputFile, target + ": cannot write it whole: its extended attribute " + name +
+                                                       " could not be kept (" + std::strerror(errno) + ")");
         }
     }
 }
@@ -159,7 +162,8 @@ void Discard(Staged& s) {
 void UseNamedStagingOnly(bool named) { g_namedOnly = named; }
 
 ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
-    if (target_.empty() || target_.back() == '/') throw HostError(target_ + ": cannot write: not a file name");
+    if (target_.empty() || target_.back() == '/')
+        throw HostError(ErrorKind::OutputFile, target_ + ": cannot write: not a file name");
     struct stat existing {};
     if (stat(target_.c_str(), &existing) == 0) CheckReplaceable(target_, existing);
     const std::string dir = staging::DirectoryOf(target_);
@@ -255,7 +259,7 @@ bool WriteAt(int fd, std::string_view bytes, int64_t at) {
 
 FileStamp StampOf(int fd, const std::string& path) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) throw HostError(path + ": cannot read: " + std::strerror(errno));
+    if (fstat(fd, &st) != 0) throw HostError(ErrorKind::InputFile, path + ": cannot read: " + std::strerror(errno));
     return StampOfStat(st);
 }
 

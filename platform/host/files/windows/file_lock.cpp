@@ -42,7 +42,7 @@ FileLock::FileLock(const std::string& path, bool wait, StopWaiting stop) {
     while (!Lock(file)) {
         if (!wait || (stop != nullptr && stop())) {
             CloseHandle(file);
-            throw HostError(path + ": is being changed by another vellora process");
+            throw HostError(ErrorKind::OutputFile, path + ": is being changed by another vellora process");
         }
         Sleep(20);
     }

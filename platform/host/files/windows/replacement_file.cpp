@@ -23,7 +23,7 @@ namespace vellora {
 namespace {
 
 [[noreturn]] void Fail(const std::string& target, const std::string& why) {
-    throw HostError(target + ": cannot write: " + why);
+    throw HostError(ErrorKind::OutputFile, target + ": cannot write: " + why);
 }
 
 [[noreturn]] void FailErrno(const std::string& target, int error) { Fail(target, std::strerror(error)); }
@@ -111,7 +111,7 @@ void ReplacementFile::commit() {
 
 FileStamp StampOf(int fd, const std::string& path) {
     struct _stat64 st {};
-    if (_fstat64(fd, &st) != 0) throw HostError(path + ": cannot read: " + std::strerror(errno));
+    if (_fstat64(fd, &st) != 0) throw HostError(ErrorKind::InputFile, path + ": cannot read: " + std::strerror(errno));
     FileStamp stamp;
     stamp.device = uint64_t(st.st_dev);
     stamp.size = int64_t(st.st_size);
