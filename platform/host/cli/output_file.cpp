@@ -73,6 +73,7 @@ std::string StandardOutputStandIn(const std::string& extension) {
 void CheckStandardOutput() {
     if (system::StandardOutputIsTerminal()) {
         throw HostError(
+            ErrorKind::OutputFile,
             "-o -: standard output is a terminal; send it to a file or a program (-o - > OUT), or "
             "name the file with -o OUT");
     }
@@ -102,7 +103,8 @@ void StagedOutput::commit() {
 }
 
 void StagedOutput::send() {
-    if (held_.count() == 0) throw HostError("standard output: the run produced no output");
+    if (held_.count() == 0)
+        throw HostError(ErrorKind::OutputFile, "standard output: the run produced no output");
     std::cout.flush();
     held_.sendAll(1, "standard output");  // descriptor 1 on every platform
 }

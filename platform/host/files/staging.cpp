@@ -142,11 +142,13 @@ void HeldCommits::sendAll(int out, const std::string& name) {
     for (staging::Staged& s : held) {
         for (int64_t at = 0;;) {
             const long got = staging::ReadSome(s.fd, buffer.data(), buffer.size(), at);
-            if (got < 0) throw HostError(name + ": cannot write: " + std::strerror(errno));
+            if (got < 0) throw HostError(ErrorKind::OutputFile, name + ": cannot write: " + std::strerror(errno));
             if (got == 0) break;
             for (long done = 0; done < got;) {
                 const long n = staging::WriteSome(out, buffer.data() + done, size_t(got - done));
-                if (n <= 0) throw HostError(name + ": cannot write: " + std::strerror(n < 0 ? errno : EIO));
+                if (n <= 0)
+                    throw HostError(ErrorKind::OutputFile,
+                                    name + ": cannot write: " + std::strerror(n < 0 ? errno : EIO));
                 done += n;
             }
             at += got;

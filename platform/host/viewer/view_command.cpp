@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "viewer/view_command.h"
 
-#include "core/fixed_text.h"
 #include "core/exit_status.h"
+#include "core/fixed_text.h"
 #include "script/interpreter.h"
 #include "viewer/viewer_session.h"
 #include "viewer/web_server.h"

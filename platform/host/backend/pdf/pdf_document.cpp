@@ -644,7 +644,7 @@ DocumentBackend::ReaderMaker PdfDocument::readerMaker() const
         if (now.device != stamp.device || now.inode != stamp.inode || now.size != stamp.size ||
             now.modified.tv_sec != stamp.modified.tv_sec ||
             now.modified.tv_nsec != stamp.modified.tv_nsec)
-            throw HostError(path + ": the file changed since it was opened");
+            throw HostError(ErrorKind::InputFile, path + ": the file changed since it was opened");
         return copy;
     };
 }
@@ -895,8 +895,8 @@ std::map<int, std::string> PdfDocument::spelledPages()
         int64_t startxref = 0;
         MuBytes keys{};
         MuError err{};
-        if (!MuReadXref(mu_.get(), readableDoc(), repaired.data(), int(repaired.size()), &startxref, &keys,
-                        &err))
+        if (!MuReadXref(mu_.get(), readableDoc(), repaired.data(), int(repaired.size()), &startxref,
+                        &keys, &err))
             return spelled;
         CopiedAndDropped(mu_, keys);
         entries = &repaired;
@@ -1091,7 +1091,8 @@ void PdfDocument::saveInFull(const std::string& path)
                 MuDropDocument(mu_.get(), written);
                 written = nullptr;
                 if (lseek(file.fd(), 0, SEEK_END) < 0)
-                    throw HostError(path + ": cannot write: " + std::strerror(errno));
+                    throw HostError(ErrorKind::OutputFile,
+                                    path + ": cannot write: " + std::strerror(errno));
                 file.write(update);
                 readBack();
             }
