@@ -138,6 +138,21 @@ TEST(PdfObjectText, ReplacesOnlyTheValueOfTheTopLevelKey)
               (std::vector<std::pair<long, long>>{{4, 0}, {10, 2}, {12, 13}}));
 }
 
+TEST(PdfObjectText, FindsAnObjectByItsPlaceInAnObjectStreamsHeader)
+{
+    // Objects 7, 9 and 12 at 0, 14 and 30 from /First (16).
+    const std::string data = "7 0 9 14 12 30  << /A 1 >>    << /B 2 >>      << /C 3 >>";
+    EXPECT_EQ(vp::ObjectInStreamAt(data, 16, 0, 7).value(), 16u);
+    EXPECT_EQ(vp::ObjectInStreamAt(data, 16, 1, 9).value(), 30u);
+    EXPECT_EQ(vp::ObjectInStreamAt(data, 16, 2, 12).value(), 46u);
+    // Another number in that place, a place past the header, an offset past
+    // the data, and no header at all.
+    EXPECT_FALSE(vp::ObjectInStreamAt(data, 16, 1, 7));
+    EXPECT_FALSE(vp::ObjectInStreamAt(data, 16, 5, 12));
+    EXPECT_FALSE(vp::ObjectInStreamAt("4 900 << >>", 6, 0, 4));
+    EXPECT_FALSE(vp::ObjectInStreamAt("", 0, 0, 0));
+}
+
 TEST(PdfIncrementalUpdate, SpansTheChangedObjectsInOneSubsectionUnlessTheGapIsLong)
 {
     vp::FileXref xref;

@@ -58,4 +58,23 @@ void StrokeRect(Raster& raster, const DeviceRect& rect, int width, uint32_t rgba
     }
 }
 
+void CompositeOver(Raster& raster, int x0, int y0, const unsigned char* rgba, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* src = &rgba[size_t(y) * size_t(width) * 4];
+        for (int x = 0; x < width; ++x, src += 4) {
+            const uint32_t a = src[3];
+            if (a == 0) continue;
+            uint32_t& dst = raster.at(x0 + x, y0 + y);
+            uint32_t result = 0;
+            for (int c = 0; c < 4; ++c) {
+                const uint32_t under = (dst >> (8 * c)) & 0xFFu;
+                const uint32_t over = c == 3 ? a : src[c];
+                const uint32_t v = over + (under * (255u - a) + 127u) / 255u;
+                result |= (v > 255u ? 255u : v) << (8 * c);
+            }
+            dst = result;
+        }
+    }
+}
+
 }  // namespace vellora

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // Drawing on an RGBA raster: filled boxes and rectangle outlines, clipped
-// to the raster.
+// to the raster, and pictures laid over it.
 #pragma once
 
 #include "render/raster.h"
@@ -26,5 +26,11 @@ void FillBox(Raster& raster, const DeviceBox& box, uint32_t rgba);
 // the pixels inside any of `erased`.
 void StrokeRect(Raster& raster, const DeviceRect& rect, int width, uint32_t rgba,
                 const std::vector<DeviceBox>& erased = {});
+
+// Lays a picture of premultiplied R, G, B, A bytes (`width` x `height`,
+// rows one after another) over the raster, its top-left corner at (x, y);
+// the picture must lie inside the raster. Where it is clear the raster is
+// left as it was.
+void CompositeOver(Raster& raster, int x, int y, const unsigned char* rgba, int width, int height);
 
 }  // namespace vellora

@@ -217,6 +217,22 @@ std::optional<size_t> ObjectHeaderAt(std::string_view text, size_t at, int num, 
     return obj.end;
 }
 
+std::optional<size_t> ObjectInStreamAt(const std::string& data, size_t first, int index, int num)
+{
+    const char* at = data.c_str();
+    long objectNumber = -1, offset = -1;
+    for (int i = 0; i <= index && *at; ++i) {
+        char* end = nullptr;
+        objectNumber = std::strtol(at, &end, 10);
+        offset = std::strtol(end, &end, 10);
+        at = end;
+    }
+    const size_t start = first + size_t(offset);
+    if (objectNumber != num || offset < 0 || start >= data.size())
+        return std::nullopt;
+    return start;
+}
+
 std::optional<TextSpan> DictionaryAt(std::string_view text, size_t at)
 {
     Lexer lex(text, at);

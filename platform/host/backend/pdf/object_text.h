@@ -23,6 +23,12 @@ struct TextSpan {
 // `at` (after blanks), for exactly this number and generation.
 std::optional<size_t> ObjectHeaderAt(std::string_view text, size_t at, int num, int gen);
 
+// Where object `num` begins in `data`, an object stream's data whose
+// objects start at offset `first`, when the stream's header (pairs of
+// object number and offset from `first`) lists it as its object number
+// `index` (counted from 0); none otherwise.
+std::optional<size_t> ObjectInStreamAt(const std::string& data, size_t first, int index, int num);
+
 // The dictionary, "<<" to ">>", that is the next object from `at` on; none
 // when the next object is not a complete dictionary.
 std::optional<TextSpan> DictionaryAt(std::string_view text, size_t at);

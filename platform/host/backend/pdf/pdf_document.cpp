@@ -11,7 +11,9 @@
 #include "backend/pdf/mu_context.h"
 #include "backend/pdf/object_text.h"
 #include "backend/pdf/page_units.h"
+#include "files/file_descriptor.h"
 #include "files/replacement_file.h"
+#include "render/raster_draw.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,43 +69,6 @@ void WritableBox(const FixedRect& box, float out[4])
     out[2] = ToWritablePoints(box.right);
     out[3] = ToWritablePoints(box.top);
 }
-
-// A descriptor owned alone.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        reset();
-    }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1))
-    {
-    }
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    int get() const
-    {
-        return fd_;
-    }
-    void reset()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 // The file, opened once: MuPDF reads it through a copy of this descriptor, so
 // the bytes an update is appended to are the bytes MuPDF read.
@@ -671,24 +636,7 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
                       &err))
         throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
 
-    // Premultiplied source over the raster; untouched where the source is clear.
-    for (int y = 0; y < h; ++y) {
-        const unsigned char* src = &rgba[size_t(y) * size_t(w) * 4];
-        for (int x = 0; x < w; ++x, src += 4) {
-            const uint32_t a = src[3];
-            if (a == 0)
-                continue;
-            uint32_t& dst = out.at(area.x0 + x, area.y0 + y);
-            uint32_t result = 0;
-            for (int c = 0; c < 4; ++c) {
-                const uint32_t under = (dst >> (8 * c)) & 0xFFu;
-                const uint32_t over = c == 3 ? a : src[c];
-                const uint32_t v = over + (under * (255u - a) + 127u) / 255u;
-                result |= (v > 255u ? 255u : v) << (8 * c);
-            }
-            dst = result;
-        }
-    }
+    CompositeOver(out, area.x0, area.y0, rgba.data(), w, h);
 }
 
 // The look-ahead starts after the page asked for, which is found here
@@ -842,19 +790,8 @@ std::optional<std::string> PdfDocument::spelledObject(int num, const XrefEntry& 
         found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
     }
     const std::string& text = found->second.first;
-    // The header: pairs of object number and offset from /First.
-    const char* at = text.c_str();
-    long objectNumber = -1, offset = -1;
-    for (int i = 0; i <= e.gen && *at; ++i) {
-        char* end = nullptr;
-        objectNumber = std::strtol(at, &end, 10);
-        offset = std::strtol(end, &end, 10);
-        at = end;
-    }
-    const size_t start = size_t(found->second.second) + size_t(offset);
-    if (objectNumber != num || offset < 0 || start >= text.size())
-        return std::nullopt;
-    const auto span = DictionaryAt(text, start);
+    const auto start = ObjectInStreamAt(text, size_t(found->second.second), e.gen, num);
+    const auto span = start ? DictionaryAt(text, *start) : std::nullopt;
     if (!span)
         return std::nullopt;
     const std::string_view d(text.data() + span->begin, span->end - span->begin);

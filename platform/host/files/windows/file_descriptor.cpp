@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: AGPL-3.0-or-later
+#include "files/file_descriptor.h"
+
+#include <io.h>
+
+namespace vellora {
+
+void FileDescriptor::reset() {
+    if (fd_ >= 0) _close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace vellora
