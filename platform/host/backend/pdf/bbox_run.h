@@ -26,7 +26,10 @@ struct BboxRun {
     // True when what MuPDF read besides the page objects may be let go of
     // now: only with workers running (the document alone reads every page
     // in full) and no change that lives in the cache alone.
-    bool mayClearCache() const { return lookahead && !unmarked; }
+    bool mayClearCache() const
+    {
+        return lookahead && !unmarked;
+    }
     // After a crop box was written: true every BboxLookahead::kAhead edits
     // while the cache may be cleared.
     bool clearAfterEdit()
@@ -37,7 +40,10 @@ struct BboxRun {
         return true;
     }
     // A page's first bounding box was found: true when it was the last.
-    bool lastBoxFound() { return --unknownBoxes == 0; }
+    bool lastBoxFound()
+    {
+        return --unknownBoxes == 0;
+    }
 };
 
 }  // namespace vellora::pdf

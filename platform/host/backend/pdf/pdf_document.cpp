@@ -5,7 +5,7 @@
 // its update itself (see incremental_update.h) and carries on with the
 // document in memory.
 #include "backend/document_backend.h"
-#include "backend/pdf/bbox_lookahead.h"
+#include "backend/pdf/bbox_run.h"
 #include "backend/pdf/file_bytes.h"
 #include "backend/pdf/incremental_update.h"
 #include "backend/pdf/mu_context.h"
@@ -262,21 +262,21 @@ public:
             // Workers start on the boxes while this thread reads the pages.
             if (use == OpenFor::EveryBoundingBox && !opened.info.repaired && fileCount_ > 1) {
                 startLookahead(0);
-                inRun_ = lookahead_ != nullptr;
+                run_.started = run_.lookahead != nullptr;
             }
             objects_ = ListPages(mu_, doc_, fileCount_, path_);
-            if (lookahead_)
-                lookahead_->pagesListed(objects_);
+            if (run_.lookahead)
+                run_.lookahead->pagesListed(objects_);
             readGeometry(warnings);
             if (incremental_)
                 xref_ = ReadFileXref(mu_, doc_, source_.get(), path_);
             if (opened.info.repaired || mu_.log().count > 0)
                 warnings.insert(warnings.begin(), repairNote(opened.info.repaired));
-            if (lookahead_) {
+            if (run_.lookahead) {
                 // Repaired while reading the pages: the workers' documents
                 // hold the file as it was.
                 if (MuWasRepaired(mu_.get(), doc_))
-                    lookahead_->stopFrom(0);
+                    run_.lookahead->stopFrom(0);
                 letGoOfPageObjects();
             }
         } catch (...) {
@@ -322,13 +322,13 @@ public:
         if (first)
             startRun(page);
         std::optional<PageMarks> marks;
-        if (lookahead_ && first)
-            marks = lookahead_->take(page);
+        if (run_.lookahead && first)
+            marks = run_.lookahead->take(page);
         if (!marks)
             marks = marksHere(page);
         p.bbox = ShownMarks(*marks, p.media, crop);
         p.bboxCrop = crop;
-        if (first && --unknownBoxes_ == 0)
+        if (first && run_.lastBoxFound())
             endRun();
         return *p.bbox;
     }
@@ -343,7 +343,7 @@ public:
         ink_ = next;
         for (Page& p : pages_)
             p.bbox.reset();
-        unknownBoxes_ = int(pages_.size());
+        run_.unknownBoxes = int(pages_.size());
     }
 
     std::optional<FixedRect> marksOnMediaBox(int page) override
@@ -366,8 +366,8 @@ public:
     void setCropBox(int page, const FixedRect& box) override
     {
         Page& p = at(page);
-        if (lookahead_)
-            lookahead_->invalidate(page);
+        if (run_.lookahead)
+            run_.lookahead->invalidate(page);
         // The media box on a page that has no crop box is no change: the
         // page stays as the file has it.
         if (!p.fileCrop && SameRect(box, p.media)) {
@@ -431,15 +431,14 @@ private:
         if (box)
             WritableBox(*box, values);
         MuError err{};
-        if (!MuSetCropBox(mu_.get(), readableDoc(), objects_[size_t(page)], box ? values : nullptr,
-                          &err, &unmarked_))
+        int unmarked = run_.unmarked;
+        const bool written = MuSetCropBox(mu_.get(), readableDoc(), objects_[size_t(page)],
+                                          box ? values : nullptr, &err, &unmarked);
+        run_.unmarked = unmarked != 0;
+        if (!written)
             throw HostError(pageName(page) + ": cannot set the crop box: " + err.text);
-        // In a run on worker threads this document reads pages for their
-        // crop boxes only; what it read besides is let go now and then.
-        if (lookahead_ && !unmarked_ && ++editsSinceCleared_ >= BboxLookahead::kAhead) {
+        if (run_.clearAfterEdit())
             MuClearCache(mu_.get(), readableDoc());
-            editsSinceCleared_ = 0;
-        }
     }
 
     void startRun(int page);
@@ -451,7 +450,7 @@ private:
     // box).
     void letGoOfPageObjects()
     {
-        if (lookahead_ && !unmarked_)
+        if (run_.mayClearCache())
             MuClearCache(mu_.get(), readableDoc());
     }
     void endRun();
@@ -549,7 +548,7 @@ private:
             p.rotation = NormaliseRotation(RotationFromNumber(g.rotate));
             pages_.push_back(p);
         }
-        unknownBoxes_ = fileCount_;
+        run_.unknownBoxes = fileCount_;
         if (withoutMedia > 0)
             warnings.push_back(path_ + ": " + std::to_string(withoutMedia) +
                                (withoutMedia == 1 ? " page has" : " pages have") +
@@ -582,14 +581,7 @@ private:
     pdf_document* doc_ = nullptr;
     std::vector<int> objects_;  // page objects, in page order
     std::vector<Page> pages_;
-    // A run of bounding boxes lasts from the first asked for until every
-    // page has one, or the document is saved or closed.
-    std::unique_ptr<BboxLookahead> lookahead_;
-    bool inRun_ = false;
-    bool pageNumbers_ = false;  // MuKeepPageNumbers holds for the run
-    int unknownBoxes_ = 0;
-    int unmarked_ = 0;  // a changed object MuPDF's cache might let go
-    int editsSinceCleared_ = 0;
+    BboxRun run_;
     int fileCount_ = 0;
     bool editable_ = false;
     bool incremental_ = false;
@@ -643,16 +635,16 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
 // meanwhile.
 void PdfDocument::startRun(int page)
 {
-    if (inRun_)
+    if (run_.started)
         return;
     // Alone, this document resolves every link on every page; its page
     // objects are all read already.
     if (BboxThreads() < 2 || page + 1 >= pageCount()) {
-        inRun_ = true;
-        pageNumbers_ = MuKeepPageNumbers(mu_.get(), readableDoc());
+        run_.started = true;
+        run_.pageNumbers = MuKeepPageNumbers(mu_.get(), readableDoc());
         return;
     }
-    inRun_ = true;
+    run_.started = true;
     startLookahead(page + 1);
     letGoOfPageObjects();
 }
@@ -691,7 +683,7 @@ void PdfDocument::startLookahead(int first)
     plan.workers = threads;
     plan.ink = ink_;
     try {
-        lookahead_ = std::make_unique<BboxLookahead>(std::move(plan));
+        run_.lookahead = std::make_unique<BboxLookahead>(std::move(plan));
     } catch (const std::exception&) {
         // Without workers the host's thread finds every box itself.
     }
@@ -699,11 +691,11 @@ void PdfDocument::startLookahead(int first)
 
 void PdfDocument::endRun()
 {
-    lookahead_.reset();
-    if (pageNumbers_ && doc_)
+    run_.lookahead.reset();
+    if (run_.pageNumbers && doc_)
         MuForgetPageNumbers(mu_.get(), doc_);
-    pageNumbers_ = false;
-    inRun_ = false;
+    run_.pageNumbers = false;
+    run_.started = false;
 }
 
 PageMarks PdfDocument::marksHere(int page)
@@ -716,8 +708,8 @@ PageMarks PdfDocument::marksHere(int page)
     const bool found =
         MuMarksBounds(mu_.get(), doc, &pages, page, ink_, &marks.bounds, &marks.empty, &err);
     // Repaired on the way: the workers' documents hold the file as it was.
-    if (lookahead_ && !repairedBefore && MuWasRepaired(mu_.get(), doc))
-        lookahead_->stopFrom(page + 1);
+    if (run_.lookahead && !repairedBefore && MuWasRepaired(mu_.get(), doc))
+        run_.lookahead->stopFrom(page + 1);
     if (!found)
         throw HostError(ErrorKind::Damaged,
                         pageName(page) + ": cannot read the page's content: " + err.text);
@@ -1075,7 +1067,7 @@ void PdfDocument::saveInFull(const std::string& path)
     mu_.clearLog();
     MuDropDocument(mu_.get(), doc_);
     doc_ = written;
-    unmarked_ = 0;
+    run_.unmarked = false;
     objects_ = std::move(objects);
     source_ = std::move(reader);
     stamp_ = stamp;
@@ -1122,7 +1114,7 @@ void PdfDocument::restoreAfterFailedSave()
     try {
         OpenedFile opened = OpenWith(mu_, source_.get(), stamp_.size, path_, password_);
         doc_ = opened.doc;
-        unmarked_ = 0;
+        run_.unmarked = false;
         objects_ = ListPages(mu_, doc_, opened.info.pageCount, path_);
         if (opened.info.pageCount != pageCount())
             throw HostError(path_ + ": the file has changed");
