@@ -5,6 +5,8 @@
 #include "backend/document_backend.h"
 #include "backend/pdf/mupdf_calls.h"
 
+#include <string>
+
 namespace vellora::pdf {
 
 // MuPDF holds the log's address, so the pair never moves.
@@ -39,5 +41,13 @@ private:
     MuLog log_{};
     fz_context* ctx_;
 };
+
+// Bytes MuPDF made, copied out.
+inline std::string CopiedAndDropped(const MuContext& mu, MuBytes& bytes)
+{
+    std::string text(reinterpret_cast<const char*>(bytes.data), bytes.size);
+    MuDropBytes(mu.get(), &bytes);
+    return text;
+}
 
 }  // namespace vellora::pdf

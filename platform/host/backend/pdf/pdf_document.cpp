@@ -11,6 +11,7 @@
 #include "backend/pdf/mu_context.h"
 #include "backend/pdf/object_text.h"
 #include "backend/pdf/page_units.h"
+#include "backend/pdf/spelled_objects.h"
 #include "files/file_descriptor.h"
 #include "files/replacement_file.h"
 #include "render/raster_draw.h"
@@ -124,14 +125,6 @@ std::string BoxText(const FixedRect& box)
         text.append(text.empty() ? "[" : " ").append(number, end.ptr);
     }
     return text + "]";
-}
-
-// Bytes MuPDF made, copied out.
-std::string CopiedAndDropped(const MuContext& mu, MuBytes& bytes)
-{
-    std::string text(reinterpret_cast<const char*>(bytes.data), bytes.size);
-    MuDropBytes(mu.get(), &bytes);
-    return text;
 }
 
 // Where the file's newest complete update ends, which is what readers take
@@ -458,11 +451,12 @@ private:
     void saveIncrementally(const std::string& path);
     bool appendInPlace(const std::string& path, Update& update);
     void saveInFull(const std::string& path);
-    // Object streams read so far: their data and /First, by object number.
-    using ObjectStreams = std::map<int, std::pair<std::string, int>>;
-    std::optional<std::string> spelledObject(int num, const XrefEntry& e, FileBytes& file,
-                                             ObjectStreams& streams);
-    std::string pageObjectText(int page, FileBytes& file, ObjectStreams& streams);
+    SpelledObjects spelledObjects(FileBytes& file)
+    {
+        return SpelledObjects(
+            mu_, [this] { return readableDoc(); }, file, encrypted_);
+    }
+    std::string pageObjectText(int page, SpelledObjects& objects);
     std::map<int, std::string> spelledPages();
     std::string respellingUpdate(pdf_document* written, int fd,
                                  const std::map<int, std::string>& spelled,
@@ -749,57 +743,14 @@ void PdfDocument::save(const std::string& path, SaveMode mode)
     wholeReason_ = why;
 }
 
-// Object `num`, a dictionary, as the file whose entry for it is `e` spells
-// it; none where its text cannot serve (an object MuPDF had to find
-// elsewhere, or one from an object stream whose strings an encrypted file
-// would need encrypted).
-std::optional<std::string> PdfDocument::spelledObject(int num, const XrefEntry& e, FileBytes& file,
-                                                      ObjectStreams& streams)
-{
-    if (e.type == 'n' && e.ofs >= 0 && e.ofs < file.length()) {
-        // A window that holds the whole dictionary: one small read for any
-        // page but one with a very long array.
-        for (size_t want = 4096;; want *= 4) {
-            const std::string_view text = file.from(e.ofs, want);
-            const auto body = ObjectHeaderAt(text, 0, num, e.gen);
-            const auto span = body ? DictionaryAt(text, *body) : std::nullopt;
-            if (span)
-                return std::string(text.substr(span->begin, span->end - span->begin));
-            if (!body || text.size() < want)
-                return std::nullopt;
-        }
-    }
-    if (e.type != 'o')
-        return std::nullopt;
-    auto found = streams.find(int(e.ofs));
-    if (found == streams.end()) {
-        MuBytes data{};
-        int first = 0;
-        MuError err{};
-        std::string text;
-        if (MuObjectStreamData(mu_.get(), readableDoc(), int(e.ofs), &data, &first, &err))
-            text = CopiedAndDropped(mu_, data);
-        found = streams.emplace(int(e.ofs), std::make_pair(std::move(text), first)).first;
-    }
-    const std::string& text = found->second.first;
-    const auto start = ObjectInStreamAt(text, size_t(found->second.second), e.gen, num);
-    const auto span = start ? DictionaryAt(text, *start) : std::nullopt;
-    if (!span)
-        return std::nullopt;
-    const std::string_view d(text.data() + span->begin, span->end - span->begin);
-    if (encrypted_ && HoldsStrings(d))
-        return std::nullopt;
-    return std::string(d);
-}
-
 // The page object as the file spells it with only /CropBox set anew; as
 // MuPDF prints it where the file's text cannot serve.
-std::string PdfDocument::pageObjectText(int page, FileBytes& file, ObjectStreams& streams)
+std::string PdfDocument::pageObjectText(int page, SpelledObjects& objects)
 {
     const int num = objects_[size_t(page)];
     const XrefEntry& e = xref_.entries[size_t(num)];
     const int gen = e.type == 'n' ? e.gen : 0;
-    if (const auto dict = spelledObject(num, e, file, streams))
+    if (const auto dict = objects.dictionary(num, e))
         if (auto edited = WithKeyValue(*dict, "CropBox", BoxText(*pages_[size_t(page)].crop)))
             return *edited;
     MuBytes printed{};
@@ -831,13 +782,12 @@ std::map<int, std::string> PdfDocument::spelledPages()
         entries = &repaired;
     }
     FileBytes file(source_.get(), stamp_.size, path_);
-    ObjectStreams streams;
+    SpelledObjects objects = spelledObjects(file);
     for (int i = 0; i < pageCount(); ++i) {
         const int num = objects_[size_t(i)];
         if (num <= 0 || size_t(num) >= entries->size())
             continue;
-        std::optional<std::string> dict =
-            spelledObject(num, (*entries)[size_t(num)], file, streams);
+        std::optional<std::string> dict = objects.dictionary(num, (*entries)[size_t(num)]);
         if (dict && encrypted_ && HoldsStrings(*dict))
             dict.reset();
         const Page& p = pages_[size_t(i)];
@@ -867,7 +817,7 @@ std::string PdfDocument::respellingUpdate(pdf_document* written, int fd,
         return std::string();
     const FileXref xref = ReadFileXref(mu_, written, fd, path);
     FileBytes file(fd, xref.length, path);
-    ObjectStreams streams;
+    SpelledObjects objects = spelledObjects(file);
     const auto sameNumbers = [](std::string_view a, std::string_view b) {
         const auto x = NumbersIn(a), y = NumbersIn(b);
         for (size_t i = 0; i < x.size() && x.size() == y.size(); ++i)
@@ -896,7 +846,7 @@ std::string PdfDocument::respellingUpdate(pdf_document* written, int fd,
             wanted[num] = own->second;
         else if (!p.changed() || num <= 0 || num >= xref.size)
             wanted[num].reset();
-        else if (const auto printed = spelledObject(num, xref.entries[size_t(num)], file, streams))
+        else if (const auto printed = objects.dictionary(num, xref.entries[size_t(num)]))
             wanted[num] = WithKeyValue(*printed, "CropBox", p.crop ? BoxText(*p.crop) : "");
         else
             wanted[num].reset();
@@ -906,7 +856,7 @@ std::string PdfDocument::respellingUpdate(pdf_document* written, int fd,
         if (!text || num <= 0 || num >= xref.size || xref.entries[size_t(num)].type != 'n')
             continue;
         const XrefEntry& e = xref.entries[size_t(num)];
-        const auto printed = spelledObject(num, e, file, streams);
+        const auto printed = objects.dictionary(num, e);
         if (printed && !sameNumbers(*text, *printed) && sameTargets(*text))
             changed.push_back(ChangedObject{num, e.gen, *text});
     }
@@ -918,7 +868,7 @@ void PdfDocument::saveIncrementally(const std::string& path)
     std::vector<ChangedObject> changed;
     {
         FileBytes file(source_.get(), xref_.length, path_);
-        ObjectStreams streams;
+        SpelledObjects objects = spelledObjects(file);
         // A page object listed more than once is written once, as its last
         // listing left it.
         std::vector<int> lastListing(size_t(xref_.size), -1);
@@ -929,8 +879,8 @@ void PdfDocument::saveIncrementally(const std::string& path)
             if (pages_[size_t(i)].changed() && lastListing[size_t(objects_[size_t(i)])] == i) {
                 const int num = objects_[size_t(i)];
                 const XrefEntry& e = xref_.entries[size_t(num)];
-                changed.push_back(ChangedObject{num, e.type == 'n' ? e.gen : 0,
-                                                pageObjectText(i, file, streams)});
+                changed.push_back(
+                    ChangedObject{num, e.type == 'n' ? e.gen : 0, pageObjectText(i, objects)});
             }
     }
     Update update;
