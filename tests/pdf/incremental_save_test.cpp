@@ -292,6 +292,13 @@ TEST(PdfIncrementalSave, XrefStreamFilesGetAnXrefStream)
     EXPECT_EQ(std::count(index[1].first, index[1].second, ' '), 3)
         << "the pages' range and the stream's own";
     EXPECT_LE(double(update.size()) / (pages / 2), 200.0);
+    // Each page as qpdf spelled it in its object stream (MuPDF would print
+    // "<</Contents").
+    size_t spelled = 0;
+    for (size_t at = update.find(" obj\n<< /Contents "); at != std::string::npos;
+         at = update.find(" obj\n<< /Contents ", at + 1))
+        ++spelled;
+    EXPECT_EQ(spelled, size_t(pages / 2)) << update.substr(0, 300);
     ExpectReadersAgree(out, pages, Expected(pages, cropped, Box{0, 0, 612, 792}));
     doc->setCropBox(1, CropFor(1));
     cropped[1] = true;
