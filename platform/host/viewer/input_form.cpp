@@ -61,6 +61,9 @@ std::string Text(const FormFields& f, const char* name, size_t longest) {
     return text;
 }
 
+// A check box: present and "1" when ticked, absent otherwise.
+bool Ticked(const FormFields& f, const char* name) { return f.count(name) != 0 && Field(f, name) == "1"; }
+
 }  // namespace
 
 UserEvent ParseUserEvent(const FormFields& f) {
@@ -112,7 +115,7 @@ UserEvent ParseUserEvent(const FormFields& f) {
     case UserEvent::SaveAs:
         e.text = Text(f, "name", 255);
         if (std::string why = FileNameProblem(e.text); !why.empty()) throw BadRequest(why);
-        e.flag = f.count("replace") != 0 && Field(f, "replace") == "1";
+        e.flag = Ticked(f, "replace");
         break;
     case UserEvent::SetRegion:
         e.text = Text(f, "region", 200);
@@ -120,7 +123,7 @@ UserEvent ParseUserEvent(const FormFields& f) {
     case UserEvent::BoxSettings:
         e.text = Text(f, "margin", 200);
         e.threshold = Text(f, "threshold", 40);
-        e.flag = f.count("dark-edges") != 0 && Field(f, "dark-edges") == "1";
+        e.flag = Ticked(f, "dark-edges");
         break;
     case UserEvent::Open:
         e.text = Text(f, "path", 4096);
