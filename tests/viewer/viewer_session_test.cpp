@@ -245,6 +245,44 @@ TEST_F(Session, StopDuringARunGivesThePagesBack)
     EXPECT_FALSE(doc.modified());
 }
 
+// Stop pressed just before the run's question replaced the bar: the
+// question is answered, and the run stops at the next page.
+TEST_F(Session, StopBeforeTheRunsQuestionStopsTheRunAfterIt)
+{
+    interpreter->runCommand({"new", "turned", "3000"});
+    interpreter->runCommand({"page", "2000", "rotate", "90"});
+    session->handle(Named(UserEvent::Button, "ZUNO:TrimVex"));
+    dragRegion();
+    events.push(ModalEvent(UserEvent::DialogClick, 1, 1020));  // All Pages
+    events.push(ModalEvent(UserEvent::DialogClick, 1, 1));
+    std::thread person([&] {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        auto waitFor = [&](const char *text) {
+            while (publication.current().state.find(text) == std::string::npos) {
+                if (std::chrono::steady_clock::now() > limit) return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            return true;
+        };
+        if (!waitFor("orientation")) return;
+        UserEvent stop;
+        stop.kind = UserEvent::Stop;
+        events.push(stop);
+        events.push(ModalEvent(UserEvent::Answer, 2, 1));  // Crop
+        if (waitFor("\"serial\":3")) events.push(ModalEvent(UserEvent::Answer, 3, 1));
+    });
+    session->handle(Mouse(UserEvent::Press, 200, 200));
+    person.join();
+    Document &doc = host().activeWindow()->document();
+    for (int page = 0; page < doc.pageCount(); ++page)
+        ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
+            << page;
+    ASSERT_FALSE(host().alertsShown().empty());
+    EXPECT_NE(host().alertsShown().back().text.find("ancel"), std::string::npos)
+        << host().alertsShown().back().text;
+    EXPECT_FALSE(doc.modified());
+}
+
 // The plug-in's progress calls reach the page's bar as numbers, not text.
 TEST_F(Session, ProgressRecordsReachThePage)
 {

@@ -361,6 +361,9 @@ int ViewerSession::answer(const Question& question) {
             if (e->text == "enter") chosen = 1;
             break;
         }
+        // Stop pressed on a bar the question has just replaced still stops
+        // the run, once the question is answered.
+        if (e->kind == UserEvent::Stop) stop_ = true;
     }
     closeModal();
     return chosen;
