@@ -44,6 +44,11 @@ UserEvent Named(UserEvent::Kind kind, std::string name)
     return e;
 }
 
+FixedRect Points(int l, int b, int r, int t)
+{
+    return FixedRect{l * VX_FIXED_ONE, t * VX_FIXED_ONE, r * VX_FIXED_ONE, b * VX_FIXED_ONE};
+}
+
 class Session : public ::testing::Test {
 protected:
     void SetUp() override
@@ -95,6 +100,20 @@ protected:
         session->handle(Mouse(UserEvent::Press, kMargin + 100, kMargin + 100));
     }
 
+    // The run stopped with its note, and every page has its box back:
+    // nothing is changed.
+    void expectStoppedAndGivenBack()
+    {
+        Document &doc = host().activeWindow()->document();
+        for (int page = 0; page < doc.pageCount(); ++page)
+            ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
+                << page;
+        ASSERT_FALSE(host().alertsShown().empty());
+        EXPECT_NE(host().alertsShown().back().text.find("ancel"), std::string::npos)
+            << host().alertsShown().back().text;
+        EXPECT_FALSE(doc.modified());
+    }
+
     ScriptRunOptions options;
     std::ostringstream out, err;
     std::unique_ptr<Interpreter> interpreter;
@@ -106,11 +125,6 @@ protected:
     std::condition_variable doneChanged;
     bool done = false;
 };
-
-FixedRect Points(int l, int b, int r, int t)
-{
-    return FixedRect{l * VX_FIXED_ONE, t * VX_FIXED_ONE, r * VX_FIXED_ONE, b * VX_FIXED_ONE};
-}
 
 TEST_F(Session, TheDragLoopFollowsTheMouseToItsRelease)
 {
@@ -234,15 +248,7 @@ TEST_F(Session, StopDuringARunGivesThePagesBack)
     });
     session->handle(Mouse(UserEvent::Press, 200, 200));
     person.join();
-    Document &doc = host().activeWindow()->document();
-    for (int page = 0; page < doc.pageCount(); ++page)
-        ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
-            << page;
-    ASSERT_FALSE(host().alertsShown().empty());
-    EXPECT_NE(host().alertsShown().back().text.find("ancel"), std::string::npos)
-        << host().alertsShown().back().text;
-    // Every page has its box back: nothing is changed.
-    EXPECT_FALSE(doc.modified());
+    expectStoppedAndGivenBack();
 }
 
 // Stop pressed just before the run's question replaced the bar: the
@@ -273,14 +279,7 @@ TEST_F(Session, StopBeforeTheRunsQuestionStopsTheRunAfterIt)
     });
     session->handle(Mouse(UserEvent::Press, 200, 200));
     person.join();
-    Document &doc = host().activeWindow()->document();
-    for (int page = 0; page < doc.pageCount(); ++page)
-        ASSERT_EQ(RectToText(doc.backend().cropBox(page)), RectToText(Points(0, 0, 612, 792)))
-            << page;
-    ASSERT_FALSE(host().alertsShown().empty());
-    EXPECT_NE(host().alertsShown().back().text.find("ancel"), std::string::npos)
-        << host().alertsShown().back().text;
-    EXPECT_FALSE(doc.modified());
+    expectStoppedAndGivenBack();
 }
 
 // The plug-in's progress calls reach the page's bar as numbers, not text.
