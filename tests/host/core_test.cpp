@@ -57,11 +57,11 @@ TEST(Tables, FoundOnlyAtAPublishedVersion) {
 
 // Through the plug-in's own door: the core table, traced.
 TEST(Tables, CoreGetTableAnswersExactVersionsAndTraces) {
-    std::ostringstream out, err;
+    std::ostringstream err;
     HostConfig config;
     config.tableVersions["Viewer"] = {VX_VERSION(2, 2)};
     config.tableVersions["Support"] = {};
-    Host host(config, out, err, "", false);
+    Host host(config, err, "", false);
     PublishTables(host);
     const CoreTable& core = CoreTableInstance();
     Atom viewer = core.AtomFromString("Viewer");
@@ -70,7 +70,7 @@ TEST(Tables, CoreGetTableAnswersExactVersionsAndTraces) {
     EXPECT_EQ(core.GetTable(core.AtomFromString("Support"), VX_VERSION(2, 2)), nullptr);
     EXPECT_EQ(core.GetTable(core.AtomFromString("Model"), VX_VERSION(2, 3)),
               reinterpret_cast<const HostTable*>(&ModelTableInstance()));
-    EXPECT_EQ(host.trace.count("Core.GetTable"), 4);
+    EXPECT_EQ(host.callCount("Core.GetTable"), 4);
     EXPECT_FALSE(host.takePluginError());
     // An atom never given out is the plug-in's error, answered with none.
     EXPECT_EQ(core.GetTable(4000, VX_VERSION(2, 2)), nullptr);
