@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace vellora::cli;
+using vellora::UsageError;
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <sstream>
 
 using namespace vellora::cli;
+using vellora::UsageError;
 
 namespace {
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/atoms.h"
+#include "core/box_settings.h"
 #include "core/callbacks.h"
 #include "core/fixed_math.h"
 #include "core/fixed_text.h"
@@ -57,11 +58,11 @@ TEST(Tables, FoundOnlyAtAPublishedVersion) {
 
 // Through the plug-in's own door: the core table, traced.
 TEST(Tables, CoreGetTableAnswersExactVersionsAndTraces) {
-    std::ostringstream out, err;
+    std::ostringstream err;
     HostConfig config;
     config.tableVersions["Viewer"] = {VX_VERSION(2, 2)};
     config.tableVersions["Support"] = {};
-    Host host(config, out, err, "", false);
+    Host host(config, err, "", false);
     PublishTables(host);
     const CoreTable& core = CoreTableInstance();
     Atom viewer = core.AtomFromString("Viewer");
@@ -70,11 +71,55 @@ TEST(Tables, CoreGetTableAnswersExactVersionsAndTraces) {
     EXPECT_EQ(core.GetTable(core.AtomFromString("Support"), VX_VERSION(2, 2)), nullptr);
     EXPECT_EQ(core.GetTable(core.AtomFromString("Model"), VX_VERSION(2, 3)),
               reinterpret_cast<const HostTable*>(&ModelTableInstance()));
-    EXPECT_EQ(host.trace.count("Core.GetTable"), 4);
+    EXPECT_EQ(host.callCount("Core.GetTable"), 4);
     EXPECT_FALSE(host.takePluginError());
     // An atom never given out is the plug-in's error, answered with none.
     EXPECT_EQ(core.GetTable(4000, VX_VERSION(2, 2)), nullptr);
     EXPECT_TRUE(host.takePluginError());
+}
+
+// The one reading of --margin and --ink-threshold, for the command line and
+// the viewer alike: the values, and each refusal in the words both print.
+TEST(BoxSettingOptions, ValuesAndRefusals) {
+    constexpr Fixed kPt = VX_FIXED_ONE;
+    const BoxMargin one = MarginOption("2.5");
+    EXPECT_EQ(one.left, 2 * kPt + kPt / 2);
+    EXPECT_EQ(one.bottom, one.left);
+    EXPECT_EQ(one.right, one.left);
+    EXPECT_EQ(one.top, one.left);
+    const BoxMargin four = MarginOption("1,0,3e1,0.5");
+    EXPECT_EQ(four.left, kPt);
+    EXPECT_EQ(four.bottom, 0);
+    EXPECT_EQ(four.right, 30 * kPt);
+    EXPECT_EQ(four.top, kPt / 2);
+    EXPECT_EQ(InkThresholdOption("0"), 0);
+    EXPECT_EQ(InkThresholdOption("99.5"), 99 * kPt + kPt / 2);
+    const std::pair<std::string, std::string> refused[] = {
+        {"", "--margin: '' is not a number of points from 0"},
+        {"1,,2,3", "--margin: '' is not a number of points from 0"},
+        {"1,2,3,", "--margin: '' is not a number of points from 0"},
+        {"1,-2,3,4", "--margin: '-2' is not a number of points from 0"},
+        {"1 2 3 4", "--margin: '1 2 3 4' is not a number of points from 0"},
+        {"1,2", "--margin: '1,2' is not one number or four L,B,R,T"},
+        {"1,2,3,4,5", "--margin: '1,2,3,4,5' is not one number or four L,B,R,T"},
+    };
+    for (const auto& [text, message] : refused) {
+        try {
+            (void)MarginOption(text);
+            ADD_FAILURE() << "--margin " << text << " accepted";
+        } catch (const UsageError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+    for (const char* text : {"-0.5", "100", "1e9", "x", ""}) {
+        try {
+            (void)InkThresholdOption(text);
+            ADD_FAILURE() << "--ink-threshold " << text << " accepted";
+        } catch (const UsageError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "--ink-threshold: '" + std::string(text) + "' is not a percentage from 0 to below 100");
+        }
+    }
 }
 
 TEST(FixedMath, DivisionRoundsToNearestAndSaturates) {

@@ -14,14 +14,14 @@ namespace {
 
 class HostTest : public ::testing::Test {
 protected:
-    HostTest() : host(HostConfig(), out, err, "", false) {
+    HostTest() : host(HostConfig(), err, "", false) {
         PublishTables(host);
         window = &host.openWindow(host.newMemoryDocument("doc", 3, 612 * 65536, 792 * 65536), "doc");
     }
     ::Document Doc() { return reinterpret_cast<::Document>(&window->document()); }
     ::PageView View() { return reinterpret_cast<::PageView>(&window->view()); }
 
-    std::ostringstream out, err;
+    std::ostringstream err;
     Host host;
     DocWindow* window = nullptr;
     const ModelTable& model = ModelTableInstance();
@@ -147,8 +147,8 @@ extern "C" void DrawPlainBox(::PageView view, void*) {
 }
 
 TEST_F(HostTest, ARegionWithHandlesIsSeenWhileItsRoutineIsRegistered) {
-    HostCallback region = host.callbacks.make(host.extensionId, reinterpret_cast<HostProc>(&DrawRegion));
-    HostCallback plain = host.callbacks.make(host.extensionId, reinterpret_cast<HostProc>(&DrawPlainBox));
+    HostCallback region = host.makeCallback(host.extensionId(), reinterpret_cast<HostProc>(&DrawRegion));
+    HostCallback plain = host.makeCallback(host.extensionId(), reinterpret_cast<HostProc>(&DrawPlainBox));
     viewer.RegisterPageViewDrawing(plain, nullptr);
     host.idle();
     EXPECT_FALSE(host.region());
@@ -195,12 +195,20 @@ TEST_F(HostTest, AllocationsAreTrackedAndCanBeRefused) {
     EXPECT_TRUE(host.leaks().empty());
     support.Free(block);  // twice
     EXPECT_TRUE(host.takePluginError());
-    host.config.allocateRefused = true;
-    EXPECT_EQ(support.Allocate(48), nullptr);
+}
+
+TEST(HostAllocation, ARefusingHostAnswersNoBlock) {
+    std::ostringstream err;
+    HostConfig config;
+    config.allocateRefused = true;
+    Host host(config, err, "", false);
+    PublishTables(host);
+    EXPECT_EQ(SupportTableInstance().Allocate(48), nullptr);
+    EXPECT_TRUE(host.leaks().empty());
 }
 
 TEST_F(HostTest, DragLoopsFollowTheGesture) {
-    host.input.gesture = Gesture{50, 60, 8};
+    host.setGesture(Gesture{50, 60, 8});
     DeviceRect out{};
     viewer.DragOutNewRect(View(), 100, 20, &out);
     EXPECT_EQ(out.left, 50);
@@ -218,7 +226,7 @@ TEST_F(HostTest, DragLoopsFollowTheGesture) {
     viewer.DragRect(View(), 0, 0, &start, &out, VX_DRAG_WHOLE, nullptr);
     EXPECT_EQ(out.left, 60);
     EXPECT_EQ(out.bottom, 160);
-    host.input.gesture.reset();
+    host.setGesture(std::nullopt);
     viewer.DragOutNewRect(View(), 7, 9, &out);
     EXPECT_EQ(out.left, out.right);
     EXPECT_EQ(out.top, out.bottom);
@@ -231,10 +239,10 @@ TEST_F(HostTest, DragLoopsFollowTheGesture) {
 TEST_F(HostTest, ClosingAModifiedWindowAsksWhetherToSave) {
     ::DocWindow handle = reinterpret_cast<::DocWindow>(window);
     window->document().setModified(true);
-    host.input.queueAnswer("Cancel");
+    host.queueAnswer("Cancel");
     EXPECT_EQ(viewer.CloseDocWindow(handle, VX_FALSE), VX_FALSE);
     EXPECT_EQ(host.activeWindow(), window);
-    host.input.queueAnswer("Don't Save");
+    host.queueAnswer("Don't Save");
     EXPECT_EQ(viewer.CloseDocWindow(handle, VX_FALSE), VX_TRUE);
     EXPECT_EQ(host.activeWindow(), nullptr);
     EXPECT_TRUE(host.windows().empty());
@@ -254,7 +262,7 @@ TEST_F(HostTest, DragLimitsClampCornersAndShiftTheWhole) {
     const DeviceRect limits{50, 60, 300, 260};
     // Pressed at (x, y), released at (endX, endY).
     auto drag = [&](int16_t x, int16_t y, int16_t endX, int16_t endY, int32_t kind) {
-        host.input.gesture = Gesture{endX, endY, 0};
+        host.setGesture(Gesture{endX, endY, 0});
         DeviceRect out{};
         viewer.DragRect(View(), x, y, &start, &out, kind, &limits);
         return ShowDevice(out);
@@ -264,6 +272,41 @@ TEST_F(HostTest, DragLimitsClampCornersAndShiftTheWhole) {
     EXPECT_EQ(drag(150, 150, 500, 500, VX_DRAG_WHOLE), "dev[200 160 300 260]");
     EXPECT_EQ(drag(150, 150, 0, 0, VX_DRAG_WHOLE), "dev[50 60 150 160]");
     EXPECT_FALSE(host.takePluginError());
+}
+
+// A front end's own behaviour for the host's items and buttons: it replaces
+// the host's enabled test, and its own item is added once, where asked.
+TEST_F(HostTest, AFrontEndSaysWhenItemsAreEnabledAndAddsItsOwnItemOnce) {
+    bool open = false;
+    EXPECT_TRUE(host.setItemEnabledWhen("Open", [&] { return open; }));
+    EXPECT_TRUE(host.setButtonEnabledWhen("Open", [&] { return open; }));
+    EXPECT_FALSE(host.setItemEnabledWhen("NoSuchItem", [] { return true; }));
+    EXPECT_FALSE(host.setButtonEnabledWhen("NoSuchButton", [] { return true; }));
+    EXPECT_FALSE(host.enabled(*host.findItem("Open")));
+    EXPECT_FALSE(host.enabled(*host.findButton("Open")));
+    open = true;
+    EXPECT_TRUE(host.enabled(*host.findItem("Open")));
+    EXPECT_TRUE(host.enabled(*host.findButton("Open")));
+
+    int done = 0;
+    bool on = false;
+    auto overlay = [&] { return HostItemBehaviour{[&] { ++done; }, [] { return true; }, [&] { return on; }}; };
+    host.appendFrontEndItem("View", "O&verlay", "Overlay", overlay());
+    host.appendFrontEndItem("View", "O&verlay", "Overlay", overlay());
+    host.appendFrontEndItem("NoSuchMenu", "Elsewhere", "Elsewhere", overlay());
+    EXPECT_EQ(host.findItem("Elsewhere"), nullptr);
+    MenuItemObj* item = host.findItem("Overlay");
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(host.checked<MenuItemObj>(item, kItemKind), item);  // the plug-in may be handed it
+    MenuObj* view = host.findMenu("View");
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(host.menubar().indexOf(*view, *item), static_cast<int32_t>(view->items.size()) - 1);
+    EXPECT_FALSE(host.marked(*item));
+    on = true;
+    EXPECT_TRUE(host.marked(*item));
+    host.execute(*item);
+    EXPECT_EQ(done, 1);
+    EXPECT_TRUE(host.leaks().empty());
 }
 
 }  // namespace

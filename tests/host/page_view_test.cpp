@@ -13,11 +13,11 @@ namespace {
 
 class PageViewTest : public ::testing::Test {
 protected:
-    PageViewTest() : host(HostConfig(), out, err, "", false) {
+    PageViewTest() : host(HostConfig(), err, "", false) {
         view = &host.openWindow(host.newMemoryDocument("doc", 1, 100 * 65536, 100 * 65536), "doc").view();
         host.idle();
     }
-    std::ostringstream out, err;
+    std::ostringstream err;
     Host host;
     PageView* view = nullptr;
 };
@@ -60,21 +60,21 @@ namespace {
 TEST(Progress, LinesOnlyWhenVerboseABarOnATerminal) {
     const ProgressRecord run[] = {
         {ProgressEvent::Begin, 0}, {ProgressEvent::Duration, 4}, {ProgressEvent::Value, 1}, {ProgressEvent::End, 0}};
-    std::ostringstream out, lines, quiet, bar;
+    std::ostringstream lines, quiet, bar;
     {
-        Host host(HostConfig(), out, lines, "", false, true);
+        Host host(HostConfig(), lines, "", false, true);
         for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value);
         EXPECT_EQ(host.progressRecords().size(), 4u);
     }
     EXPECT_EQ(lines.str(), "progress: begin\nprogress: duration 4\nprogress: value 1\nprogress: end\n");
     {
-        Host host(HostConfig(), out, quiet, "", false, false);
+        Host host(HostConfig(), quiet, "", false, false);
         for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value);
         EXPECT_EQ(host.progressRecords().size(), 4u);  // kept for `expect progress`, not shown
     }
     EXPECT_EQ(quiet.str(), "");
     {
-        Host host(HostConfig(), out, bar, "", true, false);
+        Host host(HostConfig(), bar, "", true, false);
         for (const ProgressRecord& r : run) host.progressUpdate(r.event, r.value == 1 ? 2 : r.value);
     }
     EXPECT_EQ(bar.str(), "\r[" + std::string(20, '#') + std::string(20, ' ') + "] 2/4\n");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // The viewer's pure parts: the server's rules, the page's input requests,
 // the JSON it publishes and the event queue between them.
+#include "core/host_error.h"
 #include "viewer/input_form.h"
 #include "viewer/json_writer.h"
 #include "viewer/user_events.h"
@@ -14,13 +15,13 @@
 namespace vellora::viewer {
 namespace {
 
-TEST(ViewOptions, BoxSettingsAreCheckedAsTheCommandLinesOwn)
+TEST(ViewOptions, BoxSettingsBecomeTheHostsSettingsLines)
 {
     const ViewOptions o = ParseViewOptions(
-        {"view", "--margin", "5,10,5,10", "--ink-threshold", "40", "--margin", "3"});
-    const std::vector<std::vector<std::string>> want{{"host", "margin", "5", "10", "5", "10"},
-                                                     {"host", "ink-threshold", "40"},
-                                                     {"host", "margin", "3"}};
+        {"view", "--margin", "5,10.5,0,2e1", "--ink-threshold", "40.25", "--margin", "3"});
+    const std::vector<std::vector<std::string>> want{{"host", "margin", "5", "10.5", "0", "20"},
+                                                     {"host", "ink-threshold", "40.25"},
+                                                     {"host", "margin", "3", "3", "3", "3"}};
     EXPECT_EQ(o.boxSettings, want);
     const std::pair<std::vector<std::string>, std::string> bad[] = {
         {{"view", "--margin", "-1"}, "--margin: '-1' is not a number of points from 0"},
@@ -35,7 +36,7 @@ TEST(ViewOptions, BoxSettingsAreCheckedAsTheCommandLinesOwn)
         try {
             ParseViewOptions(args);
             ADD_FAILURE() << args[2] << " accepted";
-        } catch (const std::invalid_argument &e) {
+        } catch (const UsageError &e) {
             EXPECT_EQ(std::string(e.what()), message);
         }
     }

@@ -40,14 +40,6 @@ double ParseZoom(const std::string& text) {
     return value;
 }
 
-Fixed ParseInkThreshold(const std::string& text) {
-    std::optional<Fixed> fixed = FixedFromText(text);
-    if (!fixed || *fixed < 0 || *fixed >= 100 * VX_FIXED_ONE) {
-        throw UsageError("--ink-threshold: '" + text + "' is not a percentage from 0 to below 100");
-    }
-    return *fixed;
-}
-
 PageSet ParsePageSet(const std::string& text) {
     if (text == "current") return PageSet::Current;
     if (text == "all") return PageSet::All;
@@ -136,20 +128,6 @@ FixedRect ParseRegion(const std::string& text) {
     return rect;
 }
 
-BoxMargin ParseMargin(const std::string& text) {
-    const std::vector<Fixed> sides =
-        PointsList(text, [](const std::string& part, std::optional<Fixed> value) {
-            if (!value || *value < 0) {
-                throw UsageError("--margin: '" + part + "' is not a number of points from 0");
-            }
-        });
-    if (sides.size() != 1 && sides.size() != 4) {
-        throw UsageError("--margin: '" + text + "' is not one number or four L,B,R,T");
-    }
-    if (sides.size() == 1) return BoxMargin{sides[0], sides[0], sides[0], sides[0]};
-    return BoxMargin{sides[0], sides[1], sides[2], sides[3]};
-}
-
 InkSettings InkSettingsOf(const PageRequest& request) {
     InkSettings ink;
     if (request.inkThreshold) ink.threshold = FixedToDouble(*request.inkThreshold);
@@ -217,10 +195,10 @@ PageRequest ParsePageRequest(const std::vector<std::string>& args) {
             request.mediaBox = true;
         } else if (word == "--margin") {
             SetOnce(seenMargin, word);
-            request.margin = ParseMargin(reader.value(word));
+            request.margin = MarginOption(reader.value(word));
         } else if (word == "--ink-threshold") {
             SetOnce(seenThreshold, word);
-            request.inkThreshold = ParseInkThreshold(reader.value(word));
+            request.inkThreshold = InkThresholdOption(reader.value(word));
         } else if (word == "--ignore-dark-edges") {
             request.ignoreDarkEdges = true;
         }

@@ -14,12 +14,6 @@
 
 namespace vellora::cli {
 
-// A bad command line: the message says which word and why.
-class UsageError : public HostError {
-public:
-    explicit UsageError(const std::string& message) : HostError(ErrorKind::Usage, message) {}
-};
-
 // The page commands (rows of the command table, cli/command_table.h).
 enum class Verb { Crop, BBox, Reset, Boxes, Show, Info };
 enum class PageSet { Current, All, Odd, Even };
@@ -67,8 +61,5 @@ int StartPage(const PageRequest& request);
 
 // "L,B,R,T" in points; throws UsageError naming the problem.
 FixedRect ParseRegion(const std::string& text);
-
-// "M" or "L,B,R,T" in points, none negative; throws UsageError.
-BoxMargin ParseMargin(const std::string& text);
 
 }  // namespace vellora::cli

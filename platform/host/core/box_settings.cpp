@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "core/box_settings.h"
 
+#include "core/fixed_text.h"
+#include "core/host_error.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace vellora {
 
@@ -26,6 +31,31 @@ FixedRect GrowBox(const FixedRect& box, const BoxMargin& margin) {
     grown.right = Saturated(int64_t(right) + margin.right);
     grown.top = Saturated(int64_t(top) + margin.top);
     return grown;
+}
+
+BoxMargin MarginOption(const std::string& text) {
+    std::vector<Fixed> sides;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string side = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::optional<Fixed> points = FixedFromText(side);
+        if (!points || *points < 0) throw UsageError("--margin: '" + side + "' is not a number of points from 0");
+        sides.push_back(*points);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (sides.size() != 1 && sides.size() != 4)
+        throw UsageError("--margin: '" + text + "' is not one number or four L,B,R,T");
+    if (sides.size() == 1) return BoxMargin{sides[0], sides[0], sides[0], sides[0]};
+    return BoxMargin{sides[0], sides[1], sides[2], sides[3]};
+}
+
+Fixed InkThresholdOption(const std::string& text) {
+    const std::optional<Fixed> percent = FixedFromText(text);
+    if (!percent || *percent < 0 || *percent >= 100 * VX_FIXED_ONE)
+        throw UsageError("--ink-threshold: '" + text + "' is not a percentage from 0 to below 100");
+    return *percent;
 }
 
 }  // namespace vellora

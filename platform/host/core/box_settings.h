@@ -5,6 +5,8 @@
 
 #include "vx_types.h"
 
+#include <string>
+
 namespace vellora {
 
 // Percent of the way from white to black a pixel's farthest channel must be
@@ -25,5 +27,12 @@ struct BoxMargin {
 
 // `box` grown by `margin`, each side stopping at the end of the Fixed range.
 FixedRect GrowBox(const FixedRect& box, const BoxMargin& margin);
+
+// The values of the options that set these, for every command that takes
+// them; a bad value throws UsageError naming the option.
+// --margin: one number of points for every side, or four, L,B,R,T.
+BoxMargin MarginOption(const std::string& text);
+// --ink-threshold: a percentage from 0 to below 100.
+Fixed InkThresholdOption(const std::string& text);
 
 }  // namespace vellora

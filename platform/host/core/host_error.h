@@ -21,4 +21,10 @@ private:
     ErrorKind kind_;
 };
 
+// A bad command line: the message says which word and why.
+class UsageError : public HostError {
+public:
+    explicit UsageError(const std::string& message) : HostError(ErrorKind::Usage, message) {}
+};
+
 }  // namespace vellora

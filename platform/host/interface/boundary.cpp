@@ -7,17 +7,17 @@
 
 namespace vellora {
 
-TraceLine::TraceLine(Host& host, const char* operation, size_t number) : host_(host), on_(host.trace.writing()) {
-    host.trace.called(number);
+TraceLine::TraceLine(Host& host, const char* operation, size_t number) : host_(host), on_(host.callTrace().writing()) {
+    host.callTrace().called(number);
     if (!on_) return;
-    slot_ = host.trace.begin();
+    slot_ = host.callTrace().begin();
     text_ = operation;
 }
 
 TraceLine::~TraceLine() {
     if (!on_) return;
     if (!result_.empty()) text_ += " -> " + result_;
-    host_.trace.finish(slot_, text_);
+    host_.callTrace().finish(slot_, text_);
 }
 
 std::string Quote(const char* text) {
@@ -46,14 +46,14 @@ std::string ShowDevice(const DeviceRect& r) {
 }
 
 std::string ShowAtom(Host& host, Atom atom) {
-    if (!host.atoms.known(atom)) return "atom(" + ShowNumber(atom) + ")";
-    return "atom(" + ShowNumber(atom) + " " + Quote(host.atoms.text(atom).c_str()) + ")";
+    if (!host.atomKnown(atom)) return "atom(" + ShowNumber(atom) + ")";
+    return "atom(" + ShowNumber(atom) + " " + Quote(host.atomText(atom).c_str()) + ")";
 }
 
 std::string ShowCallback(HostCallback routine) { return routine == 0 ? "cb(none)" : "cb(" + ShowNumber(routine) + ")"; }
 
 void CheckRoutine(Host& host, HostCallback routine) {
-    if (routine != VX_NO_CALLBACK) (void)host.callbacks.routine(routine);
+    if (routine != VX_NO_CALLBACK) host.checkCallback(routine);
 }
 
 std::string ShowData(const void* data) {

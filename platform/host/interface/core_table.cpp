@@ -12,7 +12,7 @@ extern "C" {
 static Atom CoreAtomFromString(const char* text) {
     return HostOp<Atom>("Core.AtomFromString", 0, [&](Host& h, TraceLine& t) {
         t.arg(Quoted{text});
-        Atom atom = h.atoms.intern(NeedText(text, "text"));
+        Atom atom = h.atomOf(NeedText(text, "text"));
         t.result(atom);
         return atom;
     });
@@ -21,10 +21,10 @@ static Atom CoreAtomFromString(const char* text) {
 static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
     return HostOp<HostCallback>("Core.MakeCallback", VX_NO_CALLBACK, [&](Host& h, TraceLine& t) {
         t.arg(AsHex{extension});
-        if (extension != h.extensionId)
+        if (extension != h.extensionId())
             throw HostError("extension " + Hex(extension) + " is not the one given in the setup record (" +
-                            Hex(h.extensionId) + ")");
-        HostCallback cb = h.callbacks.make(extension, routine);
+                            Hex(h.extensionId()) + ")");
+        HostCallback cb = h.makeCallback(extension, routine);
         t.result(AsCallback{cb});
         return cb;
     });
@@ -32,9 +32,9 @@ static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
 
 static const HostTable* CoreGetTable(Atom name, uint32_t version) {
     return HostOp<const HostTable*>("Core.GetTable", nullptr, [&](Host& h, TraceLine& t) {
-        const std::string& text = h.atoms.text(name);
+        const std::string& text = h.atomText(name);
         t.arg(Quoted{text.c_str()}).arg(AsHex{version});
-        const HostTable* table = h.tables.find(text, version);
+        const HostTable* table = h.findTable(text, version);
         t.result(table ? "table" : "none");
         return table;
     });
@@ -42,9 +42,9 @@ static const HostTable* CoreGetTable(Atom name, uint32_t version) {
 
 static int32_t CoreGetConfiguration(Atom key) {
     return HostOp<int32_t>("Core.GetConfiguration", 0, [&](Host& h, TraceLine& t) {
-        const std::string& text = h.atoms.text(key);
+        const std::string& text = h.atomText(key);
         t.arg(Quoted{text.c_str()});
-        int32_t value = text == "CanEdit" ? (h.config.canEdit ? 1 : 0) : 0;
+        int32_t value = text == "CanEdit" ? (h.config().canEdit ? 1 : 0) : 0;
         t.result(value);
         return value;
     });
@@ -72,14 +72,14 @@ const PlatformTable& PlatformTableInstance() {
 
 void PublishTables(Host& host) {
     auto publish = [&](const char* name, const void* table) {
-        host.tables.publish(name, static_cast<const HostTable*>(table), host.config.tableVersions[name]);
+        host.publishTable(name, static_cast<const HostTable*>(table));
     };
     publish(VX_TABLE_SUPPORT, &SupportTableInstance());
     publish(VX_TABLE_OBJECT, &ObjectTableInstance());
     publish(VX_TABLE_MODEL, &ModelTableInstance());
     publish(VX_TABLE_VIEWER, &ViewerTableInstance());
     publish(VX_TABLE_PLATFORM, &PlatformTableInstance());
-    host.installProgressMonitor(ProgressMonitorFor(host.config.progress));
+    host.installProgressMonitor(ProgressMonitorFor(host.config().progress));
 }
 
 }  // namespace vellora

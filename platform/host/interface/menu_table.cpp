@@ -38,7 +38,7 @@ extern "C" {
 static ::Menubar ViewerGetMenubar() {
     return HostOp<::Menubar>("Viewer.GetMenubar", nullptr, [&](Host& h, TraceLine& t) {
         t.result("menubar");
-        return reinterpret_cast<::Menubar>(&h.menubar);
+        return reinterpret_cast<::Menubar>(&h.menubar());
     });
 }
 
@@ -46,7 +46,7 @@ static Menu ViewerAcquireMenuByName(::Menubar menubar, const char* name) {
     return HostOp<Menu>("Viewer.AcquireMenuByName", nullptr, [&](Host& h, TraceLine& t) {
         t.arg("menubar").arg(Quoted{name});
         CheckMenubar(h, menubar);
-        MenuObj* menu = h.menubar.findMenu(NeedText(name, "name"));
+        MenuObj* menu = h.menubar().findMenu(NeedText(name, "name"));
         if (menu != nullptr) ++menu->refs;
         t.result(menu);
         return reinterpret_cast<Menu>(menu);
@@ -65,7 +65,7 @@ static MenuItem ViewerAcquireMenuItemByName(::Menubar menubar, const char* name)
     return HostOp<MenuItem>("Viewer.AcquireMenuItemByName", nullptr, [&](Host& h, TraceLine& t) {
         t.arg("menubar").arg(Quoted{name});
         CheckMenubar(h, menubar);
-        MenuItemObj* item = h.menubar.findItem(NeedText(name, "name"));
+        MenuItemObj* item = h.menubar().findItem(NeedText(name, "name"));
         if (item != nullptr) ++item->refs;
         t.result(item);
         return reinterpret_cast<MenuItem>(item);
@@ -96,7 +96,7 @@ static int32_t ViewerMenuItemIndex(Menu menu, MenuItem item) {
     return HostOp<int32_t>("Viewer.MenuItemIndex", -1, [&](Host& h, TraceLine& t) {
         t.arg(menu).arg(item);
         // A missing item (NULL) is simply not in the menu.
-        int32_t index = item == nullptr ? -1 : h.menubar.indexOf(MenuOf(h, menu), ItemOf(h, item));
+        int32_t index = item == nullptr ? -1 : h.menubar().indexOf(MenuOf(h, menu), ItemOf(h, item));
         t.result(index);
         return index;
     });
@@ -105,7 +105,7 @@ static int32_t ViewerMenuItemIndex(Menu menu, MenuItem item) {
 static Menu ViewerNewMenu(const char* title, const char* name, ExtensionId extension) {
     return HostOp<Menu>("Viewer.NewMenu", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(Quoted{title}).arg(Quoted{name}).arg(AsHex{extension});
-        MenuObj& m = h.menubar.newMenu(NeedText(title, "title"), NeedText(name, "name"));
+        MenuObj& m = h.menubar().newMenu(NeedText(title, "title"), NeedText(name, "name"));
         m.refs = 1;
         h.addHandle(&m, kMenuKind);
         t.result(&m);
@@ -119,7 +119,7 @@ static MenuItem ViewerNewMenuItem(const char* title, const char* name, Menu subm
         t.arg(Quoted{title}).arg(Quoted{name}).arg(submenu).arg(flag).arg(shortcut);
         t.arg(modifiers).arg([&] { return ShowIcon(icon); }).arg(AsHex{extension});
         MenuObj* sub = submenu == nullptr ? nullptr : &MenuOf(h, submenu);
-        MenuItemObj& item = h.menubar.newItem(NeedText(title, "title"), NeedText(name, "name"), sub);
+        MenuItemObj& item = h.menubar().newItem(NeedText(title, "title"), NeedText(name, "name"), sub);
         item.shortcut = shortcut;
         item.modifiers = modifiers;
         item.icon = icon;
@@ -132,14 +132,14 @@ static MenuItem ViewerNewMenuItem(const char* title, const char* name, Menu subm
 static void ViewerAddMenuItem(Menu menu, MenuItem item, int32_t index) {
     HostCall("Viewer.AddMenuItem", [&](Host& h, TraceLine& t) {
         t.arg(menu).arg(item).arg(index);
-        h.menubar.insert(MenuOf(h, menu), ItemOf(h, item), index);
+        h.menubar().insert(MenuOf(h, menu), ItemOf(h, item), index);
     });
 }
 
 static void ViewerRemoveMenuItem(MenuItem item) {
     HostCall("Viewer.RemoveMenuItem", [&](Host& h, TraceLine& t) {
         t.arg(item);
-        h.menubar.remove(ItemOf(h, item));
+        h.menubar().remove(ItemOf(h, item));
     });
 }
 
@@ -169,7 +169,7 @@ static void ViewerExecuteMenuItem(MenuItem item) {
 static ::Toolbar ViewerGetToolbar() {
     return HostOp<::Toolbar>("Viewer.GetToolbar", nullptr, [&](Host& h, TraceLine& t) {
         t.result("toolbar");
-        return reinterpret_cast<::Toolbar>(&h.toolbar);
+        return reinterpret_cast<::Toolbar>(&h.toolbar());
     });
 }
 
@@ -177,7 +177,7 @@ static ToolbarButton ViewerGetToolbarButtonByName(::Toolbar toolbar, Atom name) 
     return HostOp<ToolbarButton>("Viewer.GetToolbarButtonByName", nullptr, [&](Host& h, TraceLine& t) {
         t.arg("toolbar").arg(AsAtom{name});
         CheckToolbar(h, toolbar);
-        auto button = reinterpret_cast<ToolbarButton>(h.toolbar.find(name));
+        auto button = reinterpret_cast<ToolbarButton>(h.toolbar().find(name));
         t.result(button);
         return button;
     });
@@ -187,7 +187,7 @@ static HostBool ViewerToolbarHasRoom(::Toolbar toolbar, int16_t buttons, int16_t
     return HostOp<HostBool>("Viewer.ToolbarHasRoom", VX_FALSE, [&](Host& h, TraceLine& t) {
         t.arg("toolbar").arg(buttons).arg(separators);
         CheckToolbar(h, toolbar);
-        bool room = h.toolbar.room;
+        bool room = h.toolbar().room;
         t.result(room);
         return room ? VX_TRUE : VX_FALSE;
     });
@@ -196,7 +196,7 @@ static HostBool ViewerToolbarHasRoom(::Toolbar toolbar, int16_t buttons, int16_t
 static ToolbarButton ViewerNewToolbarButton(Atom name, HostBitmapHandle icon, HostBool flag1, HostBool flag2) {
     return HostOp<ToolbarButton>("Viewer.NewToolbarButton", nullptr, [&](Host& h, TraceLine& t) {
         t.arg(AsAtom{name}).arg([&] { return ShowIcon(icon); }).arg(flag1).arg(flag2);
-        ButtonObj& b = h.toolbar.newButton(name, h.atoms.text(name));
+        ButtonObj& b = h.toolbar().newButton(name, h.atomText(name));
         b.icon = icon;
         h.addHandle(&b, kButtonKind);
         t.result(&b);
@@ -209,7 +209,7 @@ static void ViewerAddToolbarButton(::Toolbar toolbar, ToolbarButton button, Host
         t.arg("toolbar").arg(button).arg(before).arg(other);
         CheckToolbar(h, toolbar);
         ButtonObj* o = other == nullptr ? nullptr : &ButtonOf(h, other);
-        h.toolbar.add(ButtonOf(h, button), before != 0, o);
+        h.toolbar().add(ButtonOf(h, button), before != 0, o);
     });
 }
 

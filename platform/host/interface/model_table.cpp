@@ -85,7 +85,7 @@ static void ModelGetCropBox(Page page, FixedRect* box) {
 static void ModelGetBoundingBox(Page page, FixedRect* box) {
     // With the margin the user asked for; the plug-in clips it to the media box.
     ReadBox("Model.GetBoundingBox", page, box,
-            [](Host& h, PageRef& p) { return GrowBox(p.doc->backend().boundingBox(p.index), h.config.margin); });
+            [](Host& h, PageRef& p) { return GrowBox(p.doc->backend().boundingBox(p.index), h.config().margin); });
 }
 
 static void ModelSetCropBox(Page page, Fixed left, Fixed top, Fixed right, Fixed bottom) {

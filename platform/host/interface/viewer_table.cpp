@@ -210,7 +210,7 @@ static HostBool ViewerCloseDocWindow(DocWindowHandle window, HostBool noSave) {
         t.arg(window).arg(noSave);
         DocWindow& w = WindowOf(h, window);
         bool closed = false;
-        if (h.config.closeRefused) {
+        if (h.config().closeRefused) {
             closed = false;
         } else if (noSave == 0) {
             closed = h.closeWindowAsking(w);
@@ -355,7 +355,7 @@ static void ViewerDragRect(PageViewHandle view, int16_t x, int16_t y, const Devi
 
 static uint16_t ViewerGetModifiers() {
     return HostOp<uint16_t>("Viewer.GetModifiers", 0, [&](Host& h, TraceLine& t) {
-        uint16_t mods = h.input.gesture ? h.input.gesture->modifiers : 0;
+        uint16_t mods = h.gesture() ? h.gesture()->modifiers : 0;
         t.result(mods);
         return mods;
     });
@@ -380,7 +380,7 @@ static void ViewerSetCursor(HostCursorHandle cursor) {
                                   : "cursor(" + ShowNumber(info->resourceId) + ")";
         });
         if (!info) throw HostError("not a cursor handle");
-        h.cursor = cursor;
+        h.setCursor(cursor);
     });
 }
 

@@ -47,7 +47,7 @@ void LoadedModule::load(Host& host, const std::string& path) {
     path_ = path;
     auto refuse = [&](const std::string& why) { throw ModuleError("module " + path + ": " + why); };
 
-    const HostConfig& c = host.config;
+    const HostConfig& c = host.config();
     RECT frame{c.windowLeft, c.windowTop, c.windowRight, c.windowBottom};
     HWND mainWindow = vxwin32::CreateTopLevelWindow("Vellora", frame);
     HINSTANCE instance = nullptr;
@@ -69,10 +69,10 @@ void LoadedModule::load(Host& host, const std::string& path) {
         refuse("refused the entry stage (" VX_ENTRY_POINT_NAME ") for handshake version " +
                HexText(c.handshakeVersion));
     if (setup == nullptr) refuse(VX_ENTRY_POINT_NAME " gave no setup routine");
-    host.agreedVersion = agreed;
+    host.noteAgreedVersion(agreed);
 
     PublishTables(host);
-    SetupRecord record{agreed, host.extensionId, &CoreTableInstance(), VX_NO_CALLBACK};
+    SetupRecord record{agreed, host.extensionId(), &CoreTableInstance(), VX_NO_CALLBACK};
     bool ok = setup(agreed, &record) != 0;
     if (auto e = host.takePluginError()) refuse("failed in the setup stage: " + e->message);
     if (!ok) refuse("refused the setup stage (handshake version " + HexText(agreed) + ")");

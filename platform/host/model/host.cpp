@@ -17,18 +17,12 @@ Host* g_current = nullptr;
 
 Host* Host::current() { return g_current; }
 
-Host::Host(HostConfig cfg, std::ostream& o, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
-    : config(std::move(cfg)),
-      trace(tracePath),
-      out(o),
-      err(e),
-      progressBar(bar),
-      verbose(talk),
-      progressDisplay_(e, bar, talk) {
+Host::Host(HostConfig cfg, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
+    : config_(std::move(cfg)), trace_(tracePath), err_(e), verbose_(talk), progressDisplay_(e, bar, talk) {
     if (g_current != nullptr) throw HostError("a host is already running in this process");
-    toolbar.room = config.toolbarRoom;
-    addHandle(&menubar, kMenubarKind);
-    addHandle(&toolbar, kToolbarKind);
+    toolbar_.room = config_.toolbarRoom;
+    addHandle(&menubar_, kMenubarKind);
+    addHandle(&toolbar_, kToolbarKind);
     addHandle(&fileSystem_, kFileSystemKind);
     setUpMenus();
     setUpToolbar();
@@ -90,13 +84,18 @@ std::shared_ptr<Document> Host::openPdfDocument(const std::string& path, const s
     std::vector<std::string> warnings;
     const auto known = passwords_.find(path);
     const std::string& given = password.empty() && known != passwords_.end() ? known->second : password;
-    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings, given, OpenFor::Anything, config.ink);
+    std::unique_ptr<DocumentBackend> backend = OpenPdfDocument(path, warnings, given, OpenFor::Anything, config_.ink);
     return adoptPdfDocument(path, std::move(backend), warnings, given);
 }
 
+void Host::publishTable(const std::string& name, const HostTable* table) {
+    auto offered = config_.tableVersions.find(name);
+    tables_.publish(name, table, offered == config_.tableVersions.end() ? std::set<uint32_t>{} : offered->second);
+}
+
 void Host::setBoxSettings(const BoxMargin& margin, const InkSettings& ink) {
-    config.margin = margin;
-    config.ink = ink;
+    config_.margin = margin;
+    config_.ink = ink;
     for (const std::shared_ptr<Document>& doc : documents_) doc->backend().setInk(ink);
 }
 
@@ -104,7 +103,7 @@ std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::u
                                                  const std::vector<std::string>& warnings,
                                                  const std::string& password) {
     if (!password.empty()) passwords_[path] = password;
-    for (const std::string& w : warnings) PrintMessage(err, "warning: " + w);
+    for (const std::string& w : warnings) PrintMessage(err_, "warning: " + w);
     if (backend->pageCount() <= 0) throw HostError(path + ": the document has no pages");
     auto doc = std::make_shared<Document>(std::filesystem::path(path).filename().string(), std::move(backend), nullptr);
     doc->setFile(path);
@@ -184,7 +183,7 @@ void Host::saveDocument(Document& doc, const std::string& path, SaveMode mode) {
     const FileLock lock(path);
     doc.backend().save(path, mode);
     const std::string whole = doc.backend().wholeFileReason();
-    if (!whole.empty()) PrintMessage(err, "warning: " + path + ": written whole, not appended to: " + whole);
+    if (!whole.empty()) PrintMessage(err_, "warning: " + path + ": written whole, not appended to: " + whole);
     doc.setModified(false);
     FileRef* before = doc.file();
     if (before == nullptr || before->path != path) {
@@ -200,8 +199,8 @@ std::vector<std::string> Host::leaks() const {
     auto held = [&](int refs, const std::string& what) {
         if (refs > 0) found.push_back("the plug-in still holds " + std::to_string(refs) + " reference(s) to " + what);
     };
-    for (const MenuObj& menu : menubar.allMenus()) held(menu.refs, "menu \"" + menu.name + "\"");
-    for (const MenuItemObj& item : menubar.allItems())
+    for (const MenuObj& menu : menubar_.allMenus()) held(menu.refs, "menu \"" + menu.name + "\"");
+    for (const MenuItemObj& item : menubar_.allItems())
         held(item.refs - item.kept, "menu item \"" + item.name + "\" acquired by name");
     for (const PathRef& path : paths_) held(path.refs, "path \"" + path.path + "\" from Support.AcquireFilePath");
     if (!blocks_.empty())
@@ -213,7 +212,7 @@ std::vector<std::string> Host::leaks() const {
 // ---- Support ----------------------------------------------------------------
 
 void* Host::allocate(uint32_t bytes) {
-    if (config.allocateRefused) return nullptr;
+    if (config_.allocateRefused) return nullptr;
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block != nullptr) blocks_.insert(block);
     return block;

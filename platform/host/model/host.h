@@ -61,12 +61,19 @@ struct PathRef {
     int refs = 1;
 };
 
+// What a front end's own menu item does, and when it shows enabled and marked.
+struct HostItemBehaviour {
+    std::function<void()> action;
+    std::function<bool()> enabled;
+    std::function<bool()> marked;
+};
+
 class Host {
 public:
-    // `verbose`: the conversation is shown (questions, answers and progress
-    // lines); otherwise only alerts, warnings and a progress bar on a terminal.
-    Host(HostConfig config, std::ostream& out, std::ostream& err, const std::string& tracePath, bool progressBar,
-         bool verbose = false);
+    // `verbose`: the conversation is shown on `err` (questions, answers and
+    // progress lines); otherwise only alerts, warnings and a progress bar on a
+    // terminal.
+    Host(HostConfig config, std::ostream& err, const std::string& tracePath, bool progressBar, bool verbose = false);
     ~Host();
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
@@ -74,20 +81,49 @@ public:
     // The host of the run in progress; null outside a run.
     static Host* current();
 
-    HostConfig config;
-    AtomTable atoms;
-    CallbackRegistry callbacks;
-    TableRegistry tables;
-    Trace trace;
-    Menubar menubar;
-    Toolbar toolbar;
-    InputQueue input;
-    std::ostream& out;
-    std::ostream& err;
-    bool progressBar;
-    bool verbose;
-    ExtensionId extensionId = 0x5A01;  // given to the plug-in in its setup record
-    uint32_t agreedVersion = 0;        // what PlugInMain answered
+    // ---- What the host was started with, and the handshake.
+    const HostConfig& config() const { return config_; }
+    ExtensionId extensionId() const { return extensionId_; }
+    // The version PlugInMain answered; 0 before the handshake.
+    uint32_t agreedVersion() const { return agreedVersion_; }
+    void noteAgreedVersion(uint32_t version) { agreedVersion_ = version; }
+
+    // ---- Atoms, callback handles and tables, as the plug-in's core calls
+    // see them.
+    Atom atomOf(const std::string& text) { return atoms_.intern(text); }
+    // Throws HostError for an atom never made.
+    const std::string& atomText(Atom atom) const { return atoms_.text(atom); }
+    bool atomKnown(Atom atom) const { return atoms_.known(atom); }
+    HostCallback makeCallback(ExtensionId extension, HostProc routine) { return callbacks_.make(extension, routine); }
+    // Throws HostError for a handle never made.
+    void checkCallback(HostCallback routine) const { (void)callbacks_.routine(routine); }
+    // Publishes a table in the versions the configuration offers of it.
+    void publishTable(const std::string& name, const HostTable* table);
+    const HostTable* findTable(const std::string& name, uint32_t version) const { return tables_.find(name, version); }
+
+    // ---- The trace of the plug-in's calls: the boundary writes a line for
+    // each; a script counts them.
+    Trace& callTrace() { return trace_; }
+    // Calls of `operation` since the last restartCallCounts().
+    int callCount(const std::string& operation) const { return trace_.count(operation); }
+    void restartCallCounts() { trace_.resetCounts(); }
+
+    // ---- The person's input: answers queued for questions and dialogs, the
+    // gesture of the action in progress, the cancel check's answers, and a
+    // live front end that answers in their place.
+    void queueAnswer(std::string answer) { input_.queueAnswer(std::move(answer)); }
+    void setStandingAnswer(const std::string& question, std::string answer) {
+        input_.setStandingAnswer(question, std::move(answer));
+    }
+    std::optional<std::string> takeAnswer() { return input_.takeAnswer(); }
+    const std::deque<std::string>& pendingAnswers() const { return input_.pendingAnswers(); }
+    const std::optional<Gesture>& gesture() const { return input_.gesture; }
+    void setGesture(const std::optional<Gesture>& gesture) { input_.gesture = gesture; }
+    void stopAfter(int polls) { input_.stopAfter(polls); }
+    void stopNever() { input_.stopNever(); }
+    LiveInput* liveInput() const { return input_.live; }
+    // Not owned; null gives the questions back to the queued answers.
+    void setLiveInput(LiveInput* live) { input_.live = live; }
 
     // ---- Errors met inside a plug-in call: the first is kept and fails
     // the script once the plug-in has returned.
@@ -180,6 +216,23 @@ public:
     Atom hostToolAtom(const ToolRecord* tool);
 
     // ---- Menu items and buttons.
+    MenuObj* findMenu(const std::string& name) { return menubar_.findMenu(name); }
+    MenuItemObj* findItem(const std::string& name) { return menubar_.findItem(name); }
+    ButtonObj* findButton(const std::string& name) { return toolbar_.find(name); }
+    const std::vector<MenuObj*>& topMenus() const { return menubar_.topMenus(); }
+    const std::vector<ButtonObj*>& buttons() const { return toolbar_.buttons(); }
+    // The menubar and the toolbar themselves, which the plug-in's menu and
+    // toolbar calls work on.
+    Menubar& menubar() { return menubar_; }
+    Toolbar& toolbar() { return toolbar_; }
+    // A front end that does the work of one of the host's items or buttons
+    // itself says when it is enabled; false when there is no such one.
+    bool setItemEnabledWhen(const std::string& item, std::function<bool()> test);
+    bool setButtonEnabledWhen(const std::string& button, std::function<bool()> test);
+    // A front end's own item, appended to the host's menu `menu`; nothing
+    // when there is no such menu or an item `name` exists already.
+    void appendFrontEndItem(const std::string& menu, const std::string& title, const std::string& name,
+                            HostItemBehaviour behaviour);
     bool enabled(MenuItemObj& item);
     bool marked(MenuItemObj& item);
     bool enabled(ButtonObj& button);
@@ -202,13 +255,13 @@ public:
     }
 
     // ---- Progress and cancel.
-    const ProgressMonitor* progressMonitor() const { return config.progress.exists ? &monitor_ : nullptr; }
+    const ProgressMonitor* progressMonitor() const { return config_.progress.exists ? &monitor_ : nullptr; }
     void installProgressMonitor(const ProgressMonitor& monitor) { monitor_ = monitor; }
     void progressUpdate(ProgressEvent event, int32_t value = 0);
     // The progress calls since the last take (`expect progress`).
     const std::vector<ProgressRecord>& progressRecords() const { return progressRecords_; }
     std::vector<ProgressRecord> takeProgressRecords() { return std::exchange(progressRecords_, {}); }
-    bool cancelRequested() { return input.poll(); }
+    bool cancelRequested() { return input_.poll(); }
 
     // ---- Support.
     void* allocate(uint32_t bytes);
@@ -216,13 +269,14 @@ public:
     PathRef& newPath(const std::string& path);
     HostFileSystem fileSystem() { return reinterpret_cast<HostFileSystem>(&fileSystem_); }
 
-    // ---- Cursor set by the last SetCursor.
-    HostCursorHandle cursor = nullptr;
+    // ---- The cursor set by the last SetCursor (or by the host).
+    HostCursorHandle cursor() const { return cursor_; }
+    void setCursor(HostCursorHandle cursor) { cursor_ = cursor; }
 
     // ---- Calls into the plug-in.
     template <class Signature, class... Args>
     auto call(HostCallback routine, Args... args) {
-        return callbacks.call<Signature>(routine, args...);
+        return callbacks_.call<Signature>(routine, args...);
     }
 
 private:
@@ -235,6 +289,20 @@ private:
     bool hostToolActive(const std::string& name) const;
     void drawPass(PageView& view);
     std::string uniqueWindowName(const std::string& base) const;
+
+    HostConfig config_;
+    AtomTable atoms_;
+    CallbackRegistry callbacks_;
+    TableRegistry tables_;
+    Trace trace_;
+    Menubar menubar_;
+    Toolbar toolbar_;
+    InputQueue input_;
+    std::ostream& err_;
+    bool verbose_;
+    ExtensionId extensionId_ = 0x5A01;  // given to the plug-in in its setup record
+    uint32_t agreedVersion_ = 0;
+    HostCursorHandle cursor_ = nullptr;
 
     std::unordered_map<const void*, const char*> handles_;
     std::vector<std::shared_ptr<Document>> documents_;

@@ -36,23 +36,23 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
             choice = static_cast<int32_t>(VX_ALERT_BUTTON1 + i);
     std::string list;
     for (const std::string& b : shown.buttons) list += (list.empty() ? "" : ", ") + Quoted(b);
-    if (input.live != nullptr) {
+    if (input_.live != nullptr) {
         // The person picks among the buttons shown; the plug-in hears the
         // number of that button among those it gave.
         std::vector<int32_t> numbers;
         for (size_t i = 0; i < buttons.size(); ++i)
             if (buttons[i] != nullptr) numbers.push_back(static_cast<int32_t>(VX_ALERT_BUTTON1 + i));
         if (numbers.empty()) numbers.push_back(VX_ALERT_BUTTON1);
-        size_t picked = static_cast<size_t>(std::clamp(input.live->answer(Question{"question", message, shown.buttons}),
-                                                       1, static_cast<int>(numbers.size())));
+        size_t picked = static_cast<size_t>(std::clamp(
+            input_.live->answer(Question{"question", message, shown.buttons}), 1, static_cast<int>(numbers.size())));
         choice = numbers[picked - 1];
         shown.answer = shown.buttons[picked - 1];
-        if (verbose) PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer);
+        if (verbose_) PrintMessage(err_, "question: " + message + " [" + list + "] -> " + shown.answer);
         alerts_.push_back(std::move(shown));
         return choice;
     }
-    std::optional<std::string> answer = input.standingAnswer(message);
-    if (!answer) answer = input.takeAnswer();
+    std::optional<std::string> answer = input_.standingAnswer(message);
+    if (!answer) answer = input_.takeAnswer();
     bool fits = false;
     if (!answer) {
         recordUnanswered(message, "no answer queued for the alert " + Quoted(message) + " (buttons " + list + ")");
@@ -70,24 +70,25 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     const size_t pressed = static_cast<size_t>(choice - VX_ALERT_BUTTON1);
     shown.answer = pressed < buttons.size() && buttons[pressed] ? buttons[pressed] : "";
     // A question nobody answered is dismissed, and the line says so.
-    if (verbose)
-        PrintMessage(err, "question: " + message + " [" + list + "] -> " + shown.answer +
-                              (fits ? "" : " (dismissed: no fitting answer)"));
+    if (verbose_)
+        PrintMessage(err_, "question: " + message + " [" + list + "] -> " + shown.answer +
+                               (fits ? "" : " (dismissed: no fitting answer)"));
     alerts_.push_back(std::move(shown));
     return choice;
 }
 
 void Host::note(const std::string& message, const std::string& kind) {
-    PrintMessage(err, "alert: " + message);
-    if (input.live != nullptr) (void)input.live->answer(Question{kind, message, {"OK"}});
+    PrintMessage(err_, "alert: " + message);
+    if (input_.live != nullptr) (void)input_.live->answer(Question{kind, message, {"OK"}});
     alerts_.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
 
 bool Host::confirm(const std::string& message) {
     std::optional<std::string> answer =
-        input.live != nullptr ? std::optional<std::string>(
-                                    input.live->answer(Question{"confirm", message, {"Yes", "No"}}) == 1 ? "yes" : "no")
-                              : input.takeAnswer();
+        input_.live != nullptr
+            ? std::optional<std::string>(input_.live->answer(Question{"confirm", message, {"Yes", "No"}}) == 1 ? "yes"
+                                                                                                               : "no")
+            : input_.takeAnswer();
     bool yes = false;
     if (!answer)
         recordUnanswered(message, "no answer queued for the confirmation " + Quoted(message) + " (yes or no)");
@@ -96,7 +97,7 @@ bool Host::confirm(const std::string& message) {
     else if (*answer != "no")
         recordUnanswered(message, "the answer " + Quoted(*answer) + " fits no button of the confirmation " +
                                       Quoted(message) + " (yes or no)");
-    if (verbose) PrintMessage(err, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
+    if (verbose_) PrintMessage(err_, "confirm: " + message + " -> " + (yes ? "yes" : "no"));
     alerts_.push_back(AlertShown{"confirm", message, {"yes", "no"}, yes ? "yes" : "no"});
     return yes;
 }
@@ -104,9 +105,9 @@ bool Host::confirm(const std::string& message) {
 void Host::progressUpdate(ProgressEvent event, int32_t value) {
     ProgressRecord record{event, value};
     progressRecords_.push_back(record);
-    if (input.live != nullptr) {
+    if (input_.live != nullptr) {
         // The front end shows the bar; the message stream stays readable.
-        input.live->showProgress(record);
+        input_.live->showProgress(record);
         return;
     }
     progressDisplay_.update(record);

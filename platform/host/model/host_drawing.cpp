@@ -89,7 +89,7 @@ void Host::notifyPageChanged(Document& doc, int page) {
 }
 
 void Host::registerDrawing(HostCallback routine, void* data) {
-    (void)callbacks.routine(routine);  // an unknown handle is refused here, not when drawing
+    (void)callbacks_.routine(routine);  // an unknown handle is refused here, not when drawing
     // Registering again keeps the routine's place and takes the new data.
     for (Hook& h : drawing_)
         if (h.routine == routine) {
@@ -114,25 +114,25 @@ void Host::noteOutline(const PageView& view, const DeviceRect& rect) {
 
 std::pair<int, int> Host::followDrag(PageView& view, int16_t x, int16_t y,
                                      const std::function<DeviceRect(int, int)>& bandAt) {
-    if (input.live == nullptr) {
-        if (input.gesture) return {input.gesture->endX, input.gesture->endY};
+    if (input_.live == nullptr) {
+        if (input_.gesture) return {input_.gesture->endX, input_.gesture->endY};
         return {x, y};
     }
     struct Clear {
         PageView& v;
         ~Clear() { v.rubberBand.reset(); }
     } clear{view};
-    PointerStep step{x, y, input.gesture ? input.gesture->modifiers : uint16_t{0}, false};
+    PointerStep step{x, y, input_.gesture ? input_.gesture->modifiers : uint16_t{0}, false};
     while (true) {
         view.rubberBand = bandAt(step.x, step.y);
-        input.live->showDragFrame();
-        step = input.live->nextPointerStep();
+        input_.live->showDragFrame();
+        step = input_.live->nextPointerStep();
         // The keys held now are what Viewer.GetModifiers reports.
-        if (input.gesture) input.gesture->modifiers = step.modifiers;
+        if (input_.gesture) input_.gesture->modifiers = step.modifiers;
         if (step.released) break;
     }
     view.rubberBand.reset();
-    input.live->showDragFrame();
+    input_.live->showDragFrame();
     return {step.x, step.y};
 }
 

@@ -26,19 +26,19 @@ static Atom HostToolType(ToolRecord* tool) {
 
 void Host::setUpMenus() {
     auto menu = [&](const char* name, const char* title, std::initializer_list<HostItem> items) -> MenuObj* {
-        if (config.withoutMenus.count(name) != 0) return nullptr;
-        MenuObj& m = menubar.newMenu(title, name);
+        if (config_.withoutMenus.count(name) != 0) return nullptr;
+        MenuObj& m = menubar_.newMenu(title, name);
         addHandle(&m, kMenuKind);
         for (const HostItem& entry : items) {
-            if (config.withoutItems.count(entry.name) != 0) continue;
-            MenuItemObj& item = menubar.newItem(entry.title, entry.name, nullptr);
+            if (config_.withoutItems.count(entry.name) != 0) continue;
+            MenuItemObj& item = menubar_.newItem(entry.title, entry.name, nullptr);
             addHandle(&item, kItemKind);
-            menubar.insert(m, item, VX_MENU_APPEND);
+            menubar_.insert(m, item, VX_MENU_APPEND);
         }
         return &m;
     };
     auto hasDoc = [this] { return active_ != nullptr; };
-    auto item = [&](const char* name) { return menubar.findItem(name); };
+    auto item = [&](const char* name) { return menubar_.findItem(name); };
 
     if (MenuObj* file = menu("File", "&File",
                              {{"Open", "&Open..."},
@@ -47,7 +47,7 @@ void Host::setUpMenus() {
                               {"SaveAs", "Save &As..."},
                               {"Print", "&Print..."},
                               {"Quit", "E&xit"}})) {
-        menubar.addTopMenu(*file);
+        menubar_.addTopMenu(*file);
         if (MenuItemObj* i = item("Close")) i->hostAction = [this] { closeWindow(*active_); }, i->hostEnabled = hasDoc;
         if (MenuItemObj* i = item("Save")) {
             i->hostAction = [this] {
@@ -58,7 +58,7 @@ void Host::setUpMenus() {
     }
     if (MenuObj* edit = menu("Edit", "&Edit",
                              {{"Undo", "&Undo"}, {"Redo", "&Redo"}, {"Copy", "&Copy"}, {"SelectAll", "Select &All"}})) {
-        menubar.addTopMenu(*edit);
+        menubar_.addTopMenu(*edit);
         if (MenuItemObj* i = item("Undo")) {
             i->hostAction = [this] { undo(); };
             i->hostEnabled = [this] { return active_ != nullptr && active_->document().canUndo(); };
@@ -75,7 +75,7 @@ void Host::setUpMenus() {
                               {"ZoomOut", "Zoom &Out"},
                               {"NextPage", "&Next Page"},
                               {"PrevPage", "&Previous Page"}})) {
-        menubar.addTopMenu(*view);
+        menubar_.addTopMenu(*view);
         auto zoomBy = [this](double f) {
             active_->view().setZoom(std::clamp(active_->view().zoom() * f, 1.0, 6400.0));
         };
@@ -96,38 +96,62 @@ void Host::setUpMenus() {
     if (MenuObj* tools =
             menu("Tools", "&Tools",
                  {{"Hand", "&Hand"}, {"Select", "&Select"}, {"Thread", "&Article Thread"}, {"Zoom", "&Zoom"}}))
-        menubar.addTopMenu(*tools);
+        menubar_.addTopMenu(*tools);
     if (MenuObj* ext = menu("Extensions", "E&xtensions", {{"ExtensionInfo", "Extension &Info..."}}))
-        menubar.addTopMenu(*ext);
+        menubar_.addTopMenu(*ext);
     MenuObj* help = menu("Help", "&Help", {{"HelpContents", "&Contents"}});
     MenuObj* about = menu("AboutExtensions", "About E&xtensions", {{"AboutVellora", "About &Vellora..."}});
     if (help != nullptr) {
-        menubar.addTopMenu(*help);
-        if (about != nullptr && config.withoutItems.count("AboutExtensions") == 0) {
-            MenuItemObj& carrier = menubar.newItem("About E&xtensions", "AboutExtensions", about);
+        menubar_.addTopMenu(*help);
+        if (about != nullptr && config_.withoutItems.count("AboutExtensions") == 0) {
+            MenuItemObj& carrier = menubar_.newItem("About E&xtensions", "AboutExtensions", about);
             addHandle(&carrier, kItemKind);
-            menubar.insert(*help, carrier, VX_MENU_APPEND);
+            menubar_.insert(*help, carrier, VX_MENU_APPEND);
         }
     } else if (about != nullptr) {
-        menubar.addTopMenu(*about);
+        menubar_.addTopMenu(*about);
     }
     if (MenuItemObj* i = item("AboutVellora")) i->hostAction = [this] { note("Vellora stand-in host.", "host"); };
 }
 
 void Host::setUpToolbar() {
     for (const char* name : {"Open", "Save", "Print", "Hand", "Select", "Zoom", "endToolsGroup", "Find"}) {
-        if (config.withoutButtons.count(name) != 0) continue;
-        ButtonObj& b = toolbar.newButton(atoms.intern(name), name);
+        if (config_.withoutButtons.count(name) != 0) continue;
+        ButtonObj& b = toolbar_.newButton(atoms_.intern(name), name);
         addHandle(&b, kButtonKind);
-        toolbar.add(b, false, nullptr);
+        toolbar_.add(b, false, nullptr);
     }
-    if (ButtonObj* save = toolbar.find(std::string("Save"))) {
-        save->hostAction = [this] { execute(*menubar.findItem("Save")); };
+    if (ButtonObj* save = toolbar_.find(std::string("Save"))) {
+        save->hostAction = [this] { execute(*menubar_.findItem("Save")); };
         save->hostEnabled = [this] {
-            MenuItemObj* item = menubar.findItem("Save");
+            MenuItemObj* item = menubar_.findItem("Save");
             return item != nullptr && enabled(*item);
         };
     }
+}
+
+bool Host::setItemEnabledWhen(const std::string& name, std::function<bool()> test) {
+    MenuItemObj* item = menubar_.findItem(name);
+    if (item != nullptr) item->hostEnabled = std::move(test);
+    return item != nullptr;
+}
+
+bool Host::setButtonEnabledWhen(const std::string& name, std::function<bool()> test) {
+    ButtonObj* button = toolbar_.find(name);
+    if (button != nullptr) button->hostEnabled = std::move(test);
+    return button != nullptr;
+}
+
+void Host::appendFrontEndItem(const std::string& menu, const std::string& title, const std::string& name,
+                              HostItemBehaviour behaviour) {
+    MenuObj* into = menubar_.findMenu(menu);
+    if (into == nullptr || menubar_.findItem(name) != nullptr) return;
+    MenuItemObj& item = menubar_.newItem(title, name, nullptr);
+    addHandle(&item, kItemKind);
+    menubar_.insert(*into, item, VX_MENU_APPEND);
+    item.hostAction = std::move(behaviour.action);
+    item.hostEnabled = std::move(behaviour.enabled);
+    item.hostMarked = std::move(behaviour.marked);
 }
 
 void Host::setUpTools() {
@@ -135,12 +159,12 @@ void Host::setUpTools() {
         hostTools_.push_back(ToolRecord{});
         ToolRecord& tool = hostTools_.back();
         tool.size = sizeof(ToolRecord);
-        tool.type = callbacks.make(0, reinterpret_cast<HostProc>(&HostToolType));
+        tool.type = callbacks_.make(0, reinterpret_cast<HostProc>(&HostToolType));
         hostToolNames_[&tool] = name;
         tools_.push_back(&tool);
         auto select = [this, &tool] { setActiveTool(&tool); };
-        if (MenuItemObj* item = menubar.findItem(name)) item->hostAction = select;
-        if (ButtonObj* button = toolbar.find(std::string(name))) button->hostAction = select;
+        if (MenuItemObj* item = menubar_.findItem(name)) item->hostAction = select;
+        if (ButtonObj* button = toolbar_.find(std::string(name))) button->hostAction = select;
     }
     activeTool_ = &hostTools_.front();
 }
@@ -149,7 +173,7 @@ bool Host::isHostTool(const ToolRecord* tool) const { return hostToolNames_.coun
 
 Atom Host::hostToolAtom(const ToolRecord* tool) {
     auto found = hostToolNames_.find(tool);
-    return found == hostToolNames_.end() ? 0 : atoms.intern(found->second);
+    return found == hostToolNames_.end() ? 0 : atoms_.intern(found->second);
 }
 
 void Host::registerTool(ToolRecord* tool) {
@@ -157,7 +181,7 @@ void Host::registerTool(ToolRecord* tool) {
     if (tool->size != sizeof(ToolRecord))
         throw HostError("the tool record's size word is " + std::to_string(tool->size) + ", not 44");
     for (HostCallback cb : {tool->activate, tool->deactivate, tool->click, tool->adjustCursor, tool->type})
-        if (cb != VX_NO_CALLBACK) (void)callbacks.routine(cb);
+        if (cb != VX_NO_CALLBACK) (void)callbacks_.routine(cb);
     if (std::find(tools_.begin(), tools_.end(), tool) == tools_.end()) tools_.push_back(tool);
 }
 
@@ -174,8 +198,8 @@ void Host::setActiveTool(ToolRecord* tool) {
 std::string Host::toolName(ToolRecord* tool) {
     if (tool->type == VX_NO_CALLBACK) return "(no type entry)";
     Atom atom = call<ToolTypeProc>(tool->type, tool);
-    if (!atoms.known(atom)) return "(atom " + std::to_string(atom) + ")";
-    return atoms.text(atom);
+    if (!atoms_.known(atom)) return "(atom " + std::to_string(atom) + ")";
+    return atoms_.text(atom);
 }
 
 // ---- Items and buttons --------------------------------------------------------

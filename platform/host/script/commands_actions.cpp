@@ -57,7 +57,7 @@ void Hover(Interpreter& in, Point at, uint16_t mods) {
             tool != nullptr && tool->adjustCursor != VX_NO_CALLBACK &&
             h.call<ToolCursorProc>(tool->adjustCursor, tool, reinterpret_cast<PageViewHandle>(&view), at.x, at.y) != 0;
         // A tool that leaves the cursor to the host gets the arrow.
-        if (!set) h.cursor = static_cast<HostCursorHandle>(vxwin32::SystemArrowCursor());
+        if (!set) h.setCursor(static_cast<HostCursorHandle>(vxwin32::SystemArrowCursor()));
     });
 }
 
@@ -67,7 +67,7 @@ void AddActionCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "button", "button NAME", 1, 1, [](Interpreter& in, Args& a) {
         std::string name = a.text("button name");
         Host& h = in.host();
-        ButtonObj* b = h.toolbar.find(name);
+        ButtonObj* b = h.findButton(name);
         if (b == nullptr) a.fail("the toolbar has no button \"" + name + "\"");
         in.userAction(std::nullopt, [&] {
             if (!h.enabled(*b)) throw ScriptError("toolbar button \"" + name + "\" is disabled");
@@ -77,7 +77,7 @@ void AddActionCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "menu", "menu NAME", 1, 1, [](Interpreter& in, Args& a) {
         std::string name = a.text("item name");
         Host& h = in.host();
-        MenuItemObj* item = h.menubar.findItem(name);
+        MenuItemObj* item = h.findItem(name);
         if (item == nullptr) a.fail("no menu holds an item \"" + name + "\"");
         if (item->submenu != nullptr) a.fail("menu item \"" + name + "\" opens a submenu; choose one of its items");
         in.userAction(std::nullopt, [&] {
@@ -115,19 +115,19 @@ void AddActionCommands(std::map<std::string, Command>& t) {
         Hover(in, p, Modifiers(a));
     });
     AddCommand(t, "answer", "answer TEXT", 1, 1,
-               [](Interpreter& in, Args& a) { in.host().input.queueAnswer(a.text("answer")); });
+               [](Interpreter& in, Args& a) { in.host().queueAnswer(a.text("answer")); });
     // The command line's standing answer to a question that may or may not come up.
     AddCommand(t, "answer-when", "answer-when QUESTION ANSWER", 2, 2, [](Interpreter& in, Args& a) {
         std::string question = a.text("question");
-        in.host().input.setStandingAnswer(question, a.text("answer"));
+        in.host().setStandingAnswer(question, a.text("answer"));
     });
     AddCommand(t, "stop-after", "stop-after N|never", 1, 1, [](Interpreter& in, Args& a) {
         if (a.peek() == "never") {
             a.text("never");
-            in.host().input.stopNever();
+            in.host().stopNever();
             return;
         }
-        in.host().input.stopAfter(static_cast<int>(a.integer("poll count", 1, 1000000000)));
+        in.host().stopAfter(static_cast<int>(a.integer("poll count", 1, 1000000000)));
     });
 }
 

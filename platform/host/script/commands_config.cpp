@@ -121,7 +121,7 @@ void AddConfigurationCommands(std::map<std::string, Command>& t) {
                             if (path.empty()) a.fail("no module given and no default module known");
                             if (in.module().loaded()) a.fail("a module is loaded already");
                             Host& h = in.host();
-                            h.trace.resetCounts();
+                            h.restartCallCounts();
                             in.module().load(h, path);
                         }};
 }

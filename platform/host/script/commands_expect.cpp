@@ -40,9 +40,9 @@ void ExpectTest(Interpreter& in, Args& a, const char* test, bool (Host::*item)(M
     bool expected = a.flag("expected value");
     Host& h = in.host();
     bool seen;
-    if (MenuItemObj* i = h.menubar.findItem(name))
+    if (MenuItemObj* i = h.findItem(name))
         seen = (h.*item)(*i);
-    else if (ButtonObj* b = h.toolbar.find(name))
+    else if (ButtonObj* b = h.findButton(name))
         seen = (h.*button)(*b);
     else
         throw ScriptError("no menu item or toolbar button is named " + Quoted(name));
@@ -80,7 +80,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
                [](Interpreter& in, Args& a) { ExpectTest(in, a, "marked", &Host::marked, &Host::marked); });
     AddCommand(t, "expect items", "expect items MENU NAME...", 1, SIZE_MAX, [](Interpreter& in, Args& a) {
         std::string name = a.text("menu name");
-        MenuObj* menu = in.host().menubar.findMenu(name);
+        MenuObj* menu = in.host().findMenu(name);
         if (menu == nullptr) throw ScriptError("no menu is named " + Quoted(name));
         std::vector<std::string> seen;
         for (const MenuItemObj* i : menu->items) seen.push_back(Quoted(i->name));
@@ -90,7 +90,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     });
     AddCommand(t, "expect buttons", "expect buttons NAME...", 0, SIZE_MAX, [](Interpreter& in, Args& a) {
         std::vector<std::string> seen;
-        for (const ButtonObj* b : in.host().toolbar.buttons()) seen.push_back(Quoted(b->nameText));
+        for (const ButtonObj* b : in.host().buttons()) seen.push_back(Quoted(b->nameText));
         std::vector<std::string> expected;
         for (const std::string& w : a.rest()) expected.push_back(Quoted(w));
         if (seen != expected) Mismatch("the toolbar holding", Joined(seen), Joined(expected));
@@ -110,7 +110,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
         std::string expected = a.text("cursor");
         if (expected != "crop" && expected != "scissors" && expected != "standard")
             a.fail("unknown cursor \"" + expected + "\"");
-        HostCursorHandle cursor = in.host().cursor;
+        HostCursorHandle cursor = in.host().cursor();
         std::string seen = "none";
         if (cursor != nullptr) {
             auto info = vxwin32::DescribeCursor(cursor);
@@ -147,7 +147,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "expect calls", "expect calls OPERATION N", 2, 2, [](Interpreter& in, Args& a) {
         std::string op = a.text("operation");
         int expected = static_cast<int>(a.integer("count", 0, 1000000000));
-        int seen = in.host().trace.count(op);
+        int seen = in.host().callCount(op);
         if (seen != expected)
             Mismatch("the number of " + op + " calls in the last action", std::to_string(seen),
                      std::to_string(expected));
@@ -169,7 +169,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "expect dialog-centred", "expect dialog-centred", 0, 0, [](Interpreter& in, Args&) {
         auto dialog = vxwin32::LastDialog();
         if (!dialog) throw ScriptError("no dialog has been shown");
-        const HostConfig& c = in.host().config;
+        const HostConfig& c = in.host().config();
         const RECT& d = dialog->windowRect;
         // Halving each extent may lose a pixel on either side.
         int dx = (d.left + d.right) - (c.windowLeft + c.windowRight);
@@ -222,7 +222,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     });
     AddCommand(t, "expect handshake", "expect handshake VERSION", 1, 1, [](Interpreter& in, Args& a) {
         uint32_t expected = a.version("version");
-        uint32_t seen = in.host().agreedVersion;
+        uint32_t seen = in.host().agreedVersion();
         char s[16], e[16];
         std::snprintf(s, sizeof s, "0x%X", seen);
         std::snprintf(e, sizeof e, "0x%X", expected);

@@ -83,7 +83,7 @@ void AddOutputCommands(std::map<std::string, Command>& t) {
         for (int i = 0; i < doc.pageCount(); ++i)
             in.out() << "page " << i + 1 << " rotate " << b.rotation(i) << " media " << RectToText(b.mediaBox(i))
                      << " crop " << RectToText(b.cropBox(i)) << " bbox "
-                     << RectToText(GrowBox(b.boundingBox(i), in.host().config.margin)) << "\n";
+                     << RectToText(GrowBox(b.boundingBox(i), in.host().config().margin)) << "\n";
     });
     AddCommand(t, "print info", "print info", 0, 0, [](Interpreter& in, Args&) {
         Document& doc = in.activeDocument();
@@ -110,14 +110,14 @@ void AddOutputCommands(std::map<std::string, Command>& t) {
     });
     AddCommand(t, "print menus", "print menus", 0, 0, [](Interpreter& in, Args&) {
         Host& h = in.host();
-        for (MenuObj* menu : h.menubar.topMenus()) {
+        for (MenuObj* menu : h.topMenus()) {
             in.out() << menu->name << " \"" << menu->title << "\"\n";
             PrintMenu(h, in.out(), *menu, 1);
         }
     });
     AddCommand(t, "print toolbar", "print toolbar", 0, 0, [](Interpreter& in, Args&) {
         Host& h = in.host();
-        for (ButtonObj* b : h.toolbar.buttons()) {
+        for (ButtonObj* b : h.buttons()) {
             in.out() << b->nameText << (h.enabled(*b) ? " enabled" : " disabled") << (h.marked(*b) ? " marked" : "");
             if (!b->helpText.empty()) in.out() << " \"" << b->helpText << "\"";
             in.out() << "\n";

@@ -106,16 +106,15 @@ HostConfig& Interpreter::config() {
 
 Host& Interpreter::host() {
     if (!host_) {
-        host_ =
-            std::make_unique<Host>(config_, out(), err(), options_.tracePath, options_.progressBar, options_.verbose);
+        host_ = std::make_unique<Host>(config_, err(), options_.tracePath, options_.progressBar, options_.verbose);
         Host* h = host_.get();
         // Every modal dialog takes its input from the queued answers.
         auto pending = std::make_shared<std::vector<vxwin32::DialogAction>>();
         vxwin32::SetDialogInputSource(
             [h, pending](const vxwin32::DialogState& dialog) -> std::optional<vxwin32::DialogAction> {
-                if (h->input.live != nullptr) return h->input.live->nextDialogAction(dialog);
+                if (h->liveInput() != nullptr) return h->liveInput()->nextDialogAction(dialog);
                 if (pending->empty()) {
-                    std::optional<std::string> answer = h->input.takeAnswer();
+                    std::optional<std::string> answer = h->takeAnswer();
                     if (!answer) {
                         h->recordPluginError("no answer queued for the dialog " + DescribeDialog(dialog));
                         return std::nullopt;
@@ -148,13 +147,13 @@ int Interpreter::pageIndex(Args& args) {
 
 void Interpreter::userAction(const std::optional<Gesture>& gesture, const std::function<void()>& action) {
     Host& h = host();
-    h.trace.resetCounts();
-    h.input.gesture = gesture;
+    h.restartCallCounts();
+    h.setGesture(gesture);
     h.beginAction();
     struct Reset {
         Host& h;
         ~Reset() {
-            h.input.gesture.reset();
+            h.setGesture(std::nullopt);
             h.endAction();
         }
     } reset{h};
@@ -239,7 +238,7 @@ int Interpreter::run(const std::string& text) {
 void Interpreter::finish(int lastLine) {
     std::string where = std::to_string(lastLine);
     if (!host_) return;
-    const auto& left = host_->input.pendingAnswers();
+    const auto& left = host_->pendingAnswers();
     if (!left.empty()) {
         std::string list;
         for (const std::string& a : left) list += (list.empty() ? "\"" : ", \"") + a + "\"";

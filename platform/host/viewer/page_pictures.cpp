@@ -68,7 +68,7 @@ bool WriteAll(int fd, const void* data, size_t size) {
 // otherwise, so that every page is drawn from the state the window left.
 [[noreturn]] void DrawInChild(Host& host, DocWindow& window, const std::vector<std::pair<int, double>>& pages,
                               size_t next, int fd) {
-    host.input.live = nullptr;  // nobody answers a question asked here
+    host.setLiveInput(nullptr);  // nobody answers a question asked here
     DocWindow scratch("", window.documentPtr());
     PageView& view = scratch.view();
     auto draw = [&](int page, double zoom) {

@@ -137,7 +137,7 @@ std::string ViewerSession::bitmapUrl(void* bitmap) {
 }
 
 std::string ViewerSession::cursorJson() {
-    auto info = vxwin32::DescribeCursor(static_cast<HCURSOR>(host().cursor));
+    auto info = vxwin32::DescribeCursor(static_cast<HCURSOR>(host().cursor()));
     if (!info || info->system) return "null";
     std::string key = "cursor-" + std::to_string(info->resourceId) + ".png";
     if (!publication_.asset(key)) publication_.putAsset(key, PngOf(info->image));
@@ -185,11 +185,11 @@ std::string ViewerSession::chromeJson() {
     j.key("activeIndex").value(activeIndex);
 
     j.key("menus").beginArray();
-    for (MenuObj* menu : h.menubar.topMenus()) j.raw(menuJson(*menu, 0));
+    for (MenuObj* menu : h.topMenus()) j.raw(menuJson(*menu, 0));
     j.endArray().key("menuAnswered").value(menuAnswered_);
 
     j.key("toolbar").beginArray();
-    for (ButtonObj* b : h.toolbar.buttons()) {
+    for (ButtonObj* b : h.buttons()) {
         j.beginObject().key("name").value(b->nameText);
         j.key("title").value(b->helpText.empty() ? b->nameText : b->helpText);
         j.key("enabled").value(h.enabled(*b)).key("marked").value(h.marked(*b));
@@ -200,11 +200,11 @@ std::string ViewerSession::chromeJson() {
     ToolRecord* tool = h.activeTool();
     j.key("tool").value(tool == nullptr ? std::string() : h.toolName(tool));
     // The box settings panel's figures.
-    const BoxMargin& m = h.config.margin;
+    const BoxMargin& m = h.config().margin;
     j.key("boxSettings").beginObject().key("margin").beginArray();
     for (Fixed side : {m.left, m.bottom, m.right, m.top}) j.value(FixedToDouble(side));
-    j.endArray().key("threshold").value(h.config.ink.threshold);
-    j.key("ignoreDarkEdges").value(h.config.ink.ignoreDarkEdges).endObject();
+    j.endArray().key("threshold").value(h.config().ink.threshold);
+    j.key("ignoreDarkEdges").value(h.config().ink.ignoreDarkEdges).endObject();
     j.endObject();
     return j.text();
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "viewer/view_command.h"
 
+#include "core/box_settings.h"
 #include "core/exit_status.h"
 #include "core/fixed_text.h"
+#include "core/host_error.h"
 #include "script/interpreter.h"
 #include "viewer/viewer_session.h"
 #include "viewer/web_server.h"
@@ -35,8 +37,8 @@ int Number(const std::string& option, const std::string& text, int low, int high
     int v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size() || v < low || v > high)
-        throw std::invalid_argument(option + " must be a whole number from " + std::to_string(low) + " to " +
-                                    std::to_string(high) + ", not \"" + text + "\"");
+        throw UsageError(option + " must be a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not \"" + text + "\"");
     return v;
 }
 
@@ -148,7 +150,7 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
             return args[++i];
         };
         if (a == "--port") {
@@ -156,25 +158,11 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
         } else if (a == "--zoom") {
             o.zoom = Number(a, value(), 1, 6400);
         } else if (a == "--margin") {
-            // Checked here, so that a bad value is told as the command line's.
-            const std::string& text = value();
-            std::vector<std::string> line{"host", "margin"};
-            std::stringstream sides(text);
-            for (std::string side; std::getline(sides, side, ',');) {
-                const std::optional<Fixed> points = FixedFromText(side);
-                if (!points || *points < 0)
-                    throw std::invalid_argument("--margin: '" + side + "' is not a number of points from 0");
-                line.push_back(side);
-            }
-            if (line.size() != 3 && line.size() != 6)
-                throw std::invalid_argument("--margin: '" + text + "' is not one number or four L,B,R,T");
-            o.boxSettings.push_back(line);
+            const BoxMargin m = MarginOption(value());
+            o.boxSettings.push_back({"host", "margin", FixedToText(m.left), FixedToText(m.bottom), FixedToText(m.right),
+                                     FixedToText(m.top)});
         } else if (a == "--ink-threshold") {
-            const std::string& text = value();
-            const std::optional<Fixed> percent = FixedFromText(text);
-            if (!percent || *percent < 0 || *percent >= 100 * VX_FIXED_ONE)
-                throw std::invalid_argument("--ink-threshold: '" + text + "' is not a percentage from 0 to below 100");
-            o.boxSettings.push_back({"host", "ink-threshold", text});
+            o.boxSettings.push_back({"host", "ink-threshold", FixedToText(InkThresholdOption(value()))});
         } else if (a == "--ignore-dark-edges") {
             o.boxSettings.push_back({"host", "dark-edges", "ignore"});
         } else if (a == "--root") {
@@ -184,7 +172,7 @@ ViewOptions ParseViewOptions(const std::vector<std::string>& args) {
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (!a.empty() && a[0] == '-') {
-            throw std::invalid_argument("unknown option for view: " + a);
+            throw UsageError("unknown option for view: " + a);
         } else {
             o.files.push_back(a);
         }
@@ -198,7 +186,7 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
     ViewOptions options;
     try {
         options = ParseViewOptions(args);
-    } catch (const std::invalid_argument& e) {
+    } catch (const UsageError& e) {
         err << "vellora: " << e.what() << " (vellora view --help)\n";
         return kExitUsage;
     }

@@ -27,7 +27,7 @@ struct ViewOptions {
     std::vector<std::vector<std::string>> boxSettings;
 };
 
-// Throws std::invalid_argument with the message for a bad command line.
+// Throws UsageError with the message for a bad command line.
 ViewOptions ParseViewOptions(const std::vector<std::string>& args);
 // The command's usage lines (the first begins "vellora view"), as the
 // program's usage text lists them, and its whole help.

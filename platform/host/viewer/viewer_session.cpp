@@ -41,17 +41,15 @@ int CancelButton(const Question& q) {
 ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, Publication& publication,
                              std::ostream& err)
     : interpreter_(interpreter), events_(events), publication_(publication), err_(err) {
-    host().input.live = this;
+    host().setLiveInput(this);
     // What the page does itself: Save As asks it for a name, Exit ends the session.
-    if (MenuItemObj* item = host().menubar.findItem("SaveAs"))
-        item->hostEnabled = [this] {
-            return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr;
-        };
-    if (MenuItemObj* item = host().menubar.findItem("Quit")) item->hostEnabled = [] { return true; };
+    host().setItemEnabledWhen("SaveAs", [this] {
+        return host().activeWindow() != nullptr && host().activeWindow()->document().file() != nullptr;
+    });
+    host().setItemEnabledWhen("Quit", [] { return true; });
     // File > Open and its button: the page shows the chooser.
-    if (MenuItemObj* item = host().menubar.findItem("Open")) item->hostEnabled = [this] { return chooser_ != nullptr; };
-    if (ButtonObj* button = host().toolbar.find(std::string("Open")))
-        button->hostEnabled = [this] { return chooser_ != nullptr; };
+    host().setItemEnabledWhen("Open", [this] { return chooser_ != nullptr; });
+    host().setButtonEnabledWhen("Open", [this] { return chooser_ != nullptr; });
     // Thumbnails, badges and the overlay: the workers' results come to this
     // thread as an event, no more than one every 20 ms.
     pictures_ = std::make_unique<PagePictures>(
@@ -67,14 +65,10 @@ ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, P
         },
         PageWorkers::DefaultThreads());
     // View > Overlay: the ink of many pages in the page view.
-    if (MenuObj* view = host().menubar.findMenu("View"); view != nullptr && !host().menubar.findItem("Overlay")) {
-        MenuItemObj& item = host().menubar.newItem("O&verlay", "Overlay", nullptr);
-        host().addHandle(&item, kItemKind);
-        host().menubar.insert(*view, item, VX_MENU_APPEND);
-        item.hostAction = [this] { pictures_->setOverlay(!pictures_->overlayOn()); };
-        item.hostEnabled = [this] { return host().activeWindow() != nullptr; };
-        item.hostMarked = [this] { return pictures_->overlayOn(); };
-    }
+    host().appendFrontEndItem(
+        "View", "O&verlay", "Overlay",
+        {[this] { pictures_->setOverlay(!pictures_->overlayOn()); },
+         [this] { return host().activeWindow() != nullptr; }, [this] { return pictures_->overlayOn(); }});
     // The dialog's end, whatever ended it, takes it off the page.
     vxwin32::SetDialogObserver([this](const vxwin32::DialogState&, const char* event) {
         if (std::string(event) == "ending") closeModal();
@@ -84,7 +78,7 @@ ViewerSession::ViewerSession(Interpreter& interpreter, UserEventQueue& events, P
 ViewerSession::~ViewerSession() {
     vxwin32::SetDialogObserver(nullptr);
     pictures_.reset();  // the workers end before the queue they wake goes
-    if (interpreter_.started()) host().input.live = nullptr;
+    if (interpreter_.started()) host().setLiveInput(nullptr);
 }
 
 std::optional<UserEvent> ViewerSession::waitEvent() {
@@ -202,7 +196,7 @@ void ViewerSession::handle(const UserEvent& e) {
         }
         break;
     case UserEvent::MenuOpen:
-        if (MenuObj* menu = host().menubar.findMenu(e.text)) evaluateMenu(*menu, 0);
+        if (MenuObj* menu = host().findMenu(e.text)) evaluateMenu(*menu, 0);
         menuAnswered_ = e.number;
         break;
     case UserEvent::Button:
