@@ -89,8 +89,9 @@ private:
         std::shared_ptr<InkSum> sum;
         ViewGeometry grid{};  // the reference page's view, no margin
         int total = 0;
-        std::string made;  // what the last picture was made of
-        std::string key;   // its image
+        std::string made;    // what the last picture was made of
+        std::string key;     // its image
+        int shownPages = 0;  // the pages its ink is of
         std::chrono::steady_clock::time_point lastPicture{};
     };
 
