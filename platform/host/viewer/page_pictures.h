@@ -58,6 +58,8 @@ public:
     bool overlayChanged() const { return overlayChanged_; }
     // The overlay's progress for the frame: pages summed, of how many.
     std::pair<int, int> overlayProgress() const;
+    // How many pages' ink the overlay's last picture shows.
+    int overlayShown() const { return overlay_.shownPages; }
     // How many pages of the active document have marks outside their crop
     // box, and how many were checked so far.
     std::pair<int, int> marksOutside();
