@@ -154,4 +154,69 @@ TEST(PdfRender, APartlyCoveredPixelIsCompositedExactly)
     EXPECT_TRUE(roundedUp) << "no background tells rounding from truncation at coverage " << a;
 }
 
+int Lightness(uint32_t pixel)
+{
+    return (Channel(pixel, 0) * 299 + Channel(pixel, 1) * 587 + Channel(pixel, 2) * 114) / 1000;
+}
+
+// The grey rendering shows ink where the colour one has it and nowhere
+// else, and leaves the document's colour rendering as it was.
+TEST(PdfRender, GreyHasTheColourRenderingsInk)
+{
+    auto doc = OpenClean(Sample("mixed.pdf"));
+    for (int page = 0; page < doc->pageCount(); ++page) {
+        const FixedRect crop = doc->cropBox(page);
+        const Affine view = ViewOf(ToBox(crop), doc->rotation(page), 0.5);
+        const Box b = ToBox(crop);
+        const bool turned = doc->rotation(page) % 180 != 0;
+        const int w = int(std::lround((turned ? b.y1 - b.y0 : b.x1 - b.x0) * 0.5));
+        const int h = int(std::lround((turned ? b.x1 - b.x0 : b.y1 - b.y0) * 0.5));
+        Raster before(w, h, 0xFFFFFFFFu);
+        doc->render(page, view, crop, before);
+        const std::vector<uint8_t> grey = doc->renderGrey(page, view, crop, w, h);
+        ASSERT_EQ(grey.size(), size_t(w) * size_t(h));
+        Raster after(w, h, 0xFFFFFFFFu);
+        doc->render(page, view, crop, after);
+        EXPECT_TRUE(before.pixels == after.pixels)
+            << "page " << page + 1 << ": the colour rendering changed after a grey one";
+
+        int solid = 0, missed = 0, spurious = 0, dark = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int colour = Lightness(before.at(x, y));
+                const bool ink = grey[size_t(y) * size_t(w) + size_t(x)] < 192;
+                dark += ink ? 1 : 0;
+                if (colour < 96)
+                    ++solid, missed += ink ? 0 : 1;
+                else if (colour > 250)
+                    spurious += ink ? 1 : 0;
+            }
+        EXPECT_LE(missed, solid / 20) << "page " << page + 1 << ": solid ink left out";
+        EXPECT_LE(spurious, w * h / 500) << "page " << page + 1 << ": ink where the page is white";
+        if (page == 5)
+            EXPECT_EQ(dark, 0) << "the blank page";
+        else
+            EXPECT_GT(dark, 0) << "page " << page + 1 << " has marks";
+    }
+}
+
+// Outside the clip the grey picture stays white; inside, the grey
+// rectangle of page 1 keeps its level.
+TEST(PdfRender, GreyStaysInsideItsClip)
+{
+    auto doc = OpenClean(Sample("mixed.pdf"));
+    const int w = 306, h = 396;
+    const std::vector<uint8_t> grey =
+        doc->renderGrey(0, ViewOf(Box{0, 0, 612, 792}, 0, 0.5), FixedBox(50, 50, 300, 200), w, h);
+    ASSERT_EQ(grey.size(), size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (x >= 25 && x < 150 && y >= 296 && y < 371)
+                continue;
+            ASSERT_EQ(grey[size_t(y) * size_t(w) + size_t(x)], 255) << x << "," << y;
+        }
+    EXPECT_EQ(grey[size_t(300) * size_t(w) + 30], 255) << "paper inside the clip";
+    EXPECT_NEAR(grey[size_t(340) * size_t(w) + 80], 127, 1) << "grey rectangle";
+}
+
 }  // namespace

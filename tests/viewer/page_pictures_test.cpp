@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <thread>
 
@@ -180,6 +181,36 @@ TEST_F(Pictures, PagesScrolledPastBeforeTheirTurnAreDrawnWhenBackInSight)
     for (int p = 1; p <= 10; ++p)
         EXPECT_NE(state.find("[" + std::to_string(p) + ",\"thumb/t"), std::string::npos)
             << p << ": " << state;
+}
+
+// The picture made when the overlay is turned on has no page yet; the first
+// page's ink is shown as soon as it is summed, not after the interval at
+// which the picture is refined.
+TEST_F(Pictures, TheOverlaysFirstInkIsShownAtOnceAndRefinedAtIntervals)
+{
+    run({"new", "long", "20000"});
+    run({"page", "1", "bbox", "100", "100", "500", "700"});
+    PagePictures pictures(host(), publication, nullptr, 1);
+    // The picture is made right after the pages are queued, mostly before
+    // the worker is through its first page.
+    pictures.setOverlay(true);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string empty = pictures.overlayImage(window().view());
+    ASSERT_FALSE(empty.empty());
+    if (pictures.overlayShown() > 0)
+        GTEST_SKIP() << "the worker summed a page before the first picture was made";
+    for (int i = 0; i < 500 && pictures.overlayProgress().first == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GT(pictures.overlayProgress().first, 0);
+    pictures.update(false);
+    const std::string first = pictures.overlayImage(window().view());
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(400))
+        GTEST_SKIP() << "the machine is too slow to tell the first picture from a refined one";
+    EXPECT_NE(first, empty) << "the first page's ink waited for the next interval";
+    EXPECT_TRUE(pictures.overlayChanged());
+    ASSERT_LT(pictures.overlayProgress().first, pictures.overlayProgress().second);
+    EXPECT_EQ(pictures.overlayImage(window().view()), first) << "refined before the interval";
+    EXPECT_FALSE(pictures.overlayChanged());
 }
 
 }  // namespace

@@ -61,6 +61,23 @@ public:
     // first; nothing outside it is touched.
     virtual void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) = 0;
 
+    // The page's content inside `clip` as grey levels, one byte a device
+    // pixel of a `width` x `height` picture, row after row (0 black, 255
+    // white; white outside the clip): a rough rendering that shows where
+    // the ink is, for pictures of many pages at once (one channel to
+    // paint instead of four). By default the rendering above, in grey.
+    virtual std::vector<uint8_t> renderGrey(int page, const Affine& toDevice, const FixedRect& clip, int width,
+                                            int height) {
+        Raster raster(width > 0 ? width : 0, height > 0 ? height : 0, 0xFFFFFFFFu);
+        render(page, toDevice, clip, raster);
+        std::vector<uint8_t> grey(raster.pixels.size());
+        for (size_t i = 0; i < grey.size(); ++i) {
+            const uint32_t p = raster.pixels[i], r = p & 0xFF, g = (p >> 8) & 0xFF, b = (p >> 16) & 0xFF;
+            grey[i] = static_cast<uint8_t>((r * 299 + g * 587 + b * 114) / 1000);
+        }
+        return grey;
+    }
+
     // Makes copies of the document as it was read, for other threads: each
     // shares nothing with this one or with the others, and renders and finds
     // marks as this one does (crop boxes as read; the caller clips). The

@@ -463,8 +463,10 @@ std::string PagePictures::overlayImage(PageView& view) {
         const std::string made =
             std::to_string(pages) + "/" + Depends(view.document().backend(), view.pageIndex(), view.zoom());
         if (made == overlay_.made) return overlay_.key;
-        const bool due =
-            overlay_.key.empty() || pages == overlay_.total || now - overlay_.lastPicture >= kOverlayRefresh;
+        // The first page's ink is shown at once; the picture is refined at
+        // intervals after that.
+        const bool due = overlay_.key.empty() || overlay_.shownPages == 0 || pages == overlay_.total ||
+                         now - overlay_.lastPicture >= kOverlayRefresh;
         if (!due) {
             waiting_ = true;  // made again once it is due
             return overlay_.key;
@@ -472,6 +474,7 @@ std::string PagePictures::overlayImage(PageView& view) {
         counts = sum.counts;
         overlay_.lastPicture = now;
         overlay_.made = made;
+        overlay_.shownPages = pages;
     }
     // The view as a page view shows it, the content replaced by the ink:
     // the darker, the more pages have ink there.

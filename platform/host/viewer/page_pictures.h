@@ -58,6 +58,8 @@ public:
     bool overlayChanged() const { return overlayChanged_; }
     // The overlay's progress for the frame: pages summed, of how many.
     std::pair<int, int> overlayProgress() const;
+    // How many pages' ink the overlay's last picture shows.
+    int overlayShown() const { return overlay_.shownPages; }
     // How many pages of the active document have marks outside their crop
     // box, and how many were checked so far.
     std::pair<int, int> marksOutside();
@@ -89,8 +91,9 @@ private:
         std::shared_ptr<InkSum> sum;
         ViewGeometry grid{};  // the reference page's view, no margin
         int total = 0;
-        std::string made;  // what the last picture was made of
-        std::string key;   // its image
+        std::string made;    // what the last picture was made of
+        std::string key;     // its image
+        int shownPages = 0;  // the pages its ink is of
         std::chrono::steady_clock::time_point lastPicture{};
     };
 

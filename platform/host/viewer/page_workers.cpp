@@ -11,25 +11,18 @@ namespace vellora::viewer {
 
 namespace {
 
-int Lightness(uint32_t rgba) {
-    const int r = static_cast<int>(rgba & 0xFF), g = static_cast<int>((rgba >> 8) & 0xFF),
-              b = static_cast<int>((rgba >> 16) & 0xFF);
-    return (r * 299 + g * 587 + b * 114) / 1000;
-}
-
 // The page's ink in its own view (no margin, the whole media box), added
 // to the sum with the two middles on each other.
 void AddInk(DocumentBackend& backend, const PageJob& job) {
     const ViewGeometry& g = job.geometry;
     const int w = DeviceWidth(g), h = DeviceHeight(g);
-    Raster raster(w, h, 0xFFFFFFFFu);
-    backend.render(job.page, PageToDevice(g), OrderedRect(job.media), raster);
+    const std::vector<uint8_t> grey = backend.renderGrey(job.page, PageToDevice(g), OrderedRect(job.media), w, h);
     InkSum& sum = *job.sum;
     const int dx = (sum.width - w) / 2, dy = (sum.height - h) / 2;
     std::vector<uint32_t> inked;  // indices into the sum, found before its lock is taken
     for (int y = std::max(0, -dy); y < h && y + dy < sum.height; ++y)
         for (int x = std::max(0, -dx); x < w && x + dx < sum.width; ++x)
-            if (Lightness(raster.at(x, y)) < kInkLightness)
+            if (grey[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] < kInkLightness)
                 inked.push_back(static_cast<uint32_t>((y + dy) * sum.width + (x + dx)));
     std::lock_guard<std::mutex> lock(sum.mutex);
     for (uint32_t i : inked)

@@ -623,9 +623,19 @@ bool MuMarksBounds(fz_context* ctx, pdf_document* doc, const MuPageList* pages, 
     return true;
 }
 
-bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
-                  fz_matrix userToDevice, fz_rect clip, fz_irect area, unsigned char* rgba,
-                  int stride, MuError* err)
+namespace {
+
+// Where a page is rendered to: colour with alpha over a transparent start,
+// or one grey byte a pixel over white.
+struct RenderTarget {
+    bool grey;
+    fz_irect area;
+    unsigned char* data;
+    int stride;
+};
+
+bool RenderOnto(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                fz_matrix userToDevice, fz_rect clip, const RenderTarget& target, MuError* err)
 {
     pdf_page* pg = nullptr;
     fz_pixmap* pix = nullptr;
@@ -639,16 +649,23 @@ bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, i
     {
         pg = LoadPage(ctx, doc, pages, page);
         const fz_matrix ctm = fz_concat(UserSpaceFor(ctx, pg), userToDevice);
-        pix = fz_new_pixmap_with_bbox_and_data(ctx, fz_device_rgb(ctx), area, nullptr, 1, rgba);
-        if (pix->stride != stride)
+        pix = fz_new_pixmap_with_bbox_and_data(
+            ctx, target.grey ? fz_device_gray(ctx) : fz_device_rgb(ctx), target.area, nullptr,
+            target.grey ? 0 : 1, target.data);
+        if (pix->stride != target.stride)
             fz_throw(ctx, FZ_ERROR_GENERIC, "unexpected pixmap layout");
-        fz_clear_pixmap(ctx, pix);
         clipPath = fz_new_path(ctx);
         fz_rectto(ctx, clipPath, clip.x0, clip.y0, clip.x1, clip.y1);
+        if (target.grey)
+            fz_clear_pixmap_with_value(ctx, pix, 255);
+        else
+            fz_clear_pixmap(ctx, pix);
         dev = fz_new_draw_device(ctx, fz_identity, pix);
-        const float white[3] = {1, 1, 1};
-        fz_fill_path(ctx, dev, clipPath, 0, userToDevice, fz_device_rgb(ctx), white, 1,
-                     fz_default_color_params);
+        if (!target.grey) {
+            const float white[3] = {1, 1, 1};
+            fz_fill_path(ctx, dev, clipPath, 0, userToDevice, fz_device_rgb(ctx), white, 1,
+                         fz_default_color_params);
+        }
         fz_clip_path(ctx, dev, clipPath, 0, userToDevice, fz_infinite_rect);
         pdf_run_page(ctx, pg, dev, ctm, nullptr);
         fz_pop_clip(ctx, dev);
@@ -667,6 +684,24 @@ bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, i
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                  fz_matrix userToDevice, fz_rect clip, fz_irect area, unsigned char* rgba,
+                  int stride, MuError* err)
+{
+    return RenderOnto(ctx, doc, pages, page, userToDevice, clip,
+                      RenderTarget{false, area, rgba, stride}, err);
+}
+
+bool MuRenderGrey(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                  fz_matrix userToDevice, fz_rect clip, int width, int height, unsigned char* grey,
+                  MuError* err)
+{
+    return RenderOnto(ctx, doc, pages, page, userToDevice, clip,
+                      RenderTarget{true, fz_make_irect(0, 0, width, height), grey, width}, err);
 }
 
 namespace {

@@ -160,6 +160,14 @@ bool MuRenderPage(fz_context* ctx, pdf_document* doc, const MuPageList* pages, i
                   fz_matrix userToDevice, fz_rect clip, fz_irect area, unsigned char* rgba,
                   int stride, MuError* err);
 
+// Renders the page into `grey` (one byte a pixel, 0 black to 255 white,
+// `width` x `height` device pixels from 0,0, `width` bytes a row), which
+// starts white: the content inside the clip (user space, through
+// `userToDevice`), in one channel.
+bool MuRenderGrey(fz_context* ctx, pdf_document* doc, const MuPageList* pages, int page,
+                  fz_matrix userToDevice, fz_rect clip, int width, int height, unsigned char* grey,
+                  MuError* err);
+
 // Writes the whole document through descriptor `fd`, from its current
 // offset (which it does not close).
 bool MuSaveDocument(fz_context* ctx, pdf_document* doc, int fd, MuError* err);

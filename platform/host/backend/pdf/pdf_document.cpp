@@ -386,6 +386,8 @@ public:
     }
 
     void render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out) override;
+    std::vector<uint8_t> renderGrey(int page, const Affine& toDevice, const FixedRect& clip,
+                                    int width, int height) override;
     void save(const std::string& path, SaveMode mode) override;
     std::string wholeFileReason() const override
     {
@@ -623,6 +625,27 @@ void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip
         throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
 
     CompositeOver(out, area.x0, area.y0, rgba.data(), w, h);
+}
+
+std::vector<uint8_t> PdfDocument::renderGrey(int page, const Affine& toDevice,
+                                             const FixedRect& clip, int width, int height)
+{
+    at(page);
+    std::vector<uint8_t> grey(size_t(std::max(0, width)) * size_t(std::max(0, height)), 255);
+    if (grey.empty())
+        return grey;
+    const fz_matrix m{float(toDevice.a), float(toDevice.b), float(toDevice.c),
+                      float(toDevice.d), float(toDevice.e), float(toDevice.f)};
+    const fz_rect user = fz_make_rect(float(ToPoints(clip.left)), float(ToPoints(clip.bottom)),
+                                      float(ToPoints(clip.right)), float(ToPoints(clip.top)));
+    if (fz_is_empty_rect(user))
+        return grey;
+    MuError err{};
+    const MuPageList pages = pageList();
+    if (!MuRenderGrey(mu_.get(), readableDoc(), &pages, page, m, user, width, height, grey.data(),
+                      &err))
+        throw HostError(pageName(page) + ": cannot draw the page: " + err.text);
+    return grey;
 }
 
 // The look-ahead starts after the page asked for, which is found here
