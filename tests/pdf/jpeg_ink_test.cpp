@@ -3,18 +3,15 @@
 // gives: random pages of awkward sizes, baseline and progressive, every
 // reduction, several thresholds, faint paint, dark edges, and damaged data
 // (cut short, or sized unlike the image's dictionary).
-#include "backend/pdf/image_ink.h"
-#include "pdf_writer.h"
-
-#include <mupdf/pdf.h>
-
-#include <gtest/gtest.h>
+#include "image_fixture.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 #include <random>
 #include <string>
+
+// After <cstdio>: it uses FILE.
+#include <jpeglib.h>
 
 using vellora::pdf::FindImageInk;
 using vellora::pdf::InkFound;
@@ -107,84 +104,31 @@ void CountedFree(void*, void* block)
 }
 fz_alloc_context g_counted = {nullptr, CountedMalloc, CountedRealloc, CountedFree};
 
-class JpegInk : public ::testing::Test {
+class JpegInk : public ImageFixture {
 protected:
-    void SetUp() override
+    JpegInk() : ImageFixture(&g_counted)
     {
-        ctx_ = fz_new_context(&g_counted, nullptr, FZ_STORE_UNLIMITED);
-        fz_set_warning_callback(
-            ctx_, [](void*, const char*) {}, nullptr);
-        fz_set_error_callback(
-            ctx_, [](void*, const char*) {}, nullptr);
-    }
-    void TearDown() override
-    {
-        pdf_drop_document(ctx_, doc_);
-        fz_drop_buffer(ctx_, file_);
-        fz_drop_context(ctx_);
-    }
-
-    // The image written as a PDF object and loaded as MuPDF loads images.
-    fz_image* Load(const std::string& dict, const std::string& data)
-    {
-        samplegen::PdfWriter pdf;
-        const int pages = pdf.add("<< /Type /Pages /Kids [] /Count 0 >>");
-        const int image = pdf.reserve();
-        pdf.setStream(image, "/Type /XObject /Subtype /Image /Filter /DCTDecode " + dict, data);
-        const std::string bytes =
-            pdf.bytes(pdf.add("<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>"));
-        pdf_drop_document(ctx_, doc_);
-        fz_drop_buffer(ctx_, file_);
-        file_ = fz_new_buffer_from_copied_data(
-            ctx_, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-        fz_stream* stm = fz_open_buffer(ctx_, file_);
-        doc_ = pdf_open_document_with_stream(ctx_, stm);
-        fz_drop_stream(ctx_, stm);
-        pdf_obj* ref = pdf_new_indirect(ctx_, doc_, image, 0);
-        fz_image* loaded = pdf_load_image(ctx_, doc_, ref);
-        pdf_drop_obj(ctx_, ref);
-        return loaded;
     }
 
     // Row by row and through a pixmap, the same answer and the same box.
     // `tile`: the bytes of the decoded tile, which row by row reading
     // must not allocate (0 where it gives way to the pixmap).
-    void ExpectSame(fz_image* image, fz_matrix ctm, float strength, float threshold,
-                    bool darkEdges, const std::string& what, size_t tile = 0)
+    void ExpectSame(fz_image* image, fz_matrix ctm, float strength, float threshold, bool darkEdges,
+                    const std::string& what, size_t tile = 0)
     {
-        InkOptions direct{threshold, darkEdges};
-        InkOptions pixmap{threshold, darkEdges};
-        pixmap.readPacked = false;
-        fz_rect a = fz_empty_rect;
-        fz_rect b = fz_empty_rect;
-        // A tile decoded earlier at a finer resolution would be used instead.
-        fz_empty_store(ctx_);
         const size_t before = g_requested;
-        const InkFound fa =
-            FindImageInk(ctx_, image, ctm, 1.0f, strength, false, nullptr, direct, &a);
-        if (tile > 0) {
-            EXPECT_LT(g_requested - before, tile) << what << ": decoded into a tile";
-        }
-        const InkFound fb =
-            FindImageInk(ctx_, image, ctm, 1.0f, strength, false, nullptr, pixmap, &b);
-        ASSERT_EQ(int(fa), int(fb)) << what;
-        if (fa == InkFound::Some) {
-            EXPECT_EQ(a.x0, b.x0) << what;
-            EXPECT_EQ(a.y0, b.y0) << what;
-            EXPECT_EQ(a.x1, b.x1) << what;
-            EXPECT_EQ(a.y1, b.y1) << what;
-        }
+        ExpectSameReadings(image, ctm, strength, false, threshold, darkEdges, what, [&] {
+            if (tile > 0) {
+                EXPECT_LT(g_requested - before, tile) << what << ": decoded into a tile";
+            }
+        });
     }
 
-    static std::string Dict(int w, int h, const std::string& space = "/DeviceGray")
+    static std::string Dict(int w, int h)
     {
         return "/Width " + std::to_string(w) + " /Height " + std::to_string(h) +
-               " /BitsPerComponent 8 /ColorSpace " + space;
+               " /BitsPerComponent 8 /Filter /DCTDecode /ColorSpace /DeviceGray";
     }
-
-    fz_context* ctx_ = nullptr;
-    pdf_document* doc_ = nullptr;
-    fz_buffer* file_ = nullptr;
 };
 
 TEST_F(JpegInk, GivesThePixmapsBoxForEveryReductionAndThreshold)
@@ -200,8 +144,8 @@ TEST_F(JpegInk, GivesThePixmapsBoxForEveryReductionAndThreshold)
         const int h = size[1];
         for (int variant = 0; variant < 2; ++variant) {
             const bool progressive = variant == 1;
-            const std::string jpeg = Jpeg(Page(w, h, seed, progressive), w, h,
-                                          progressive ? 90 : 60, progressive);
+            const std::string jpeg =
+                Jpeg(Page(w, h, seed, progressive), w, h, progressive ? 90 : 60, progressive);
             ++seed;
             fz_image* image = Load(Dict(w, h), jpeg);
             ASSERT_NE(image, nullptr);
@@ -211,15 +155,14 @@ TEST_F(JpegInk, GivesThePixmapsBoxForEveryReductionAndThreshold)
                 // Decoded at full, half and quarter size (the smallest
                 // scale only compared).
                 const int l2 = scale > 0.3f ? 0 : scale > 0.15f ? 1 : 2;
-                const size_t tile =
-                    scale > 0.05f
-                        ? size_t((w + (1 << l2) - 1) >> l2) * size_t((h + (1 << l2) - 1) >> l2)
-                        : 0;
+                const size_t tile = scale > 0.05f ? size_t((w + (1 << l2) - 1) >> l2) *
+                                                        size_t((h + (1 << l2) - 1) >> l2)
+                                                  : 0;
                 for (float threshold : thresholds) {
-                    const std::string what =
-                        std::to_string(w) + "x" + std::to_string(h) +
-                        (progressive ? " progressive" : " baseline") + " scale " +
-                        std::to_string(scale) + " threshold " + std::to_string(threshold);
+                    const std::string what = std::to_string(w) + "x" + std::to_string(h) +
+                                             (progressive ? " progressive" : " baseline") +
+                                             " scale " + std::to_string(scale) + " threshold " +
+                                             std::to_string(threshold);
                     ExpectSame(image, ctm, 1.0f, threshold, false, what, tile);
                     ExpectSame(image, ctm, 0.7f, threshold, true, what + " faint, edges", tile);
                 }
