@@ -705,6 +705,19 @@ void JpegSkip(j_decompress_ptr info, long count)
     info->src->bytes_in_buffer -= size_t(count);
 }
 
+// One decoded row's runs; false when memory ran out (nothing may leave
+// the decoding by exception: libjpeg's state must still be destroyed).
+bool AddJpegRow(RunCollector* runs, int y, const unsigned char* row, int width, int cut)
+{
+    try {
+        runs->beginRow();
+        AddSingleChannelRow(*runs, y, row, width, cut, false);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 // Decodes `data` at 1/2^l2 row by row into `runs`. False, with nothing
 // to trust in `runs`, when libjpeg failed or warned, or the image is not
 // `w` by `h` samples of one component. No C++ object lives across the
@@ -749,10 +762,11 @@ bool DecodeJpegRows(const unsigned char* data, size_t length, int w, int h, int 
                 const int y = int(info->output_scanline);
                 if (jpeg_read_scanlines(info, &into, 1) != 1)
                     break;
-                runs->beginRow();
-                AddSingleChannelRow(*runs, y, into, width, cut, false);
+                if (!AddJpegRow(runs, y, into, width, cut))
+                    break;
             }
-            done = reading->warnings == 0 && int(info->output_scanline) == runs->ink.height;
+            done = reading->warnings == 0 && int(info->output_scanline) == runs->ink.height &&
+                   int(runs->ink.rowStart.size()) == runs->ink.height;
         }
     }
     jpeg_destroy_decompress(info);
