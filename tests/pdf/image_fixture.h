@@ -15,7 +15,9 @@
 class ImageFixture : public ::testing::Test {
 protected:
     // `alloc`: MuPDF's allocator (null: its own).
-    explicit ImageFixture(fz_alloc_context* alloc = nullptr) : alloc_(alloc) {}
+    explicit ImageFixture(fz_alloc_context* alloc = nullptr) : alloc_(alloc)
+    {
+    }
 
     void SetUp() override
     {
