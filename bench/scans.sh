@@ -56,7 +56,7 @@ job() {
       "$build/samples/text-1000.pdf" "$pages" 300 "$kind" "$book"
     describe=$( [ $kind = mono ] && echo "bilevel, CCITT G4" || echo "greyscale, JPEG q75")
     size=$(pdfimages -list -f 1 -l 1 "$book" | awk 'NR == 3 {print $4 " x " $5 " pixels"}')
-    echo "### $pages pages at 300 dpi ($size a page), $describe: $(($(stat -c %s "$book") / 1024)) KB"
+    echo "### $pages pages at 300 dpi ($size a page), $describe: $(($(stat -L -c %s "$book") / 1024)) KB"
     echo
     echo "| job | wall s | processor s | vellora faster by (wall) | (processor) |"
     echo "|---|---|---|---|---|"

@@ -5,10 +5,14 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <csetjmp>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <vector>
+
+#include <jpeglib.h>
 
 namespace vellora::pdf {
 
@@ -160,6 +164,27 @@ struct RunCollector {
     }
 };
 
+// The runs of one row of one-channel samples (grey, or a stencil's
+// coverage). Scans are mostly paper: it is skipped over sixteen samples at
+// a time where none is ink.
+void AddSingleChannelRow(RunCollector& runs, int y, const unsigned char* row, int width, int cut,
+                         bool stencil)
+{
+    int x = 0;
+    while (x < width) {
+        while (x + 16 <= width && Darkest16(row + x, stencil) <= cut)
+            x += 16;
+        while (x < width && (stencil ? row[x] : 255 - row[x]) <= cut)
+            ++x;
+        if (x == width)
+            break;
+        const int start = x;
+        while (x < width && (stencil ? row[x] : 255 - row[x]) > cut)
+            ++x;
+        runs.add(y, start, x);
+    }
+}
+
 InkRuns FindRuns(fz_context* ctx, fz_pixmap* pix, int cut, bool stencil, const Coverage* mask)
 {
     const int width = fz_pixmap_width(ctx, pix);
@@ -174,20 +199,12 @@ InkRuns FindRuns(fz_context* ctx, fz_pixmap* pix, int cut, bool stencil, const C
     for (int y = 0; y < height; ++y) {
         runs.beginRow();
         const unsigned char* p = samples + stride * y;
+        if (single) {
+            AddSingleChannelRow(runs, y, p, width, cut, stencil);
+            continue;
+        }
         int start = -1;
         for (int x = 0; x <= width; ++x, p += n) {
-            // Scans are mostly paper: one channel is skipped over quickly,
-            // sixteen samples at a time where none is ink.
-            if (single && start < 0) {
-                while (x + 16 <= width && Darkest16(p, stencil) <= cut) {
-                    x += 16;
-                    p += 16;
-                }
-                while (x < width && (stencil ? p[0] : 255 - p[0]) <= cut) {
-                    ++x;
-                    ++p;
-                }
-            }
             int darkness = x < width ? Darkness(p, colorants, alpha, stencil) : 0;
             if (mask && darkness > cut)
                 darkness = darkness * mask->at(x, y, width, height) / 255;
@@ -604,6 +621,187 @@ InkRuns FindPackedRuns(fz_context* ctx, fz_stream* stm, fz_image* image, const B
     return runs.finish();
 }
 
+// --- Greyscale JPEG, decoded row by row ----------------------------------------
+//
+// A greyscale scan is most often one JPEG a page. Through a pixmap it is
+// decoded by MuPDF's DCT filter (libjpeg, scaled as it decodes), copied
+// through the filter's small buffer into a tile and kept in the store; here
+// libjpeg is driven directly on the compressed bytes with the settings
+// MuPDF's filter uses (the same scale, the same IDCT), and each row is
+// scanned as it comes out of the decoder: no tile, no copy. Anything the
+// direct reading does not cover the same way (other scales, data libjpeg
+// complains about, sizes that differ from the image's) is left to the
+// pixmap, so the box is the one the pixmap would give.
+
+// Whether `image` is a plain greyscale JPEG: one component of DeviceGray
+// or a grey ICC space, the default decode array, no colour key or mask of
+// its own.
+fz_compressed_buffer* PlainGreyJpeg(fz_context* ctx, fz_image* image, bool stencil)
+{
+    if (stencil || image->imagemask || image->n != 1 || image->bpc != 8 || image->use_colorkey ||
+        image->mask || image->decoded || image->scalable)
+        return nullptr;
+    if (!image->colorspace || fz_colorspace_type(ctx, image->colorspace) != FZ_COLORSPACE_GRAY)
+        return nullptr;
+    if (image->use_decode && !(image->decode[0] == 0.0f && image->decode[1] == 1.0f))
+        return nullptr;
+    fz_compressed_buffer* buffer = fz_compressed_image_buffer(ctx, image);
+    if (!buffer || !buffer->buffer || buffer->params.type != FZ_IMAGE_JPEG)
+        return nullptr;
+    return buffer;
+}
+
+// libjpeg's state for one reading. Its errors jump back to `fail`; its
+// warnings (corrupt or missing data) are counted, and any makes the reading
+// give way to the pixmap, which handles them as MuPDF does.
+struct JpegReading {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    jpeg_source_mgr source;
+    std::jmp_buf fail;
+    long warnings = 0;
+};
+
+JpegReading* ReadingOf(j_common_ptr info)
+{
+    return static_cast<JpegReading*>(info->client_data);
+}
+
+void JpegError(j_common_ptr info)
+{
+    std::longjmp(ReadingOf(info)->fail, 1);
+}
+
+void JpegMessage(j_common_ptr info, int level)
+{
+    if (level < 0)
+        ++ReadingOf(info)->warnings;
+}
+
+void JpegSourceNoop(j_decompress_ptr)
+{
+}
+
+// The whole stream is in memory: more asked for is data that end early;
+// an end of image is given, as MuPDF's filter does (and counted).
+boolean JpegFill(j_decompress_ptr info)
+{
+    static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+    ++ReadingOf(reinterpret_cast<j_common_ptr>(info))->warnings;
+    info->src->next_input_byte = kEnd;
+    info->src->bytes_in_buffer = 2;
+    return TRUE;
+}
+
+void JpegSkip(j_decompress_ptr info, long count)
+{
+    if (count <= 0)
+        return;
+    if (size_t(count) > info->src->bytes_in_buffer) {
+        JpegFill(info);
+        return;
+    }
+    info->src->next_input_byte += count;
+    info->src->bytes_in_buffer -= size_t(count);
+}
+
+// One decoded row's runs; false when memory ran out (nothing may leave
+// the decoding by exception: libjpeg's state must still be destroyed).
+bool AddJpegRow(RunCollector* runs, int y, const unsigned char* row, int width, int cut)
+{
+    try {
+        runs->beginRow();
+        AddSingleChannelRow(*runs, y, row, width, cut, false);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Decodes `data` at 1/2^l2 row by row into `runs`. False, with nothing
+// to trust in `runs`, when libjpeg failed or warned, or the image is not
+// `w` by `h` samples of one component. No C++ object lives across the
+// jump back from libjpeg.
+bool DecodeJpegRows(const unsigned char* data, size_t length, int w, int h, int l2, int cut,
+                    JpegReading* reading, std::vector<unsigned char>* row, RunCollector* runs)
+{
+    // Returns at the stream's start are skipped, as MuPDF's filter does.
+    size_t skip = 0;
+    while (skip < length && (data[skip] == '\n' || data[skip] == '\r'))
+        ++skip;
+    reading->source.next_input_byte = data + skip;
+    reading->source.bytes_in_buffer = length - skip;
+    jpeg_decompress_struct* info = &reading->info;
+    info->err = jpeg_std_error(&reading->errors);
+    reading->errors.error_exit = JpegError;
+    reading->errors.emit_message = JpegMessage;
+    info->client_data = reading;
+    if (setjmp(reading->fail)) {
+        jpeg_destroy_decompress(info);
+        return false;
+    }
+    jpeg_create_decompress(info);
+    reading->source.init_source = JpegSourceNoop;
+    reading->source.fill_input_buffer = JpegFill;
+    reading->source.skip_input_data = JpegSkip;
+    reading->source.resync_to_restart = jpeg_resync_to_restart;
+    reading->source.term_source = JpegSourceNoop;
+    info->src = &reading->source;
+    bool done = false;
+    if (jpeg_read_header(info, TRUE) == JPEG_HEADER_OK && info->num_components == 1 &&
+        int(info->image_width) == w && int(info->image_height) == h) {
+        info->out_color_space = JCS_GRAYSCALE;
+        info->scale_num = 8u >> l2;
+        info->scale_denom = 8;
+        jpeg_start_decompress(info);
+        const int width = int(info->output_width);
+        if (width == runs->ink.width && int(info->output_height) == runs->ink.height &&
+            info->output_components == 1) {
+            JSAMPROW into = row->data();
+            while (reading->warnings == 0 && int(info->output_scanline) < runs->ink.height) {
+                const int y = int(info->output_scanline);
+                if (jpeg_read_scanlines(info, &into, 1) != 1)
+                    break;
+                if (!AddJpegRow(runs, y, into, width, cut))
+                    break;
+            }
+            done = reading->warnings == 0 && int(info->output_scanline) == runs->ink.height &&
+                   int(runs->ink.rowStart.size()) == runs->ink.height;
+        }
+    }
+    jpeg_destroy_decompress(info);
+    return done;
+}
+
+// Unknown when the direct reading gives way to the pixmap.
+InkFound FindJpegInk(fz_context* ctx, fz_image* image, fz_compressed_buffer* buffer, fz_matrix ctm,
+                     float unitsPerPoint, float strength, const InkOptions& options, fz_rect* unit)
+{
+    const int cut = Cut(strength, options);
+    if (cut < 0)
+        return InkFound::None;
+    const float k = kInkPixelsPerPoint / unitsPerPoint;
+    const int l2 = SubsampleLevel(image, fz_post_scale(ctm, k, k));
+    // libjpeg scales by 1/8 at most; MuPDF halves further after decoding.
+    if (l2 > 3)
+        return InkFound::Unknown;
+    const int f = 1 << l2;
+    const int width = (image->w + f - 1) >> l2;
+    const int height = (image->h + f - 1) >> l2;
+    unsigned char* data = nullptr;
+    const size_t length = fz_buffer_storage(ctx, buffer->buffer, &data);
+    try {
+        RunCollector runs(width, height);
+        std::vector<unsigned char> row(size_t(width) + 16);
+        JpegReading reading{};
+        if (!DecodeJpegRows(data, length, image->w, image->h, l2, cut, &reading, &row, &runs))
+            return InkFound::Unknown;
+        return BoxOfRuns(runs.finish(), image, ctm, unitsPerPoint, options, unit);
+    } catch (...) {
+        return InkFound::Unknown;
+    }
+}
+
 }  // namespace
 
 InkFound FindImageInk(fz_context* ctx, fz_image* image, fz_matrix ctm, float unitsPerPoint,
@@ -632,6 +830,14 @@ InkFound FindImageInk(fz_context* ctx, fz_image* image, fz_matrix ctm, float uni
         }
         fz_drop_stream(ctx, stm);
         return found;
+    }
+    if (options.readPacked && !mask) {
+        if (fz_compressed_buffer* jpeg = PlainGreyJpeg(ctx, image, stencil)) {
+            const InkFound found =
+                FindJpegInk(ctx, image, jpeg, ctm, unitsPerPoint, strength, options, unit);
+            if (found != InkFound::Unknown)
+                return found;
+        }
     }
     fz_pixmap* pix = DecodeForInk(ctx, image, ctm, unitsPerPoint, stencil);
     if (!pix)

@@ -30,8 +30,9 @@ struct InkOptions {
     // Rows and columns at an edge that are at least half ink, up to an
     // eighth of the image, are not content.
     bool ignoreDarkEdges;
-    // One-bit images are read as the bits they hold, never unpacked into a
-    // pixmap (the box is the same; off only to compare the two).
+    // One-bit images are read as the bits they hold, greyscale JPEGs row by
+    // row as libjpeg decodes them, never into a pixmap (the box is the same;
+    // off only to compare the two).
     bool readPacked = true;
 };
 
