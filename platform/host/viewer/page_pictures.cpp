@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 namespace vellora::viewer {
 
@@ -434,6 +435,18 @@ void PagePictures::startOverlay(Doc& doc, PageView& view) {
         jobs.push_back(job);
     }
     overlay_.total = static_cast<int>(jobs.size());
+    // The page in view is summed here, from the document the view reads: its
+    // fonts and images are loaded already, so the first picture needs no
+    // worker to open the file and read them. The workers sum the rest.
+    auto own = std::find_if(jobs.begin(), jobs.end(), [&](const PageJob& j) { return j.page == page; });
+    if (own != jobs.end()) {
+        try {
+            AddInk(view.document().backend(), *own);
+            jobs.erase(own);
+        } catch (const std::exception&) {
+            // Left to a worker, which counts a page it cannot read.
+        }
+    }
     workers_.setLane(PageWorkers::Overlay, std::move(jobs));
 }
 

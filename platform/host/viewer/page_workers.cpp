@@ -9,8 +9,6 @@
 
 namespace vellora::viewer {
 
-namespace {
-
 // The page's ink in its own view (no margin, the whole media box), added
 // to the sum with the two middles on each other.
 void AddInk(DocumentBackend& backend, const PageJob& job) {
@@ -29,8 +27,6 @@ void AddInk(DocumentBackend& backend, const PageJob& job) {
         if (sum.counts[i] < UINT16_MAX) ++sum.counts[i];
     ++sum.pages;
 }
-
-}  // namespace
 
 PageWorkers::PageWorkers(int threads, std::function<void()> wake) : wake_(std::move(wake)) {
     for (int i = 0; i < std::max(1, threads); ++i) threads_.emplace_back([this] { work(); });

@@ -53,6 +53,9 @@ struct PageJob {
     PageJob(Kind k, int d, int p) : kind(k), doc(d), page(p) {}
 };
 
+// Adds the ink of `job.page` (an Ink job) to `job.sum`, read by `backend`.
+void AddInk(DocumentBackend& backend, const PageJob& job);
+
 struct PageResult {
     PageJob job;
     std::optional<Raster> raster;    // Render
