@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 #include "backend/pdf/image_ink.h"
 
+#include "backend/pdf/jpeg_rows.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <numeric>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace vellora::pdf {
 
@@ -651,126 +650,23 @@ fz_compressed_buffer* PlainGreyJpeg(fz_context* ctx, fz_image* image, bool stenc
     return buffer;
 }
 
-// libjpeg's state for one reading. Its errors jump back to `fail`; its
-// warnings (corrupt or missing data) are counted, and any makes the reading
-// give way to the pixmap, which handles them as MuPDF does.
-struct JpegReading {
-    jpeg_decompress_struct info;
-    jpeg_error_mgr errors;
-    jpeg_source_mgr source;
-    std::jmp_buf fail;
-    long warnings = 0;
-};
-
-JpegReading* ReadingOf(j_common_ptr info)
-{
-    return static_cast<JpegReading*>(info->client_data);
-}
-
-void JpegError(j_common_ptr info)
-{
-    std::longjmp(ReadingOf(info)->fail, 1);
-}
-
-void JpegMessage(j_common_ptr info, int level)
-{
-    if (level < 0)
-        ++ReadingOf(info)->warnings;
-}
-
-void JpegSourceNoop(j_decompress_ptr)
-{
-}
-
-// The whole stream is in memory: more asked for is data that end early;
-// an end of image is given, as MuPDF's filter does (and counted).
-boolean JpegFill(j_decompress_ptr info)
-{
-    static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
-    ++ReadingOf(reinterpret_cast<j_common_ptr>(info))->warnings;
-    info->src->next_input_byte = kEnd;
-    info->src->bytes_in_buffer = 2;
-    return TRUE;
-}
-
-void JpegSkip(j_decompress_ptr info, long count)
-{
-    if (count <= 0)
-        return;
-    if (size_t(count) > info->src->bytes_in_buffer) {
-        JpegFill(info);
-        return;
-    }
-    info->src->next_input_byte += count;
-    info->src->bytes_in_buffer -= size_t(count);
-}
-
 // One decoded row's runs; false when memory ran out (nothing may leave
 // the decoding by exception: libjpeg's state must still be destroyed).
-bool AddJpegRow(RunCollector* runs, int y, const unsigned char* row, int width, int cut)
+struct JpegRowTarget {
+    RunCollector* runs;
+    int cut;
+};
+
+bool AddJpegRow(void* context, int y, const unsigned char* row, int width)
 {
+    const JpegRowTarget* target = static_cast<const JpegRowTarget*>(context);
     try {
-        runs->beginRow();
-        AddSingleChannelRow(*runs, y, row, width, cut, false);
+        target->runs->beginRow();
+        AddSingleChannelRow(*target->runs, y, row, width, target->cut, false);
         return true;
     } catch (...) {
         return false;
     }
-}
-
-// Decodes `data` at 1/2^l2 row by row into `runs`. False, with nothing
-// to trust in `runs`, when libjpeg failed or warned, or the image is not
-// `w` by `h` samples of one component. No C++ object lives across the
-// jump back from libjpeg.
-bool DecodeJpegRows(const unsigned char* data, size_t length, int w, int h, int l2, int cut,
-                    JpegReading* reading, std::vector<unsigned char>* row, RunCollector* runs)
-{
-    // Returns at the stream's start are skipped, as MuPDF's filter does.
-    size_t skip = 0;
-    while (skip < length && (data[skip] == '\n' || data[skip] == '\r'))
-        ++skip;
-    reading->source.next_input_byte = data + skip;
-    reading->source.bytes_in_buffer = length - skip;
-    jpeg_decompress_struct* info = &reading->info;
-    info->err = jpeg_std_error(&reading->errors);
-    reading->errors.error_exit = JpegError;
-    reading->errors.emit_message = JpegMessage;
-    info->client_data = reading;
-    if (setjmp(reading->fail)) {
-        jpeg_destroy_decompress(info);
-        return false;
-    }
-    jpeg_create_decompress(info);
-    reading->source.init_source = JpegSourceNoop;
-    reading->source.fill_input_buffer = JpegFill;
-    reading->source.skip_input_data = JpegSkip;
-    reading->source.resync_to_restart = jpeg_resync_to_restart;
-    reading->source.term_source = JpegSourceNoop;
-    info->src = &reading->source;
-    bool done = false;
-    if (jpeg_read_header(info, TRUE) == JPEG_HEADER_OK && info->num_components == 1 &&
-        int(info->image_width) == w && int(info->image_height) == h) {
-        info->out_color_space = JCS_GRAYSCALE;
-        info->scale_num = 8u >> l2;
-        info->scale_denom = 8;
-        jpeg_start_decompress(info);
-        const int width = int(info->output_width);
-        if (width == runs->ink.width && int(info->output_height) == runs->ink.height &&
-            info->output_components == 1) {
-            JSAMPROW into = row->data();
-            while (reading->warnings == 0 && int(info->output_scanline) < runs->ink.height) {
-                const int y = int(info->output_scanline);
-                if (jpeg_read_scanlines(info, &into, 1) != 1)
-                    break;
-                if (!AddJpegRow(runs, y, into, width, cut))
-                    break;
-            }
-            done = reading->warnings == 0 && int(info->output_scanline) == runs->ink.height &&
-                   int(runs->ink.rowStart.size()) == runs->ink.height;
-        }
-    }
-    jpeg_destroy_decompress(info);
-    return done;
 }
 
 // Unknown when the direct reading gives way to the pixmap.
@@ -793,8 +689,10 @@ InkFound FindJpegInk(fz_context* ctx, fz_image* image, fz_compressed_buffer* buf
     try {
         RunCollector runs(width, height);
         std::vector<unsigned char> row(size_t(width) + 16);
-        JpegReading reading{};
-        if (!DecodeJpegRows(data, length, image->w, image->h, l2, cut, &reading, &row, &runs))
+        JpegRowTarget target{&runs, cut};
+        const JpegRows rows{data, length, image->w, image->h, l2, width, height};
+        if (!DecodeJpegRows(rows, row.data(), AddJpegRow, &target) ||
+            int(runs.ink.rowStart.size()) != height)
             return InkFound::Unknown;
         return BoxOfRuns(runs.finish(), image, ctm, unitsPerPoint, options, unit);
     } catch (...) {
