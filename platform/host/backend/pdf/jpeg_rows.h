@@ -11,9 +11,9 @@ namespace vellora::pdf {
 struct JpegRows {
     const unsigned char* data;  // the compressed stream
     size_t length;
-    int width, height;                // its samples, as the image says
-    int l2;                           // decoded at 1/2^l2 (0 to 3)
-    int outWidth, outHeight;          // what that gives, as the caller counts it
+    int width, height;        // its samples, as the image says
+    int l2;                   // decoded at 1/2^l2 (0 to 3)
+    int outWidth, outHeight;  // what that gives, as the caller counts it
 };
 
 // Takes one decoded row (`width` samples); false stops the decoding.
