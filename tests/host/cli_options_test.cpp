@@ -34,6 +34,8 @@ TEST(CliRegion, WrittenLeftBottomRightTop) {
 TEST(CliRegion, BadTextNamesTheProblem) {
     EXPECT_THROW(ParseRegion("1,2,3"), UsageError);
     EXPECT_THROW(ParseRegion("1,2,3,4,"), UsageError);
+    EXPECT_THROW(ParseRegion("1,2,3,"), UsageError);  // not 1,2,3,0
+    EXPECT_THROW(ParseRegion(",1,2,3"), UsageError);
     EXPECT_THROW(ParseRegion("1,2,3,4,5"), UsageError);
     EXPECT_THROW(ParseRegion("1,x,3,4"), UsageError);
     EXPECT_THROW(ParseRegion(""), UsageError);

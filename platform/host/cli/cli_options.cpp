@@ -84,19 +84,16 @@ void SetOnce(bool& seen, const std::string& option) {
     seen = true;
 }
 
-// Comma-separated numbers of points; `check` refuses a part. A trailing
-// comma makes the list one too long, so that no count accepts it.
+// Comma-separated numbers of points; `check` refuses a part (an empty one
+// too: a stray comma is not a 0).
 template <class Check>
 std::vector<Fixed> PointsList(const std::string& text, Check check) {
     std::vector<Fixed> values;
-    std::stringstream stream(text);
-    std::string part;
-    while (std::getline(stream, part, ',')) {
+    for (const std::string& part : CommaParts(text)) {
         std::optional<Fixed> value = FixedFromText(part);
         check(part, value);
         values.push_back(*value);
     }
-    if (!text.empty() && text.back() == ',') values.push_back(0);
     return values;
 }
 

@@ -35,15 +35,10 @@ FixedRect GrowBox(const FixedRect& box, const BoxMargin& margin) {
 
 BoxMargin MarginOption(const std::string& text) {
     std::vector<Fixed> sides;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        const std::string side = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    for (const std::string& side : CommaParts(text)) {
         const std::optional<Fixed> points = FixedFromText(side);
         if (!points || *points < 0) throw UsageError("--margin: '" + side + "' is not a number of points from 0");
         sides.push_back(*points);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
     }
     if (sides.size() != 1 && sides.size() != 4)
         throw UsageError("--margin: '" + text + "' is not one number or four L,B,R,T");

@@ -105,4 +105,13 @@ std::string RectToText(const FixedRect& rect) {
            FixedToText(rect.top);
 }
 
+std::vector<std::string> CommaParts(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+        parts.push_back(text.substr(start, comma - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
 }  // namespace vellora

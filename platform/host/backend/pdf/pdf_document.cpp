@@ -602,13 +602,27 @@ DocumentBackend::ReaderMaker PdfDocument::readerMaker() const
     };
 }
 
+namespace {
+
+// A view's transform and a clip in page units, as MuPDF takes them.
+fz_matrix MuMatrix(const Affine& t)
+{
+    return fz_matrix{float(t.a), float(t.b), float(t.c), float(t.d), float(t.e), float(t.f)};
+}
+
+fz_rect UserRect(const FixedRect& r)
+{
+    return fz_make_rect(float(ToPoints(r.left)), float(ToPoints(r.bottom)),
+                        float(ToPoints(r.right)), float(ToPoints(r.top)));
+}
+
+}  // namespace
+
 void PdfDocument::render(int page, const Affine& toDevice, const FixedRect& clip, Raster& out)
 {
     at(page);
-    const fz_matrix m{float(toDevice.a), float(toDevice.b), float(toDevice.c),
-                      float(toDevice.d), float(toDevice.e), float(toDevice.f)};
-    const fz_rect user = fz_make_rect(float(ToPoints(clip.left)), float(ToPoints(clip.bottom)),
-                                      float(ToPoints(clip.right)), float(ToPoints(clip.top)));
+    const fz_matrix m = MuMatrix(toDevice);
+    const fz_rect user = UserRect(clip);
     if (fz_is_empty_rect(user) || out.width <= 0 || out.height <= 0)
         return;
     fz_irect area = fz_round_rect(fz_transform_rect(user, m));
@@ -634,10 +648,8 @@ std::vector<uint8_t> PdfDocument::renderGrey(int page, const Affine& toDevice,
     std::vector<uint8_t> grey(size_t(std::max(0, width)) * size_t(std::max(0, height)), 255);
     if (grey.empty())
         return grey;
-    const fz_matrix m{float(toDevice.a), float(toDevice.b), float(toDevice.c),
-                      float(toDevice.d), float(toDevice.e), float(toDevice.f)};
-    const fz_rect user = fz_make_rect(float(ToPoints(clip.left)), float(ToPoints(clip.bottom)),
-                                      float(ToPoints(clip.right)), float(ToPoints(clip.top)));
+    const fz_matrix m = MuMatrix(toDevice);
+    const fz_rect user = UserRect(clip);
     if (fz_is_empty_rect(user))
         return grey;
     MuError err{};

@@ -40,12 +40,7 @@
   edges.id = 'box-dark-edges';
   edgesLabel.append(edges, ' Ignore dark edges');
   panel.append(edgesLabel);
-  const button = document.createElement('button');
-  button.id = 'box-apply';
-  button.textContent = 'Apply';
-  button.title = 'Use these settings for the bounding-box commands';
-  button.addEventListener('click', apply);
-  panel.append(button);
+  panelButton(panel, 'box-apply', 'Apply', 'Use these settings for the bounding-box commands', apply);
 
   function apply() {
     send({kind: 'box-settings', margin: margin.value.trim() || '0',

@@ -32,12 +32,7 @@
       if (e.key === 'Enter') setRegion();
     });
   }
-  const set = document.createElement('button');
-  set.id = 'region-set';
-  set.textContent = 'Set';
-  set.title = 'Drag out this region with the active tool';
-  set.addEventListener('click', setRegion);
-  panel.append(set);
+  panelButton(panel, 'region-set', 'Set', 'Drag out this region with the active tool', setRegion);
 
   const live = document.createElement('span');
   live.id = 'region-live';

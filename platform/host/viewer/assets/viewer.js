@@ -960,6 +960,17 @@ function textButton(text, onClick, key) {
   return b;
 }
 
+// A panel's own button (Set, Apply): plain text, its tooltip, appended to `panel`.
+function panelButton(panel, id, text, title, onClick) {
+  const b = document.createElement('button');
+  b.id = id;
+  b.textContent = text;
+  b.title = title;
+  b.addEventListener('click', onClick);
+  panel.append(b);
+  return b;
+}
+
 function hostKey(modal, key) {
   return () => send({kind: 'dialog-key', modal: String(modal.serial), key});
 }
