@@ -34,7 +34,7 @@ TEST(CliRegion, WrittenLeftBottomRightTop) {
 TEST(CliRegion, BadTextNamesTheProblem) {
     EXPECT_THROW(ParseRegion("1,2,3"), UsageError);
     EXPECT_THROW(ParseRegion("1,2,3,4,"), UsageError);
-    EXPECT_THROW(ParseRegion("1,2,3,"), UsageError);  // not 1,2,3,0
+    EXPECT_THROW(ParseRegion("-5,-6,7,"), UsageError);  // not -5,-6,7,0
     EXPECT_THROW(ParseRegion(",1,2,3"), UsageError);
     EXPECT_THROW(ParseRegion("1,2,3,4,5"), UsageError);
     EXPECT_THROW(ParseRegion("1,x,3,4"), UsageError);
