@@ -396,6 +396,13 @@ int SubsampleLevel(const fz_image* image, fz_matrix m)
     return l2;
 }
 
+// The reduction for finding an image's ink drawn through `ctm`.
+int InkSubsampleLevel(const fz_image* image, fz_matrix ctm, float unitsPerPoint)
+{
+    const float k = kInkPixelsPerPoint / unitsPerPoint;
+    return SubsampleLevel(image, fz_post_scale(ctm, k, k));
+}
+
 struct Bilevel {
     fz_compressed_buffer* buffer = nullptr;
     bool stencil = false;
@@ -676,8 +683,7 @@ InkFound FindJpegInk(fz_context* ctx, fz_image* image, fz_compressed_buffer* buf
     const int cut = Cut(strength, options);
     if (cut < 0)
         return InkFound::None;
-    const float k = kInkPixelsPerPoint / unitsPerPoint;
-    const int l2 = SubsampleLevel(image, fz_post_scale(ctm, k, k));
+    const int l2 = InkSubsampleLevel(image, ctm, unitsPerPoint);
     // libjpeg scales by 1/8 at most; MuPDF halves further after decoding.
     if (l2 > 3)
         return InkFound::Unknown;
@@ -713,8 +719,7 @@ InkFound FindImageInk(fz_context* ctx, fz_image* image, fz_matrix ctm, float uni
         const int cut = Cut(strength, options);
         if (cut < 0)
             return InkFound::None;
-        const float k = kInkPixelsPerPoint / unitsPerPoint;
-        const int l2 = SubsampleLevel(image, fz_post_scale(ctm, k, k));
+        const int l2 = InkSubsampleLevel(image, ctm, unitsPerPoint);
         fz_stream* stm = OpenDecoding(ctx, bilevel.buffer);
         if (!stm)
             return InkFound::Unknown;
