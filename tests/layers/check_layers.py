@@ -9,6 +9,10 @@ check_layers.py --graph SOURCE_DIR LAYERS_FILE
                                          prints, for each folder, the folders
                                          its #include lines really name
 
+A layers file may also keep a word (a class, say) to a few files: each use
+of it elsewhere in the stack, outside comments and quoted text, is reported
+as FILE:LINE.
+
 Every wrong include is reported as FILE:LINE with both folders, and the exit
 status is 1; a malformed layers file or a folder missing from it is reported
 the same way.
@@ -32,6 +36,7 @@ class Stack:
         self.line = line
         self.rank = {}  # folder -> row, 0 at the top
         self.every_folder = False
+        self.words = []  # (word, files and folders that may name it, where)
 
 
 def read_layers(path):
@@ -50,6 +55,10 @@ def read_layers(path):
                 raise ValueError(f"{where}: a folder before the first 'stack' line")
             elif words == ["every-folder"]:
                 stacks[-1].every_folder = True
+            elif words[0] == "word":
+                if len(words) < 3:
+                    raise ValueError(f"{where}: 'word' wants a word and where it may be named")
+                stacks[-1].words.append((words[1], words[2:], where))
             else:
                 stack = stacks[-1]
                 row = len(set(stack.rank.values()))
@@ -75,6 +84,26 @@ def includes_of(path):
             match = INCLUDE.match(text)
             if match:
                 yield number, match.group(1)
+
+
+QUOTED_OR_COMMENT = re.compile(r'"(?:\\.|[^"\\])*"|\'(?:\\.|[^\'\\])*\'|//.*')
+
+
+def word_problems(source_dir, stack, root):
+    """Each use of a kept word outside the files that may name it."""
+    problems = []
+    for word, allowed, where in stack.words:
+        pattern = re.compile(r"\b" + re.escape(word) + r"\b")
+        for path in source_files(root):
+            relative = os.path.relpath(path, root).replace(os.sep, "/")
+            if any(relative == a or (a.endswith("/") and relative.startswith(a)) for a in allowed):
+                continue
+            with open(path, encoding="utf-8", errors="replace") as f:
+                for number, text in enumerate(f, 1):
+                    if pattern.search(QUOTED_OR_COMMENT.sub("", text)):
+                        problems.append(f"{os.path.relpath(path, source_dir)}:{number}: names {word}, "
+                                        f"which only {' '.join(allowed)} may name ({where})")
+    return problems
 
 
 def check_stack(source_dir, stack):
@@ -110,7 +139,7 @@ def check_stack(source_dir, stack):
                 elif stack.rank[target] < row:
                     problems.append(f"{shown}:{number}: {folder}/ includes {included}: "
                                     f"{target}/ is above {folder}/")
-    return problems
+    return problems + word_problems(source_dir, stack, root)
 
 
 def graph(source_dir, layers_file):
@@ -142,7 +171,7 @@ def check(source_dir, layers_file):
     for problem in problems:
         print(problem, file=sys.stderr)
     if problems:
-        print(f"{len(problems)} include(s) against the layers in {layers_file}", file=sys.stderr)
+        print(f"{len(problems)} problem(s) against the layers in {layers_file}", file=sys.stderr)
         return 1
     return 0
 
@@ -158,11 +187,12 @@ def self_test(layers_file):
     ok = True
     with tempfile.TemporaryDirectory() as scratch:
         layers = os.path.join(scratch, "layers.txt")
-        write(layers, "stack s src\nevery-folder\ntop\nleft right\nbase\n")
-        write(os.path.join(scratch, "src/top/a.cpp"), '#include "left/b.h"\n#include "base/c.h"\n')
+        write(layers, "stack s src\nevery-folder\ntop\nleft right\nbase\nword Whole base/ top/a.cpp\n")
+        write(os.path.join(scratch, "src/top/a.cpp"), '#include "left/b.h"\n#include "base/c.h"\nWhole* w;\n')
         write(os.path.join(scratch, "src/left/b.h"), '#include <vector>\n#include "base/c.h"\n')
         write(os.path.join(scratch, "src/right/sub/d.cpp"), '#include "right/e.h"\n')
-        write(os.path.join(scratch, "src/base/c.h"), "#pragma once\n")
+        write(os.path.join(scratch, "src/base/c.h"), "#pragma once\nclass Whole;\n")
+        write(os.path.join(scratch, "src/right/g.cpp"), 'const char* s = "Whole"; // Whole\nint Wholes;\n')
         if check(scratch, layers) != 0:
             print("self-test: a sound tree was refused", file=sys.stderr)
             ok = False
@@ -171,6 +201,7 @@ def self_test(layers_file):
             ("src/left/b.h", '// x\n#  include <right/e.h>\n', "src/left/b.h:2", "beside"),
             ("src/right/sub/d.cpp", '#include "../../top/a.h"\n', "d.cpp:1", "relative"),
             ("src/extra/f.cpp", "int f;\n", "src/extra/", "no place"),
+            ("src/left/b.h", 'int a; Whole& b();\n', "src/left/b.h:1", "names Whole"),
         ]
         for path, text, where, word in planted:
             full = os.path.join(scratch, path)

@@ -53,9 +53,11 @@ protected:
     {
         interpreter->runCommand(words);
     }
+    // The whole host the interpreter started, as its owner sees it.
     Host &host()
     {
-        return interpreter->host();
+        interpreter->host();
+        return *Host::current();
     }
     DocWindow &window()
     {

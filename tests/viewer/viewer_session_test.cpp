@@ -83,9 +83,11 @@ protected:
         interpreter.reset();
     }
 
+    // The whole host the interpreter started, as its owner sees it.
     Host &host()
     {
-        return interpreter->host();
+        interpreter->host();
+        return *Host::current();
     }
     FixedRect crop(int page)
     {

@@ -7,7 +7,8 @@
 
 namespace vellora {
 
-TraceLine::TraceLine(Host& host, const char* operation, size_t number) : host_(host), on_(host.callTrace().writing()) {
+TraceLine::TraceLine(PluginSide& host, const char* operation, size_t number)
+    : host_(host), on_(host.callTrace().writing()) {
     host.callTrace().called(number);
     if (!on_) return;
     slot_ = host.callTrace().begin();
@@ -45,14 +46,14 @@ std::string ShowDevice(const DeviceRect& r) {
            ShowNumber(r.bottom) + "]";
 }
 
-std::string ShowAtom(Host& host, Atom atom) {
+std::string ShowAtom(PluginSide& host, Atom atom) {
     if (!host.atomKnown(atom)) return "atom(" + ShowNumber(atom) + ")";
     return "atom(" + ShowNumber(atom) + " " + Quote(host.atomText(atom).c_str()) + ")";
 }
 
 std::string ShowCallback(HostCallback routine) { return routine == 0 ? "cb(none)" : "cb(" + ShowNumber(routine) + ")"; }
 
-void CheckRoutine(Host& host, HostCallback routine) {
+void CheckRoutine(PluginSide& host, HostCallback routine) {
     if (routine != VX_NO_CALLBACK) host.checkCallback(routine);
 }
 

@@ -42,7 +42,7 @@ struct AsData {
 class TraceLine {
 public:
     // `number`: the operation's OperationNumber.
-    TraceLine(Host& host, const char* operation, size_t number);
+    TraceLine(PluginSide& host, const char* operation, size_t number);
     ~TraceLine();
     TraceLine(const TraceLine&) = delete;
     TraceLine& operator=(const TraceLine&) = delete;
@@ -71,7 +71,7 @@ private:
     template <class T>
     void put(std::string& to, const T& value) const;
 
-    Host& host_;
+    PluginSide& host_;
     bool on_;
     size_t slot_ = 0;
     std::string text_;
@@ -85,13 +85,13 @@ std::string ShowNumber(int64_t value);
 std::string ShowFixed(Fixed value);
 std::string ShowRect(const FixedRect& rect);     // [left bottom right top], as PDF writes it
 std::string ShowDevice(const DeviceRect& rect);  // dev[left top right bottom]
-std::string ShowAtom(Host& host, Atom atom);
+std::string ShowAtom(PluginSide& host, Atom atom);
 std::string ShowCallback(HostCallback routine);
 std::string ShowData(const void* data);
 
 // Throws HostError unless `routine` is VX_NO_CALLBACK or a callback the
 // plug-in made.
-void CheckRoutine(Host& host, HostCallback routine);
+void CheckRoutine(PluginSide& host, HostCallback routine);
 
 template <class T>
 void TraceLine::put(std::string& to, const T& value) const {
@@ -134,7 +134,7 @@ void DropReference(int& refs, const Name& what) {
 
 template <class R, class Body>
 R HostOp(const char* operation, R neutral, Body&& body) noexcept {
-    Host* host = Host::current();
+    PluginSide* host = Host::current();
     if (host == nullptr) return neutral;
     // Each call site names one operation; its number is found once.
     static const char* const name = operation;
@@ -156,7 +156,7 @@ R HostOp(const char* operation, R neutral, Body&& body) noexcept {
 // The same for an entry without a result.
 template <class Body>
 void HostCall(const char* operation, Body&& body) noexcept {
-    HostOp<int>(operation, 0, [&](Host& host, TraceLine& line) {
+    HostOp<int>(operation, 0, [&](PluginSide& host, TraceLine& line) {
         body(host, line);
         return 0;
     });

@@ -10,7 +10,7 @@ namespace {
 extern "C" {
 
 static Atom CoreAtomFromString(const char* text) {
-    return HostOp<Atom>("Core.AtomFromString", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<Atom>("Core.AtomFromString", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(Quoted{text});
         Atom atom = h.atomOf(NeedText(text, "text"));
         t.result(atom);
@@ -19,7 +19,7 @@ static Atom CoreAtomFromString(const char* text) {
 }
 
 static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
-    return HostOp<HostCallback>("Core.MakeCallback", VX_NO_CALLBACK, [&](Host& h, TraceLine& t) {
+    return HostOp<HostCallback>("Core.MakeCallback", VX_NO_CALLBACK, [&](PluginSide& h, TraceLine& t) {
         t.arg(AsHex{extension});
         if (extension != h.extensionId())
             throw HostError("extension " + Hex(extension) + " is not the one given in the setup record (" +
@@ -31,7 +31,7 @@ static HostCallback CoreMakeCallback(ExtensionId extension, HostProc routine) {
 }
 
 static const HostTable* CoreGetTable(Atom name, uint32_t version) {
-    return HostOp<const HostTable*>("Core.GetTable", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<const HostTable*>("Core.GetTable", nullptr, [&](PluginSide& h, TraceLine& t) {
         const std::string& text = h.atomText(name);
         t.arg(Quoted{text.c_str()}).arg(AsHex{version});
         const HostTable* table = h.findTable(text, version);
@@ -41,7 +41,7 @@ static const HostTable* CoreGetTable(Atom name, uint32_t version) {
 }
 
 static int32_t CoreGetConfiguration(Atom key) {
-    return HostOp<int32_t>("Core.GetConfiguration", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<int32_t>("Core.GetConfiguration", 0, [&](PluginSide& h, TraceLine& t) {
         const std::string& text = h.atomText(key);
         t.arg(Quoted{text.c_str()});
         int32_t value = text == "CanEdit" ? (h.config().canEdit ? 1 : 0) : 0;
@@ -70,7 +70,7 @@ const PlatformTable& PlatformTableInstance() {
     return table;
 }
 
-void PublishTables(Host& host) {
+void PublishTables(PluginSide& host) {
     auto publish = [&](const char* name, const void* table) {
         host.publishTable(name, static_cast<const HostTable*>(table));
     };

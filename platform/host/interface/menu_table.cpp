@@ -11,11 +11,11 @@ namespace vellora {
 
 namespace {
 
-MenuObj& MenuOf(Host& h, Menu menu) { return *h.checked<MenuObj>(menu, kMenuKind); }
-MenuItemObj& ItemOf(Host& h, MenuItem item) { return *h.checked<MenuItemObj>(item, kItemKind); }
-ButtonObj& ButtonOf(Host& h, ToolbarButton button) { return *h.checked<ButtonObj>(button, kButtonKind); }
-void CheckMenubar(Host& h, ::Menubar menubar) { (void)h.checked<vellora::Menubar>(menubar, kMenubarKind); }
-void CheckToolbar(Host& h, ::Toolbar toolbar) { (void)h.checked<vellora::Toolbar>(toolbar, kToolbarKind); }
+MenuObj& MenuOf(PluginSide& h, Menu menu) { return *h.checked<MenuObj>(menu, kMenuKind); }
+MenuItemObj& ItemOf(PluginSide& h, MenuItem item) { return *h.checked<MenuItemObj>(item, kItemKind); }
+ButtonObj& ButtonOf(PluginSide& h, ToolbarButton button) { return *h.checked<ButtonObj>(button, kButtonKind); }
+void CheckMenubar(PluginSide& h, ::Menubar menubar) { (void)h.checked<vellora::Menubar>(menubar, kMenubarKind); }
+void CheckToolbar(PluginSide& h, ::Toolbar toolbar) { (void)h.checked<vellora::Toolbar>(toolbar, kToolbarKind); }
 
 std::string ShowIcon(HostBitmapHandle icon) {
     if (icon == nullptr) return "NULL";
@@ -26,7 +26,7 @@ std::string ShowIcon(HostBitmapHandle icon) {
 // Attaches a routine to a slot of an item or button.
 template <class Handle, class Lookup>
 void Attach(const char* operation, Handle handle, HostCallback routine, void* data, Lookup slot) {
-    HostCall(operation, [&](Host& h, TraceLine& t) {
+    HostCall(operation, [&](PluginSide& h, TraceLine& t) {
         t.arg(handle).arg(AsCallback{routine}).arg(AsData{data});
         CheckRoutine(h, routine);
         slot(h) = Hook{routine, data};
@@ -36,14 +36,14 @@ void Attach(const char* operation, Handle handle, HostCallback routine, void* da
 extern "C" {
 
 static ::Menubar ViewerGetMenubar() {
-    return HostOp<::Menubar>("Viewer.GetMenubar", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<::Menubar>("Viewer.GetMenubar", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.result("menubar");
         return reinterpret_cast<::Menubar>(&h.menubar());
     });
 }
 
 static Menu ViewerAcquireMenuByName(::Menubar menubar, const char* name) {
-    return HostOp<Menu>("Viewer.AcquireMenuByName", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<Menu>("Viewer.AcquireMenuByName", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg("menubar").arg(Quoted{name});
         CheckMenubar(h, menubar);
         MenuObj* menu = h.menubar().findMenu(NeedText(name, "name"));
@@ -54,7 +54,7 @@ static Menu ViewerAcquireMenuByName(::Menubar menubar, const char* name) {
 }
 
 static void ViewerReleaseMenu(Menu menu) {
-    HostCall("Viewer.ReleaseMenu", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.ReleaseMenu", [&](PluginSide& h, TraceLine& t) {
         t.arg(menu);
         MenuObj& m = MenuOf(h, menu);
         DropReference(m.refs, [&] { return "menu \"" + m.name + "\""; });
@@ -62,7 +62,7 @@ static void ViewerReleaseMenu(Menu menu) {
 }
 
 static MenuItem ViewerAcquireMenuItemByName(::Menubar menubar, const char* name) {
-    return HostOp<MenuItem>("Viewer.AcquireMenuItemByName", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<MenuItem>("Viewer.AcquireMenuItemByName", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg("menubar").arg(Quoted{name});
         CheckMenubar(h, menubar);
         MenuItemObj* item = h.menubar().findItem(NeedText(name, "name"));
@@ -73,7 +73,7 @@ static MenuItem ViewerAcquireMenuItemByName(::Menubar menubar, const char* name)
 }
 
 static MenuItem ViewerAcquireMenuItem(MenuItem item) {
-    return HostOp<MenuItem>("Viewer.AcquireMenuItem", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<MenuItem>("Viewer.AcquireMenuItem", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(item);
         MenuItemObj& i = ItemOf(h, item);
         ++i.refs;
@@ -84,7 +84,7 @@ static MenuItem ViewerAcquireMenuItem(MenuItem item) {
 }
 
 static void ViewerReleaseMenuItem(MenuItem item) {
-    HostCall("Viewer.ReleaseMenuItem", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.ReleaseMenuItem", [&](PluginSide& h, TraceLine& t) {
         t.arg(item);
         MenuItemObj& i = ItemOf(h, item);
         DropReference(i.refs, [&] { return "menu item \"" + i.name + "\""; });
@@ -93,7 +93,7 @@ static void ViewerReleaseMenuItem(MenuItem item) {
 }
 
 static int32_t ViewerMenuItemIndex(Menu menu, MenuItem item) {
-    return HostOp<int32_t>("Viewer.MenuItemIndex", -1, [&](Host& h, TraceLine& t) {
+    return HostOp<int32_t>("Viewer.MenuItemIndex", -1, [&](PluginSide& h, TraceLine& t) {
         t.arg(menu).arg(item);
         // A missing item (NULL) is simply not in the menu.
         int32_t index = item == nullptr ? -1 : h.menubar().indexOf(MenuOf(h, menu), ItemOf(h, item));
@@ -103,7 +103,7 @@ static int32_t ViewerMenuItemIndex(Menu menu, MenuItem item) {
 }
 
 static Menu ViewerNewMenu(const char* title, const char* name, ExtensionId extension) {
-    return HostOp<Menu>("Viewer.NewMenu", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<Menu>("Viewer.NewMenu", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(Quoted{title}).arg(Quoted{name}).arg(AsHex{extension});
         MenuObj& m = h.menubar().newMenu(NeedText(title, "title"), NeedText(name, "name"));
         m.refs = 1;
@@ -115,7 +115,7 @@ static Menu ViewerNewMenu(const char* title, const char* name, ExtensionId exten
 
 static MenuItem ViewerNewMenuItem(const char* title, const char* name, Menu submenu, HostBool flag, int16_t shortcut,
                                   int16_t modifiers, HostBitmapHandle icon, ExtensionId extension) {
-    return HostOp<MenuItem>("Viewer.NewMenuItem", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<MenuItem>("Viewer.NewMenuItem", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(Quoted{title}).arg(Quoted{name}).arg(submenu).arg(flag).arg(shortcut);
         t.arg(modifiers).arg([&] { return ShowIcon(icon); }).arg(AsHex{extension});
         MenuObj* sub = submenu == nullptr ? nullptr : &MenuOf(h, submenu);
@@ -130,35 +130,36 @@ static MenuItem ViewerNewMenuItem(const char* title, const char* name, Menu subm
 }
 
 static void ViewerAddMenuItem(Menu menu, MenuItem item, int32_t index) {
-    HostCall("Viewer.AddMenuItem", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.AddMenuItem", [&](PluginSide& h, TraceLine& t) {
         t.arg(menu).arg(item).arg(index);
         h.menubar().insert(MenuOf(h, menu), ItemOf(h, item), index);
     });
 }
 
 static void ViewerRemoveMenuItem(MenuItem item) {
-    HostCall("Viewer.RemoveMenuItem", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.RemoveMenuItem", [&](PluginSide& h, TraceLine& t) {
         t.arg(item);
         h.menubar().remove(ItemOf(h, item));
     });
 }
 
 static void ViewerSetMenuItemExecute(MenuItem item, HostCallback routine, void* data) {
-    Attach("Viewer.SetMenuItemExecute", item, routine, data, [&](Host& h) -> Hook& { return ItemOf(h, item).execute; });
+    Attach("Viewer.SetMenuItemExecute", item, routine, data,
+           [&](PluginSide& h) -> Hook& { return ItemOf(h, item).execute; });
 }
 
 static void ViewerSetMenuItemEnabledTest(MenuItem item, HostCallback routine, void* data) {
     Attach("Viewer.SetMenuItemEnabledTest", item, routine, data,
-           [&](Host& h) -> Hook& { return ItemOf(h, item).enabledTest; });
+           [&](PluginSide& h) -> Hook& { return ItemOf(h, item).enabledTest; });
 }
 
 static void ViewerSetMenuItemMarkedTest(MenuItem item, HostCallback routine, void* data) {
     Attach("Viewer.SetMenuItemMarkedTest", item, routine, data,
-           [&](Host& h) -> Hook& { return ItemOf(h, item).markedTest; });
+           [&](PluginSide& h) -> Hook& { return ItemOf(h, item).markedTest; });
 }
 
 static void ViewerExecuteMenuItem(MenuItem item) {
-    HostCall("Viewer.ExecuteMenuItem", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.ExecuteMenuItem", [&](PluginSide& h, TraceLine& t) {
         t.arg(item);
         h.execute(ItemOf(h, item));
     });
@@ -167,14 +168,14 @@ static void ViewerExecuteMenuItem(MenuItem item) {
 // ---- Toolbar.
 
 static ::Toolbar ViewerGetToolbar() {
-    return HostOp<::Toolbar>("Viewer.GetToolbar", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<::Toolbar>("Viewer.GetToolbar", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.result("toolbar");
         return reinterpret_cast<::Toolbar>(&h.toolbar());
     });
 }
 
 static ToolbarButton ViewerGetToolbarButtonByName(::Toolbar toolbar, Atom name) {
-    return HostOp<ToolbarButton>("Viewer.GetToolbarButtonByName", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<ToolbarButton>("Viewer.GetToolbarButtonByName", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg("toolbar").arg(AsAtom{name});
         CheckToolbar(h, toolbar);
         auto button = reinterpret_cast<ToolbarButton>(h.toolbar().find(name));
@@ -184,7 +185,7 @@ static ToolbarButton ViewerGetToolbarButtonByName(::Toolbar toolbar, Atom name) 
 }
 
 static HostBool ViewerToolbarHasRoom(::Toolbar toolbar, int16_t buttons, int16_t separators) {
-    return HostOp<HostBool>("Viewer.ToolbarHasRoom", VX_FALSE, [&](Host& h, TraceLine& t) {
+    return HostOp<HostBool>("Viewer.ToolbarHasRoom", VX_FALSE, [&](PluginSide& h, TraceLine& t) {
         t.arg("toolbar").arg(buttons).arg(separators);
         CheckToolbar(h, toolbar);
         bool room = h.toolbar().room;
@@ -194,7 +195,7 @@ static HostBool ViewerToolbarHasRoom(::Toolbar toolbar, int16_t buttons, int16_t
 }
 
 static ToolbarButton ViewerNewToolbarButton(Atom name, HostBitmapHandle icon, HostBool flag1, HostBool flag2) {
-    return HostOp<ToolbarButton>("Viewer.NewToolbarButton", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<ToolbarButton>("Viewer.NewToolbarButton", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(AsAtom{name}).arg([&] { return ShowIcon(icon); }).arg(flag1).arg(flag2);
         ButtonObj& b = h.toolbar().newButton(name, h.atomText(name));
         b.icon = icon;
@@ -205,7 +206,7 @@ static ToolbarButton ViewerNewToolbarButton(Atom name, HostBitmapHandle icon, Ho
 }
 
 static void ViewerAddToolbarButton(::Toolbar toolbar, ToolbarButton button, HostBool before, ToolbarButton other) {
-    HostCall("Viewer.AddToolbarButton", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.AddToolbarButton", [&](PluginSide& h, TraceLine& t) {
         t.arg("toolbar").arg(button).arg(before).arg(other);
         CheckToolbar(h, toolbar);
         ButtonObj* o = other == nullptr ? nullptr : &ButtonOf(h, other);
@@ -215,21 +216,21 @@ static void ViewerAddToolbarButton(::Toolbar toolbar, ToolbarButton button, Host
 
 static void ViewerSetButtonExecute(ToolbarButton button, HostCallback routine, void* data) {
     Attach("Viewer.SetButtonExecute", button, routine, data,
-           [&](Host& h) -> Hook& { return ButtonOf(h, button).execute; });
+           [&](PluginSide& h) -> Hook& { return ButtonOf(h, button).execute; });
 }
 
 static void ViewerSetButtonEnabledTest(ToolbarButton button, HostCallback routine, void* data) {
     Attach("Viewer.SetButtonEnabledTest", button, routine, data,
-           [&](Host& h) -> Hook& { return ButtonOf(h, button).enabledTest; });
+           [&](PluginSide& h) -> Hook& { return ButtonOf(h, button).enabledTest; });
 }
 
 static void ViewerSetButtonMarkedTest(ToolbarButton button, HostCallback routine, void* data) {
     Attach("Viewer.SetButtonMarkedTest", button, routine, data,
-           [&](Host& h) -> Hook& { return ButtonOf(h, button).markedTest; });
+           [&](PluginSide& h) -> Hook& { return ButtonOf(h, button).markedTest; });
 }
 
 static void ViewerSetButtonHelpText(ToolbarButton button, const char* text) {
-    HostCall("Viewer.SetButtonHelpText", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.SetButtonHelpText", [&](PluginSide& h, TraceLine& t) {
         t.arg(button).arg(Quoted{text});
         ButtonOf(h, button).helpText = NeedText(text, "text");
     });

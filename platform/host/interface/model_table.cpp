@@ -7,14 +7,14 @@ namespace vellora {
 
 namespace {
 
-Document& Doc(Host& h, ::Document doc) { return *h.checked<Document>(doc, kDocKind); }
-PageRef& PageOfHandle(Host& h, Page page) { return *h.checked<PageRef>(page, kPageKind); }
+Document& Doc(PluginSide& h, ::Document doc) { return *h.checked<Document>(doc, kDocKind); }
+PageRef& PageOfHandle(PluginSide& h, Page page) { return *h.checked<PageRef>(page, kPageKind); }
 
 // Boxes are read and written in the page's document, closed or not: a
 // page handle stays valid as long as the plug-in holds it.
 template <class Read>
 void ReadBox(const char* operation, Page page, FixedRect* box, Read read) {
-    HostCall(operation, [&](Host& h, TraceLine& t) {
+    HostCall(operation, [&](PluginSide& h, TraceLine& t) {
         t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         if (box == nullptr) throw HostError("no rectangle to fill (NULL)");
@@ -26,7 +26,7 @@ void ReadBox(const char* operation, Page page, FixedRect* box, Read read) {
 extern "C" {
 
 static int32_t ModelPageCount(::Document doc) {
-    return HostOp<int32_t>("Model.PageCount", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<int32_t>("Model.PageCount", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(doc);
         int32_t n = Doc(h, doc).pageCount();
         t.result(n);
@@ -35,7 +35,7 @@ static int32_t ModelPageCount(::Document doc) {
 }
 
 static Page ModelAcquirePage(::Document doc, int32_t index) {
-    return HostOp<Page>("Model.AcquirePage", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<Page>("Model.AcquirePage", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(doc).arg(index);
         PageRef& p = Doc(h, doc).page(index);
         ++p.refs;
@@ -46,7 +46,7 @@ static Page ModelAcquirePage(::Document doc, int32_t index) {
 }
 
 static void ModelReleasePage(Page page) {
-    HostCall("Model.ReleasePage", [&](Host& h, TraceLine& t) {
+    HostCall("Model.ReleasePage", [&](PluginSide& h, TraceLine& t) {
         t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         DropReference(p.refs, [&] { return "page index " + std::to_string(p.index); });
@@ -54,7 +54,7 @@ static void ModelReleasePage(Page page) {
 }
 
 static uint32_t ModelDocumentPermissions(::Document doc) {
-    return HostOp<uint32_t>("Model.DocumentPermissions", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<uint32_t>("Model.DocumentPermissions", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(doc);
         uint32_t perms = Doc(h, doc).permissions();
         t.result(perms);
@@ -63,7 +63,7 @@ static uint32_t ModelDocumentPermissions(::Document doc) {
 }
 
 static int16_t ModelPageRotation(Page page) {
-    return HostOp<int16_t>("Model.PageRotation", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<int16_t>("Model.PageRotation", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         int rotation = p.doc->backend().rotation(p.index);
@@ -75,21 +75,22 @@ static int16_t ModelPageRotation(Page page) {
 }
 
 static void ModelGetMediaBox(Page page, FixedRect* box) {
-    ReadBox("Model.GetMediaBox", page, box, [](Host&, PageRef& p) { return p.doc->backend().mediaBox(p.index); });
+    ReadBox("Model.GetMediaBox", page, box, [](PluginSide&, PageRef& p) { return p.doc->backend().mediaBox(p.index); });
 }
 
 static void ModelGetCropBox(Page page, FixedRect* box) {
-    ReadBox("Model.GetCropBox", page, box, [](Host&, PageRef& p) { return p.doc->backend().cropBox(p.index); });
+    ReadBox("Model.GetCropBox", page, box, [](PluginSide&, PageRef& p) { return p.doc->backend().cropBox(p.index); });
 }
 
 static void ModelGetBoundingBox(Page page, FixedRect* box) {
     // With the margin the user asked for; the plug-in clips it to the media box.
-    ReadBox("Model.GetBoundingBox", page, box,
-            [](Host& h, PageRef& p) { return GrowBox(p.doc->backend().boundingBox(p.index), h.config().margin); });
+    ReadBox("Model.GetBoundingBox", page, box, [](PluginSide& h, PageRef& p) {
+        return GrowBox(p.doc->backend().boundingBox(p.index), h.config().margin);
+    });
 }
 
 static void ModelSetCropBox(Page page, Fixed left, Fixed top, Fixed right, Fixed bottom) {
-    HostCall("Model.SetCropBox", [&](Host& h, TraceLine& t) {
+    HostCall("Model.SetCropBox", [&](PluginSide& h, TraceLine& t) {
         FixedRect box{left, top, right, bottom};
         t.arg(page).arg(box);
         PageRef& p = PageOfHandle(h, page);
@@ -100,7 +101,7 @@ static void ModelSetCropBox(Page page, Fixed left, Fixed top, Fixed right, Fixed
 }
 
 static void ModelNotifyPageChanged(Page page) {
-    HostCall("Model.NotifyPageChanged", [&](Host& h, TraceLine& t) {
+    HostCall("Model.NotifyPageChanged", [&](PluginSide& h, TraceLine& t) {
         t.arg(page);
         PageRef& p = PageOfHandle(h, page);
         h.notifyPageChanged(*p.doc, p.index);
@@ -108,7 +109,7 @@ static void ModelNotifyPageChanged(Page page) {
 }
 
 static uint32_t ModelDocumentFlags(::Document doc) {
-    return HostOp<uint32_t>("Model.DocumentFlags", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<uint32_t>("Model.DocumentFlags", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(doc);
         uint32_t flags = Doc(h, doc).modified() ? VX_DOC_MODIFIED : 0u;
         t.result(flags);
@@ -117,7 +118,7 @@ static uint32_t ModelDocumentFlags(::Document doc) {
 }
 
 static HostFile ModelDocumentFile(::Document doc) {
-    return HostOp<HostFile>("Model.DocumentFile", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<HostFile>("Model.DocumentFile", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(doc);
         HostFile file = reinterpret_cast<HostFile>(Doc(h, doc).file());
         t.result(file);

@@ -12,7 +12,7 @@ namespace {
 extern "C" {
 
 static void* SupportAllocate(uint32_t bytes) {
-    return HostOp<void*>("Support.Allocate", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<void*>("Support.Allocate", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(bytes);
         void* block = h.allocate(bytes);
         t.result(block ? "block" : "NULL");
@@ -21,14 +21,14 @@ static void* SupportAllocate(uint32_t bytes) {
 }
 
 static void SupportFree(void* block) {
-    HostCall("Support.Free", [&](Host& h, TraceLine& t) {
+    HostCall("Support.Free", [&](PluginSide& h, TraceLine& t) {
         t.arg(block ? "block" : "NULL");
         h.free(block);
     });
 }
 
 static Fixed SupportFixedDiv(Fixed a, Fixed b) {
-    return HostOp<Fixed>("Support.FixedDiv", 0, [&](Host&, TraceLine& t) {
+    return HostOp<Fixed>("Support.FixedDiv", 0, [&](PluginSide&, TraceLine& t) {
         t.arg(AsFixed{a}).arg(AsFixed{b});
         Fixed q = RoundedFixedDiv(a, b);
         t.result(AsFixed{q});
@@ -37,7 +37,7 @@ static Fixed SupportFixedDiv(Fixed a, Fixed b) {
 }
 
 static HostPath SupportAcquireFilePath(HostFile file) {
-    return HostOp<HostPath>("Support.AcquireFilePath", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<HostPath>("Support.AcquireFilePath", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(file);
         if (file == nullptr) {
             t.result("NULL");
@@ -51,7 +51,7 @@ static HostPath SupportAcquireFilePath(HostFile file) {
 }
 
 static void SupportReleaseFilePath(HostPath path) {
-    HostCall("Support.ReleaseFilePath", [&](Host& h, TraceLine& t) {
+    HostCall("Support.ReleaseFilePath", [&](PluginSide& h, TraceLine& t) {
         t.arg(path);
         PathRef& p = *h.checked<PathRef>(path, kPathKind);
         DropReference(p.refs, [&] { return "path \"" + p.path + "\""; });
@@ -59,7 +59,7 @@ static void SupportReleaseFilePath(HostPath path) {
 }
 
 static HostFileSystem SupportDefaultFileSystem() {
-    return HostOp<HostFileSystem>("Support.DefaultFileSystem", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<HostFileSystem>("Support.DefaultFileSystem", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.result("filesystem");
         return h.fileSystem();
     });

@@ -20,6 +20,6 @@ ProgressMonitor ProgressMonitorFor(const ProgressEntries& entries);
 
 // Publishes the five tables and installs the progress monitor the
 // configuration asks for.
-void PublishTables(Host& host);
+void PublishTables(PluginSide& host);
 
 }  // namespace vellora

@@ -16,8 +16,8 @@ namespace vellora {
 namespace {
 
 // The host's objects behind the handles the plug-in gives back.
-PageView& ViewOf(Host& h, PageViewHandle view) { return *h.checked<PageView>(view, kViewKind); }
-DocWindow& WindowOf(Host& h, DocWindowHandle window) { return *h.checked<DocWindow>(window, kWindowKind); }
+PageView& ViewOf(PluginSide& h, PageViewHandle view) { return *h.checked<PageView>(view, kViewKind); }
+DocWindow& WindowOf(PluginSide& h, DocWindowHandle window) { return *h.checked<DocWindow>(window, kWindowKind); }
 
 template <class T>
 T& Out(T* out, const char* what) {
@@ -85,26 +85,26 @@ extern "C" {
 // plug-in calls through the pointers it is given.
 
 static void ProgressBegin(void*) {
-    HostCall("Progress.Begin", [&](Host& h, TraceLine&) { h.progressUpdate(ProgressEvent::Begin); });
+    HostCall("Progress.Begin", [&](PluginSide& h, TraceLine&) { h.progressUpdate(ProgressEvent::Begin); });
 }
 static void ProgressEnd(void*) {
-    HostCall("Progress.End", [&](Host& h, TraceLine&) { h.progressUpdate(ProgressEvent::End); });
+    HostCall("Progress.End", [&](PluginSide& h, TraceLine&) { h.progressUpdate(ProgressEvent::End); });
 }
 static void ProgressSetDuration(int32_t count, void*) {
-    HostCall("Progress.SetDuration", [&](Host& h, TraceLine& t) {
+    HostCall("Progress.SetDuration", [&](PluginSide& h, TraceLine& t) {
         t.arg(count);
         h.progressUpdate(ProgressEvent::Duration, count);
     });
 }
 static void ProgressSetCurrentValue(int32_t value, void*) {
-    HostCall("Progress.SetCurrentValue", [&](Host& h, TraceLine& t) {
+    HostCall("Progress.SetCurrentValue", [&](PluginSide& h, TraceLine& t) {
         t.arg(value);
         h.progressUpdate(ProgressEvent::Value, value);
     });
 }
 
 static HostBool CancelCheck(void*) {
-    return HostOp<HostBool>("Cancel.Check", VX_TRUE, [&](Host& h, TraceLine& t) {
+    return HostOp<HostBool>("Cancel.Check", VX_TRUE, [&](PluginSide& h, TraceLine& t) {
         bool stop = h.cancelRequested();
         t.result(stop ? "stop" : "go on");
         return stop ? VX_TRUE : VX_FALSE;
@@ -115,7 +115,7 @@ static HostBool CancelCheck(void*) {
 
 static int32_t ViewerAlert(int16_t icon, const char* message, const char* b1, const char* b2, const char* b3,
                            HostBool flag) {
-    return HostOp<int32_t>("Viewer.Alert", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<int32_t>("Viewer.Alert", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(icon).arg(Quoted{message}).arg(Quoted{b1}).arg(Quoted{b2}).arg(Quoted{b3}).arg(flag);
         int32_t answer = h.alert(NeedText(message, "message"), {b1, b2, b3});
         t.result(answer);
@@ -124,14 +124,14 @@ static int32_t ViewerAlert(int16_t icon, const char* message, const char* b1, co
 }
 
 static void ViewerAlertNote(const char* message) {
-    HostCall("Viewer.AlertNote", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.AlertNote", [&](PluginSide& h, TraceLine& t) {
         t.arg(Quoted{message});
         h.note(NeedText(message, "message"));
     });
 }
 
 static HostBool ViewerAlertConfirm(const char* message) {
-    return HostOp<HostBool>("Viewer.AlertConfirm", VX_FALSE, [&](Host& h, TraceLine& t) {
+    return HostOp<HostBool>("Viewer.AlertConfirm", VX_FALSE, [&](PluginSide& h, TraceLine& t) {
         t.arg(Quoted{message});
         bool yes = h.confirm(NeedText(message, "message"));
         t.result(yes);
@@ -142,7 +142,7 @@ static HostBool ViewerAlertConfirm(const char* message) {
 // ---- Progress and cancel.
 
 static CancelCheckProc ViewerGetCancelCheck(void** data) {
-    return HostOp<CancelCheckProc>("Viewer.GetCancelCheck", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<CancelCheckProc>("Viewer.GetCancelCheck", nullptr, [&](PluginSide& h, TraceLine& t) {
         Out(data, "data word") = &h;
         t.result("check");
         return &CancelCheck;
@@ -150,7 +150,7 @@ static CancelCheckProc ViewerGetCancelCheck(void** data) {
 }
 
 static const ProgressMonitor* ViewerGetProgressMonitor(void** data) {
-    return HostOp<const ProgressMonitor*>("Viewer.GetProgressMonitor", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<const ProgressMonitor*>("Viewer.GetProgressMonitor", nullptr, [&](PluginSide& h, TraceLine& t) {
         Out(data, "data word") = &h;
         const ProgressMonitor* monitor = h.progressMonitor();
         t.result(monitor ? "monitor" : "NULL");
@@ -161,7 +161,7 @@ static const ProgressMonitor* ViewerGetProgressMonitor(void** data) {
 // ---- Windows and views.
 
 static DocWindowHandle ViewerGetActiveDocWindow() {
-    return HostOp<DocWindowHandle>("Viewer.GetActiveDocWindow", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<DocWindowHandle>("Viewer.GetActiveDocWindow", nullptr, [&](PluginSide& h, TraceLine& t) {
         auto window = reinterpret_cast<DocWindowHandle>(h.activeWindow());
         t.result(window);
         return window;
@@ -169,7 +169,7 @@ static DocWindowHandle ViewerGetActiveDocWindow() {
 }
 
 static ::Document ViewerDocumentOf(DocWindowHandle window) {
-    return HostOp<::Document>("Viewer.DocumentOf", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<::Document>("Viewer.DocumentOf", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(window);
         auto doc = reinterpret_cast<::Document>(&WindowOf(h, window).document());
         t.result(doc);
@@ -178,7 +178,7 @@ static ::Document ViewerDocumentOf(DocWindowHandle window) {
 }
 
 static PageViewHandle ViewerPageViewOf(DocWindowHandle window) {
-    return HostOp<PageViewHandle>("Viewer.PageViewOf", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<PageViewHandle>("Viewer.PageViewOf", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(window);
         auto view = reinterpret_cast<PageViewHandle>(&WindowOf(h, window).view());
         t.result(view);
@@ -187,7 +187,7 @@ static PageViewHandle ViewerPageViewOf(DocWindowHandle window) {
 }
 
 static Page ViewerPageOf(PageViewHandle view) {
-    return HostOp<Page>("Viewer.PageOf", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<Page>("Viewer.PageOf", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(view);
         PageView& v = ViewOf(h, view);
         auto page = reinterpret_cast<Page>(&v.document().page(v.pageIndex()));
@@ -197,7 +197,7 @@ static Page ViewerPageOf(PageViewHandle view) {
 }
 
 static int32_t ViewerPageNumberOf(PageViewHandle view) {
-    return HostOp<int32_t>("Viewer.PageNumberOf", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<int32_t>("Viewer.PageNumberOf", 0, [&](PluginSide& h, TraceLine& t) {
         t.arg(view);
         int32_t index = ViewOf(h, view).pageIndex();
         t.result(index);
@@ -206,7 +206,7 @@ static int32_t ViewerPageNumberOf(PageViewHandle view) {
 }
 
 static HostBool ViewerCloseDocWindow(DocWindowHandle window, HostBool noSave) {
-    return HostOp<HostBool>("Viewer.CloseDocWindow", VX_FALSE, [&](Host& h, TraceLine& t) {
+    return HostOp<HostBool>("Viewer.CloseDocWindow", VX_FALSE, [&](PluginSide& h, TraceLine& t) {
         t.arg(window).arg(noSave);
         DocWindow& w = WindowOf(h, window);
         bool closed = false;
@@ -224,7 +224,7 @@ static HostBool ViewerCloseDocWindow(DocWindowHandle window, HostBool noSave) {
 }
 
 static DocWindowHandle ViewerOpenDocFromFile(HostPath path, HostFileSystem fileSystem, const char* title) {
-    return HostOp<DocWindowHandle>("Viewer.OpenDocFromFile", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<DocWindowHandle>("Viewer.OpenDocFromFile", nullptr, [&](PluginSide& h, TraceLine& t) {
         t.arg(path).arg(fileSystem == h.fileSystem() ? "filesystem" : "<unknown>").arg(Quoted{title});
         PathRef& p = *h.checked<PathRef>(path, kPathKind);
         if (p.refs == 0) throw HostError("the path was released already");
@@ -248,7 +248,7 @@ static DocWindowHandle ViewerOpenDocFromFile(HostPath path, HostFileSystem fileS
 // ---- Coordinates.
 
 static void ViewerRectToDevice(PageViewHandle view, const FixedRect* rect, DeviceRect* out) {
-    HostCall("Viewer.RectToDevice", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.RectToDevice", [&](PluginSide& h, TraceLine& t) {
         if (rect == nullptr) throw HostError("no rectangle given (NULL)");
         t.arg(view).arg(*rect);
         PageView& v = ViewOf(h, view);
@@ -260,7 +260,7 @@ static void ViewerRectToDevice(PageViewHandle view, const FixedRect* rect, Devic
 }
 
 static void ViewerDeviceRectToPage(PageViewHandle view, const DeviceRect* rect, FixedRect* out) {
-    HostCall("Viewer.DeviceRectToPage", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.DeviceRectToPage", [&](PluginSide& h, TraceLine& t) {
         t.arg(view).arg(In(rect));
         FixedRect r = DeviceRectToPageRect(ViewOf(h, view).geometry(), *rect);
         Out(out, "rectangle") = r;
@@ -271,14 +271,14 @@ static void ViewerDeviceRectToPage(PageViewHandle view, const DeviceRect* rect, 
 // ---- Drawing.
 
 static void ViewerInvalidateRect(PageViewHandle view, const DeviceRect* rect) {
-    HostCall("Viewer.InvalidateRect", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.InvalidateRect", [&](PluginSide& h, TraceLine& t) {
         t.arg(view).arg(In(rect));
         ViewOf(h, view).invalidate(*rect);
     });
 }
 
 static void ViewerDrawNow(PageViewHandle view) {
-    HostCall("Viewer.DrawNow", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.DrawNow", [&](PluginSide& h, TraceLine& t) {
         t.arg(view);
         h.drawNow(ViewOf(h, view));
     });
@@ -286,7 +286,7 @@ static void ViewerDrawNow(PageViewHandle view) {
 
 static void ViewerDrawRectOutline(PageViewHandle view, const DeviceRect* rect, int32_t lineWidth, const Fixed* dashes,
                                   int32_t dashCount) {
-    HostCall("Viewer.DrawRectOutline", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.DrawRectOutline", [&](PluginSide& h, TraceLine& t) {
         t.arg(view).arg(In(rect)).arg(lineWidth).arg(dashes ? "dashes" : "NULL").arg(dashCount);
         if (lineWidth < 0 || lineWidth > 1000)
             throw HostError("line width " + ShowNumber(lineWidth) + " is out of range");
@@ -298,7 +298,7 @@ static void ViewerDrawRectOutline(PageViewHandle view, const DeviceRect* rect, i
 }
 
 static void ViewerGetColor(PageViewHandle view, ColorValue* color) {
-    HostCall("Viewer.GetColor", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.GetColor", [&](PluginSide& h, TraceLine& t) {
         t.arg(view);
         Out(color, "colour") = ViewOf(h, view).color();
         t.result([&] { return ShowColor(*color); });
@@ -306,7 +306,7 @@ static void ViewerGetColor(PageViewHandle view, ColorValue* color) {
 }
 
 static void ViewerSetColor(PageViewHandle view, const ColorValue* color) {
-    HostCall("Viewer.SetColor", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.SetColor", [&](PluginSide& h, TraceLine& t) {
         if (color == nullptr) throw HostError("no colour given (NULL)");
         t.arg(view).arg([&] { return ShowColor(*color); });
         ViewOf(h, view).setColor(*color);
@@ -314,14 +314,14 @@ static void ViewerSetColor(PageViewHandle view, const ColorValue* color) {
 }
 
 static void ViewerRegisterPageViewDrawing(HostCallback routine, void* data) {
-    HostCall("Viewer.RegisterPageViewDrawing", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.RegisterPageViewDrawing", [&](PluginSide& h, TraceLine& t) {
         t.arg(AsCallback{routine}).arg(AsData{data});
         h.registerDrawing(routine, data);
     });
 }
 
 static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
-    HostCall("Viewer.UnregisterPageViewDrawing", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.UnregisterPageViewDrawing", [&](PluginSide& h, TraceLine& t) {
         t.arg(AsCallback{routine});
         h.unregisterDrawing(routine);
     });
@@ -330,7 +330,7 @@ static void ViewerUnregisterPageViewDrawing(HostCallback routine) {
 // ---- Mouse and cursors.
 
 static void ViewerDragOutNewRect(PageViewHandle view, int16_t x, int16_t y, DeviceRect* out) {
-    HostCall("Viewer.DragOutNewRect", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.DragOutNewRect", [&](PluginSide& h, TraceLine& t) {
         t.arg(view).arg(x).arg(y);
         auto band = [&](int ex, int ey) { return Ordered(x, y, ex, ey); };
         auto [ex, ey] = h.followDrag(ViewOf(h, view), x, y, band);
@@ -341,7 +341,7 @@ static void ViewerDragOutNewRect(PageViewHandle view, int16_t x, int16_t y, Devi
 
 static void ViewerDragRect(PageViewHandle view, int16_t x, int16_t y, const DeviceRect* start, DeviceRect* out,
                            int32_t kind, const DeviceRect* limits) {
-    HostCall("Viewer.DragRect", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.DragRect", [&](PluginSide& h, TraceLine& t) {
         t.arg(view).arg(x).arg(y).arg(In(start)).arg(kind);
         t.arg([&] { return limits ? ShowDevice(*limits) : std::string("NULL"); });
         PageView& v = ViewOf(h, view);
@@ -354,7 +354,7 @@ static void ViewerDragRect(PageViewHandle view, int16_t x, int16_t y, const Devi
 }
 
 static uint16_t ViewerGetModifiers() {
-    return HostOp<uint16_t>("Viewer.GetModifiers", 0, [&](Host& h, TraceLine& t) {
+    return HostOp<uint16_t>("Viewer.GetModifiers", 0, [&](PluginSide& h, TraceLine& t) {
         uint16_t mods = h.gesture() ? h.gesture()->modifiers : 0;
         t.result(mods);
         return mods;
@@ -362,7 +362,7 @@ static uint16_t ViewerGetModifiers() {
 }
 
 static HostCursorHandle ViewerGetStandardCursor(int32_t number) {
-    return HostOp<HostCursorHandle>("Viewer.GetStandardCursor", nullptr, [&](Host&, TraceLine& t) {
+    return HostOp<HostCursorHandle>("Viewer.GetStandardCursor", nullptr, [&](PluginSide&, TraceLine& t) {
         t.arg(number);
         // The stand-in has one cursor of its own, the arrow.
         if (number != VX_CURSOR_ARROW) throw HostError("the host has no standard cursor " + ShowNumber(number));
@@ -372,7 +372,7 @@ static HostCursorHandle ViewerGetStandardCursor(int32_t number) {
 }
 
 static void ViewerSetCursor(HostCursorHandle cursor) {
-    HostCall("Viewer.SetCursor", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.SetCursor", [&](PluginSide& h, TraceLine& t) {
         auto info = vxwin32::DescribeCursor(cursor);
         t.arg([&] {
             return !info          ? std::string("<unknown>")
@@ -387,14 +387,14 @@ static void ViewerSetCursor(HostCursorHandle cursor) {
 // ---- Tools.
 
 static void ViewerRegisterTool(ToolRecord* tool) {
-    HostCall("Viewer.RegisterTool", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.RegisterTool", [&](PluginSide& h, TraceLine& t) {
         t.arg(tool ? "tool" : "NULL");
         h.registerTool(tool);
     });
 }
 
 static void ViewerSetActiveTool(ToolRecord* tool, HostBool flag) {
-    HostCall("Viewer.SetActiveTool", [&](Host& h, TraceLine& t) {
+    HostCall("Viewer.SetActiveTool", [&](PluginSide& h, TraceLine& t) {
         t.arg(tool == nullptr ? "NULL" : h.isHostTool(tool) ? "host-tool" : "tool").arg(flag);
         if (tool == nullptr) throw HostError("no tool record given (NULL)");
         h.setActiveTool(tool);
@@ -402,7 +402,7 @@ static void ViewerSetActiveTool(ToolRecord* tool, HostBool flag) {
 }
 
 static ToolRecord* ViewerGetActiveTool() {
-    return HostOp<ToolRecord*>("Viewer.GetActiveTool", nullptr, [&](Host& h, TraceLine& t) {
+    return HostOp<ToolRecord*>("Viewer.GetActiveTool", nullptr, [&](PluginSide& h, TraceLine& t) {
         ToolRecord* tool = h.activeTool();
         t.result(tool == nullptr ? "NULL" : h.isHostTool(tool) ? "host-tool" : "tool");
         return tool;

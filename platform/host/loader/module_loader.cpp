@@ -42,7 +42,7 @@ LoadedModule::~LoadedModule() = default;
 
 bool LoadedModule::loaded() const { return library_->isOpen(); }
 
-void LoadedModule::load(Host& host, const std::string& path) {
+void LoadedModule::load(PluginSide& host, const std::string& path) {
     if (loaded()) throw ModuleError("a module is loaded already (" + path_ + ")");
     path_ = path;
     auto refuse = [&](const std::string& why) { throw ModuleError("module " + path + ": " + why); };

@@ -34,7 +34,7 @@ public:
     LoadedModule& operator=(const LoadedModule&) = delete;
 
     // Runs the whole conversation. Throws ModuleError.
-    void load(Host& host, const std::string& path);
+    void load(PluginSide& host, const std::string& path);
     bool loaded() const;
     const std::string& path() const { return path_; }
 

@@ -12,14 +12,15 @@
 namespace vellora {
 
 namespace {
+HostState* g_running = nullptr;
 Host* g_current = nullptr;
-}
+}  // namespace
 
-Host* Host::current() { return g_current; }
+HostState* HostState::running() { return g_running; }
 
-Host::Host(HostConfig cfg, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
+HostState::HostState(HostConfig cfg, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
     : config_(std::move(cfg)), trace_(tracePath), err_(e), verbose_(talk), progressDisplay_(e, bar, talk) {
-    if (g_current != nullptr) throw HostError("a host is already running in this process");
+    if (g_running != nullptr) throw HostError("a host is already running in this process");
     toolbar_.room = config_.toolbarRoom;
     addHandle(&menubar_, kMenubarKind);
     addHandle(&toolbar_, kToolbarKind);
@@ -27,29 +28,42 @@ Host::Host(HostConfig cfg, std::ostream& e, const std::string& tracePath, bool b
     setUpMenus();
     setUpToolbar();
     setUpTools();
+    g_running = this;
+}
+
+HostState::~HostState() {
+    for (void* block : blocks_) std::free(block);
+    g_running = nullptr;
+}
+
+PluginSide::~PluginSide() = default;
+ScriptSide::~ScriptSide() = default;
+FrontEndSide::~FrontEndSide() = default;
+
+Host::Host(HostConfig cfg, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
+    : HostState(std::move(cfg), e, tracePath, bar, talk) {
     g_current = this;
 }
 
-Host::~Host() {
-    for (void* block : blocks_) std::free(block);
-    g_current = nullptr;
-}
+Host::~Host() { g_current = nullptr; }
 
-void Host::recordPluginError(const std::string& message, int status) {
+Host* Host::current() { return g_current; }
+
+void HostState::recordPluginError(const std::string& message, int status) {
     if (!pluginError_) pluginError_ = PluginError{message, status, {}};
 }
 
-void Host::recordUnanswered(const std::string& question, const std::string& message) {
+void HostState::recordUnanswered(const std::string& question, const std::string& message) {
     if (!pluginError_) pluginError_ = PluginError{message, kExitFailed, question};
 }
 
-std::optional<PluginError> Host::takePluginError() {
+std::optional<PluginError> HostState::takePluginError() {
     auto e = std::move(pluginError_);
     pluginError_.reset();
     return e;
 }
 
-std::string Host::describe(const void* handle) const {
+std::string HostState::describe(const void* handle) const {
     if (handle == nullptr) return "NULL";
     auto found = handles_.find(handle);
     if (found == handles_.end()) return "<unknown handle>";
@@ -72,7 +86,7 @@ std::string Host::describe(const void* handle) const {
 
 // ---- Documents and windows ------------------------------------------------
 
-std::shared_ptr<Document> Host::newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height) {
+std::shared_ptr<Document> HostState::newMemoryDocument(const std::string& name, int pages, Fixed width, Fixed height) {
     auto backend = std::make_unique<MemoryBackend>(pages, width, height);
     MemoryBackend* memory = backend.get();
     auto doc = std::make_shared<Document>(name, std::move(backend), memory);
@@ -80,7 +94,7 @@ std::shared_ptr<Document> Host::newMemoryDocument(const std::string& name, int p
     return doc;
 }
 
-std::shared_ptr<Document> Host::openPdfDocument(const std::string& path, const std::string& password) {
+std::shared_ptr<Document> HostState::openPdfDocument(const std::string& path, const std::string& password) {
     std::vector<std::string> warnings;
     const auto known = passwords_.find(path);
     const std::string& given = password.empty() && known != passwords_.end() ? known->second : password;
@@ -88,20 +102,20 @@ std::shared_ptr<Document> Host::openPdfDocument(const std::string& path, const s
     return adoptPdfDocument(path, std::move(backend), warnings, given);
 }
 
-void Host::publishTable(const std::string& name, const HostTable* table) {
+void HostState::publishTable(const std::string& name, const HostTable* table) {
     auto offered = config_.tableVersions.find(name);
     tables_.publish(name, table, offered == config_.tableVersions.end() ? std::set<uint32_t>{} : offered->second);
 }
 
-void Host::setBoxSettings(const BoxMargin& margin, const InkSettings& ink) {
+void HostState::setBoxSettings(const BoxMargin& margin, const InkSettings& ink) {
     config_.margin = margin;
     config_.ink = ink;
     for (const std::shared_ptr<Document>& doc : documents_) doc->backend().setInk(ink);
 }
 
-std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
-                                                 const std::vector<std::string>& warnings,
-                                                 const std::string& password) {
+std::shared_ptr<Document> HostState::adoptPdfDocument(const std::string& path, std::unique_ptr<DocumentBackend> backend,
+                                                      const std::vector<std::string>& warnings,
+                                                      const std::string& password) {
     if (!password.empty()) passwords_[path] = password;
     for (const std::string& w : warnings) PrintMessage(err_, "warning: " + w);
     if (backend->pageCount() <= 0) throw HostError(path + ": the document has no pages");
@@ -111,13 +125,13 @@ std::shared_ptr<Document> Host::adoptPdfDocument(const std::string& path, std::u
     return doc;
 }
 
-std::string Host::uniqueWindowName(const std::string& base) const {
+std::string HostState::uniqueWindowName(const std::string& base) const {
     std::string name = base;
     for (int n = 2; findWindow(name) != nullptr; ++n) name = base + " (" + std::to_string(n) + ")";
     return name;
 }
 
-DocWindow& Host::openWindow(std::shared_ptr<Document> doc, const std::string& name) {
+DocWindow& HostState::openWindow(std::shared_ptr<Document> doc, const std::string& name) {
     if (doc->pageCount() <= 0) throw HostError("document \"" + doc->name() + "\" has no pages");
     windows_.push_back(std::make_unique<DocWindow>(uniqueWindowName(name), doc));
     DocWindow& w = *windows_.back();
@@ -130,7 +144,7 @@ DocWindow& Host::openWindow(std::shared_ptr<Document> doc, const std::string& na
     return w;
 }
 
-void Host::closeWindow(DocWindow& window) {
+void HostState::closeWindow(DocWindow& window) {
     auto found = std::find_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w.get() == &window; });
     if (found == windows_.end()) throw HostError("no such document window");
     std::shared_ptr<Document> doc = window.documentPtr();
@@ -151,7 +165,7 @@ void Host::closeWindow(DocWindow& window) {
     }
 }
 
-bool Host::closeWindowAsking(DocWindow& w) {
+bool HostState::closeWindowAsking(DocWindow& w) {
     if (w.document().modified()) {
         int32_t answer =
             alert("Save changes to \"" + w.name() + "\" before closing?", {"Save", "Don't Save", "Cancel"});
@@ -166,18 +180,18 @@ bool Host::closeWindowAsking(DocWindow& w) {
     return true;
 }
 
-void Host::activate(DocWindow& window) {
+void HostState::activate(DocWindow& window) {
     active_ = &window;
     window.view().invalidateAll();
 }
 
-DocWindow* Host::findWindow(const std::string& name) const {
+DocWindow* HostState::findWindow(const std::string& name) const {
     for (const auto& w : windows_)
         if (w->name() == name) return w.get();
     return nullptr;
 }
 
-void Host::saveDocument(Document& doc, const std::string& path, SaveMode mode) {
+void HostState::saveDocument(Document& doc, const std::string& path, SaveMode mode) {
     // A command-line run holds it already; the viewer's Save and a script's
     // take it for the save.
     const FileLock lock(path);
@@ -192,7 +206,7 @@ void Host::saveDocument(Document& doc, const std::string& path, SaveMode mode) {
     }
 }
 
-std::vector<std::string> Host::leaks() const {
+std::vector<std::string> HostState::leaks() const {
     std::vector<std::string> found;
     for (const auto& doc : documents_)
         for (const std::string& held : doc->heldPages()) found.push_back("the plug-in still holds " + held);
@@ -211,20 +225,20 @@ std::vector<std::string> Host::leaks() const {
 
 // ---- Support ----------------------------------------------------------------
 
-void* Host::allocate(uint32_t bytes) {
+void* HostState::allocate(uint32_t bytes) {
     if (config_.allocateRefused) return nullptr;
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block != nullptr) blocks_.insert(block);
     return block;
 }
 
-void Host::free(void* block) {
+void HostState::free(void* block) {
     if (block == nullptr) return;
     if (blocks_.erase(block) == 0) throw HostError("the block was not given by Support.Allocate, or was freed already");
     std::free(block);
 }
 
-PathRef& Host::newPath(const std::string& path) {
+PathRef& HostState::newPath(const std::string& path) {
     paths_.push_back(PathRef{path});
     addHandle(&paths_.back(), kPathKind);
     return paths_.back();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // The stand-in host: everything the plug-in's calls reach. The C tables in
-// interface/ are thin wrappers over this; the script interpreter drives it
-// as a user would.
+// interface/ are thin wrappers over its plug-in side; the script interpreter
+// drives it as a user would through its script side; the viewer reads it
+// through its front end's side.
 #pragma once
 
 #include "core/atoms.h"
@@ -68,18 +69,25 @@ struct HostItemBehaviour {
     std::function<bool()> marked;
 };
 
-class Host {
+// The host's state and everything done with it. No layer above the model
+// holds it whole: each is given one side of it (below), which names the
+// methods that layer uses, and the compiler refuses any other.
+class HostState {
 public:
+    HostState(const HostState&) = delete;
+    HostState& operator=(const HostState&) = delete;
+
+    // The state of the run in progress, for the model's own C entries (the
+    // host's tools' type entry); null outside a run.
+    static HostState* running();
+    Atom hostToolAtom(const ToolRecord* tool);
+
+protected:
     // `verbose`: the conversation is shown on `err` (questions, answers and
     // progress lines); otherwise only alerts, warnings and a progress bar on a
     // terminal.
-    Host(HostConfig config, std::ostream& err, const std::string& tracePath, bool progressBar, bool verbose = false);
-    ~Host();
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
-
-    // The host of the run in progress; null outside a run.
-    static Host* current();
+    HostState(HostConfig config, std::ostream& err, const std::string& tracePath, bool progressBar, bool verbose);
+    virtual ~HostState();
 
     // ---- What the host was started with, and the handshake.
     const HostConfig& config() const { return config_; }
@@ -128,8 +136,6 @@ public:
     // ---- Errors met inside a plug-in call: the first is kept and fails
     // the script once the plug-in has returned.
     void recordPluginError(const std::string& message, int status = kExitFailed);
-    // The plug-in asked `question` and no fitting answer was queued for it.
-    void recordUnanswered(const std::string& question, const std::string& message);
     std::optional<PluginError> takePluginError();
 
     // ---- Handles given to the plug-in are checked before use.
@@ -144,7 +150,6 @@ public:
         return static_cast<T*>(const_cast<void*>(handle));
     }
     void addHandle(const void* handle, const char* kind) { handles_[handle] = kind; }
-    void dropHandle(const void* handle) { handles_.erase(handle); }
     // A readable name of a handle for the trace.
     std::string describe(const void* handle) const;
 
@@ -213,7 +218,6 @@ public:
     // The name its type entry gives.
     std::string toolName(ToolRecord* tool);
     bool isHostTool(const ToolRecord* tool) const;
-    Atom hostToolAtom(const ToolRecord* tool);
 
     // ---- Menu items and buttons.
     MenuObj* findMenu(const std::string& name) { return menubar_.findMenu(name); }
@@ -280,6 +284,9 @@ public:
     }
 
 private:
+    // The plug-in asked `question` and no fitting answer was queued for it.
+    void recordUnanswered(const std::string& question, const std::string& message);
+    void dropHandle(const void* handle) { handles_.erase(handle); }
     void setUpMenus();
     void setUpToolbar();
     void setUpTools();
@@ -335,6 +342,205 @@ private:
     std::vector<ProgressRecord> progressRecords_;
     std::optional<PluginError> pluginError_;
     int actionDepth_ = 0;
+};
+
+// ---- The sides of the host, one for each layer above the model. A side
+// names, with a using-declaration, each method its layer calls; the state
+// is a protected base, so nothing else of it can be reached through a side.
+
+// The plug-in's side: what the entries of the host's tables (interface/)
+// and the loading of the module (loader/) do.
+class PluginSide : protected virtual HostState {
+public:
+    using HostState::activeTool;
+    using HostState::activeWindow;
+    using HostState::addHandle;
+    using HostState::alert;
+    using HostState::allocate;
+    using HostState::atomKnown;
+    using HostState::atomOf;
+    using HostState::atomText;
+    using HostState::call;
+    using HostState::callTrace;
+    using HostState::cancelRequested;
+    using HostState::checkCallback;
+    using HostState::checked;
+    using HostState::closeWindow;
+    using HostState::closeWindowAsking;
+    using HostState::config;
+    using HostState::confirm;
+    using HostState::describe;
+    using HostState::drawNow;
+    using HostState::execute;
+    using HostState::extensionId;
+    using HostState::fileSystem;
+    using HostState::findTable;
+    using HostState::followDrag;
+    using HostState::free;
+    using HostState::gesture;
+    using HostState::installProgressMonitor;
+    using HostState::isHostTool;
+    using HostState::makeCallback;
+    using HostState::menubar;
+    using HostState::newPath;
+    using HostState::note;
+    using HostState::noteAgreedVersion;
+    using HostState::noteOutline;
+    using HostState::noteRectToDevice;
+    using HostState::notifyPageChanged;
+    using HostState::openPdfDocument;
+    using HostState::openWindow;
+    using HostState::progressMonitor;
+    using HostState::progressUpdate;
+    using HostState::publishTable;
+    using HostState::recordPluginError;
+    using HostState::registerDrawing;
+    using HostState::registerTool;
+    using HostState::setActiveTool;
+    using HostState::setCursor;
+    using HostState::takePluginError;
+    using HostState::toolbar;
+    using HostState::unregisterDrawing;
+
+protected:
+    ~PluginSide() override = 0;
+};
+
+// The script's side: what the host script's commands do (script/), as a
+// person at the host would, and what they check afterwards.
+class ScriptSide : protected virtual HostState {
+public:
+    using HostState::activate;
+    using HostState::activeTool;
+    using HostState::activeWindow;
+    using HostState::addHandle;
+    using HostState::adoptPdfDocument;
+    using HostState::agreedVersion;
+    using HostState::beginAction;
+    using HostState::buttons;
+    using HostState::call;
+    using HostState::callCount;
+    using HostState::closeWindow;
+    using HostState::config;
+    using HostState::cursor;
+    using HostState::drawNow;
+    using HostState::enabled;
+    using HostState::endAction;
+    using HostState::execute;
+    using HostState::findButton;
+    using HostState::findItem;
+    using HostState::findMenu;
+    using HostState::findWindow;
+    using HostState::idle;
+    using HostState::leaks;
+    using HostState::liveInput;
+    using HostState::marked;
+    using HostState::newMemoryDocument;
+    using HostState::nextAlert;
+    using HostState::notifyPageChanged;
+    using HostState::openPdfDocument;
+    using HostState::openWindow;
+    using HostState::pendingAnswers;
+    using HostState::press;
+    using HostState::queueAnswer;
+    using HostState::recordPluginError;
+    using HostState::redo;
+    using HostState::region;
+    using HostState::restartCallCounts;
+    using HostState::saveDocument;
+    using HostState::setBoxSettings;
+    using HostState::setCursor;
+    using HostState::setGesture;
+    using HostState::setStandingAnswer;
+    using HostState::stopAfter;
+    using HostState::stopNever;
+    using HostState::takeAnswer;
+    using HostState::takeNextAlert;
+    using HostState::takePluginError;
+    using HostState::takeProgressRecords;
+    using HostState::toolName;
+    using HostState::topMenus;
+    using HostState::undo;
+
+protected:
+    ~ScriptSide() override = 0;
+};
+
+// A front end's side: what the viewer (viewer/) reads to show the host and
+// the hooks it sets, beside the script lines it runs for the person.
+class FrontEndSide : protected virtual HostState {
+public:
+    using HostState::activeTool;
+    using HostState::activeWindow;
+    using HostState::appendFrontEndItem;
+    using HostState::buttons;
+    using HostState::closeWindowAsking;
+    using HostState::config;
+    using HostState::confirm;
+    using HostState::cursor;
+    using HostState::drawDetached;
+    using HostState::enabled;
+    using HostState::findMenu;
+    using HostState::isHostTool;
+    using HostState::marked;
+    using HostState::region;
+    using HostState::saveDocument;
+    using HostState::setBoxSettings;
+    using HostState::setButtonEnabledWhen;
+    using HostState::setItemEnabledWhen;
+    using HostState::setLiveInput;
+    using HostState::takePluginError;
+    using HostState::toolName;
+    using HostState::topMenus;
+    using HostState::windows;
+
+protected:
+    ~FrontEndSide() override = 0;
+};
+
+// The host of a run: made and owned by the script's interpreter, which hands
+// each layer its side. A method more than one side names is named here once
+// more, so that the host as a whole (its owner, the tests) reaches it
+// without ambiguity.
+class Host final : public PluginSide, public ScriptSide, public FrontEndSide {
+public:
+    Host(HostConfig config, std::ostream& err, const std::string& tracePath, bool progressBar, bool verbose = false);
+    ~Host() override;
+
+    // The host of the run in progress; null outside a run.
+    static Host* current();
+
+    // What the host showed, whole, for its owner to look back on.
+    using HostState::alertsShown;
+    using HostState::progressRecords;
+
+    using PluginSide::activeTool;
+    using PluginSide::activeWindow;
+    using PluginSide::addHandle;
+    using PluginSide::call;
+    using PluginSide::closeWindow;
+    using PluginSide::closeWindowAsking;
+    using PluginSide::config;
+    using PluginSide::confirm;
+    using PluginSide::drawNow;
+    using PluginSide::execute;
+    using PluginSide::isHostTool;
+    using PluginSide::notifyPageChanged;
+    using PluginSide::openPdfDocument;
+    using PluginSide::openWindow;
+    using PluginSide::recordPluginError;
+    using PluginSide::setCursor;
+    using PluginSide::takePluginError;
+    using ScriptSide::buttons;
+    using ScriptSide::cursor;
+    using ScriptSide::enabled;
+    using ScriptSide::findMenu;
+    using ScriptSide::marked;
+    using ScriptSide::region;
+    using ScriptSide::saveDocument;
+    using ScriptSide::setBoxSettings;
+    using ScriptSide::toolName;
+    using ScriptSide::topMenus;
 };
 
 // Handle kinds, as named in messages.

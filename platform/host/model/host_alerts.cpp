@@ -23,7 +23,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
 
-int32_t Host::alert(const std::string& message, const std::vector<const char*>& buttons) {
+int32_t HostState::alert(const std::string& message, const std::vector<const char*>& buttons) {
     AlertShown shown{"question", message, {}, {}};
     for (const char* b : buttons)
         if (b != nullptr) shown.buttons.emplace_back(b);
@@ -77,13 +77,13 @@ int32_t Host::alert(const std::string& message, const std::vector<const char*>& 
     return choice;
 }
 
-void Host::note(const std::string& message, const std::string& kind) {
+void HostState::note(const std::string& message, const std::string& kind) {
     PrintMessage(err_, "alert: " + message);
     if (input_.live != nullptr) (void)input_.live->answer(Question{kind, message, {"OK"}});
     alerts_.push_back(AlertShown{kind, message, {"OK"}, "OK"});
 }
 
-bool Host::confirm(const std::string& message) {
+bool HostState::confirm(const std::string& message) {
     std::optional<std::string> answer =
         input_.live != nullptr
             ? std::optional<std::string>(input_.live->answer(Question{"confirm", message, {"Yes", "No"}}) == 1 ? "yes"
@@ -102,7 +102,7 @@ bool Host::confirm(const std::string& message) {
     return yes;
 }
 
-void Host::progressUpdate(ProgressEvent event, int32_t value) {
+void HostState::progressUpdate(ProgressEvent event, int32_t value) {
     ProgressRecord record{event, value};
     progressRecords_.push_back(record);
     if (input_.live != nullptr) {

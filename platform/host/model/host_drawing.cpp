@@ -7,18 +7,18 @@
 
 namespace vellora {
 
-void Host::drawNow(PageView& view) {
+void HostState::drawNow(PageView& view) {
     // A routine drawing this view asks for DrawNow on it: the host is
     // drawing it already and does not start over.
     if (view.drawing) return;
     if (view.hasInvalid()) drawPass(view);
 }
 
-void Host::idle() {
+void HostState::idle() {
     if (active_ != nullptr && active_->view().hasInvalid()) drawPass(active_->view());
 }
 
-void Host::drawPass(PageView& view) {
+void HostState::drawPass(PageView& view) {
     view.repaintInvalid();
     view.drawing = true;
     struct Reset {
@@ -68,9 +68,9 @@ void Host::drawPass(PageView& view) {
     }
 }
 
-void Host::drawDetached(PageView& view) {
+void HostState::drawDetached(PageView& view) {
     struct Restore {
-        Host& h;
+        HostState& h;
         PageView& v;
         std::map<HostCallback, RegionSeen> regions;
         ~Restore() {
@@ -83,12 +83,12 @@ void Host::drawDetached(PageView& view) {
     drawPass(view);
 }
 
-void Host::notifyPageChanged(Document& doc, int page) {
+void HostState::notifyPageChanged(Document& doc, int page) {
     for (const auto& w : windows_)
         if (&w->document() == &doc && w->view().pageIndex() == page) w->view().invalidateAll();
 }
 
-void Host::registerDrawing(HostCallback routine, void* data) {
+void HostState::registerDrawing(HostCallback routine, void* data) {
     (void)callbacks_.routine(routine);  // an unknown handle is refused here, not when drawing
     // Registering again keeps the routine's place and takes the new data.
     for (Hook& h : drawing_)
@@ -99,21 +99,21 @@ void Host::registerDrawing(HostCallback routine, void* data) {
     drawing_.push_back(Hook{routine, data});
 }
 
-void Host::unregisterDrawing(HostCallback routine) {
+void HostState::unregisterDrawing(HostCallback routine) {
     std::erase_if(drawing_, [&](const Hook& h) { return h.routine == routine; });
     regions_.erase(routine);
 }
 
-void Host::noteRectToDevice(const PageView& view, const FixedRect& rect, const DeviceRect& out) {
+void HostState::noteRectToDevice(const PageView& view, const FixedRect& rect, const DeviceRect& out) {
     if (!observing_.empty() && observing_.back().view == &view) observing_.back().converted.emplace_back(rect, out);
 }
 
-void Host::noteOutline(const PageView& view, const DeviceRect& rect) {
+void HostState::noteOutline(const PageView& view, const DeviceRect& rect) {
     if (!observing_.empty() && observing_.back().view == &view) observing_.back().outlines.push_back(rect);
 }
 
-std::pair<int, int> Host::followDrag(PageView& view, int16_t x, int16_t y,
-                                     const std::function<DeviceRect(int, int)>& bandAt) {
+std::pair<int, int> HostState::followDrag(PageView& view, int16_t x, int16_t y,
+                                          const std::function<DeviceRect(int, int)>& bandAt) {
     if (input_.live == nullptr) {
         if (input_.gesture) return {input_.gesture->endX, input_.gesture->endY};
         return {x, y};
@@ -136,7 +136,7 @@ std::pair<int, int> Host::followDrag(PageView& view, int16_t x, int16_t y,
     return {step.x, step.y};
 }
 
-std::optional<RegionSeen> Host::region() const {
+std::optional<RegionSeen> HostState::region() const {
     for (auto it = drawing_.rbegin(); it != drawing_.rend(); ++it) {
         auto found = regions_.find(it->routine);
         if (found != regions_.end()) return found->second;

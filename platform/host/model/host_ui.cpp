@@ -19,12 +19,12 @@ struct HostItem {
 extern "C" {
 // The type entry of the host's own tools.
 static Atom HostToolType(ToolRecord* tool) {
-    Host* host = Host::current();
+    HostState* host = HostState::running();
     return host == nullptr ? 0 : host->hostToolAtom(tool);
 }
 }
 
-void Host::setUpMenus() {
+void HostState::setUpMenus() {
     auto menu = [&](const char* name, const char* title, std::initializer_list<HostItem> items) -> MenuObj* {
         if (config_.withoutMenus.count(name) != 0) return nullptr;
         MenuObj& m = menubar_.newMenu(title, name);
@@ -114,7 +114,7 @@ void Host::setUpMenus() {
     if (MenuItemObj* i = item("AboutVellora")) i->hostAction = [this] { note("Vellora stand-in host.", "host"); };
 }
 
-void Host::setUpToolbar() {
+void HostState::setUpToolbar() {
     for (const char* name : {"Open", "Save", "Print", "Hand", "Select", "Zoom", "endToolsGroup", "Find"}) {
         if (config_.withoutButtons.count(name) != 0) continue;
         ButtonObj& b = toolbar_.newButton(atoms_.intern(name), name);
@@ -130,20 +130,20 @@ void Host::setUpToolbar() {
     }
 }
 
-bool Host::setItemEnabledWhen(const std::string& name, std::function<bool()> test) {
+bool HostState::setItemEnabledWhen(const std::string& name, std::function<bool()> test) {
     MenuItemObj* item = menubar_.findItem(name);
     if (item != nullptr) item->hostEnabled = std::move(test);
     return item != nullptr;
 }
 
-bool Host::setButtonEnabledWhen(const std::string& name, std::function<bool()> test) {
+bool HostState::setButtonEnabledWhen(const std::string& name, std::function<bool()> test) {
     ButtonObj* button = toolbar_.find(name);
     if (button != nullptr) button->hostEnabled = std::move(test);
     return button != nullptr;
 }
 
-void Host::appendFrontEndItem(const std::string& menu, const std::string& title, const std::string& name,
-                              HostItemBehaviour behaviour) {
+void HostState::appendFrontEndItem(const std::string& menu, const std::string& title, const std::string& name,
+                                   HostItemBehaviour behaviour) {
     MenuObj* into = menubar_.findMenu(menu);
     if (into == nullptr || menubar_.findItem(name) != nullptr) return;
     MenuItemObj& item = menubar_.newItem(title, name, nullptr);
@@ -154,7 +154,7 @@ void Host::appendFrontEndItem(const std::string& menu, const std::string& title,
     item.hostMarked = std::move(behaviour.marked);
 }
 
-void Host::setUpTools() {
+void HostState::setUpTools() {
     for (const char* name : {"Hand", "Select", "Thread", "Zoom"}) {
         hostTools_.push_back(ToolRecord{});
         ToolRecord& tool = hostTools_.back();
@@ -169,14 +169,14 @@ void Host::setUpTools() {
     activeTool_ = &hostTools_.front();
 }
 
-bool Host::isHostTool(const ToolRecord* tool) const { return hostToolNames_.count(tool) != 0; }
+bool HostState::isHostTool(const ToolRecord* tool) const { return hostToolNames_.count(tool) != 0; }
 
-Atom Host::hostToolAtom(const ToolRecord* tool) {
+Atom HostState::hostToolAtom(const ToolRecord* tool) {
     auto found = hostToolNames_.find(tool);
     return found == hostToolNames_.end() ? 0 : atoms_.intern(found->second);
 }
 
-void Host::registerTool(ToolRecord* tool) {
+void HostState::registerTool(ToolRecord* tool) {
     if (tool == nullptr) throw HostError("no tool record given (NULL)");
     if (tool->size != sizeof(ToolRecord))
         throw HostError("the tool record's size word is " + std::to_string(tool->size) + ", not 44");
@@ -185,7 +185,7 @@ void Host::registerTool(ToolRecord* tool) {
     if (std::find(tools_.begin(), tools_.end(), tool) == tools_.end()) tools_.push_back(tool);
 }
 
-void Host::setActiveTool(ToolRecord* tool) {
+void HostState::setActiveTool(ToolRecord* tool) {
     if (std::find(tools_.begin(), tools_.end(), tool) == tools_.end())
         throw HostError("the tool was never registered with Viewer.RegisterTool");
     if (tool == activeTool_) return;
@@ -195,7 +195,7 @@ void Host::setActiveTool(ToolRecord* tool) {
     if (tool->activate != VX_NO_CALLBACK) call<ToolActivateProc>(tool->activate, tool);
 }
 
-std::string Host::toolName(ToolRecord* tool) {
+std::string HostState::toolName(ToolRecord* tool) {
     if (tool->type == VX_NO_CALLBACK) return "(no type entry)";
     Atom atom = call<ToolTypeProc>(tool->type, tool);
     if (!atoms_.known(atom)) return "(atom " + std::to_string(atom) + ")";
@@ -204,43 +204,43 @@ std::string Host::toolName(ToolRecord* tool) {
 
 // ---- Items and buttons --------------------------------------------------------
 
-bool Host::enabled(MenuItemObj& item) {
+bool HostState::enabled(MenuItemObj& item) {
     if (item.enabledTest) return call<TestProc>(item.enabledTest.routine, item.enabledTest.data) != 0;
     if (item.hostEnabled) return item.hostEnabled();
     return item.execute || item.hostAction || item.submenu != nullptr;
 }
 
-bool Host::hostToolActive(const std::string& name) const {
+bool HostState::hostToolActive(const std::string& name) const {
     auto found = std::find_if(hostToolNames_.begin(), hostToolNames_.end(),
                               [&](const auto& entry) { return entry.second == name; });
     return found != hostToolNames_.end() && found->first == activeTool_;
 }
 
-bool Host::marked(MenuItemObj& item) {
+bool HostState::marked(MenuItemObj& item) {
     if (item.markedTest) return call<TestProc>(item.markedTest.routine, item.markedTest.data) != 0;
     if (item.hostMarked) return item.hostMarked();
     return hostToolActive(item.name);
 }
 
-bool Host::enabled(ButtonObj& button) {
+bool HostState::enabled(ButtonObj& button) {
     if (button.enabledTest) return call<TestProc>(button.enabledTest.routine, button.enabledTest.data) != 0;
     if (button.hostEnabled) return button.hostEnabled();
     return button.execute || button.hostAction;
 }
 
-bool Host::marked(ButtonObj& button) {
+bool HostState::marked(ButtonObj& button) {
     if (button.markedTest) return call<TestProc>(button.markedTest.routine, button.markedTest.data) != 0;
     return hostToolActive(button.nameText);
 }
 
-void Host::execute(MenuItemObj& item) {
+void HostState::execute(MenuItemObj& item) {
     if (item.execute)
         call<ExecuteProc>(item.execute.routine, item.execute.data);
     else if (item.hostAction)
         item.hostAction();
 }
 
-void Host::press(ButtonObj& button) {
+void HostState::press(ButtonObj& button) {
     if (button.execute)
         call<ExecuteProc>(button.execute.routine, button.execute.data);
     else if (button.hostAction)

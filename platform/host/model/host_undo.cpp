@@ -5,20 +5,20 @@
 
 namespace vellora {
 
-void Host::closeSteps() {
+void HostState::closeSteps() {
     for (const auto& doc : documents_) (void)doc->closeStep();
 }
 
-void Host::beginAction() {
+void HostState::beginAction() {
     // Changes made between actions (a drawing routine, a timer) are a step of their own.
     if (actionDepth_++ == 0) closeSteps();
 }
 
-void Host::endAction() {
+void HostState::endAction() {
     if (--actionDepth_ == 0) closeSteps();
 }
 
-void Host::stepActive(bool back) {
+void HostState::stepActive(bool back) {
     const char* verb = back ? "undo" : "redo";
     if (active_ == nullptr) throw HostError(std::string("no document is open to ") + verb + " in");
     Document& doc = active_->document();

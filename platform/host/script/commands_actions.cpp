@@ -40,7 +40,7 @@ uint16_t Modifiers(Args& a) {
 // drag loops, which follow the mouse to `to`.
 void Press(Interpreter& in, Point from, Point to, uint16_t mods) {
     PageView& view = in.activeView();
-    Host& h = in.host();
+    ScriptSide& h = in.host();
     in.userAction(Gesture{to.x, to.y, mods}, [&] {
         ToolRecord* tool = h.activeTool();
         if (tool == nullptr || tool->click == VX_NO_CALLBACK) return;
@@ -50,7 +50,7 @@ void Press(Interpreter& in, Point from, Point to, uint16_t mods) {
 
 void Hover(Interpreter& in, Point at, uint16_t mods) {
     PageView& view = in.activeView();
-    Host& h = in.host();
+    ScriptSide& h = in.host();
     in.userAction(Gesture{at.x, at.y, mods}, [&] {
         ToolRecord* tool = h.activeTool();
         bool set =
@@ -66,7 +66,7 @@ void Hover(Interpreter& in, Point at, uint16_t mods) {
 void AddActionCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "button", "button NAME", 1, 1, [](Interpreter& in, Args& a) {
         std::string name = a.text("button name");
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         ButtonObj* b = h.findButton(name);
         if (b == nullptr) a.fail("the toolbar has no button \"" + name + "\"");
         in.userAction(std::nullopt, [&] {
@@ -76,7 +76,7 @@ void AddActionCommands(std::map<std::string, Command>& t) {
     });
     AddCommand(t, "menu", "menu NAME", 1, 1, [](Interpreter& in, Args& a) {
         std::string name = a.text("item name");
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         MenuItemObj* item = h.findItem(name);
         if (item == nullptr) a.fail("no menu holds an item \"" + name + "\"");
         if (item->submenu != nullptr) a.fail("menu item \"" + name + "\" opens a submenu; choose one of its items");

@@ -120,9 +120,8 @@ void AddConfigurationCommands(std::map<std::string, Command>& t) {
                             std::string path = a.more() ? a.text("module") : in.options().modulePath;
                             if (path.empty()) a.fail("no module given and no default module known");
                             if (in.module().loaded()) a.fail("a module is loaded already");
-                            Host& h = in.host();
-                            h.restartCallCounts();
-                            in.module().load(h, path);
+                            in.host().restartCallCounts();
+                            in.loadModule(path);
                         }};
 }
 

@@ -27,7 +27,7 @@ void AddDocumentCommands(std::map<std::string, Command>& t) {
             if (a.text("keyword") != "password") a.fail("after the path only \"password PW\" may follow");
             password = a.text("password");
         }
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         std::shared_ptr<Document> doc;
         const std::shared_ptr<OpenedDocument>& opened = in.options().opened;
         try {
@@ -50,7 +50,7 @@ void AddDocumentCommands(std::map<std::string, Command>& t) {
             hgt = a.fixed("height");
         }
         if (w <= 0 || hgt <= 0) a.fail("the width and height must be positive");
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         h.openWindow(h.newMemoryDocument(name, pages, w, hgt), name);
     });
     AddCommand(t, "page", "page N [media L B R T] [crop L B R T] [rotate DEG] [bbox L B R T]", 1, SIZE_MAX,

@@ -33,20 +33,23 @@ void ExpectBox(Interpreter& in, Args& a, const char* what, FixedRect (DocumentBa
                  RectToText(expected));
 }
 
+enum class ItemTest { Enabled, Marked };
+
 // Whether a menu item or, failing that, a toolbar button passes its test.
-void ExpectTest(Interpreter& in, Args& a, const char* test, bool (Host::*item)(MenuItemObj&),
-                bool (Host::*button)(ButtonObj&)) {
+void ExpectTest(Interpreter& in, Args& a, ItemTest test) {
     std::string name = a.text("name");
     bool expected = a.flag("expected value");
-    Host& h = in.host();
+    ScriptSide& h = in.host();
+    auto passes = [&](auto& shown) { return test == ItemTest::Enabled ? h.enabled(shown) : h.marked(shown); };
     bool seen;
     if (MenuItemObj* i = h.findItem(name))
-        seen = (h.*item)(*i);
+        seen = passes(*i);
     else if (ButtonObj* b = h.findButton(name))
-        seen = (h.*button)(*b);
+        seen = passes(*b);
     else
         throw ScriptError("no menu item or toolbar button is named " + Quoted(name));
-    if (seen != expected) Mismatch(Quoted(name) + " " + test, seen ? "1" : "0", expected ? "1" : "0");
+    const char* what = test == ItemTest::Enabled ? "enabled" : "marked";
+    if (seen != expected) Mismatch(Quoted(name) + " " + what, seen ? "1" : "0", expected ? "1" : "0");
 }
 
 std::string Joined(const std::vector<std::string>& words) {
@@ -60,14 +63,14 @@ std::string Joined(const std::vector<std::string>& words) {
 void AddExpectCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "expect alert", "expect alert \"TEXT\"", 1, 1, [](Interpreter& in, Args& a) {
         std::string expected = a.text("text");
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         const AlertShown* next = h.takeNextAlert();
         if (next == nullptr) throw ScriptError("no alert was shown; expected " + Quoted(expected));
         const AlertShown& shown = *next;
         if (shown.text != expected) Mismatch("the next alert", Quoted(shown.text), Quoted(expected));
     });
     AddCommand(t, "expect no-alert", "expect no-alert", 0, 0, [](Interpreter& in, Args&) {
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         if (const AlertShown* next = h.nextAlert()) throw ScriptError("an alert was shown: " + Quoted(next->text));
     });
     AddCommand(t, "expect crop", "expect crop N L B R T", 5, 5,
@@ -75,9 +78,9 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     AddCommand(t, "expect media", "expect media N L B R T", 5, 5,
                [](Interpreter& in, Args& a) { ExpectBox(in, a, "media box", &DocumentBackend::mediaBox); });
     AddCommand(t, "expect enabled", "expect enabled NAME 0|1", 2, 2,
-               [](Interpreter& in, Args& a) { ExpectTest(in, a, "enabled", &Host::enabled, &Host::enabled); });
+               [](Interpreter& in, Args& a) { ExpectTest(in, a, ItemTest::Enabled); });
     AddCommand(t, "expect marked", "expect marked NAME 0|1", 2, 2,
-               [](Interpreter& in, Args& a) { ExpectTest(in, a, "marked", &Host::marked, &Host::marked); });
+               [](Interpreter& in, Args& a) { ExpectTest(in, a, ItemTest::Marked); });
     AddCommand(t, "expect items", "expect items MENU NAME...", 1, SIZE_MAX, [](Interpreter& in, Args& a) {
         std::string name = a.text("menu name");
         MenuObj* menu = in.host().findMenu(name);
@@ -129,7 +132,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     });
     AddCommand(t, "expect active-tool", "expect active-tool NAME|none", 1, 1, [](Interpreter& in, Args& a) {
         std::string expected = a.text("tool name");
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         ToolRecord* tool = h.activeTool();
         std::string seen = tool == nullptr ? "none" : h.toolName(tool);
         if (seen != expected) Mismatch("the active tool", Quoted(seen), Quoted(expected));
@@ -138,7 +141,7 @@ void AddExpectCommands(std::map<std::string, Command>& t) {
     // Checks beyond what a user sees, for the host's own tests.
     AddCommand(t, "expect progress", "expect progress \"RECORD...\"", 1, 1, [](Interpreter& in, Args& a) {
         std::string expected = a.text("records");
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         std::vector<std::string> records;
         for (const ProgressRecord& r : h.takeProgressRecords()) records.push_back(r.text());
         std::string seen = Joined(records);

@@ -31,7 +31,7 @@ void FileStep(F&& step) {
     }
 }
 
-std::string ItemLine(Host& h, MenuItemObj& item) {
+std::string ItemLine(ScriptSide& h, MenuItemObj& item) {
     std::string line = item.name + " \"" + item.title + "\"";
     if (item.submenu != nullptr) return line + " >";
     line += h.enabled(item) ? " enabled" : " disabled";
@@ -44,7 +44,7 @@ std::string ItemLine(Host& h, MenuItemObj& item) {
     return line;
 }
 
-void PrintMenu(Host& h, std::ostream& out, MenuObj& menu, int depth) {
+void PrintMenu(ScriptSide& h, std::ostream& out, MenuObj& menu, int depth) {
     if (depth > 16) return;
     for (MenuItemObj* item : menu.items) {
         out << std::string(static_cast<size_t>(2 * depth), ' ') << ItemLine(h, *item) << "\n";
@@ -109,14 +109,14 @@ void AddOutputCommands(std::map<std::string, Command>& t) {
                  << "library " << (library.empty() ? "none" : library) << "\n";
     });
     AddCommand(t, "print menus", "print menus", 0, 0, [](Interpreter& in, Args&) {
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         for (MenuObj* menu : h.topMenus()) {
             in.out() << menu->name << " \"" << menu->title << "\"\n";
             PrintMenu(h, in.out(), *menu, 1);
         }
     });
     AddCommand(t, "print toolbar", "print toolbar", 0, 0, [](Interpreter& in, Args&) {
-        Host& h = in.host();
+        ScriptSide& h = in.host();
         for (ButtonObj* b : h.buttons()) {
             in.out() << b->nameText << (h.enabled(*b) ? " enabled" : " disabled") << (h.marked(*b) ? " marked" : "");
             if (!b->helpText.empty()) in.out() << " \"" << b->helpText << "\"";

@@ -104,7 +104,7 @@ HostConfig& Interpreter::config() {
     return config_;
 }
 
-Host& Interpreter::host() {
+Host& Interpreter::startedHost() {
     if (!host_) {
         host_ = std::make_unique<Host>(config_, err(), options_.tracePath, options_.progressBar, options_.verbose);
         Host* h = host_.get();
@@ -134,6 +134,8 @@ Host& Interpreter::host() {
     return *host_;
 }
 
+void Interpreter::loadModule(const std::string& path) { module_.load(startedHost(), path); }
+
 DocWindow& Interpreter::activeWindow() {
     DocWindow* w = host().activeWindow();
     if (w == nullptr) throw ScriptError("no document window is open");
@@ -146,12 +148,12 @@ int Interpreter::pageIndex(Args& args) {
 }
 
 void Interpreter::userAction(const std::optional<Gesture>& gesture, const std::function<void()>& action) {
-    Host& h = host();
+    ScriptSide& h = host();
     h.restartCallCounts();
     h.setGesture(gesture);
     h.beginAction();
     struct Reset {
-        Host& h;
+        ScriptSide& h;
         ~Reset() {
             h.setGesture(std::nullopt);
             h.endAction();

@@ -65,9 +65,16 @@ public:
 
     // ---- For the command handlers.
     HostConfig& config();
-    Host& host();  // starts the host on first use
+    // The host as the commands see it; starts the host on first use.
+    ScriptSide& host() { return startedHost(); }
     bool started() const { return host_ != nullptr; }
-    LoadedModule& module() { return module_; }
+    const LoadedModule& module() const { return module_; }
+    // Loads the plug-in module into the host (starting it), which sees the
+    // module's calls from the plug-in's side.
+    void loadModule(const std::string& path);
+
+    // ---- For a front end that runs the commands for a person.
+    FrontEndSide& frontEnd() { return startedHost(); }
     const ScriptRunOptions& options() const { return options_; }
     std::ostream& out() const;
     std::ostream& err() const;
@@ -84,6 +91,7 @@ public:
     static const std::map<std::string, Command>& commands();
 
 private:
+    Host& startedHost();
     void runLine(const std::vector<std::string>& words);
     // The checks made when every line has run.
     void finish(int lastLine);

@@ -67,7 +67,7 @@ bool WriteAll(int fd, const void* data, size_t size) {
 // In the child: each page from `next` on, then the window's own page again;
 // it stops after a page that left the routines drawing the window's page
 // otherwise, so that every page is drawn from the state the window left.
-[[noreturn]] void DrawInChild(Host& host, DocWindow& window, const std::vector<std::pair<int, double>>& pages,
+[[noreturn]] void DrawInChild(FrontEndSide& host, DocWindow& window, const std::vector<std::pair<int, double>>& pages,
                               size_t next, int fd) {
     host.setLiveInput(nullptr);  // nobody answers a question asked here
     DocWindow scratch("", window.documentPtr());
@@ -134,7 +134,7 @@ size_t ReadChild(int fd, pid_t child, const std::vector<std::pair<int, double>>&
 
 }  // namespace
 
-std::map<int, std::vector<DrawOp>> DrawPagesAside(Host& host, DocWindow& window,
+std::map<int, std::vector<DrawOp>> DrawPagesAside(FrontEndSide& host, DocWindow& window,
                                                   const std::vector<std::pair<int, double>>& pages) {
     std::map<int, std::vector<DrawOp>> drawn;
     size_t next = 0;
@@ -159,7 +159,7 @@ std::map<int, std::vector<DrawOp>> DrawPagesAside(Host& host, DocWindow& window,
     return drawn;
 }
 
-PagePictures::PagePictures(Host& host, Publication& publication, std::function<void()> wake, int threads)
+PagePictures::PagePictures(FrontEndSide& host, Publication& publication, std::function<void()> wake, int threads)
     : host_(host), publication_(publication), workers_(threads, std::move(wake)) {}
 
 PagePictures::Doc* PagePictures::activeDoc() {

@@ -29,14 +29,14 @@ namespace vellora::viewer {
 // after the window's own. They are drawn in a copy of this process, so the
 // drawing routines change nothing here (a routine that carries the
 // person's region to the page drawn keeps it where the window shows it).
-std::map<int, std::vector<DrawOp>> DrawPagesAside(Host& host, DocWindow& window,
+std::map<int, std::vector<DrawOp>> DrawPagesAside(FrontEndSide& host, DocWindow& window,
                                                   const std::vector<std::pair<int, double>>& pages);
 
 class PagePictures {
 public:
     enum class OverlaySet { SameSize, All, Odd, Even };
 
-    PagePictures(Host& host, Publication& publication, std::function<void()> wake, int threads);
+    PagePictures(FrontEndSide& host, Publication& publication, std::function<void()> wake, int threads);
 
     // The pages (from 1) the page's list shows; those around them are drawn
     // ahead.
@@ -105,7 +105,7 @@ private:
     void startOverlay(Doc& doc, PageView& view);
     std::vector<int> overlayPages(const DocumentBackend& b, int current) const;
 
-    Host& host_;
+    FrontEndSide& host_;
     Publication& publication_;
     PageWorkers workers_;
     std::map<const Document*, Doc> docs_;

@@ -164,7 +164,7 @@ std::string ViewerSession::pageImageKey(PageView& view) {
 }
 
 std::string ViewerSession::chromeJson() {
-    Host& h = host();
+    FrontEndSide& h = host();
     JsonWriter j;
     j.beginObject().key("windows").beginArray();
     DocWindow* active = h.activeWindow();

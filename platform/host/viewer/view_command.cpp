@@ -253,7 +253,7 @@ int RunViewCommand(const std::vector<std::string>& args, const ViewEnvironment& 
         return kExitFailed;
     }
     // Nothing is written that the person did not save.
-    for (const auto& w : interpreter.host().windows())
+    for (const auto& w : interpreter.frontEnd().windows())
         if (w->document().modified()) err << "vellora: unsaved changes to \"" << w->name() << "\" were not saved\n";
     return quit ? kExitOk : kExitStopped;
 }

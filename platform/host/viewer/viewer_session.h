@@ -61,7 +61,7 @@ private:
         std::optional<vxwin32::DialogState> dialog;
     };
 
-    Host& host() { return interpreter_.host(); }
+    FrontEndSide& host() { return interpreter_.frontEnd(); }
     // The next event, or nullopt once the person is gone (stop request, closed queue).
     std::optional<UserEvent> waitEvent();
     void command(const std::vector<std::string>& words);

@@ -44,12 +44,52 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
     res.set_content(why + "\n", "text/plain; charset=utf-8");
 }
 
-// A thumbnail by the key the host made ("t12"): nothing from the request
-// names a file.
-void ServeThumbnail(const Publication& publication, const httplib::Request& req, httplib::Response& res) {
-    std::shared_ptr<const Bytes> png = publication.thumbnail(req.matches[1]);
+void ServePng(std::shared_ptr<const Bytes> png, httplib::Response& res) {
     if (!png) return Refuse(res, 404, "not found");
     res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
+}
+
+// One of the page's own files, built into the program.
+void ServeAsset(const char* name, httplib::Response& res) {
+    const EmbeddedAsset* a = FindEmbeddedAsset(name);
+    if (a == nullptr) return Refuse(res, 404, "not found");
+    res.set_content(reinterpret_cast<const char*>(a->data), a->size, a->contentType);
+}
+
+// The files of the page: the document, its style, its script and the
+// script's parts in files of their own.
+constexpr const char* kPageFiles[][2] = {
+    {"/", "index.html"},
+    {"/viewer.css", "viewer.css"},
+    {"/viewer.js", "viewer.js"},
+    {"/region_panel.js", "region_panel.js"},
+    {"/edit_keys.js", "edit_keys.js"},
+    {"/open_dialog.js", "open_dialog.js"},
+    {"/box_settings.js", "box_settings.js"},
+    {"/page_list.js", "page_list.js"},
+};
+
+void SetLimitsAndHeaders(httplib::Server& s) {
+    s.new_task_queue = [] { return new httplib::ThreadPool(12); };
+    s.set_payload_max_length(kMaxBody);
+    s.set_keep_alive_timeout(2);
+    s.set_read_timeout(5);
+    s.set_default_headers({
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"X-Frame-Options", "DENY"},
+        {"Content-Security-Policy",
+         "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
+         "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
+    });
+    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty()) res.set_content("refused\n", "text/plain; charset=utf-8");
+    });
+    // A fault inside a handler is the server's, not the request's.
+    s.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        Refuse(res, 500, "the request could not be handled");
+    });
 }
 
 }  // namespace
@@ -182,6 +222,29 @@ struct WebServer::Impl {
             [this, stream](bool) { closeStream(stream); });
     }
 
+    // The state and the page view's drawing as they are now.
+    void serveState(httplib::Response& res) {
+        res.set_content(StateDocument(publication.current()), "application/json");
+    }
+
+    // File > Open's listing of a folder.
+    static void serveListing(const FileChooser* chooser, const httplib::Request& req, httplib::Response& res) {
+        if (chooser == nullptr) return Refuse(res, 404, "this viewer has no file chooser");
+        res.set_content(chooser->listing(req.has_param("dir") ? req.get_param_value("dir") : ""), "application/json");
+    }
+
+    // Pictures by the keys the host made ("p12", "cursor-102", "t12"):
+    // nothing from the request names a file.
+    void servePageImage(const httplib::Request& req, httplib::Response& res) {
+        ServePng(publication.image(req.matches[1]), res);
+    }
+    void serveAssetImage(const httplib::Request& req, httplib::Response& res) {
+        ServePng(publication.asset(std::string(req.matches[1]) + ".png"), res);
+    }
+    void serveThumbnail(const httplib::Request& req, httplib::Response& res) {
+        ServePng(publication.thumbnail(req.matches[1]), res);
+    }
+
     // The page's input, put on the event queue for the UI thread.
     void takeInput(const httplib::Request& req, httplib::Response& res) {
         if (req.get_header_value("Content-Type").rfind("application/x-www-form-urlencoded", 0) != 0)
@@ -212,76 +275,34 @@ std::string WebServer::url() const {
 
 void WebServer::start(int port) {
     httplib::Server& s = impl_->server;
-    Impl& impl = *impl_;
-    s.new_task_queue = [] { return new httplib::ThreadPool(12); };
-    s.set_payload_max_length(kMaxBody);
-    s.set_keep_alive_timeout(2);
-    s.set_read_timeout(5);
-
-    s.set_default_headers({
-        {"Cache-Control", "no-store"},
-        {"X-Content-Type-Options", "nosniff"},
-        {"Referrer-Policy", "no-referrer"},
-        {"X-Frame-Options", "DENY"},
-        {"Content-Security-Policy",
-         "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
-         "frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
-    });
-
+    SetLimitsAndHeaders(s);
     s.set_pre_routing_handler(
-        [this, &impl](const httplib::Request& req, httplib::Response& res) { return impl.admit(*this, req, res); });
+        [this](const httplib::Request& req, httplib::Response& res) { return impl_->admit(*this, req, res); });
+    addRoutes();
+    listenOn(port);
+}
 
-    auto serveAsset = [](const char* name) {
-        return [name](const httplib::Request&, httplib::Response& res) {
-            const EmbeddedAsset* a = FindEmbeddedAsset(name);
-            if (a == nullptr) return Refuse(res, 404, "not found");
-            res.set_content(reinterpret_cast<const char*>(a->data), a->size, a->contentType);
-        };
-    };
+// Every address the server answers, each under the run's prefix.
+void WebServer::addRoutes() {
+    httplib::Server& s = impl_->server;
+    Impl& impl = *impl_;
+    using Request = const httplib::Request&;
+    using Response = httplib::Response&;
     const std::string& p = prefix_;
-    s.Get(p + "/", serveAsset("index.html"));
-    s.Get(p + "/viewer.css", serveAsset("viewer.css"));
-    s.Get(p + "/viewer.js", serveAsset("viewer.js"));
-    // The page's parts in files of their own.
-    for (const char* part : {"region_panel.js", "edit_keys.js", "open_dialog.js", "box_settings.js", "page_list.js"})
-        s.Get(p + "/" + part, serveAsset(part));
+    for (const auto& [path, asset] : kPageFiles)
+        s.Get(p + path, [name = asset](Request, Response res) { ServeAsset(name, res); });
+    s.Get(p + "/files", [this](Request req, Response res) { Impl::serveListing(chooser_, req, res); });
+    s.Get(p + "/state", [&impl](Request, Response res) { impl.serveState(res); });
+    s.Get(p + R"(/view/(p[0-9]{1,9})\.png)", [&impl](Request req, Response res) { impl.servePageImage(req, res); });
+    s.Get(p + R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)",
+          [&impl](Request req, Response res) { impl.serveAssetImage(req, res); });
+    s.Get(p + R"(/thumb/(t[0-9]{1,9})\.png)", [&impl](Request req, Response res) { impl.serveThumbnail(req, res); });
+    s.Get(p + "/events", [&impl](Request, Response res) { impl.serveEvents(res); });
+    s.Post(p + "/input", [&impl](Request req, Response res) { impl.takeInput(req, res); });
+}
 
-    s.Get(p + "/files", [this](const httplib::Request& req, httplib::Response& res) {
-        if (chooser_ == nullptr) return Refuse(res, 404, "this viewer has no file chooser");
-        res.set_content(chooser_->listing(req.has_param("dir") ? req.get_param_value("dir") : ""), "application/json");
-    });
-
-    s.Get(p + "/state", [&impl](const httplib::Request&, httplib::Response& res) {
-        res.set_content(StateDocument(impl.publication.current()), "application/json");
-    });
-
-    // Keys are made by the host ("p12", "cursor-102"): nothing from the
-    // request names a file.
-    auto servePng = [&impl](bool pageImage) {
-        return [&impl, pageImage](const httplib::Request& req, httplib::Response& res) {
-            std::string key = req.matches[1];
-            std::shared_ptr<const Bytes> png =
-                pageImage ? impl.publication.image(key) : impl.publication.asset(key + ".png");
-            if (!png) return Refuse(res, 404, "not found");
-            res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
-        };
-    };
-    s.Get(p + R"(/view/(p[0-9]{1,9})\.png)", servePng(true));
-    s.Get(p + R"(/asset/((?:bitmap|cursor)-[0-9]{1,5})\.png)", servePng(false));
-    s.Get(p + R"(/thumb/(t[0-9]{1,9})\.png)",
-          [&impl](const httplib::Request& req, httplib::Response& res) { ServeThumbnail(impl.publication, req, res); });
-
-    s.Get(p + "/events", [&impl](const httplib::Request&, httplib::Response& res) { impl.serveEvents(res); });
-    s.Post(p + "/input", [&impl](const httplib::Request& req, httplib::Response& res) { impl.takeInput(req, res); });
-
-    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty()) res.set_content("refused\n", "text/plain; charset=utf-8");
-    });
-    // A fault inside a handler is the server's, not the request's.
-    s.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        Refuse(res, 500, "the request could not be handled");
-    });
-
+void WebServer::listenOn(int port) {
+    httplib::Server& s = impl_->server;
     if (port == 0) {
         port_ = s.bind_to_any_port("127.0.0.1");
         if (port_ <= 0) throw std::runtime_error("cannot listen on 127.0.0.1: no free port");

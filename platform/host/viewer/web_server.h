@@ -36,6 +36,9 @@ public:
     const std::string& token() const { return token_; }
 
 private:
+    void addRoutes();
+    void listenOn(int port);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::thread thread_;
