@@ -448,7 +448,6 @@ public:
     using HostState::region;
     using HostState::restartCallCounts;
     using HostState::saveDocument;
-    using HostState::setBoxSettings;
     using HostState::setCursor;
     using HostState::setGesture;
     using HostState::setStandingAnswer;
@@ -538,7 +537,6 @@ public:
     using ScriptSide::marked;
     using ScriptSide::region;
     using ScriptSide::saveDocument;
-    using ScriptSide::setBoxSettings;
     using ScriptSide::toolName;
     using ScriptSide::topMenus;
 };
