@@ -3,6 +3,7 @@
 
 #include "backend/document_backend.h"
 #include "cli/cli_options.h"
+#include "cli/command_table.h"
 #include "cli/held_messages.h"
 #include "cli/output_file.h"
 #include "cli/page_script.h"
@@ -294,7 +295,8 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         const bool toStandardOutput = ToStandardOutput(request.output);
         target = request.output.empty() ? std::string()
                  : toStandardOutput
-                     ? StandardOutputStandIn(request.verb == Verb::Show ? ".png" : ".pdf")
+                     ? StandardOutputStandIn(
+                           PageCommandOf(request.verb).writes == Writes::Png ? ".png" : ".pdf")
                      : ResolvedTarget(request.output);
         if (toStandardOutput && !request.printScript) CheckStandardOutput();
         if (!target.empty() && !toStandardOutput) CheckRegularTarget(target, request.output);

@@ -51,7 +51,8 @@ std::vector<CommandRow> MakeTable() {
          Verb::Crop,
          "-o --wait --in-place --region --page --pages --mismatch",
          Writes::Pdf,
-         CropScript});
+         CropScript,
+         CropFitsDocument});
     rows.push_back(
         {"bbox",
          {"vellora bbox IN.pdf -o OUT.pdf [--each|--biggest|--page N] [--margin M|L,B,R,T]",
@@ -100,7 +101,8 @@ std::vector<CommandRow> MakeTable() {
                     Verb::Show,
                     "-o --wait --region --page --zoom --media-box",
                     Writes::Png,
-                    ShowScript});
+                    ShowScript,
+                    ShowFitsDocument});
     rows.push_back({"info",
                     {"vellora info IN.pdf"},
                     "usage: vellora info IN.pdf [options]\n"

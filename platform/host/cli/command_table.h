@@ -19,6 +19,10 @@ struct PageFacts;
 using ScriptBuilder = void (*)(std::ostringstream& script, const PageRequest& request,
                                const PageFacts& facts, const std::string& outputPath);
 
+// What a page command checks of the document once it is open, besides the
+// page number and the permission to change it; throws UsageError.
+using DocumentCheck = void (*)(const PageRequest& request, const PageFacts& facts);
+
 // What a page command writes to the file of -o.
 enum class Writes { Nothing, Pdf, Png };
 
@@ -30,11 +34,13 @@ struct CommandRow {
     std::string help;
     // A page command: its verb, its options (blank-separated, besides
     // --password, --password-file, --print-script and --verbose), what it
-    // writes, and its script. Null `build`: not a page command.
+    // writes, its script and its own check of the document (null: none).
+    // Null `build`: not a page command.
     Verb verb = Verb::Boxes;
     std::string options;
     Writes writes = Writes::Nothing;
     ScriptBuilder build = nullptr;
+    DocumentCheck checkDocument = nullptr;
 };
 
 // Every command the command line runs itself, in the order the usage lists them.

@@ -181,38 +181,41 @@ void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts) {
                          std::to_string(facts.pageCount) +
                          (facts.pageCount == 1 ? " page" : " pages"));
     }
-    const bool changesPages = PageCommandOf(request.verb).writes == Writes::Pdf;
-    // The plug-in's commands and its tool are disabled for such a document.
-    if (!facts.editable && (changesPages || (request.verb == Verb::Show && request.region))) {
+    const CommandRow& row = PageCommandOf(request.verb);
+    // The plug-in's commands and its tool (a region selected) are disabled
+    // for such a document.
+    if (!facts.editable && (row.writes == Writes::Pdf || request.region)) {
         throw HostError(ErrorKind::Permission,
                         in + ": the document does not permit changes (no editing permission)");
     }
-    if (request.verb == Verb::Crop) {
-        if (facts.pageCount == 1 && EffectivePageSet(request) == PageSet::Even) {
-            throw UsageError("--pages even: " + in + " has one page only");
-        }
-        const FixedRect& r = *request.region;
-        const double pixelsPerPoint = RegionZoom(facts.area, r) / 100.0;
-        const double w = (Points(r.right) - Points(r.left)) * pixelsPerPoint;
-        const double h = (Points(r.top) - Points(r.bottom)) * pixelsPerPoint;
-        if (w < kMinRegionPixels || h < kMinRegionPixels) {
-            std::ostringstream msg;
-            msg << "--region " << RegionCorners(r) << ": too small to select on page "
-                << StartPage(request) << " (at least " << kMinRegionPixels / pixelsPerPoint
-                << " pt each way)";
-            throw UsageError(msg.str());
-        }
+    if (row.checkDocument != nullptr) row.checkDocument(request, facts);
+}
+
+void CropFitsDocument(const PageRequest& request, const PageFacts& facts) {
+    if (facts.pageCount == 1 && EffectivePageSet(request) == PageSet::Even) {
+        throw UsageError("--pages even: " + request.input + " has one page only");
     }
-    if (request.verb == Verb::Show) {
-        const double needed = Reach(facts.area, request.region ? &*request.region : nullptr) *
-                              ShowZoom(request) / 100.0;
-        if (needed > kDevicePixelBudget) {
-            const int largest = int(kDevicePixelBudget * 100.0 /
-                                    Reach(facts.area, request.region ? &*request.region : nullptr));
-            throw UsageError("--zoom " + std::to_string(ShowZoom(request)) + ": page " +
-                             std::to_string(request.page) + " would not fit the view; at most " +
-                             std::to_string(largest) + " for this page");
-        }
+    const FixedRect& r = *request.region;
+    const double pixelsPerPoint = RegionZoom(facts.area, r) / 100.0;
+    const double w = (Points(r.right) - Points(r.left)) * pixelsPerPoint;
+    const double h = (Points(r.top) - Points(r.bottom)) * pixelsPerPoint;
+    if (w < kMinRegionPixels || h < kMinRegionPixels) {
+        std::ostringstream msg;
+        msg << "--region " << RegionCorners(r) << ": too small to select on page "
+            << StartPage(request) << " (at least " << kMinRegionPixels / pixelsPerPoint
+            << " pt each way)";
+        throw UsageError(msg.str());
+    }
+}
+
+void ShowFitsDocument(const PageRequest& request, const PageFacts& facts) {
+    const FixedRect* region = request.region ? &*request.region : nullptr;
+    const double needed = Reach(facts.area, region) * ShowZoom(request) / 100.0;
+    if (needed > kDevicePixelBudget) {
+        const int largest = int(kDevicePixelBudget * 100.0 / Reach(facts.area, region));
+        throw UsageError("--zoom " + std::to_string(ShowZoom(request)) + ": page " +
+                         std::to_string(request.page) + " would not fit the view; at most " +
+                         std::to_string(largest) + " for this page");
     }
 }
 

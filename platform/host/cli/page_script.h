@@ -34,10 +34,15 @@ extern const char* const kRegionAcceptedCheck;
 int RegionZoom(const FixedRect& area, const FixedRect& region);
 
 // Throws UsageError when the options do not fit the document (a page out of
-// range, even pages of a one-page document, a view too big for the device
-// space, a region too small to select at the zoom), HostError for a change
+// range, or what the command's own check refuses), HostError for a change
 // to a document that permits none.
 void CheckAgainstDocument(const PageRequest& request, const PageFacts& facts);
+
+// The commands' own checks against the document (rows of the command
+// table): crop refuses even pages of a one-page document and a region too
+// small to select at its zoom; show a view too big for the device space.
+void CropFitsDocument(const PageRequest& request, const PageFacts& facts);
+void ShowFitsDocument(const PageRequest& request, const PageFacts& facts);
 
 // The page commands' scripts after the lines that open the input at the
 // command's first page (rows of the command table).
