@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: AGPL-3.0-or-later
 // Each layer above the model is given one side of the host: compiled with
-// HOST_SIDE_CASE unset, each side calls methods it names (this must
+// HOST_SIDE_CASE 0, each side calls methods it names (this must
 // compile); with HOST_SIDE_CASE set to a case, one side reaches for a
 // method of another side, which the compiler must refuse.
 #include "model/host.h"

@@ -12,15 +12,14 @@
 namespace vellora {
 
 namespace {
-HostState* g_running = nullptr;
 Host* g_current = nullptr;
 }  // namespace
 
-HostState* HostState::running() { return g_running; }
+HostState* HostState::running() { return g_current; }
 
 HostState::HostState(HostConfig cfg, std::ostream& e, const std::string& tracePath, bool bar, bool talk)
     : config_(std::move(cfg)), trace_(tracePath), err_(e), verbose_(talk), progressDisplay_(e, bar, talk) {
-    if (g_running != nullptr) throw HostError("a host is already running in this process");
+    if (g_current != nullptr) throw HostError("a host is already running in this process");
     toolbar_.room = config_.toolbarRoom;
     addHandle(&menubar_, kMenubarKind);
     addHandle(&toolbar_, kToolbarKind);
@@ -28,12 +27,10 @@ HostState::HostState(HostConfig cfg, std::ostream& e, const std::string& tracePa
     setUpMenus();
     setUpToolbar();
     setUpTools();
-    g_running = this;
 }
 
 HostState::~HostState() {
     for (void* block : blocks_) std::free(block);
-    g_running = nullptr;
 }
 
 PluginSide::~PluginSide() = default;

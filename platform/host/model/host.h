@@ -539,6 +539,9 @@ public:
     using ScriptSide::saveDocument;
     using ScriptSide::toolName;
     using ScriptSide::topMenus;
+
+private:
+    friend HostState* HostState::running();
 };
 
 // Handle kinds, as named in messages.
