@@ -7,7 +7,8 @@
 
 namespace vellora {
 
-void PluginCalls(PluginSide& side) {
+void PluginCalls(PluginSide &side)
+{
     (void)side.atomOf("Crop");
     side.progressUpdate(ProgressEvent::Begin);
 #if HOST_SIDE_CASE == 1
@@ -15,7 +16,8 @@ void PluginCalls(PluginSide& side) {
 #endif
 }
 
-void ScriptCalls(ScriptSide& side) {
+void ScriptCalls(ScriptSide &side)
+{
     side.queueAnswer("Yes");
     side.stopAfter(2);
 #if HOST_SIDE_CASE == 2
@@ -23,13 +25,14 @@ void ScriptCalls(ScriptSide& side) {
 #endif
 }
 
-void FrontEndCalls(FrontEndSide& side) {
+void FrontEndCalls(FrontEndSide &side)
+{
     side.setLiveInput(nullptr);
     (void)side.activeWindow();
 #if HOST_SIDE_CASE == 3
     (void)side.atomOf("Crop");  // the plug-in's
 #elif HOST_SIDE_CASE == 4
-    HostState& whole = side;  // the state behind the side
+    HostState &whole = side;  // the state behind the side
     (void)whole;
 #endif
 }

@@ -44,6 +44,7 @@ void Refuse(httplib::Response& res, int status, const std::string& why) {
     res.set_content(why + "\n", "text/plain; charset=utf-8");
 }
 
+// A picture the publication holds, or 404 when the key names none.
 void ServePng(std::shared_ptr<const Bytes> png, httplib::Response& res) {
     if (!png) return Refuse(res, 404, "not found");
     res.set_content(reinterpret_cast<const char*>(png->data()), png->size(), "image/png");
