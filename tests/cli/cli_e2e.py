@@ -673,6 +673,14 @@ def case_standard_output():
             check(os.listdir(scratch) == [], f"-o - ({args[0]}, {staging}): left {os.listdir(scratch)}")
     ok, report = qpdf_clean(os.path.join(WORK, "crop.pdf"))
     check(ok, f"-o -: qpdf --check: {report}")
+    # What another user leaves in the temporary folder at a name they can
+    # foresee (here a FIFO at the process's number) does not fail the run.
+    planted = os.path.join(scratch, "vellora-output-$$.pdf")
+    r = subprocess.run(["sh", "-c", f'mkfifo "{planted}" && exec "$0" "$@"', VELLORA, *crop, "-o", "-"],
+                       capture_output=True, env=dict(os.environ, TMPDIR=scratch))
+    check(r.returncode == 0 and r.stdout == read_bytes(os.path.join(WORK, "crop.pdf")),
+          f"-o - beside a planted FIFO: status {r.returncode}, {len(r.stdout)} bytes: {r.stderr!r}")
+    check(len(os.listdir(scratch)) == 1, f"-o - beside a planted FIFO: left {os.listdir(scratch)}")
     # A failed run sends nothing.
     r = run_bytes("crop", src, "--region", "100,100,110,110", "--page", "1", "-o", "-")
     check(r.returncode == 1 and r.stdout == b"" and b"nothing written to standard output" in r.stderr,

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <iostream>
+#include <random>
+#include <sstream>
 #include <system_error>
 
 #include <sys/stat.h>
@@ -66,8 +68,13 @@ std::string StandardOutputStandIn(const std::string& extension) {
     std::error_code ec;
     fs::path dir = fs::temp_directory_path(ec);
     if (ec) dir = ".";
-    return (dir / ("vellora-output-" + std::to_string(system::CurrentProcessId()) + extension))
-        .string();
+    // A name nobody can foresee: what another user leaves at a name they
+    // can (a FIFO, a link, a file they hold) would fail the run.
+    std::random_device random;
+    std::ostringstream name;
+    name << "vellora-output-" << system::CurrentProcessId() << "-" << std::hex << random()
+         << random() << extension;
+    return (dir / name.str()).string();
 }
 
 void CheckStandardOutput() {

@@ -26,8 +26,9 @@ std::string ResolvedTarget(const std::string& output);
 void CheckRegularTarget(const std::string& target, const std::string& given);
 
 // `-o -`: the result goes to standard output. It is made as a file would be,
-// for a stand-in target in the temporary directory (ending in `extension`)
-// that never gets the name, and sent when the run succeeded.
+// for a stand-in target in the temporary directory (a name of its own that
+// nobody can foresee, ending in `extension`) that never gets the name, and
+// sent when the run succeeded.
 bool ToStandardOutput(const std::string& output);
 std::string StandardOutputStandIn(const std::string& extension);
 // Throws HostError when standard output is a terminal: a PDF or PNG file is
