@@ -107,7 +107,7 @@ HostConfig& Interpreter::config() {
 Host& Interpreter::startedHost() {
     if (!host_) {
         host_ = std::make_unique<Host>(config_, err(), options_.tracePath, options_.progressBar, options_.verbose);
-        Host* h = host_.get();
+        ScriptSide* h = host_.get();
         // Every modal dialog takes its input from the queued answers.
         auto pending = std::make_shared<std::vector<vxwin32::DialogAction>>();
         vxwin32::SetDialogInputSource(
