@@ -280,6 +280,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
     } catch (const UsageError& e) {
         return Usage(err, e.what());
     }
+    const Writes writes = PageCommandOf(request.verb).writes;
     try {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(request.input, ec)) {
@@ -294,10 +295,8 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         // resolved here: the link stays a link.
         const bool toStandardOutput = ToStandardOutput(request.output);
         target = request.output.empty() ? std::string()
-                 : toStandardOutput
-                     ? StandardOutputStandIn(
-                           PageCommandOf(request.verb).writes == Writes::Png ? ".png" : ".pdf")
-                     : ResolvedTarget(request.output);
+                 : toStandardOutput ? StandardOutputStandIn(writes == Writes::Png ? ".png" : ".pdf")
+                                    : ResolvedTarget(request.output);
         if (toStandardOutput && !request.printScript) CheckStandardOutput();
         if (!target.empty() && !toStandardOutput) CheckRegularTarget(target, request.output);
         if (!request.printScript) LockFiles(request, target, locks);
@@ -316,7 +315,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Environment& env)
         out << MakePageScript(shown, facts, target);
         return kExitOk;
     }
-    if (PageCommandOf(request.verb).writes == Writes::Nothing) {
+    if (writes == Writes::Nothing) {
         const int status = RunGenerated(request, facts, opened, "", args[0], env);
         if (request.verbose) SayPageLoads(err);
         return status;
