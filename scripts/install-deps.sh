@@ -51,4 +51,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}" >&2
 apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The downloaded archives (over 2 GB for this list) are removed once they are
+# installed: the suite's builds need the disk more than apt's cache does.
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  -o APT::Keep-Downloaded-Packages=false "${missing[@]}"
