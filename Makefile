@@ -42,7 +42,10 @@ $(addprefix build-,$(ALL_PRESETS)): build-%:
 $(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $* --repeat until-pass:2
 
-# Wine's server and the display live for the suite, not after it.
+# Wine's server and the display live for the suite, not after it. Both
+# Windows builds run in one Wine prefix, made by the first.
+WINE_PREFIX := $(CURDIR)/build/wine-prefix
+$(addprefix test-,$(WINDOWS_PRESETS)): export VX_WINE_PREFIX = $(WINE_PREFIX)
 $(addprefix test-,$(WINDOWS_PRESETS)): test-%: build-%
 	@if [ $* = mingw32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then \
 	  echo "test-mingw32: skipped: this kernel cannot execute 32-bit programs, so Wine cannot run the 32-bit build (built, not run)"; \

@@ -3,20 +3,23 @@
 # Runs a program of a Windows build under Wine: CTest's emulator for the
 # mingw64 and mingw32 presets. The first run of a build starts what every
 # later run reuses, so that a run costs a program start, not a Wine start:
-#   - a throw-away Wine prefix in the build folder (wine-prefix/), made once
-#     and kept between runs of the same build;
+#   - a throw-away Wine prefix, made once and kept between runs: the build
+#     folder's wine-prefix/, or VX_WINE_PREFIX when set (`make test` has both
+#     Windows builds share one: a prefix holds 1.3 GB of Wine's DLLs, and a
+#     64-bit one runs 32-bit programs too);
 #   - a virtual X display (Xvfb) on a free display number, for the real
 #     window system's dialogs, left running for the next runs;
 #   - one wineserver kept alive (`wineserver -p`) for the whole suite.
 # The program is the first argument, a path in the build folder.
 # `run-wine.sh --stop BUILD` ends that build's wineserver and display once
-# the suite is done (the prefix stays).
+# the suite is done (the prefix stays). One prefix serves one suite at a time.
 set -u
 
 if [ "${1:-}" = --stop ]; then
   build=$(cd "$2" && pwd)
-  if [ -d "$build/wine-prefix" ]; then
-    WINEPREFIX=$build/wine-prefix wineserver -k 2>/dev/null
+  prefix=${VX_WINE_PREFIX:-$build/wine-prefix}
+  if [ -d "$prefix" ]; then
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null
   fi
   if [ -f "$build/wine-state/xvfb.pid" ]; then
     kill "$(cat "$build/wine-state/xvfb.pid")" 2>/dev/null
@@ -30,7 +33,7 @@ shift
 
 build=$(cd "$(dirname "$program")/.." && pwd)
 state=$build/wine-state
-export WINEPREFIX=$build/wine-prefix
+export WINEPREFIX=${VX_WINE_PREFIX:-$build/wine-prefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$state"
@@ -43,8 +46,10 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]
   wine=/usr/lib/wine/wine64
 fi
 
-# One runner at a time sets things up; the rest wait for it.
-exec 9>"$state/lock"
+# One runner at a time sets things up; the rest wait for it. The lock is the
+# prefix's, which two builds may share.
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
 flock 9
 
 # A display of our own: the first free number from 90 on, kept in the state
