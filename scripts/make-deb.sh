@@ -81,6 +81,7 @@ chmod 644 "$root/DEBIAN/control" "$root/DEBIAN/md5sums"
 
 deb=$out/vellora_${version}_${arch}.deb
 dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
+rm -rf "$work" # the staging tree: the package holds all of it
 echo "make-deb: $deb ($(du -k "$deb" | cut -f1) KB)"
 if [ "${VX_DEB_LINTIAN:-1}" = 0 ]; then
   echo "make-deb: lintian not run (VX_DEB_LINTIAN=0)"

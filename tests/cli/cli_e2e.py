@@ -20,6 +20,7 @@ import socket
 import stat
 import subprocess
 import sys
+import tempfile
 import time
 import zlib
 
@@ -928,10 +929,15 @@ def case_passwords():
 
 
 def big_file():
-    """The 10,000-page file, made once per work folder."""
-    big = os.path.join(WORK, "pages-10000.pdf")
+    """The 10,000-page file, made once beside the cases' folders; they only read it."""
+    shared = os.path.dirname(os.path.abspath(WORK))
+    big = os.path.join(shared, "pages-10000.pdf")
     if not os.path.exists(big):
-        subprocess.run([SAMPLEGEN, WORK, "--text", "10000", "pages-10000.pdf"], check=True)
+        # Made aside and renamed, so that a case running beside never reads half of it.
+        scratch = tempfile.mkdtemp(dir=shared)
+        subprocess.run([SAMPLEGEN, scratch, "--text", "10000", "pages-10000.pdf"], check=True)
+        os.replace(os.path.join(scratch, "pages-10000.pdf"), big)
+        os.rmdir(scratch)
     return big
 
 
@@ -1368,16 +1374,20 @@ def case_info():
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
+def clear_work():
+    for name in os.listdir(WORK):
+        path = os.path.join(WORK, name)
+        shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+
+
 if __name__ == "__main__":
     if CASE not in CASES:
         sys.exit(f"unknown case {CASE}; cases: {', '.join(CASES)}")
     os.makedirs(WORK, exist_ok=True)
-    for name in os.listdir(WORK):  # a fresh start; the big generated file is kept
-        path = os.path.join(WORK, name)
-        if name != "pages-10000.pdf":
-            shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+    clear_work()  # a fresh start
     CASES[CASE]()
     if failures:
-        print(f"{len(failures)} failure(s) in {CASE}")
+        print(f"{len(failures)} failure(s) in {CASE}; its files are kept in {WORK}")
         sys.exit(1)
+    clear_work()  # a case that passed leaves nothing behind (some write 100 MB)
     print(f"{CASE}: passed")
