@@ -18,7 +18,11 @@ FUZZ_TARGETS := script win32 pdf
 demo: deps build-default
 	./examples/demo.sh build/default
 
+# What a full run leaves under build/, in MB (measured; README).
+TEST_DISK_MB := 3600
+
 test: deps format-check
+	@./scripts/check-disk.sh $(TEST_DISK_MB)
 	@set -e; for p in $(ALL_PRESETS); do $(MAKE) --no-print-directory test-$$p; done
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS)
 	@echo "All presets passed: $(ALL_PRESETS), formatting, and fuzzing: $(FUZZ_TARGETS)"
