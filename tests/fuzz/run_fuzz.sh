@@ -21,10 +21,15 @@ for target in "$@"; do
   [ -f "$here/$target.dict" ] && dict=(-dict="$here/$target.dict")
   log=$build/fuzz-$target.log
   echo "fuzz_$target: $seconds s"
-  "$program" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
+  # The targets' scratch files go to a folder of the run's own, emptied after
+  # it: libFuzzer ends a timed run without the targets' exit handlers.
+  scratch=$build/fuzz-tmp/$target
+  rm -rf "$scratch" && mkdir -p "$scratch"
+  TMPDIR=$scratch "$program" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "${dict[@]}" \
     "$corpus" "$build/fuzz-seeds/$target" >"$log" 2>&1
   status=$?
+  rm -rf "$scratch"
   # The last status line: executions, coverage (edges) and features.
   grep -E '^#[0-9]+' "$log" | tail -1
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log"
