@@ -1374,6 +1374,7 @@ def case_info():
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
+
 def clear_work():
     for name in os.listdir(WORK):
         path = os.path.join(WORK, name)
