@@ -13,21 +13,33 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 namespace {
 
 constexpr int kPagesLooked = 16;  // enough to reach odd page trees, short enough to stay fast
 
+// The scratch folder, removed when the program ends. (A handler given to
+// atexit while the folder's path was being made would run after the path
+// was destroyed, and read freed memory.)
+struct ScratchFolder {
+    ScratchFolder()
+        : path(std::filesystem::temp_directory_path() / ("vx-fuzz-pdf-" + std::to_string(getpid())))
+    {
+        std::filesystem::create_directories(path);
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::filesystem::path path;
+};
+
 const std::filesystem::path &Scratch()
 {
-    static const std::filesystem::path dir = [] {
-        std::filesystem::path d =
-            std::filesystem::temp_directory_path() / ("vx-fuzz-pdf-" + std::to_string(getpid()));
-        std::filesystem::create_directories(d);
-        std::atexit([] { std::filesystem::remove_all(Scratch()); });
-        return d;
-    }();
-    return dir;
+    static const ScratchFolder folder;
+    return folder.path;
 }
 
 // A failure of the backend must be a HostError naming the file.

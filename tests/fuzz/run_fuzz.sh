@@ -22,7 +22,7 @@ for target in "$@"; do
   log=$build/fuzz-$target.log
   echo "fuzz_$target: $seconds s"
   # The targets' scratch files go to a folder of the run's own, emptied after
-  # it: libFuzzer ends a timed run without the targets' exit handlers.
+  # it: a target that crashes or hangs has no chance to remove its own.
   scratch=$build/fuzz-tmp/$target
   rm -rf "$scratch" && mkdir -p "$scratch"
   TMPDIR=$scratch "$program" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=65536 \
