@@ -11,10 +11,10 @@ needed_mb=$1
 mkdir -p build
 free_mb=$(df -Pm build | awk 'NR == 2 { print $4 }')
 held_mb=$(du -sm build | cut -f1)
+figures="${free_mb} MB free on the disk of build/ (which holds ${held_mb} MB); a full run takes about ${needed_mb} MB"
 if [ $((free_mb + held_mb)) -lt "$needed_mb" ]; then
-  echo "make test: warning: ${free_mb} MB free on the disk of build/ (which holds ${held_mb} MB);" \
-    "a full run takes about ${needed_mb} MB there, so it may stop with \"No space left on device\"" >&2
+  echo "make test: warning: $figures, so it may stop with \"No space left on device\"" >&2
 else
-  echo "make test: ${free_mb} MB free on the disk of build/ (which holds ${held_mb} MB); a full run takes about ${needed_mb} MB"
+  echo "make test: $figures"
 fi
 exit 0

@@ -15,9 +15,12 @@
 # the suite is done (the prefix stays). One prefix serves one suite at a time.
 set -u
 
+# The Wine prefix of the build folder $1.
+prefix_of() { echo "${VX_WINE_PREFIX:-$1/wine-prefix}"; }
+
 if [ "${1:-}" = --stop ]; then
   build=$(cd "$2" && pwd)
-  prefix=${VX_WINE_PREFIX:-$build/wine-prefix}
+  prefix=$(prefix_of "$build")
   if [ -d "$prefix" ]; then
     WINEPREFIX=$prefix wineserver -k 2>/dev/null
   fi
@@ -33,7 +36,8 @@ shift
 
 build=$(cd "$(dirname "$program")/.." && pwd)
 state=$build/wine-state
-export WINEPREFIX=${VX_WINE_PREFIX:-$build/wine-prefix}
+WINEPREFIX=$(prefix_of "$build")
+export WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 mkdir -p "$state"
